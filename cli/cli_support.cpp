@@ -1,0 +1,63 @@
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+
+#include "cli.h"
+
+namespace zrd::cli {
+
+void StderrUserInterface::showMessage(const std::string& caption, const std::string& text) {
+    if (caption.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+    else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+}
+
+int parseInt(const std::string& text, const std::string& what, int min, int max) {
+    char* end = nullptr;
+    errno = 0;
+    const long long v = std::strtoll(text.c_str(), &end, 0);
+    if (text.empty() || *end != '\0' || errno == ERANGE || v < min || v > max)
+        throw CliError(what + " must be a whole number from " + std::to_string(min) + " to " +
+                       std::to_string(max) + ", not \"" + text + "\"");
+    return static_cast<int>(v);
+}
+
+double parseDouble(const std::string& text, const std::string& what) {
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') throw CliError(what + " is not a number: \"" + text + "\"");
+    return v;
+}
+
+std::optional<std::string> takeOption(Args& args, const std::string& name) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != name) continue;
+        if (i + 1 >= args.size()) throw CliError(name + " needs a value");
+        std::string value = args[i + 1];
+        args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
+        return value;
+    }
+    return std::nullopt;
+}
+
+bool takeFlag(Args& args, const std::string& name) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] != name) continue;
+        args.erase(args.begin() + static_cast<long>(i));
+        return true;
+    }
+    return false;
+}
+
+std::string dataDirectory(const GlobalOptions& options) {
+    if (!options.dataDir.empty()) return options.dataDir;
+    if (const char* env = std::getenv("TORVANTA_DATA"); env && *env) return env;
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return ".";
+    self[n] = '\0';
+    return std::filesystem::path(self).parent_path().string();
+}
+
+}  // namespace zrd::cli

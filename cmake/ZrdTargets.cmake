@@ -1,0 +1,16 @@
+# Shared compile settings, applied per target (no global flags).
+add_library(zrd_options INTERFACE)
+target_compile_options(zrd_options INTERFACE -Wall -Wextra -Werror)
+if(ZRD_SANITIZE)
+  target_compile_options(zrd_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(zrd_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Registers one GoogleTest executable with ctest.
+function(zrd_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main zrd_options)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()

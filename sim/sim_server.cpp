@@ -1,0 +1,140 @@
+#include "sim_server.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "link/frame_codec.h"
+
+namespace zrd::sim {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool makeRaw(int fd) {
+    termios tio{};
+    if (::tcgetattr(fd, &tio) != 0) return false;
+    ::cfmakeraw(&tio);
+    return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+}  // namespace
+
+SimServer::~SimServer() { stop(); }
+
+bool SimServer::fail(const std::string& what) {
+    m_error = what + ": " + std::strerror(errno);
+    return false;
+}
+
+bool SimServer::openPty() {
+    m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) return fail("posix_openpt");
+    if (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0) return fail("grantpt");
+    char name[128];
+    if (::ptsname_r(m_fd, name, sizeof name) != 0) return fail("ptsname");
+    m_devicePath = name;
+    m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_keepOpen < 0) return fail("open " + m_devicePath);
+    // Raw from the start, so that a program that does not configure the line sees no echo.
+    if (!makeRaw(m_keepOpen)) return fail("tcsetattr");
+    return true;
+}
+
+bool SimServer::openTty(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) return fail("open " + path);
+    if (!makeRaw(m_fd)) return fail("tcsetattr");
+    m_devicePath = path;
+    return true;
+}
+
+void SimServer::start() {
+    if (m_thread.joinable() || m_fd < 0) return;
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0) return;
+    m_thread = std::thread([this] { run(); });
+}
+
+void SimServer::stop() {
+    if (m_thread.joinable()) {
+        const char stopByte = 1;
+        (void)!::write(m_stopPipe[1], &stopByte, 1);
+        m_thread.join();
+    }
+    for (int* fd : {&m_fd, &m_keepOpen, &m_stopPipe[0], &m_stopPipe[1]}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+}
+
+void SimServer::withDrive(const std::function<void(SimDrive&)>& f) {
+    std::lock_guard lock(m_mutex);
+    f(m_drive);
+}
+
+void SimServer::run() {
+    link::FrameAssembler assembler;
+    uint8_t chunk[256];
+    for (;;) {
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (fds[1].revents) return;
+        if (!(fds[0].revents & POLLIN)) {
+            // Hang-up without data (a real tty whose other end went away): wait for the stop.
+            if (fds[0].revents & (POLLHUP | POLLERR)) {
+                pollfd stopOnly{m_stopPipe[0], POLLIN, 0};
+                (void)::poll(&stopOnly, 1, -1);
+                return;
+            }
+            continue;
+        }
+        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
+        if (n <= 0) continue;
+        for (ssize_t i = 0; i < n; ++i) {
+            if (assembler.feed(chunk[i])) answerFrame(assembler.frame());
+        }
+    }
+}
+
+void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
+    std::optional<SimReply> reply;
+    {
+        std::lock_guard lock(m_mutex);
+        reply = m_drive.answer(frame);
+    }
+    if (!reply) return;
+    // A reply that is late or in pieces waits without holding the lock.
+    // The request itself took its wire time on a real line before the drive could answer.
+    const auto requestTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate) *
+                             static_cast<long long>(frame.size() + 2);
+    std::this_thread::sleep_for(requestTime + std::chrono::milliseconds(reply->delayMs));
+    const auto& bytes = reply->bytes;
+    if (reply->splitAt == 0 || reply->splitAt >= bytes.size()) {
+        sendPaced(bytes.data(), bytes.size());
+        return;
+    }
+    sendPaced(bytes.data(), reply->splitAt);
+    std::this_thread::sleep_for(std::chrono::milliseconds(reply->splitPauseMs));
+    sendPaced(bytes.data() + reply->splitAt, bytes.size() - reply->splitAt);
+}
+
+void SimServer::sendPaced(const uint8_t* bytes, size_t count) {
+    // Each byte leaves when the line would have finished sending the one before it.
+    const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate);
+    auto due = Clock::now();
+    for (size_t i = 0; i < count; ++i) {
+        due += byteTime;
+        std::this_thread::sleep_until(due);
+        if (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR) return;
+    }
+}
+
+}  // namespace zrd::sim

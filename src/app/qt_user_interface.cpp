@@ -1,0 +1,36 @@
+#include "app/qt_user_interface.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace zrd::app {
+
+void QtUserInterface::showMessage(const std::string& caption, const std::string& text) {
+    QMessageBox::information(m_parent, QString::fromStdString(caption),
+                             QString::fromStdString(text));
+}
+
+void QtUserInterface::processEvents() { QApplication::processEvents(); }
+
+void QtUserInterface::waitMs(int ms) {
+    // The window keeps painting while a sequence pauses.
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::optional<std::string> QtUserInterface::askText(const std::string& title,
+                                                    const std::string& prompt,
+                                                    const std::string& preset) {
+    bool ok = false;
+    const QString answer =
+        QInputDialog::getText(m_parent, QString::fromStdString(title), QString::fromStdString(prompt),
+                              QLineEdit::Normal, QString::fromStdString(preset), &ok);
+    if (!ok) return std::nullopt;
+    return answer.toStdString();
+}
+
+}  // namespace zrd::app

@@ -1,0 +1,125 @@
+#include "link/drive_link.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace zrd::link {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int msUntil(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+}
+
+void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+}  // namespace
+
+int wireTimeMs(size_t bytes, int baudRate) {
+    if (baudRate <= 0) return 0;
+    const long long bits = static_cast<long long>(bytes) * kBitsPerByte * 1000;
+    return static_cast<int>((bits + baudRate - 1) / baudRate);
+}
+
+OpenResult DriveLink::openPort(const std::string& device, int baudRate, int portTimeOutMs) {
+    closePort();
+    const OpenResult result = m_port.open(device, baudRate);
+    m_state.handle = result == OpenResult::Ok ? PortHandle::Open : PortHandle::Invalid;
+    if (result == OpenResult::Ok) m_state.portTimeOutMs = portTimeOutMs;
+    return result;
+}
+
+void DriveLink::closePort() {
+    m_port.close();
+    if (m_state.handle == PortHandle::Open) m_state.handle = PortHandle::Invalid;
+}
+
+int DriveLink::PortWrite(const uint8_t* buffer, size_t n) { return m_port.write(buffer, n); }
+
+int DriveLink::PortRead(uint8_t* buffer, size_t capacity) {
+    const size_t wanted = std::min(static_cast<size_t>(std::max(m_state.readCount, 0)), capacity);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(m_state.portTimeOutMs);
+    size_t got = 0;
+    while (got < wanted) {
+        const int n = m_port.readAvailable(buffer + got, wanted - got);
+        if (n < 0) return got > 0 ? static_cast<int>(got) : -1;
+        got += static_cast<size_t>(n);
+        if (got >= wanted || holdsCompleteFrame(buffer, got)) break;
+        const int left = msUntil(deadline);
+        if (left <= 0) break;
+        if (!m_port.waitReadable(left)) break;
+    }
+    return static_cast<int>(got);
+}
+
+int DriveLink::prepareAndWrite(size_t n) {
+    m_port.purge();
+    pause(kPreparationPauseMs);
+    m_port.clearErrors();
+    pause(kPreparationPauseMs);
+    m_lastSentLength = n;
+    return PortWrite(m_buffers.transmit.data(), n);
+}
+
+void DriveLink::ReadPar() {
+    const size_t length = encodeRequest(m_buffers.request, m_buffers.transmit);
+    // Cleared before the write, so that a request that cannot be written never leaves an
+    // earlier reply for the caller to act on.
+    clearBuffer(m_buffers.receive);
+    if (prepareAndWrite(length) < 0) return;
+    clearBuffer(m_buffers.receive);
+    if (!waitForInput(kReplyThreshold, length)) {
+        replyTimeout();
+        return;
+    }
+    // One read only, whatever it returns; a short or failed read leaves byte 1 as it came.
+    (void)PortRead(m_buffers.receive);
+}
+
+int DriveLink::sendCommand(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
+    clearBuffer(m_buffers.transmit);
+    clearBuffer(m_buffers.request);
+    const size_t length = encodeCommand(m_buffers.transmit, code, a1, a2, a3);
+    return prepareAndWrite(length);
+}
+
+int DriveLink::replyWaitBoundMs(size_t sentLength, int threshold) const {
+    const size_t bytes = sentLength + static_cast<size_t>(std::max(threshold, 0));
+    return kReplyWaitMarginMs + wireTimeMs(bytes, m_port.baudRate());
+}
+
+bool DriveLink::waitForInput(int threshold, size_t sentLength) {
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(sentLength, threshold));
+    const int byteMs = std::max(1, wireTimeMs(1, m_port.baudRate()));
+    for (;;) {
+        const int queued = m_port.inputQueueCount();
+        if (queued >= threshold) return true;
+        const int left = msUntil(deadline);
+        if (left <= 0) return false;
+        if (queued == 0) {
+            // Nothing readable until the deadline (or a line failure): give up now.
+            if (!m_port.waitReadable(left)) return m_port.inputQueueCount() >= threshold;
+        } else {
+            // Some bytes are in: the rest needs at least their wire time.
+            pause(std::min(left, byteMs * (threshold - queued)));
+        }
+    }
+}
+
+bool DriveLink::pollingWait(int threshold, bool timeoutEndsIt) {
+    if (waitForInput(threshold, m_lastSentLength)) return true;
+    if (timeoutEndsIt) replyTimeout();
+    return false;
+}
+
+void DriveLink::replyTimeout() {
+    m_state.linkBusy = false;
+    m_state.readCount = kDefaultReadCount;
+    m_ui.restoreIdleAfterTimeout();
+}
+
+}  // namespace zrd::link

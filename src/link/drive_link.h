@@ -1,0 +1,103 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/user_interface.h"
+#include "link/frame_codec.h"
+#include "link/serial_port.h"
+
+namespace zrd::link {
+
+inline constexpr int kDefaultReadCount = 8;
+inline constexpr int kDefaultPortTimeOutMs = 30;
+inline constexpr int kDefaultBaudRate = 115200;
+// The two pauses of the request preparation (after the purge, after clearing errors).
+inline constexpr int kPreparationPauseMs = 10;
+// Bytes that end the reply wait of a parameter exchange and of the long command wait.
+inline constexpr int kReplyThreshold = 4;
+// Bytes that end the short command wait.
+inline constexpr int kShortReplyThreshold = 1;
+// The reply wait is bounded in time rather than by a count of queue polls: this margin plus
+// the wire time of the request and of the awaited bytes at the line's baud rate. A drive
+// answers within a few milliseconds of the request's last byte; the margin also covers the
+// latency timer of USB serial adapters (16 ms by default) with room to spare, so that a
+// silent drive is detected about as quickly as the poll count did on the PCs of its day.
+inline constexpr int kReplyWaitMarginMs = 50;
+inline constexpr int kBitsPerByte = 10;  // start, 8 data, stop
+
+// Where the port handle stands: never opened, open, or left invalid by a failed open.
+enum class PortHandle { None, Open, Invalid };
+
+// The program-wide link state.
+struct LinkState {
+    int readCount = kDefaultReadCount;
+    bool linkBusy = false;
+    int connected = 0;
+    int portTimeOutMs = kDefaultPortTimeOutMs;
+    PortHandle handle = PortHandle::None;
+};
+
+// Milliseconds that the given number of bytes take on the line (rounded up).
+int wireTimeMs(size_t bytes, int baudRate);
+
+// The serial link to the drive: one port, the fixed buffers, the state flags. Every exchange
+// runs synchronously on the caller's thread.
+class DriveLink {
+public:
+    DriveLink(SerialPort& port, UserInterface& ui) : m_port(port), m_ui(ui) {}
+
+    LinkState& state() { return m_state; }
+    const LinkState& state() const { return m_state; }
+    LinkBuffers& buffers() { return m_buffers; }
+    SerialPort& port() { return m_port; }
+    UserInterface& ui() { return m_ui; }
+
+    // Closes any open handle, then opens and configures the device.
+    [[nodiscard]] OpenResult openPort(const std::string& device, int baudRate, int portTimeOutMs);
+    void closePort();
+
+    // Writes n bytes; the count written or -1.
+    [[nodiscard]] int PortWrite(const uint8_t* buffer, size_t n);
+    // Reads up to the read count into buffer (capacity bytes at most). Returns when the count
+    // is reached, when a complete frame has arrived, or after PortTimeOut ms; -1 on failure.
+    [[nodiscard]] int PortRead(uint8_t* buffer, size_t capacity);
+    template <size_t N>
+    [[nodiscard]] int PortRead(std::array<uint8_t, N>& buffer) {
+        return PortRead(buffer.data(), N);
+    }
+
+    // Purge, pause, clear errors, pause, then write the first n bytes of the transmit buffer.
+    [[nodiscard]] int prepareAndWrite(size_t n);
+
+    // One parameter exchange on the request record: encode, prepare and write, wait, read into
+    // the receive buffer. The caller inspects the receive buffer; byte 1 is 0 when nothing came.
+    void ReadPar();
+
+    // Builds a command frame in the transmit buffer and sends it with the preparation.
+    [[nodiscard]] int sendCommand(uint8_t code, uint8_t a1 = 0, uint8_t a2 = 0, uint8_t a3 = 0);
+
+    // Waits until at least threshold bytes are queued, within the reply-wait bound of a frame of
+    // the given length. False when the bound passed.
+    [[nodiscard]] bool waitForInput(int threshold, size_t sentLength);
+    // The polling wait of the command exchanges: on a missed bound with timeoutEndsIt the reply
+    // time-out runs. True when the threshold was reached.
+    [[nodiscard]] bool pollingWait(int threshold, bool timeoutEndsIt);
+
+    // Restores the idle state after a missing reply: link free, read count 8, and the front
+    // end's timers and buttons.
+    void replyTimeout();
+
+    // The reply-wait bound for a request of the given length awaiting threshold bytes.
+    [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
+
+private:
+    SerialPort& m_port;
+    UserInterface& m_ui;
+    LinkState m_state;
+    LinkBuffers m_buffers;
+    size_t m_lastSentLength = kCommandFrameLength;
+};
+
+}  // namespace zrd::link

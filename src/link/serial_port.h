@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zrd::link {
+
+// Outcome of opening and configuring a port; each step has its own numbered message.
+enum class OpenResult { Ok, CannotOpen, CannotSetState, CannotSetTimeouts, CannotSetEvents };
+
+// One serial line, as the link needs it. One implementation per platform.
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Opens the device exclusively, raw 8N1 at the given baud rate.
+    [[nodiscard]] virtual OpenResult open(const std::string& device, int baudRate) = 0;
+    virtual void close() = 0;
+    [[nodiscard]] virtual bool isOpen() const = 0;
+
+    // Writes all bytes; the count written, or -1 when the system call fails.
+    [[nodiscard]] virtual int write(const uint8_t* data, size_t count) = 0;
+    // Reads what is waiting, at most count bytes, without blocking; -1 on failure.
+    [[nodiscard]] virtual int readAvailable(uint8_t* data, size_t count) = 0;
+    // Waits until input is waiting or the time is up; false on time-out or failure.
+    [[nodiscard]] virtual bool waitReadable(int timeoutMs) = 0;
+    // Number of bytes waiting in the input queue (0 when unknown).
+    [[nodiscard]] virtual int inputQueueCount() = 0;
+    // Drops whatever waits in the transmit and receive queues.
+    virtual void purge() = 0;
+    // Clears the line's error state (breaks, overruns); nothing to do on some systems.
+    virtual void clearErrors() = 0;
+
+    [[nodiscard]] virtual int baudRate() const = 0;
+    // Text of the last system error, for reports.
+    [[nodiscard]] virtual std::string lastError() const = 0;
+};
+
+// The port implementation of this platform.
+std::unique_ptr<SerialPort> makeSystemSerialPort();
+
+// Serial devices present on this machine (and any extra path the caller adds).
+std::vector<std::string> listSerialDevices();
+
+// The device name other systems give list position p ("COM1" ... "\\.\COM10" ...).
+std::string windowsPortName(int listPosition);
+
+// Text of an OS error number (the one place that maps errno to words).
+std::string osErrorText(int error);
+
+}  // namespace zrd::link

@@ -1,0 +1,189 @@
+#include "link/drive_link.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "sim_fixture.h"
+
+namespace zrd::link {
+namespace {
+
+using test::SimLinkTest;
+using Clock = std::chrono::steady_clock;
+
+void requestRead(DriveLink& link, uint8_t index) {
+    clearBuffer(link.buffers().request);
+    link.buffers().request[0] = kRequestRead;
+    link.buffers().request[1] = index;
+}
+
+void requestWrite(DriveLink& link, uint8_t index, uint16_t raw) {
+    clearBuffer(link.buffers().request);
+    link.buffers().request[0] = kRequestWrite;
+    link.buffers().request[1] = index;
+    link.buffers().request[2] = static_cast<uint8_t>(raw >> 8);
+    link.buffers().request[3] = static_cast<uint8_t>(raw & 0xFF);
+}
+
+uint16_t decodedRaw(DriveLink& link) {
+    auto& rx = link.buffers().receive;
+    decodeReadReply(rx);
+    return replyRaw(rx);
+}
+
+using DriveLinkTest = SimLinkTest;
+
+TEST_F(DriveLinkTest, ReadReturnsTheStoredValue) {
+    drive([](sim::SimDrive& d) { d.setRaw(0x41, 0x1234); });
+    requestRead(link, 0x41);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], kReplyRead);
+    EXPECT_EQ(decodedRaw(link), 0x1234);
+    EXPECT_EQ(ui.idleRestores, 0);
+}
+
+TEST_F(DriveLinkTest, EscapedValuesSurviveTheRoundTrip) {
+    for (const uint16_t raw : {0xE1E2, 0xE400, 0x00E4, 0xFFFF, 0x0000}) {
+        requestWrite(link, 0xE2, raw);
+        link.ReadPar();
+        ASSERT_EQ(link.buffers().receive[1], kReplyAccepted) << raw;
+        requestRead(link, 0xE2);
+        link.ReadPar();
+        EXPECT_EQ(decodedRaw(link), raw);
+    }
+}
+
+TEST_F(DriveLinkTest, ReadReplyDoesNotWaitOutThePortTimeOut) {
+    link.state().portTimeOutMs = 2000;
+    requestRead(link, 3);
+    const auto start = Clock::now();
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], kReplyRead);
+    // The six-byte reply ends the read at its end byte, far below the 2 s time-out.
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+}
+
+TEST_F(DriveLinkTest, ReplyInPiecesIsReadWhole) {
+    drive([](sim::SimDrive& d) {
+        d.setRaw(9, 0xBEEF);
+        d.addFault({sim::FaultKind::Split, 15, 4, 1});
+    });
+    link.state().portTimeOutMs = 500;
+    requestRead(link, 9);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], kReplyRead);
+    EXPECT_EQ(decodedRaw(link), 0xBEEF);
+}
+
+TEST_F(DriveLinkTest, SilentDriveRestoresIdleState) {
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 0, -1}); });
+    link.state().linkBusy = true;
+    link.state().readCount = 1;
+    link.state().connected = 1;
+    requestRead(link, 1);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], 0);
+    EXPECT_FALSE(link.state().linkBusy);
+    EXPECT_EQ(link.state().readCount, kDefaultReadCount);
+    EXPECT_EQ(link.state().connected, 1);
+    EXPECT_EQ(ui.idleRestores, 1);
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(DriveLinkTest, FailedWriteNeverLeavesAStaleReply) {
+    requestWrite(link, 5, 1);
+    link.ReadPar();
+    ASSERT_EQ(link.buffers().receive[1], kReplyAccepted);
+    link.closePort();
+    requestWrite(link, 5, 2);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], 0);
+    EXPECT_EQ(ui.idleRestores, 0);
+}
+
+TEST_F(DriveLinkTest, LeftoversArePurgedBeforeTheNextRequest) {
+    // A late reply to the first request arrives after its wait gave up.
+    drive([](sim::SimDrive& d) {
+        d.setRaw(1, 0x1111);
+        d.setRaw(2, 0x2222);
+        d.addFault({sim::FaultKind::Delay, 150, 0, 1});
+    });
+    requestRead(link, 1);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[1], 0);
+    // Wait until the late reply has landed in the input queue.
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (port->inputQueueCount() < 6 && Clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    ASSERT_GE(port->inputQueueCount(), 6);
+    requestRead(link, 2);
+    link.ReadPar();
+    EXPECT_EQ(link.buffers().receive[2], 2);
+    EXPECT_EQ(decodedRaw(link), 0x2222);
+}
+
+TEST_F(DriveLinkTest, CommandIsAcknowledged) {
+    ASSERT_EQ(link.sendCommand(kCmdStopGenerator), 6);
+    ASSERT_TRUE(link.pollingWait(kShortReplyThreshold, false));
+    auto& reply = link.buffers().request;
+    ASSERT_GT(link.PortRead(reply), 0);
+    EXPECT_EQ(reply[1], kReplyAck);
+    EXPECT_NE(reply[2], kAckStatusRefused);
+}
+
+TEST_F(DriveLinkTest, BusyDriveRefusesTheCommand) {
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Busy, 0, 0, 1}); });
+    ASSERT_EQ(link.sendCommand(kCmdStoreWorkingParameters), 6);
+    ASSERT_TRUE(link.pollingWait(kReplyThreshold, true));
+    auto& reply = link.buffers().receive;
+    ASSERT_GT(link.PortRead(reply), 0);
+    EXPECT_EQ(reply[1], kReplyAck);
+    EXPECT_EQ(reply[2], kAckStatusRefused);
+}
+
+TEST_F(DriveLinkTest, UnansweredLongWaitRunsTheTimeOut) {
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 0, 1}); });
+    link.state().linkBusy = true;
+    ASSERT_EQ(link.sendCommand(kCmdStoreWorkingParameters), 6);
+    EXPECT_FALSE(link.pollingWait(kReplyThreshold, true));
+    EXPECT_FALSE(link.state().linkBusy);
+    EXPECT_EQ(ui.idleRestores, 1);
+}
+
+TEST_F(DriveLinkTest, UnansweredReadEndsAfterThePortTimeOut) {
+    link.state().portTimeOutMs = 30;
+    std::array<uint8_t, 20> buffer{};
+    const auto start = Clock::now();
+    EXPECT_EQ(link.PortRead(buffer), 0);
+    const auto took = Clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(29));
+    EXPECT_LT(took, std::chrono::milliseconds(500));
+}
+
+TEST(DriveLinkOpen, MissingDeviceLeavesAnInvalidHandle) {
+    test::RecordingUserInterface ui;
+    auto port = makeSystemSerialPort();
+    DriveLink link(*port, ui);
+    EXPECT_EQ(link.state().handle, PortHandle::None);
+    EXPECT_EQ(link.openPort("/dev/does-not-exist-zrd", 115200, 30), OpenResult::CannotOpen);
+    EXPECT_EQ(link.state().handle, PortHandle::Invalid);
+    EXPECT_FALSE(port->lastError().empty());
+}
+
+TEST(WireTime, FollowsTheBaudRate) {
+    EXPECT_EQ(wireTimeMs(6, 115200), 1);
+    EXPECT_EQ(wireTimeMs(10, 9600), 11);
+    EXPECT_EQ(wireTimeMs(1, 300), 34);
+    EXPECT_EQ(wireTimeMs(5, 0), 0);
+}
+
+TEST(PortNames, FollowTheOtherSystemsConvention) {
+    EXPECT_EQ(windowsPortName(0), "COM1");
+    EXPECT_EQ(windowsPortName(8), "COM9");
+    EXPECT_EQ(windowsPortName(9), "\\\\.\\COM10");
+}
+
+}  // namespace
+}  // namespace zrd::link
