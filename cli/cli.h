@@ -38,6 +38,8 @@ using CommandList = std::vector<Command>;
 // Each module adds its subcommands here.
 void addLinkCommands(CommandList& list);
 void addMessageCommands(CommandList& list);
+void addFormulaCommands(CommandList& list);    // commands_formula.cpp
+void addParameterCommands(CommandList& list);  // commands_params.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

@@ -12,6 +12,8 @@ CommandList allCommands() {
     CommandList list;
     addLinkCommands(list);
     addMessageCommands(list);
+    addFormulaCommands(list);
+    addParameterCommands(list);
     return list;
 }
 

@@ -1,0 +1,7 @@
+#include "cli.h"
+
+namespace zrd::cli {
+
+void addFormulaCommands(CommandList&) {}
+
+}  // namespace zrd::cli

@@ -1,0 +1,7 @@
+#include "cli.h"
+
+namespace zrd::cli {
+
+void addParameterCommands(CommandList&) {}
+
+}  // namespace zrd::cli
