@@ -5,6 +5,11 @@ if(ZRD_SANITIZE)
   target_compile_options(zrd_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(zrd_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZRD_FUZZ)
+  # The core is instrumented too, so the fuzzers see coverage inside it.
+  target_compile_options(zrd_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(zrd_options INTERFACE -fsanitize=address,undefined)
+endif()
 
 # Registers one GoogleTest executable with ctest.
 function(zrd_add_test name)

@@ -14,12 +14,15 @@ int msUntil(Clock::time_point deadline) {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
 }
 
-void pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 }  // namespace
 
 int wireTimeMs(size_t bytes, int baudRate) {
-    if (baudRate <= 0) return 0;
+    if (baudRate <= 0)
+        return 0;
     const long long bits = static_cast<long long>(bytes) * kBitsPerByte * 1000;
     return static_cast<int>((bits + baudRate - 1) / baudRate);
 }
@@ -28,16 +31,20 @@ OpenResult DriveLink::openPort(const std::string& device, int baudRate, int port
     closePort();
     const OpenResult result = m_port.open(device, baudRate);
     m_state.handle = result == OpenResult::Ok ? PortHandle::Open : PortHandle::Invalid;
-    if (result == OpenResult::Ok) m_state.portTimeOutMs = portTimeOutMs;
+    if (result == OpenResult::Ok)
+        m_state.portTimeOutMs = portTimeOutMs;
     return result;
 }
 
 void DriveLink::closePort() {
     m_port.close();
-    if (m_state.handle == PortHandle::Open) m_state.handle = PortHandle::Invalid;
+    if (m_state.handle == PortHandle::Open)
+        m_state.handle = PortHandle::Invalid;
 }
 
-int DriveLink::PortWrite(const uint8_t* buffer, size_t n) { return m_port.write(buffer, n); }
+int DriveLink::PortWrite(const uint8_t* buffer, size_t n) {
+    return m_port.write(buffer, n);
+}
 
 int DriveLink::PortRead(uint8_t* buffer, size_t capacity) {
     const size_t wanted = std::min(static_cast<size_t>(std::max(m_state.readCount, 0)), capacity);
@@ -45,12 +52,16 @@ int DriveLink::PortRead(uint8_t* buffer, size_t capacity) {
     size_t got = 0;
     while (got < wanted) {
         const int n = m_port.readAvailable(buffer + got, wanted - got);
-        if (n < 0) return got > 0 ? static_cast<int>(got) : -1;
+        if (n < 0)
+            return got > 0 ? static_cast<int>(got) : -1;
         got += static_cast<size_t>(n);
-        if (got >= wanted || holdsCompleteFrame(buffer, got)) break;
+        if (got >= wanted || holdsCompleteFrame(buffer, got))
+            break;
         const int left = msUntil(deadline);
-        if (left <= 0) break;
-        if (!m_port.waitReadable(left)) break;
+        if (left <= 0)
+            break;
+        if (!m_port.waitReadable(left))
+            break;
     }
     return static_cast<int>(got);
 }
@@ -60,6 +71,9 @@ int DriveLink::prepareAndWrite(size_t n) {
     pause(kPreparationPauseMs);
     m_port.clearErrors();
     pause(kPreparationPauseMs);
+    // A byte that lands during the pauses (the tail of a reply longer than the read count, or
+    // a late one) would otherwise be taken for the start of the next reply.
+    m_port.purge();
     m_lastSentLength = n;
     return PortWrite(m_buffers.transmit.data(), n);
 }
@@ -69,7 +83,8 @@ void DriveLink::ReadPar() {
     // Cleared before the write, so that a request that cannot be written never leaves an
     // earlier reply for the caller to act on.
     clearBuffer(m_buffers.receive);
-    if (prepareAndWrite(length) < 0) return;
+    if (prepareAndWrite(length) < 0)
+        return;
     clearBuffer(m_buffers.receive);
     if (!waitForInput(kReplyThreshold, length)) {
         replyTimeout();
@@ -94,25 +109,34 @@ int DriveLink::replyWaitBoundMs(size_t sentLength, int threshold) const {
 bool DriveLink::waitForInput(int threshold, size_t sentLength) {
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(sentLength, threshold));
-    const int byteMs = std::max(1, wireTimeMs(1, m_port.baudRate()));
+    const int baud = std::max(m_port.baudRate(), 1);
+    const auto byteTime = std::chrono::microseconds(1'000'000LL * kBitsPerByte / baud);
     for (;;) {
         const int queued = m_port.inputQueueCount();
-        if (queued >= threshold) return true;
+        if (queued >= threshold)
+            return true;
         const int left = msUntil(deadline);
-        if (left <= 0) return false;
+        if (left <= 0)
+            return false;
         if (queued == 0) {
             // Nothing readable until the deadline (or a line failure): give up now.
-            if (!m_port.waitReadable(left)) return m_port.inputQueueCount() >= threshold;
+            if (!m_port.waitReadable(left))
+                return m_port.inputQueueCount() >= threshold;
         } else {
             // Some bytes are in: the rest needs at least their wire time.
-            pause(std::min(left, byteMs * (threshold - queued)));
+            const auto rest =
+                std::max(byteTime * (threshold - queued), std::chrono::microseconds(50));
+            std::this_thread::sleep_for(
+                std::min<std::chrono::microseconds>(rest, std::chrono::milliseconds(left)));
         }
     }
 }
 
 bool DriveLink::pollingWait(int threshold, bool timeoutEndsIt) {
-    if (waitForInput(threshold, m_lastSentLength)) return true;
-    if (timeoutEndsIt) replyTimeout();
+    if (waitForInput(threshold, m_lastSentLength))
+        return true;
+    if (timeoutEndsIt)
+        replyTimeout();
     return false;
 }
 

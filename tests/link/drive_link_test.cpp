@@ -55,6 +55,23 @@ TEST_F(DriveLinkTest, EscapedValuesSurviveTheRoundTrip) {
     }
 }
 
+TEST_F(DriveLinkTest, TailOfAReplyLongerThanTheReadCountIsNotTakenForTheNextReply) {
+    // The nine-byte reply of this value leaves its end byte behind a read count of 8.
+    drive([](sim::SimDrive& d) {
+        d.setRaw(0xE1, 0xE2E4);
+        d.setRaw(0x11, 0x0102);
+    });
+    for (int round = 0; round < 5; ++round) {
+        requestRead(link, 0xE1);
+        link.ReadPar();
+        ASSERT_EQ(decodedRaw(link), 0xE2E4);
+        requestRead(link, 0x11);
+        link.ReadPar();
+        ASSERT_EQ(link.buffers().receive[1], kReplyRead) << round;
+        EXPECT_EQ(decodedRaw(link), 0x0102);
+    }
+}
+
 TEST_F(DriveLinkTest, ReadReplyDoesNotWaitOutThePortTimeOut) {
     link.state().portTimeOutMs = 2000;
     requestRead(link, 3);
