@@ -1,19 +1,30 @@
 // zrd-sim: the simulated ZRD drive on a pseudo-terminal (or a given tty).
+#include <unistd.h>
+
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "params/database_loader.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
 #include "sim_server.h"
 
 namespace {
 
 void usage(FILE* out) {
     std::fprintf(out,
-                 "usage: zrd-sim [--baud N] [--tty PATH] [--fault SPEC]... [--fault-count N]\n"
+                 "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--fault SPEC]... "
+                 "[--fault-count N]\n"
                  "  Opens a pseudo-terminal (or PATH), prints the device path and answers the\n"
                  "  program's frames as a ZRD drive until interrupted.\n"
+                 "  --db FILE: the parameter database (default: Param_base.mod beside zrd-sim);\n"
+                 "    its limits, access and defaults; without one every write is accepted\n"
                  "  SPEC: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
                  "  --fault-count N: the faults given after it apply to N frames (default all)\n");
 }
@@ -21,9 +32,52 @@ void usage(FILE* out) {
 bool toInt(const char* text, int& out) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v <= 0 || v > 100'000'000) return false;
+    if (end == text || *end != '\0' || v <= 0 || v > 100'000'000)
+        return false;
     out = static_cast<int>(v);
     return true;
+}
+
+// Loader messages go to stderr; stdout carries only the device path.
+class StderrUi : public zrd::UserInterface {
+public:
+    void showMessage(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "zrd-sim: %s%s%s\n", caption.c_str(), caption.empty() ? "" : ": ",
+                     text.c_str());
+    }
+    void processEvents() override {}
+};
+
+std::string programFolder() {
+    char self[PATH_MAX];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0)
+        return ".";
+    self[n] = '\0';
+    return std::filesystem::path(self).parent_path().string();
+}
+
+// Loads the database into the model; false (with the reason on stderr) when it cannot serve.
+bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
+    namespace pm = zrd::params;
+    StderrUi ui;
+    pm::MessageTable messages;
+    const auto folder = std::filesystem::path(path).parent_path();
+    messages.load((folder / pm::kMessageFileName).string(), ui);
+    const pm::LoadResult result = pm::loadDatabase(path, model, messages, ui, false);
+    switch (result.status) {
+        case pm::LoadStatus::Ok:
+            return true;
+        case pm::LoadStatus::Missing:
+        case pm::LoadStatus::Unreadable:
+            std::fprintf(stderr, "zrd-sim: cannot read the database %s\n", path.c_str());
+            return false;
+        case pm::LoadStatus::Stopped:
+            std::fprintf(stderr, "zrd-sim: the database %s stops at line %d\n", path.c_str(),
+                         result.stoppedAtLine);
+            return false;
+    }
+    return false;
 }
 
 }  // namespace
@@ -32,6 +86,7 @@ int main(int argc, char** argv) {
     int baud = 115200;
     int faultCount = -1;
     std::string tty;
+    std::string db;
     std::vector<zrd::sim::Fault> faults;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -46,9 +101,12 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--tty" && hasValue) {
             tty = argv[++i];
+        } else if (arg == "--db" && hasValue) {
+            db = argv[++i];
         } else if (arg == "--fault-count" && hasValue) {
             if (!toInt(argv[++i], faultCount)) {
-                std::fprintf(stderr, "zrd-sim: fault count is not a positive number: %s\n", argv[i]);
+                std::fprintf(stderr, "zrd-sim: fault count is not a positive number: %s\n",
+                             argv[i]);
                 return 2;
             }
         } else if (arg == "--fault" && hasValue) {
@@ -66,6 +124,26 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Large tables: kept off the stack.
+    auto model = std::make_unique<zrd::params::ParameterModel>();
+    bool haveDatabase = false;
+    if (!db.empty()) {
+        if (!loadDatabase(db, *model))
+            return 2;
+        haveDatabase = true;
+    } else {
+        const std::string beside =
+            (std::filesystem::path(programFolder()) / zrd::params::kDatabaseFileName).string();
+        if (std::filesystem::exists(beside)) {
+            if (!loadDatabase(beside, *model))
+                return 2;
+            haveDatabase = true;
+        } else {
+            std::fprintf(stderr, "zrd-sim: no %s beside the program; every write is accepted\n",
+                         zrd::params::kDatabaseFileName);
+        }
+    }
+
     // Signals are taken synchronously below, so the answering thread never sees them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -80,7 +158,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     server.withDrive([&](zrd::sim::SimDrive& drive) {
-        for (const auto& f : faults) drive.addFault(f);
+        if (haveDatabase)
+            drive.loadParameters(*model);
+        for (const auto& f : faults)
+            drive.addFault(f);
     });
     server.start();
     std::printf("%s\n", server.devicePath().c_str());

@@ -1,0 +1,42 @@
+#pragma once
+
+// Reading and writing the current parameter: ReadParam and SetParam.
+
+#include "link/drive_link.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
+
+namespace zrd::link {
+
+// Single-parameter access on the model's current parameter. Neither operation tests the
+// link-busy flag: the caller holds it.
+class ParameterAccess {
+public:
+    ParameterAccess(DriveLink& link, params::ParameterModel& model,
+                    const params::MessageTable& messages)
+        : m_link(link), m_model(model), m_messages(messages) {}
+
+    // Reads the current parameter into the value table and onto its page row. Nothing
+    // changes without the connected flag, for `pType` "-" or empty, or when the drive does
+    // not answer.
+    void ReadParam();
+
+    // Writes the value-table entry of the current parameter (the default when it is out of
+    // range). Afterwards the entry holds what the drive accepted, or the previous-value entry
+    // after a refusal ("Q", message 88) or a missing answer (message 38).
+    void SetParam();
+
+    // Reply code (byte 1) of the last exchange of ReadParam or SetParam; 0 when nothing came
+    // or no exchange ran.
+    [[nodiscard]] uint8_t lastReply() const { return m_lastReply; }
+
+private:
+    void updateRow(int position);
+
+    DriveLink& m_link;
+    params::ParameterModel& m_model;
+    const params::MessageTable& m_messages;
+    uint8_t m_lastReply = 0;
+};
+
+}  // namespace zrd::link

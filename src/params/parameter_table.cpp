@@ -1,0 +1,181 @@
+#include "params/parameter_table.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <stdexcept>
+
+#include "link/frame_codec.h"
+
+namespace zrd::params {
+namespace {
+
+static_assert(static_cast<size_t>(KnownParameter::DT) + 1 == kKnownMnemonics.size(),
+              "every known parameter has its mnemonic");
+
+// The most significant digits a value text carries.
+constexpr int kValueTextDigits = 15;
+
+constexpr std::array<std::string_view, 7> kSetStateTexts = {"Init", "Default", "EEPROM", "RAM",
+                                                            "OSC",  "FILE",    "ZERO"};
+
+}  // namespace
+
+std::optional<std::string_view> parameterSetStateText(int code) {
+    const int slot = code - static_cast<int>(ParameterSetState::Init);
+    if (slot < 0 || slot >= static_cast<int>(kSetStateTexts.size()))
+        return std::nullopt;
+    return kSetStateTexts[static_cast<size_t>(slot)];
+}
+
+bool isSigned(const TPar& p) {
+    return p.vType == kSignedType;
+}
+
+double rawToDisplay(const TPar& p, uint16_t raw) {
+    return link::rawToNumber(raw, isSigned(p)) * p.scale;
+}
+
+uint16_t displayToRaw(const TPar& p, double value) {
+    return link::displayToRaw(value, p.scale);
+}
+
+double minDisplay(const TPar& p) {
+    return p.MinVal * p.scale;
+}
+double maxDisplay(const TPar& p) {
+    return p.MaxVal * p.scale;
+}
+double defaultDisplay(const TPar& p) {
+    return p.DefValue * p.scale;
+}
+
+bool inDisplayRange(const TPar& p, double value) {
+    return value >= minDisplay(p) && value <= maxDisplay(p);
+}
+
+bool getsPageRow(const TPar& p) {
+    return !p.Pname.empty() && p.Mode_mes == 0 && p.IndexGroup >= kFirstPageGroup &&
+           p.IndexGroup <= kLastPageGroup;
+}
+
+std::string valueText(double value) {
+    // Zero has one text, whatever its sign.
+    if (value == 0)
+        value = 0;
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                      std::chars_format::general, kValueTextDigits);
+    return std::string(buffer, result.ptr);
+}
+
+const std::string& units(const TPar& p, std::string_view language) {
+    return isEnglish(language) ? p.units_eng : p.units_rus;
+}
+
+std::optional<int> ParameterModel::find(std::string_view mnemonic) const {
+    if (mnemonic.empty())
+        return std::nullopt;
+    for (int i = 0; i < kParameterCount; ++i) {
+        if (m_parameters[static_cast<size_t>(i)].Pname == mnemonic)
+            return i;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> ParameterModel::statusWordPosition(int word) const {
+    const auto it = std::find(kStatusWords.begin(), kStatusWords.end(), word);
+    if (it == kStatusWords.end())
+        return std::nullopt;
+    return m_statusWordPositions[static_cast<size_t>(it - kStatusWords.begin())];
+}
+
+std::optional<int> ParameterModel::knownPosition(KnownParameter which) const {
+    return m_knownPositions.at(static_cast<size_t>(which));
+}
+
+void ParameterModel::cachePositions() {
+    clearCachedPositions();
+    for (size_t w = 0; w < kStatusWords.size(); ++w) {
+        for (int i = 0; i < kParameterCount; ++i) {
+            const TPar& p = m_parameters[static_cast<size_t>(i)];
+            // Free positions keep stale fields; only loaded records count.
+            if (!p.Pname.empty() && p.Index == kStatusWords[w]) {
+                m_statusWordPositions[w] = i;
+                break;
+            }
+        }
+    }
+    for (size_t k = 0; k < kKnownMnemonics.size(); ++k)
+        m_knownPositions[k] = find(kKnownMnemonics[k]);
+}
+
+void ParameterModel::clearCachedPositions() {
+    m_statusWordPositions.fill(std::nullopt);
+    m_knownPositions.fill(std::nullopt);
+}
+
+const TPar& ParameterModel::scopeSignal(int entry) const {
+    if (entry < 0 || entry >= m_scopeSignalCount)
+        throw std::out_of_range("scope signal entry");
+    return m_scopeSignals[static_cast<size_t>(entry)];
+}
+
+void ParameterModel::resetScopeSignals(const TPar& emptySignal) {
+    m_scopeSignals[0] = emptySignal;
+    m_scopeSignalCount = 1;
+}
+
+bool ParameterModel::addScopeSignal(const TPar& signal) {
+    if (m_scopeSignalCount >= kScopeSignalCount)
+        return false;
+    m_scopeSignals[static_cast<size_t>(m_scopeSignalCount++)] = signal;
+    return true;
+}
+
+std::vector<int> ParameterModel::buildScopeSignals(const TPar& emptySignal, int pages) {
+    const auto first = kScopeSignalPages.begin();
+    const auto last = first + std::clamp(pages, 0, static_cast<int>(kScopeSignalPages.size()));
+    resetScopeSignals(emptySignal);
+    std::vector<int> refused;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const TPar& p = m_parameters[static_cast<size_t>(i)];
+        if (p.Pname.empty() || std::find(first, last, p.NameSubgroup) == last)
+            continue;
+        if (!addScopeSignal(p))
+            refused.push_back(i);
+    }
+    return refused;
+}
+
+std::vector<SelectorItem> ParameterModel::scopeSelectorItems(ScopeListStyle style) const {
+    std::vector<SelectorItem> items;
+    for (int e = 0; e < m_scopeSignalCount; ++e) {
+        const TPar& s = m_scopeSignals[static_cast<size_t>(e)];
+        const std::string number = std::to_string(e);
+        if (style == ScopeListStyle::LanguageSwitch) {
+            items.push_back({e, description(s, m_language) + number});
+            continue;
+        }
+        if (s.EngName.starts_with(kReservedSignal))
+            continue;
+        items.push_back({e, description(s, m_language) + "-" + number});
+    }
+    return items;
+}
+
+void ParameterModel::setRowValuesToDefaults() {
+    for (size_t i = 0; i < m_parameters.size(); ++i) {
+        if (!getsPageRow(m_parameters[i]))
+            continue;
+        m_values[i] = defaultDisplay(m_parameters[i]);
+        m_previous[i] = m_values[i];
+    }
+}
+
+bool ParameterModel::hasPageRow(int position) const {
+    const int frame = parameter(position).indexFrame;
+    return frame >= 0 && frame < kPageFrameCount;
+}
+
+}  // namespace zrd::params
