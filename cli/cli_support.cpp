@@ -1,16 +1,16 @@
-#include <unistd.h>
-
-#include <climits>
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 
 #include "cli.h"
+#include "core/paths.h"
 
 namespace zrd::cli {
 
 void StderrUserInterface::showMessage(const std::string& caption, const std::string& text) {
-    if (caption.empty()) std::fprintf(stderr, "%s\n", text.c_str());
-    else std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    if (caption.empty())
+        std::fprintf(stderr, "%s\n", text.c_str());
+    else
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
 int parseInt(const std::string& text, const std::string& what, int min, int max) {
@@ -26,14 +26,17 @@ int parseInt(const std::string& text, const std::string& what, int min, int max)
 double parseDouble(const std::string& text, const std::string& what) {
     char* end = nullptr;
     const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0') throw CliError(what + " is not a number: \"" + text + "\"");
+    if (text.empty() || *end != '\0')
+        throw CliError(what + " is not a number: \"" + text + "\"");
     return v;
 }
 
 std::optional<std::string> takeOption(Args& args, const std::string& name) {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] != name) continue;
-        if (i + 1 >= args.size()) throw CliError(name + " needs a value");
+        if (args[i] != name)
+            continue;
+        if (i + 1 >= args.size())
+            throw CliError(name + " needs a value");
         std::string value = args[i + 1];
         args.erase(args.begin() + static_cast<long>(i), args.begin() + static_cast<long>(i) + 2);
         return value;
@@ -43,7 +46,8 @@ std::optional<std::string> takeOption(Args& args, const std::string& name) {
 
 bool takeFlag(Args& args, const std::string& name) {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] != name) continue;
+        if (args[i] != name)
+            continue;
         args.erase(args.begin() + static_cast<long>(i));
         return true;
     }
@@ -51,13 +55,7 @@ bool takeFlag(Args& args, const std::string& name) {
 }
 
 std::string dataDirectory(const GlobalOptions& options) {
-    if (!options.dataDir.empty()) return options.dataDir;
-    if (const char* env = std::getenv("TORVANTA_DATA"); env && *env) return env;
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return ".";
-    self[n] = '\0';
-    return std::filesystem::path(self).parent_path().string();
+    return dataFolder(options.dataDir);
 }
 
 }  // namespace zrd::cli

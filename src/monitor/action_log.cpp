@@ -1,0 +1,66 @@
+#include "monitor/action_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "core/text_file.h"
+
+namespace zrd::monitor {
+
+std::string composeLogEntry(const params::MessageTable& messages, std::string_view language,
+                            std::string_view date, std::string_view time, std::string_view action) {
+    std::string entry = messages.text(kMsgLogDate, language);
+    entry += date;
+    entry += messages.text(kMsgLogTime, language);
+    entry += time;
+    entry += action;
+    return entry;
+}
+
+void ActionLog::open(const std::string& folder) {
+    m_path = (std::filesystem::path(folder) / kActionLogFileName).string();
+    const TextFile file = readTextFile(m_path);
+    m_lines = file.status == TextFileStatus::Ok ? file.lines : std::vector<std::string>{};
+    // A missing or emptied file gets its header back, so that entries always go below it.
+    if (m_lines.empty() || m_lines.front() != kActionLogHeader) {
+        if (m_lines.empty())
+            m_lines.push_back(kActionLogHeader);
+        else
+            m_lines.insert(m_lines.begin(), kActionLogHeader);
+        save();
+    }
+}
+
+void ActionLog::write(const std::string& entry) {
+    if (m_lines.empty())
+        m_lines.push_back(kActionLogHeader);
+    m_lines.insert(m_lines.begin() + 1, entry);
+    if (m_lines.size() > kActionLogLimit)
+        m_lines.resize(kActionLogLimit);
+    save();
+}
+
+void ActionLog::save() {
+    if (m_path.empty())
+        return;
+    std::string bytes;
+    for (const std::string& line : m_lines) {
+        bytes += utf8ToCp1251(line);
+        bytes += "\r\n";
+    }
+    std::ofstream out(m_path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    out.close();
+    if (out)
+        return;
+    const std::string reason = std::strerror(errno);
+    if (m_failureReported)
+        return;
+    m_failureReported = true;
+    m_ui.showMessage(kActionLogFileName,
+                     "The action log cannot be written: " + m_path + " (" + reason + ")");
+}
+
+}  // namespace zrd::monitor

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/user_interface.h"
+#include "params/message_table.h"
+
+namespace zrd::monitor {
+
+inline constexpr const char* kActionLogFileName = "Torvanta_QX.Log";
+inline constexpr const char* kActionLogHeader = "Date,Time,Action";
+// Lines in the file, header included.
+inline constexpr size_t kActionLogLimit = 1000;
+
+// Message numbers of the entry texts.
+inline constexpr int kMsgLogDate = 58;
+inline constexpr int kMsgLogTime = 59;
+inline constexpr int kMsgLogReadAll = 60;
+inline constexpr int kMsgLogViewOscillogram = 61;
+inline constexpr int kMsgLogSaveOscillogram = 62;
+inline constexpr int kMsgLogWriteAccepted = 63;
+inline constexpr int kMsgLogWriteRefused = 64;
+
+// The text of one entry: message 58, the date, message 59, the time, the action text.
+std::string composeLogEntry(const params::MessageTable& messages, std::string_view language,
+                            std::string_view date, std::string_view time, std::string_view action);
+
+// The short history of the user's actions: newest entry first below the header, the whole file
+// rewritten (Windows-1251, CR LF) after every entry.
+class ActionLog {
+public:
+    explicit ActionLog(UserInterface& ui) : m_ui(ui) {}
+
+    // Opens "Torvanta_QX.Log" in the folder, creating it with its header when missing.
+    void open(const std::string& folder);
+
+    // Puts the entry at the top, trims the oldest beyond the limit, saves the file. A file that
+    // cannot be written is reported once; the entry stays in memory and the caller goes on.
+    void write(const std::string& entry);
+
+    [[nodiscard]] const std::vector<std::string>& lines() const { return m_lines; }
+    [[nodiscard]] const std::string& path() const { return m_path; }
+
+private:
+    void save();
+
+    UserInterface& m_ui;
+    std::string m_path;
+    std::vector<std::string> m_lines;
+    bool m_failureReported = false;
+};
+
+}  // namespace zrd::monitor
