@@ -1,0 +1,144 @@
+#pragma once
+
+// The drive's status words: reading them, spreading them over the two state frames, the error
+// and warning lists, and the monitor values.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/drive_link.h"
+#include "link/parameter_access.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
+
+namespace zrd::monitor {
+
+// Bits of status word 240.
+inline constexpr int kBitServoOn = 0;
+inline constexpr int kBitErrors = 1;
+inline constexpr int kBitWarnings = 2;
+inline constexpr int kBitSpeedZero = 3;
+inline constexpr int kBitGeneratorRunning = 5;
+inline constexpr int kBitReady = 7;
+inline constexpr int kBitPcControl = 9;
+inline constexpr int kBitServoOnAlso = 14;
+// Bit of word 243 (frame 1, column 0).
+inline constexpr int kBitDriveOn = 1;
+
+// Consecutive failed status ticks that are tolerated; the next one goes offline.
+inline constexpr int kToleratedFailures = 5;
+
+// Messages of the status display.
+inline constexpr int kMsgOffline = 21;
+inline constexpr int kMsgOneError = 24;
+inline constexpr int kMsgOnline = 27;
+inline constexpr int kMsgOnlineDetail = 28;
+inline constexpr int kMsgOfflineDetail = 29;
+inline constexpr int kMsgErrorsPresent = 67;
+inline constexpr int kMsgErrors = 68;
+inline constexpr int kMsgNoErrorsList = 70;
+inline constexpr int kMsgWarningsPresent = 94;
+inline constexpr int kMsgOneWarning = 95;
+inline constexpr int kMsgWarnings = 96;
+inline constexpr int kMsgNoWarningsList = 97;
+inline constexpr int kMsgNoErrors = 98;
+
+inline constexpr int kFrameColumns = 3;
+inline constexpr int kFrameBits = kFrameColumns * params::kBitsPerWord;
+
+// The bits of one state frame: entry column × 16 + bit, and the words as last decoded.
+struct FrameBits {
+    std::array<uint8_t, kFrameBits> bits{};
+    std::array<uint16_t, kFrameColumns> words{};
+
+    // Spreads a word (low byte, high byte as they arrive) over one column.
+    void decode(int column, uint8_t low, uint8_t high);
+    void clear(int column);
+    [[nodiscard]] bool bit(int column, int b) const { return bits.at(column * 16 + b) != 0; }
+};
+
+// Names of the set bits of one column, in ascending order; an unnamed bit gives an empty name
+// but still counts.
+std::vector<std::string> setBitNames(const FrameBits& frame, int column,
+                                     const params::ParameterModel::BitTable& names,
+                                     std::string_view language);
+
+// The count text of the error (or warning) field for n ≥ 1 set bits.
+std::string countText(int n, bool errors, const params::MessageTable& messages,
+                      std::string_view language);
+
+// Text of the parameter-set state; nullopt leaves the field as it is.
+std::optional<std::string> setStateText(int state);
+
+// What one status tick found, for the front end to show.
+struct StatusTick {
+    enum class Outcome { Skipped, Online, Tolerated, WentOffline } outcome = Outcome::Skipped;
+    bool readErrors = false;    // word 241 was read (or its column cleared)
+    bool readWarnings = false;  // word 242 likewise
+    std::vector<std::string> errors;
+    std::vector<std::string> warnings;
+    std::string errorCount;    // empty without errors
+    std::string warningCount;  // empty without warnings
+};
+
+// The status poll: reads word 240 and, by its bits, the other five; keeps the two frames and
+// the failure count.
+class StatusPoll {
+public:
+    StatusPoll(link::DriveLink& link, params::ParameterModel& model,
+               const params::MessageTable& messages)
+        : m_link(link), m_model(model), m_messages(messages) {}
+
+    // Reads one status word by its cached table position. The reply is escape-decoded like a
+    // parameter read, so that a status byte of E1, E2 or E4 is read at its right place.
+    // nullopt when the word is unknown or the reply is not a read reply.
+    [[nodiscard]] std::optional<uint16_t> readWord(int word);
+
+    // One tick's exchanges and decoding. The caller holds the link-busy flag and shows the
+    // outcome; on WentOffline it also clears the connected flag as the display goes offline.
+    StatusTick tick();
+
+    [[nodiscard]] const FrameBits& frame(int f) const { return m_frames.at(f); }
+    FrameBits& frame(int f) { return m_frames.at(f); }
+    [[nodiscard]] int failures() const { return m_failures; }
+    void resetFailures() { m_failures = 0; }
+
+private:
+    void readInto(int frame, int column, int word);
+
+    link::DriveLink& m_link;
+    params::ParameterModel& m_model;
+    const params::MessageTable& m_messages;
+    std::array<FrameBits, 2> m_frames{};
+    int m_failures = 0;
+};
+
+// The monitor fields, read by the fourteen reads of one monitor tick.
+struct MonitorValues {
+    double speedCommand = 0, speedActual = 0;
+    double currentCommand = 0, currentActual = 0;
+    double torqueCommand = 0, torqueActual = 0;
+    double positionCommand = 0, positionActual = 0;
+    double analogIn = 0, pulseIn = 0, followError = 0;
+    std::string direction;  // " +" or " -"
+};
+
+// Revolutions × counts per revolution + counts.
+inline double positionCounts(double revolutions, double encoderCounts, double counts) {
+    return revolutions * encoderCounts + counts;
+}
+inline const char* directionText(double pulseFrequency) {
+    return pulseFrequency >= 0 ? " +" : " -";
+}
+
+// The fourteen reads in their order; a failed read leaves the last value.
+MonitorValues readMonitorValues(link::ParameterAccess& access, params::ParameterModel& model);
+
+// The composed inversion value of sixteen boxes.
+uint16_t inversionValue(const std::array<bool, 16>& boxes);
+
+}  // namespace zrd::monitor
