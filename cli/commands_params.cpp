@@ -1,7 +1,228 @@
+// zrdctl subcommands of the parameter model: database check and listing, single reads and
+// writes on a drive.
+#include <filesystem>
+#include <memory>
+
 #include "cli.h"
+#include "link/drive_link.h"
+#include "link/parameter_access.h"
+#include "params/database_loader.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
 
 namespace zrd::cli {
+namespace {
 
-void addParameterCommands(CommandList&) {}
+namespace pm = zrd::params;
+namespace lk = zrd::link;
+
+// The model with the message table and the outcome of loading the database.
+struct Database {
+    std::unique_ptr<pm::ParameterModel> model = std::make_unique<pm::ParameterModel>();
+    pm::MessageTable messages;
+    pm::LoadResult result;
+    std::string path;
+};
+
+std::string inDataFolder(const GlobalOptions& options, const char* name) {
+    return (std::filesystem::path(dataDirectory(options)) / name).string();
+}
+
+// Loads mess.dic from the data folder and the database; a missing or stopped database ends
+// the command. With --lang the language setting of the file is overridden.
+std::unique_ptr<Database> loadDatabase(const std::string& file, const std::string& language,
+                                       const GlobalOptions& options, UserInterface& ui) {
+    auto db = std::make_unique<Database>();
+    db->path = file.empty() ? inDataFolder(options, pm::kDatabaseFileName) : file;
+    db->messages.load(inDataFolder(options, pm::kMessageFileName), ui);
+    const bool keepLanguage = !language.empty();
+    if (keepLanguage)
+        db->model->setLanguage(language);
+    db->result = pm::loadDatabase(db->path, *db->model, db->messages, ui, keepLanguage);
+    switch (db->result.status) {
+        case pm::LoadStatus::Ok:
+            break;
+        case pm::LoadStatus::Missing:
+            throw CliError("no parameter database " + db->path);
+        case pm::LoadStatus::Unreadable:
+            throw CliError("cannot read " + db->path);
+        case pm::LoadStatus::Stopped:
+            throw CliError(db->path + ": loading stopped at line " +
+                           std::to_string(db->result.stoppedAtLine));
+    }
+    return db;
+}
+
+std::string languageOption(Args& args, const GlobalOptions& options) {
+    return takeOption(args, "--lang").value_or(options.lang);
+}
+
+int dbCheck(Args& args, const GlobalOptions& options) {
+    const std::string language = languageOption(args, options);
+    if (args.size() > 1)
+        throw CliError("usage: db check [FILE] [--lang Eng|Rus]");
+    StderrUserInterface ui;
+    const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
+    const pm::LoadResult& r = db->result;
+    std::printf("database %s\n", db->path.c_str());
+    std::printf("language %s\n", db->model->language().c_str());
+    std::printf("parameters %d\n", r.parameters);
+    std::printf("calculated %d\n", r.calculated);
+    std::printf("state bits %d\n", r.stateBits);
+    std::printf("application bits %d\n", r.applicationBits);
+    std::printf("scope bits %d\n", r.scopeBits);
+    std::printf("scope signals %d\n", r.scopeSignals - 1);
+    std::printf("groups %d\n", r.groups);
+    std::printf("subgroups %d\n", r.subgroups);
+    if (r.calculatedWithoutKey > 0)
+        std::printf("calculated lines without a P key %d\n", r.calculatedWithoutKey);
+    if (r.endLine >= 0)
+        std::printf("scan ended at line %d\n", r.endLine);
+    if (!r.refused.empty())
+        throw CliError(std::to_string(r.refused.size()) + " line(s) refused, the first is line " +
+                       std::to_string(r.refused.front().line));
+    return 0;
+}
+
+// Pads to a width counted in characters, so that Cyrillic columns line up too.
+std::string padded(const std::string& text, size_t width) {
+    size_t chars = 0;
+    for (const char c : text)
+        chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return chars >= width ? text + " " : text + std::string(width - chars, ' ');
+}
+
+int dbList(Args& args, const GlobalOptions& options) {
+    const std::string language = languageOption(args, options);
+    if (args.size() > 1)
+        throw CliError("usage: db list [FILE] [--lang Eng|Rus]");
+    StderrUserInterface ui;
+    const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
+    const pm::ParameterModel& model = *db->model;
+    std::printf("%s%s%s%s%s%s%s%s%s\n", padded("NAME", 10).c_str(), padded("INDEX", 6).c_str(),
+                padded("TYPE", 6).c_str(), padded("ACCESS", 7).c_str(), padded("MIN", 12).c_str(),
+                padded("MAX", 12).c_str(), padded("DEFAULT", 12).c_str(),
+                padded("UNIT", 10).c_str(), "DESCRIPTION");
+    for (int i = 0; i <= model.lastParameter(); ++i) {
+        const pm::TPar& p = model.parameter(i);
+        std::printf("%s%s%s%s%s%s%s%s%s\n", padded(p.Pname, 10).c_str(),
+                    padded(std::to_string(p.Index), 6).c_str(), padded(p.vType, 6).c_str(),
+                    padded(p.pType, 7).c_str(),
+                    padded(pm::valueText(pm::minDisplay(p)), 12).c_str(),
+                    padded(pm::valueText(pm::maxDisplay(p)), 12).c_str(),
+                    padded(pm::valueText(pm::defaultDisplay(p)), 12).c_str(),
+                    padded(pm::units(p, model.language()), 10).c_str(),
+                    pm::description(p, model.language()).c_str());
+    }
+    return 0;
+}
+
+int dbCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    if (args.empty())
+        throw CliError("usage: db check [FILE] | db list [FILE] [--lang Eng|Rus]");
+    const std::string sub = args[0];
+    args.erase(args.begin());
+    if (sub == "check")
+        return dbCheck(args, options);
+    if (sub == "list")
+        return dbList(args, options);
+    throw CliError("db knows check and list, not " + sub);
+}
+
+// A database, the port opened on it and the access operations.
+struct Session {
+    StderrUserInterface ui;
+    std::unique_ptr<Database> db;
+    std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
+    std::unique_ptr<lk::DriveLink> link;
+    std::unique_ptr<lk::ParameterAccess> access;
+
+    Session(const GlobalOptions& options, const std::vector<std::string>& names) {
+        if (options.port.empty())
+            throw CliError("needs --port DEV");
+        db = loadDatabase("", options.lang, options, ui);
+        // Every name is checked before the drive is touched.
+        for (const auto& name : names) {
+            if (!db->model->find(name))
+                throw CliError("no parameter " + name + " in " + db->path);
+        }
+        link = std::make_unique<lk::DriveLink>(*port, ui);
+        if (link->openPort(options.port, options.baud, options.timeoutMs) != lk::OpenResult::Ok)
+            throw CliError("cannot open " + options.port + ": " + port->lastError());
+        // The user named the port: the drive on it counts as connected until it fails to answer.
+        link->state().connected = 1;
+        access = std::make_unique<lk::ParameterAccess>(*link, *db->model, db->messages);
+    }
+
+    pm::ParameterModel& model() { return *db->model; }
+
+    // Reads a parameter; false when it is never read or the drive did not answer.
+    bool read(int position) {
+        model().setCurrentParameter(position);
+        access->ReadParam();
+        return access->lastReply() == lk::kReplyRead;
+    }
+};
+
+int getCommand(const Args& args, const GlobalOptions& options) {
+    if (args.empty())
+        throw CliError("usage: --port DEV get MNEMONIC...");
+    Session s(options, args);
+    int failures = 0;
+    for (const auto& name : args) {
+        const int position = *s.model().find(name);
+        const pm::TPar& p = s.model().parameter(position);
+        if (p.pType.empty() || p.pType == pm::kNeverRead) {
+            std::fprintf(stderr, "zrdctl: %s is never read (access \"%s\")\n", name.c_str(),
+                         p.pType.c_str());
+            ++failures;
+            continue;
+        }
+        if (!s.read(position)) {
+            std::fprintf(stderr, "zrdctl: no answer for %s on %s\n", name.c_str(),
+                         options.port.c_str());
+            ++failures;
+            continue;
+        }
+        std::printf("%s %s\n", name.c_str(), pm::valueText(s.model().value(position)).c_str());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+int setCommand(const Args& args, const GlobalOptions& options) {
+    if (args.size() != 2)
+        throw CliError("usage: --port DEV set MNEMONIC VALUE");
+    const std::string& name = args[0];
+    const double wanted = parseDouble(args[1], "VALUE");
+    Session s(options, {name});
+    pm::ParameterModel& model = s.model();
+    const int position = *model.find(name);
+    const pm::TPar& p = model.parameter(position);
+    // What the drive holds now is what a refusal puts back.
+    const bool readable = !p.pType.empty() && p.pType != pm::kNeverRead;
+    if (readable && !s.read(position))
+        throw CliError("no answer for " + name + " on " + options.port);
+    model.setPreviousValue(position, model.value(position));
+    if (!pm::inDisplayRange(p, wanted))
+        std::fprintf(stderr, "zrdctl: %s is outside %s..%s; the default %s is written\n",
+                     args[1].c_str(), pm::valueText(pm::minDisplay(p)).c_str(),
+                     pm::valueText(pm::maxDisplay(p)).c_str(),
+                     pm::valueText(pm::defaultDisplay(p)).c_str());
+    model.setCurrentParameter(position);
+    model.setValue(position, wanted);
+    s.access->SetParam();
+    std::printf("%s %s\n", name.c_str(), pm::valueText(model.value(position)).c_str());
+    return s.access->lastReply() == lk::kReplyAccepted ? 0 : 1;
+}
+
+}  // namespace
+
+void addParameterCommands(CommandList& list) {
+    list.push_back({"db", "db check [FILE] | db list [FILE] [--lang Eng|Rus]", dbCommand});
+    list.push_back(
+        {"get", "--port DEV get MNEMONIC...  read parameters (display units)", getCommand});
+    list.push_back({"set", "--port DEV set MNEMONIC VALUE  write one parameter", setCommand});
+}
 
 }  // namespace zrd::cli

@@ -1,0 +1,231 @@
+#include "link/parameter_access.h"
+
+#include <gtest/gtest.h>
+
+#include "params/database_loader.h"
+#include "params_test_support.h"
+#include "sim_fixture.h"
+
+namespace zrd::link {
+namespace {
+
+namespace pm = zrd::params;
+using test::ParamSpec;
+
+ParamSpec spec(const std::string& key, const std::string& name, int index, const std::string& vType,
+               const std::string& pType, int minVal, int maxVal, const std::string& scale,
+               int defValue) {
+    ParamSpec s;
+    s.key = key;
+    s.name = name;
+    s.index = std::to_string(index);
+    s.vType = vType;
+    s.pType = pType;
+    s.minVal = std::to_string(minVal);
+    s.maxVal = std::to_string(maxVal);
+    s.scale = scale;
+    s.defValue = std::to_string(defValue);
+    s.engName = name + " eng";
+    s.rusName = name + " рус";
+    return s;
+}
+
+class ParameterAccessTest : public test::SimLinkTest {
+protected:
+    void SetUp() override {
+        SimLinkTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        messages.load(dir.write("mess.dic", test::messageFile()), ui);
+        const auto result = pm::loadDatabaseLines(
+            test::database({
+                spec("P1", "HALF", 10, "UINT", "R-W", 0, 100, "0.5", 50).line(),
+                spec("P2", "SIGNED", 11, "INT", "R-W", -10, 10, "1", 0).line(),
+                spec("P3", "RO", 12, "UINT", "R", 0, 65535, "1", 5).line(),
+                spec("P4", "NOREAD", 13, "UINT", "-", 0, 100, "1", 1).line(),
+                spec("P5", "NOTYPE", 14, "UINT", "", 0, 100, "1", 1).line(),
+                spec("P6", "WIDE", 15, "UINT", "R-W", 0, 65535, "0.01", 0).line(),
+                spec("P7", "WIDES", 16, "INT", "R-W", -32768, 32767, "0.1", 0).line(),
+            }),
+            model, messages, ui, false);
+        ASSERT_TRUE(result.ok());
+        drive([&](sim::SimDrive& d) { d.loadParameters(model); });
+        link.state().connected = 1;
+    }
+
+    int position(const std::string& name) {
+        const auto p = model.find(name);
+        EXPECT_TRUE(p) << name;
+        return p.value_or(0);
+    }
+
+    uint16_t driveRaw(uint8_t index) {
+        uint16_t raw = 0;
+        drive([&](sim::SimDrive& d) { raw = d.raw(index); });
+        return raw;
+    }
+
+    int framesSeen() {
+        int n = 0;
+        drive([&](sim::SimDrive& d) { n = d.framesSeen(); });
+        return n;
+    }
+
+    // The caller's order: current parameter, old value kept, new value stored, SetParam.
+    void write(const std::string& name, double value) {
+        const int pos = position(name);
+        model.setCurrentParameter(pos);
+        model.setPreviousValue(pos, model.value(pos));
+        model.setValue(pos, value);
+        access.SetParam();
+    }
+
+    double read(const std::string& name) {
+        const int pos = position(name);
+        model.setCurrentParameter(pos);
+        access.ReadParam();
+        return model.value(pos);
+    }
+
+    test::TempDir dir;
+    pm::MessageTable messages;
+    std::unique_ptr<pm::ParameterModel> owner = std::make_unique<pm::ParameterModel>();
+    pm::ParameterModel& model = *owner;
+    ParameterAccess access{link, model, messages};
+};
+
+TEST_F(ParameterAccessTest, WriteSendsHalvesToEvenOrTheDefault) {
+    struct Case {
+        const char* name;
+        uint8_t index;
+        double value;
+        uint16_t raw;
+        double stands;  // the value-table entry afterwards
+    };
+    for (const Case& c :
+         {Case{"HALF", 10, 10.0, 20, 10.0}, Case{"HALF", 10, 10.25, 20, 10.25},
+          Case{"HALF", 10, 10.75, 22, 10.75}, Case{"HALF", 10, 50.0, 100, 50.0},
+          Case{"HALF", 10, 50.5, 50, 25.0}, Case{"HALF", 10, -0.5, 50, 25.0},
+          Case{"HALF", 10, 0.0, 0, 0.0}, Case{"SIGNED", 11, -0.5, 0, -0.5},
+          Case{"SIGNED", 11, -1.5, 0xFFFE, -1.5}, Case{"SIGNED", 11, -10, 0xFFF6, -10},
+          Case{"SIGNED", 11, 10.5, 0, 0}, Case{"WIDES", 16, -3276.8, 0x8000, -3276.8}}) {
+        model.setParameterSetState(pm::ParameterSetState::Eeprom);
+        const int passes = ui.eventPasses;
+        write(c.name, c.value);
+        EXPECT_EQ(access.lastReply(), kReplyAccepted) << c.name << " " << c.value;
+        EXPECT_EQ(driveRaw(c.index), c.raw) << c.name << " " << c.value;
+        EXPECT_DOUBLE_EQ(model.value(position(c.name)), c.stands) << c.name << " " << c.value;
+        EXPECT_EQ(model.parameterSetState(), pm::ParameterSetState::Ram);
+        EXPECT_EQ(ui.eventPasses, passes + 1);
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ParameterAccessTest, AcceptedWriteWithoutConnectedFlagLeavesTheSetState) {
+    link.state().connected = 0;
+    write("HALF", 10);
+    EXPECT_EQ(access.lastReply(), kReplyAccepted);
+    EXPECT_EQ(driveRaw(10), 20);
+    EXPECT_EQ(model.parameterSetState(), pm::ParameterSetState::Init);
+}
+
+TEST_F(ParameterAccessTest, ReadConvertsBySignednessAndScale) {
+    struct Case {
+        const char* name;
+        uint8_t index;
+        uint16_t raw;
+        double value;
+    };
+    for (const Case& c : {Case{"SIGNED", 11, 0xFFFF, -1}, Case{"WIDE", 15, 0xFFFF, 655.35},
+                          Case{"WIDES", 16, 0x8000, -3276.8}, Case{"HALF", 10, 0x00E4, 114},
+                          // Outside the limits, still shown and stored.
+                          Case{"HALF", 10, 1000, 500}, Case{"SIGNED", 11, 0x00E1, 225}}) {
+        drive([&](sim::SimDrive& d) { d.setRaw(c.index, c.raw); });
+        const int pos = position(c.name);
+        const double before = model.value(pos);
+        EXPECT_DOUBLE_EQ(read(c.name), c.value) << c.name;
+        EXPECT_DOUBLE_EQ(model.previousValue(pos), before) << c.name;
+        EXPECT_EQ(access.lastReply(), kReplyRead);
+    }
+    EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(ParameterAccessTest, RefusedWriteRestoresThePreviousValue) {
+    const int ro = position("RO");
+    model.parameter(ro).indexFrame = 3;
+    write("RO", 7);
+    EXPECT_EQ(access.lastReply(), kReplyRefused);
+    EXPECT_DOUBLE_EQ(model.value(ro), 5);
+    EXPECT_EQ(driveRaw(12), 5);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].caption, "Attention");
+    EXPECT_EQ(ui.boxes[0].text, "P3 RO: refused");
+    ASSERT_EQ(ui.rows.size(), 1u);
+    EXPECT_EQ(ui.rows[0].position, ro);
+    EXPECT_EQ(ui.rows[0].text, "5");
+
+    // A drive that refuses a value inside the limits is treated alike.
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Refuse, 0, 4, 1}); });
+    write("HALF", 10);
+    EXPECT_DOUBLE_EQ(model.value(position("HALF")), 25);
+    EXPECT_EQ(driveRaw(10), 50);
+    EXPECT_EQ(model.parameterSetState(), pm::ParameterSetState::Init);
+}
+
+TEST_F(ParameterAccessTest, SilentDriveRestoresThePreviousValueWithMessage38) {
+    for (const char* language : {"Eng", "Rus"}) {
+        ui.boxes.clear();
+        model.setLanguage(language);
+        drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 4, 1}); });
+        const int idle = ui.idleRestores;
+        write("HALF", 10);
+        EXPECT_EQ(access.lastReply(), 0);
+        EXPECT_DOUBLE_EQ(model.value(position("HALF")), 25) << language;
+        EXPECT_EQ(driveRaw(10), 50);
+        EXPECT_EQ(ui.idleRestores, idle + 1);
+        ASSERT_EQ(ui.boxes.size(), 1u);
+        if (pm::isEnglish(language)) {
+            EXPECT_EQ(ui.boxes[0].caption, "Attention");
+            EXPECT_EQ(ui.boxes[0].text, "HALF eng: no answer");
+        } else {
+            EXPECT_EQ(ui.boxes[0].caption, "Внимание");
+            EXPECT_EQ(ui.boxes[0].text, "HALF рус: нет ответа");
+        }
+    }
+}
+
+TEST_F(ParameterAccessTest, SilentDriveLeavesAReadValueAloneAndQuiet) {
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 4, 1}); });
+    EXPECT_DOUBLE_EQ(read("HALF"), 25);
+    EXPECT_TRUE(ui.boxes.empty());
+    EXPECT_EQ(ui.idleRestores, 1);
+}
+
+TEST_F(ParameterAccessTest, NothingIsReadWithoutConnectionOrForAccessDashOrEmpty) {
+    for (const char* name : {"NOREAD", "NOTYPE"}) {
+        model.parameter(position(name)).indexFrame = 0;
+        drive([](sim::SimDrive& d) { d.setRaw(13, 99), d.setRaw(14, 99); });
+        EXPECT_DOUBLE_EQ(read(name), 1) << name;
+    }
+    link.state().connected = 0;
+    EXPECT_DOUBLE_EQ(read("HALF"), 25);
+    EXPECT_EQ(framesSeen(), 0);
+    EXPECT_TRUE(ui.rows.empty());
+}
+
+TEST_F(ParameterAccessTest, OnlyParametersWithAFrameUpdateTheirRow) {
+    const int half = position("HALF");
+    drive([](sim::SimDrive& d) { d.setRaw(10, 21); });
+    EXPECT_DOUBLE_EQ(read("HALF"), 10.5);
+    EXPECT_TRUE(ui.rows.empty());
+    model.parameter(half).indexFrame = 199;
+    EXPECT_DOUBLE_EQ(read("HALF"), 10.5);
+    write("HALF", 7.25);
+    ASSERT_EQ(ui.rows.size(), 2u);
+    EXPECT_EQ(ui.rows[0].position, half);
+    EXPECT_EQ(ui.rows[0].text, "10.5");
+    EXPECT_EQ(ui.rows[1].text, "7.25");
+}
+
+}  // namespace
+}  // namespace zrd::link
