@@ -14,9 +14,10 @@ namespace {
 
 namespace fm = zrd::formula;
 
-constexpr const char* kUsage =
-    "formula [--postfix] [--ask] [--test] [--db FILE] [--set pN=VALUE ...] TEXT\n"
-    "      convert and evaluate a formula; --postfix also prints the postfix items,\n"
+constexpr const char* kSynopsis =
+    "formula [--postfix] [--ask] [--test] [--db FILE] [--set pN=VALUE ...] TEXT";
+constexpr const char* kHelp =
+    "\n      convert and evaluate a formula; --postfix also prints the postfix items,\n"
     "      --test prepares the text as the test dialog does (implies --ask), --ask reads\n"
     "      parameter values from stdin (an empty line keeps the preset 0; --set answers too)";
 
@@ -107,7 +108,7 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
     while (const auto set = takeOption(args, "--set"))
         assignments.push_back(splitAssignment(*set));
     if (args.size() != 1)
-        throw CliError(std::string("usage: zrdctl ") + kUsage);
+        throw CliError(std::string("usage: zrdctl ") + kSynopsis);
     if (ask && db)
         throw CliError("--db gives values to references; with --ask they are asked");
 
@@ -155,7 +156,7 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
 }  // namespace
 
 void addFormulaCommands(CommandList& list) {
-    list.push_back({"formula", kUsage, formulaCommand});
+    list.push_back({"formula", std::string(kSynopsis) + kHelp, formulaCommand});
 }
 
 }  // namespace zrd::cli
