@@ -19,13 +19,13 @@ namespace {
 
 void usage(FILE* out) {
     std::fprintf(out,
-                 "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--fault SPEC]... "
+                 "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--fault KIND]... "
                  "[--fault-count N]\n"
                  "  Opens a pseudo-terminal (or PATH), prints the device path and answers the\n"
                  "  program's frames as a ZRD drive until interrupted.\n"
                  "  --db FILE: the parameter database (default: Param_base.mod beside zrd-sim);\n"
                  "    its limits, access and defaults; without one every write is accepted\n"
-                 "  SPEC: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
+                 "  KIND: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
                  "  --fault-count N: the faults given after it apply to N frames (default all)\n");
 }
 

@@ -10,10 +10,10 @@
 namespace zrd::monitor {
 namespace {
 
-using test::ParamSpec;
+using test::ParamFields;
 
-ParamSpec word(const std::string& key, const std::string& name, int index) {
-    ParamSpec p;
+ParamFields word(const std::string& key, const std::string& name, int index) {
+    ParamFields p;
     p.key = key;
     p.name = name;
     p.index = std::to_string(index);
@@ -22,9 +22,9 @@ ParamSpec word(const std::string& key, const std::string& name, int index) {
     return p;
 }
 
-ParamSpec value(const std::string& key, const std::string& name, int index,
+ParamFields value(const std::string& key, const std::string& name, int index,
                 const std::string& type = "INT") {
-    ParamSpec p;
+    ParamFields p;
     p.key = key;
     p.name = name;
     p.index = std::to_string(index);

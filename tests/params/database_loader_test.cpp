@@ -10,10 +10,11 @@ namespace zrd::params {
 namespace {
 
 using test::database;
-using test::ParamSpec;
+using test::ParamFields;
 
-ParamSpec spec(const std::string& key, const std::string& name, const std::string& index = "1") {
-    ParamSpec s;
+ParamFields fields(const std::string& key, const std::string& name,
+                   const std::string& index = "1") {
+    ParamFields s;
     s.key = key;
     s.name = name;
     s.index = index;
@@ -64,7 +65,7 @@ protected:
 };
 
 TEST_F(LoaderTest, ParameterLineFillsEveryField) {
-    ParamSpec s;
+    ParamFields s;
     s.key = "P12";
     s.name = "SPD";
     s.index = "300";  // kept in 8 bits
@@ -126,14 +127,14 @@ TEST_F(LoaderTest, LanguageComesFromLineOneUnlessKept) {
 }
 
 TEST_F(LoaderTest, LowerCaseKeysAreParameterLinesToo) {
-    const auto r = load(database({spec("p1", "A").line(), spec("P2", "B").line()}));
+    const auto r = load(database({fields("p1", "A").line(), fields("P2", "B").line()}));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(model.find("A"), 0);
     EXPECT_EQ(model.find("B"), 1);
 }
 
 TEST_F(LoaderTest, ScaleZeroIsStoredAsOne) {
-    ParamSpec s = spec("P1", "A");
+    ParamFields s = fields("P1", "A");
     s.scale = "0";
     s.defValue = "7";
     const auto r = load(database({s.line(), "Rf,P5=A,1,UINT,R-W,0,10,0,,,5,a,а,0,0,1,1,0,0"}));
@@ -166,7 +167,7 @@ TEST_F(LoaderTest, SectionNames) {
     };
     for (const Case& c : cases) {
         auto lines = c.lines;
-        lines.push_back(spec("P1", "A").line());
+        lines.push_back(fields("P1", "A").line());
         ASSERT_TRUE(load(database(lines)).ok());
         EXPECT_EQ(model.parameter(0).NameGroup, c.group) << c.lines.back();
         EXPECT_EQ(model.parameter(0).NameSubgroup, c.subgroup) << c.lines.back();
@@ -175,7 +176,7 @@ TEST_F(LoaderTest, SectionNames) {
 
 TEST_F(LoaderTest, TheLineAfterASectionLineIsConsumedWhateverItHolds) {
     const auto r =
-        load(database({"[Group]", spec("P1", "EATEN").line(), spec("P2", "KEPT").line()}));
+        load(database({"[Group]", fields("P1", "EATEN").line(), fields("P2", "KEPT").line()}));
     ASSERT_TRUE(r.ok());
     EXPECT_FALSE(model.find("EATEN"));
     EXPECT_EQ(model.find("KEPT"), 0);
@@ -188,15 +189,15 @@ TEST_F(LoaderTest, GroupAndSubgroupCarryOverUntilTheNextSection) {
         "Name_group=Drive,",
         "[Subgroup]",
         "Name_subgroup=Main,",
-        spec("P1", "A").line(),
+        fields("P1", "A").line(),
         "; a comment between",
-        spec("P2", "B").line(),
+        fields("P2", "B").line(),
         "[Group]",
         "Name_group=Motor,",
-        spec("P3", "C").line(),
+        fields("P3", "C").line(),
         "[Subgroup]",
         "Name_subgroup=Data,",
-        spec("P4", "D").line(),
+        fields("P4", "D").line(),
     }));
     ASSERT_TRUE(r.ok());
     struct Want {
@@ -215,8 +216,8 @@ TEST_F(LoaderTest, GroupAndSubgroupCarryOverUntilTheNextSection) {
 }
 
 TEST_F(LoaderTest, EndOfScan) {
-    const std::string a = spec("P1", "A").line();
-    const std::string b = spec("P2", "B").line();
+    const std::string a = fields("P1", "A").line();
+    const std::string b = fields("P2", "B").line();
     const std::string calc = "Rf,P3=A,1,UINT,R-W,0,10,1,,,5,a,а,0,0,1,1,0,0";
     struct Case {
         const char* what;
@@ -292,7 +293,7 @@ TEST_F(LoaderTest, BitNumberOutsideTheWordIsRefusedWithTheLine) {
     const std::string high = bitLine("Col1", "HIGH", 240, 16);
     const std::string low = bitLine("App1", "LOW", 243, -1);
     const auto r = load(database({high, low, bitLine("Col1", "UNS", 250, 99),
-                                  bitLine("Col2", "OK", 240, 15), spec("P1", "A").line()}));
+                                  bitLine("Col2", "OK", 240, 15), fields("P1", "A").line()}));
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.refused.size(), 2u);
     EXPECT_EQ(r.refused[0].line, 2);
@@ -306,12 +307,12 @@ TEST_F(LoaderTest, BitNumberOutsideTheWordIsRefusedWithTheLine) {
 
 TEST_F(LoaderTest, CalculatedLines) {
     const auto r = load(database({
-        spec("P1", "A").line(),
-        spec("P2", "B").line(),
+        fields("P1", "A").line(),
+        fields("P2", "B").line(),
         "Rf,P7=B,9,INT,R,f:MAXI*2,100,0.25,А,A,f:DEF,Calc B,Выч B,1,2,3,4,5,6",
         "R,p8=NONE,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0",
         "Rf,P9=LATER,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0",
-        spec("P3", "LATER").line(),
+        fields("P3", "LATER").line(),
         "Rf,X10=B,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0",  // no record without a "P" key
         "Remarks follow",
     }));
@@ -349,7 +350,7 @@ TEST_F(LoaderTest, CalculatedLines) {
 }
 
 TEST_F(LoaderTest, BadLineStopsTheLoadKeepingWhatWasRead) {
-    ParamSpec bad = spec("P2", "BAD");
+    ParamFields bad = fields("P2", "BAD");
     const std::vector<std::string> badLines = {
         [&] {
             auto s = bad;
@@ -403,10 +404,10 @@ TEST_F(LoaderTest, BadLineStopsTheLoadKeepingWhatWasRead) {
     };
     for (const std::string& line : badLines) {
         ui.boxes.clear();
-        ParamSpec signal = spec("P1", "SIG", "240");
+        ParamFields signal = fields("P1", "SIG", "240");
         signal.defValue = "5";
         const auto r = load(database({"[Subgroup]", "Name_subgroup=Signals_osc_page1,",
-                                      signal.line(), line, spec("P3", "AFTER").line()}));
+                                      signal.line(), line, fields("P3", "AFTER").line()}));
         EXPECT_EQ(r.status, LoadStatus::Stopped) << line;
         EXPECT_EQ(r.stoppedAtLine, 5) << line;
         EXPECT_EQ(r.badLine, line);
@@ -435,7 +436,7 @@ TEST_F(LoaderTest, MessageOneInTheLanguageOfLineOne) {
 TEST_F(LoaderTest, SurplusParameterAndCalculatedLinesAreRefused) {
     std::vector<std::string> body;
     for (int i = 0; i < kParameterCount + 2; ++i)
-        body.push_back(spec("P" + std::to_string(i), "N" + std::to_string(i)).line());
+        body.push_back(fields("P" + std::to_string(i), "N" + std::to_string(i)).line());
     for (int i = 0; i < kCalculatedCount + 1; ++i)
         body.push_back("Rf,P" + std::to_string(i) + "=N" + std::to_string(i) +
                        ",1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0");
@@ -461,11 +462,11 @@ TEST_F(LoaderTest, SurplusParameterAndCalculatedLinesAreRefused) {
 TEST_F(LoaderTest, ScopeSignalsInTableOrderUpTo128Entries) {
     std::vector<std::string> body = {"[Subgroup]",
                                      "Name_subgroup=Signals_osc_page2,",
-                                     spec("P1", "IACT", "50").line(),
-                                     spec("P2", "VACT", "7").line(),
+                                     fields("P1", "IACT", "50").line(),
+                                     fields("P2", "VACT", "7").line(),
                                      "[Subgroup]",
                                      "Name_subgroup=Main,",
-                                     spec("P3", "OTHER").line()};
+                                     fields("P3", "OTHER").line()};
     auto r = load(database(body));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.scopeSignals, 3);
@@ -476,7 +477,7 @@ TEST_F(LoaderTest, ScopeSignalsInTableOrderUpTo128Entries) {
 
     body = {"[Subgroup]", "Name_subgroup=Signals_osc_page6,"};
     for (int i = 0; i < kScopeSignalCount + 1; ++i)
-        body.push_back(spec("P" + std::to_string(i), "S" + std::to_string(i)).line());
+        body.push_back(fields("P" + std::to_string(i), "S" + std::to_string(i)).line());
     r = load(database(body));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r.scopeSignals, kScopeSignalCount);
@@ -487,9 +488,9 @@ TEST_F(LoaderTest, ScopeSignalsInTableOrderUpTo128Entries) {
 }
 
 TEST_F(LoaderTest, StatusWordPositionsAndKnownMnemonics) {
-    const auto r =
-        load(database({spec("P1", "HVER", "3").line(), spec("P2", "STA", "240").line(),
-                       spec("P3", "STA_COPY", "240").line(), spec("P4", "APXERR", "246").line()}));
+    const auto r = load(
+        database({fields("P1", "HVER", "3").line(), fields("P2", "STA", "240").line(),
+                  fields("P3", "STA_COPY", "240").line(), fields("P4", "APXERR", "246").line()}));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(model.statusWordPosition(240), 1);
     EXPECT_EQ(model.statusWordPosition(246), 3);
@@ -499,12 +500,12 @@ TEST_F(LoaderTest, StatusWordPositionsAndKnownMnemonics) {
 }
 
 TEST_F(LoaderTest, ReloadClearsNamesButBitSlotsStayUntilRenamed) {
-    ASSERT_TRUE(load(database({spec("P1", "A").line(), spec("P2", "B").line(),
+    ASSERT_TRUE(load(database({fields("P1", "A").line(), fields("P2", "B").line(),
                                "Rf,P3=A,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0",
                                bitLine("Col1", "OLD", 240, 1), bitLine("Col2", "KEEP", 240, 2)}))
                     .ok());
     model.parameter(0).indexFrame = 4;
-    ASSERT_TRUE(load(database({spec("P1", "C").line(), bitLine("Col1", "NEW", 240, 1)})).ok());
+    ASSERT_TRUE(load(database({fields("P1", "C").line(), bitLine("Col1", "NEW", 240, 1)})).ok());
     EXPECT_EQ(model.find("C"), 0);
     EXPECT_EQ(model.parameter(0).indexFrame, kNoFrame);
     EXPECT_FALSE(model.find("B"));
@@ -517,7 +518,7 @@ TEST_F(LoaderTest, ReloadClearsNamesButBitSlotsStayUntilRenamed) {
 
 TEST_F(LoaderTest, FileEncodings) {
     const std::vector<std::string> lines = database({[] {
-        ParamSpec s = spec("P1", "SPD");
+        ParamFields s = fields("P1", "SPD");
         s.rusName = "Скорость";
         return s.line();
     }()});

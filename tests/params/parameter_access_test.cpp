@@ -10,12 +10,12 @@ namespace zrd::link {
 namespace {
 
 namespace pm = zrd::params;
-using test::ParamSpec;
+using test::ParamFields;
 
-ParamSpec spec(const std::string& key, const std::string& name, int index, const std::string& vType,
-               const std::string& pType, int minVal, int maxVal, const std::string& scale,
-               int defValue) {
-    ParamSpec s;
+ParamFields fields(const std::string& key, const std::string& name, int index,
+                   const std::string& vType, const std::string& pType, int minVal, int maxVal,
+                   const std::string& scale, int defValue) {
+    ParamFields s;
     s.key = key;
     s.name = name;
     s.index = std::to_string(index);
@@ -39,13 +39,13 @@ protected:
         messages.load(dir.write("mess.dic", test::messageFile()), ui);
         const auto result = pm::loadDatabaseLines(
             test::database({
-                spec("P1", "HALF", 10, "UINT", "R-W", 0, 100, "0.5", 50).line(),
-                spec("P2", "SIGNED", 11, "INT", "R-W", -10, 10, "1", 0).line(),
-                spec("P3", "RO", 12, "UINT", "R", 0, 65535, "1", 5).line(),
-                spec("P4", "NOREAD", 13, "UINT", "-", 0, 100, "1", 1).line(),
-                spec("P5", "NOTYPE", 14, "UINT", "", 0, 100, "1", 1).line(),
-                spec("P6", "WIDE", 15, "UINT", "R-W", 0, 65535, "0.01", 0).line(),
-                spec("P7", "WIDES", 16, "INT", "R-W", -32768, 32767, "0.1", 0).line(),
+                fields("P1", "HALF", 10, "UINT", "R-W", 0, 100, "0.5", 50).line(),
+                fields("P2", "SIGNED", 11, "INT", "R-W", -10, 10, "1", 0).line(),
+                fields("P3", "RO", 12, "UINT", "R", 0, 65535, "1", 5).line(),
+                fields("P4", "NOREAD", 13, "UINT", "-", 0, 100, "1", 1).line(),
+                fields("P5", "NOTYPE", 14, "UINT", "", 0, 100, "1", 1).line(),
+                fields("P6", "WIDE", 15, "UINT", "R-W", 0, 65535, "0.01", 0).line(),
+                fields("P7", "WIDES", 16, "INT", "R-W", -32768, 32767, "0.1", 0).line(),
             }),
             model, messages, ui, false);
         ASSERT_TRUE(result.ok());

@@ -12,7 +12,7 @@ namespace zrd::test {
 
 // A parameter line: key=Pname,Index,vType,pType,MinVal,MaxVal,scale,units_rus,units_eng,
 // DefValue,EngName,RusName,Mode_mes,update_con,IndexGroup.
-struct ParamSpec {
+struct ParamFields {
     std::string key = "P1";
     std::string name = "X";
     std::string index = "1";

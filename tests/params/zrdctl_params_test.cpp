@@ -14,7 +14,7 @@
 namespace zrd::params {
 namespace {
 
-using test::ParamSpec;
+using test::ParamFields;
 
 struct Outcome {
     int status = -1;
@@ -22,10 +22,10 @@ struct Outcome {
     std::string err;
 };
 
-ParamSpec spec(const std::string& key, const std::string& name, int index, const std::string& vType,
-               const std::string& pType, int minVal, int maxVal, const std::string& scale,
-               int defValue) {
-    ParamSpec s;
+ParamFields fields(const std::string& key, const std::string& name, int index,
+                   const std::string& vType, const std::string& pType, int minVal, int maxVal,
+                   const std::string& scale, int defValue) {
+    ParamFields s;
     s.key = key;
     s.name = name;
     s.index = std::to_string(index);
@@ -43,9 +43,9 @@ class ZrdctlParams : public ::testing::Test {
 protected:
     void SetUp() override {
         const std::vector<std::string> lines = test::database({
-            spec("P1", "HVER", 3, "UINT", "R", 0, 65535, "1", 0).line(),
-            spec("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
-            spec("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
+            fields("P1", "HVER", 3, "UINT", "R", 0, 65535, "1", 0).line(),
+            fields("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
+            fields("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
         });
         dir.write("Param_base.mod", "\xEF\xBB\xBF" + test::joinLines(lines));
         dir.write("mess.dic", test::messageFile());
