@@ -91,14 +91,6 @@ TEST(LanguageChoice, OnlyExactEngSelectsEnglishTexts) {
     }
 }
 
-TEST(ParameterSetState, TextsOfTheCodes) {
-    EXPECT_EQ(parameterSetStateText(-1), "Init");
-    EXPECT_EQ(parameterSetStateText(2), "RAM");
-    EXPECT_EQ(parameterSetStateText(5), "ZERO");
-    EXPECT_FALSE(parameterSetStateText(6));
-    EXPECT_FALSE(parameterSetStateText(-2));
-}
-
 class ModelTest : public ::testing::Test {
 protected:
     std::unique_ptr<ParameterModel> owner = std::make_unique<ParameterModel>();
@@ -115,12 +107,6 @@ TEST_F(ModelTest, LookupTakesTheFirstExactMatchAndNeverAFreePosition) {
     EXPECT_EQ(model.find("LAST"), 299);
     for (const char* miss : {"spd", "SP", "SPD ", "", "NONE"})
         EXPECT_FALSE(model.find(miss)) << miss;
-}
-
-TEST_F(ModelTest, PositionsOutsideTheTableThrow) {
-    EXPECT_THROW(model.parameter(300), std::out_of_range);
-    EXPECT_THROW(model.setValue(-1, 1), std::out_of_range);
-    EXPECT_THROW((void)model.value(300), std::out_of_range);
 }
 
 TEST_F(ModelTest, CachedPositionsAreTheFirstMatches) {
