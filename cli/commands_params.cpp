@@ -212,8 +212,16 @@ int setCommand(const Args& args, const GlobalOptions& options) {
     model.setCurrentParameter(position);
     model.setValue(position, wanted);
     s.access->SetParam();
-    std::printf("%s %s\n", name.c_str(), pm::valueText(model.value(position)).c_str());
-    return s.access->lastReply() == lk::kReplyAccepted ? 0 : 1;
+    const bool accepted = s.access->lastReply() == lk::kReplyAccepted;
+    double stands = model.value(position);
+    if (accepted) {
+        // The drive keeps the rounded raw value; show that rather than the text typed.
+        stands = pm::rawToDisplay(p, pm::displayToRaw(p, stands));
+        if (readable && s.read(position))
+            stands = model.value(position);
+    }
+    std::printf("%s %s\n", name.c_str(), pm::valueText(stands).c_str());
+    return accepted ? 0 : 1;
 }
 
 }  // namespace

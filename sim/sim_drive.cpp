@@ -100,7 +100,8 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     m_raw[static_cast<size_t>(params::kStateBitWords[0])] = kIdleStateWord;
     const auto hverName =
         params::kKnownMnemonics[static_cast<size_t>(params::KnownParameter::HVER)];
-    if (const auto hver = model.find(hverName))
+    // A drive always reports some version: its default, or ours when the database has none.
+    if (const auto hver = model.find(hverName); hver && m_raw[model.parameter(*hver).Index] == 0)
         m_raw[model.parameter(*hver).Index] = kHardwareVersion;
 }
 

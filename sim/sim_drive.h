@@ -24,7 +24,7 @@ struct SimParameter {
 // The word the drive reports at index 240 when idle: ready (bit 7), at standstill (bit 3),
 // servo off, no error or warning.
 inline constexpr uint16_t kIdleStateWord = 0x0088;
-// The hardware version it reports as "HVER".
+// The hardware version it reports as "HVER" when the database gives it no default.
 inline constexpr uint16_t kHardwareVersion = 210;
 
 // Failure modes of the simulated drive, applied to the replies it sends.

@@ -78,6 +78,13 @@ TEST_F(SimDatabase, WritesOutsideTheLimitsOrToReadOnlyAreRefused) {
     }
 }
 
+TEST_F(SimDatabase, VersionDefaultOfTheDatabaseIsKept) {
+    model.parameter(2).DefValue = 21;
+    SimDrive d;
+    d.loadParameters(model);
+    EXPECT_EQ(d.raw(12), 21);
+}
+
 TEST(SimDriveWithoutDatabase, AcceptsEveryWrite) {
     SimDrive d;
     EXPECT_TRUE(d.accepts(240, 0xFFFF));

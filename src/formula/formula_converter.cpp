@@ -1,0 +1,239 @@
+// Infix to postfix (shunting-yard) with the formula language's own rules for if/then/else,
+// the "|" separator and numbers written as "2 . 5".
+#include <cmath>
+#include <functional>
+
+#include "formula/formula.h"
+#include "formula/formula_lexer.h"
+#include "formula/number_text.h"
+
+namespace zrd::formula {
+namespace {
+
+// Appends the items of one parameter reference, named "p" + up to three digits.
+using ReferenceResolver = std::function<void(const std::string& name, PostfixList& out)>;
+
+constexpr size_t kMaxReferenceDigits = 3;
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isOperatorLead(char c) {
+    switch (c) {
+        case '!':
+        case '*':
+        case '+':
+        case '-':
+        case '/':
+        case '<':
+        case '=':
+        case '>':
+        case '^':
+            return true;
+        default:
+            return c >= 'a' && c <= 'y' && c != 'i' && c != 'p';
+    }
+}
+
+std::string referenceName(const std::string& token) {
+    size_t n = 1;
+    while (n < token.size() && n <= kMaxReferenceDigits && isDigit(token[n]))
+        ++n;
+    return token.substr(0, n);
+}
+
+// A value enters as its text, or as a subtraction from zero when it is negative.
+void appendValue(double v, PostfixList& out) {
+    if (v >= 0) {
+        out.push_back(formatGeneral(v));
+    } else {
+        out.push_back("0");
+        out.push_back(formatGeneral(-static_cast<long double>(v)));
+        out.push_back("-");
+    }
+}
+
+class Converter {
+public:
+    Converter(PostfixList& out, const ReferenceResolver& resolve)
+        : m_out(out), m_resolve(resolve) {}
+
+    void run(std::string_view text) {
+        FormulaLexer lexer(replaceKeywords(text));
+        while (auto token = lexer.next())
+            if (!token->empty())
+                take(*token);
+        while (!m_stack.empty())
+            moveTop();
+    }
+
+private:
+    void take(const std::string& token) {
+        const char lead = token[0];
+        if (lead == 'p')
+            m_resolve(referenceName(token), m_out);
+        if (isDigit(lead)) {
+            if (m_join) {
+                m_out.back() += token;
+                m_join = false;
+            } else {
+                m_out.push_back(token);
+            }
+        }
+        if (lead == '.') {
+            if (m_out.empty())
+                throw FormulaError(FormulaErrorKind::ListIndex,
+                                   "\"" + token + "\" has no number before it to join");
+            m_out.back() += token;
+            m_join = true;
+        }
+        if (lead == '|' && !m_stack.empty()) {
+            while (!m_stack.empty() && m_stack.back() != "(")
+                moveTop();
+        }
+        if (isOperatorLead(lead))
+            takeOperator(token);
+        if (lead == '(')
+            m_stack.push_back(token);
+        if (lead == ')') {
+            while (!m_stack.empty() && m_stack.back() != "(")
+                moveTop();
+            if (!m_stack.empty())
+                m_stack.pop_back();
+        }
+    }
+
+    void takeOperator(const std::string& token) {
+        const char lead = token[0];
+        const int priority = OperatorPriority(lead);
+        // A leading minus subtracts from zero.
+        if (m_out.empty() && lead == '-')
+            m_out.push_back("0");
+        if (m_stack.empty() || OperatorPriority(m_stack.back()[0]) < priority || lead == 'f') {
+            m_stack.push_back(token);
+            return;
+        }
+        if (m_stack.back() == "o" && lead == 'o') {
+            // An else that meets an open else closes the inner if: its else, if and then.
+            for (int i = 0; i < 3; ++i) {
+                if (m_stack.empty())
+                    throw FormulaError(FormulaErrorKind::ListIndex,
+                                       "\"else\" without its \"if\" and \"then\"");
+                moveTop();
+            }
+            m_stack.push_back(token);
+            return;
+        }
+        moveTop();
+        while (!m_stack.empty() && OperatorPriority(m_stack.back()[0]) >= priority)
+            moveTop();
+        m_stack.push_back(token);
+    }
+
+    void moveTop() {
+        m_out.push_back(std::move(m_stack.back()));
+        m_stack.pop_back();
+    }
+
+    PostfixList& m_out;
+    const ReferenceResolver& m_resolve;
+    std::vector<std::string> m_stack;
+    bool m_join = false;
+};
+
+}  // namespace
+
+int OperatorPriority(char code) {
+    switch (code) {
+        case 'n':
+            return 9;
+        case 'a':
+        case 'b':
+        case 'c':
+        case 'd':
+        case 'e':
+        case 'g':
+        case 'h':
+        case 'k':
+        case 'l':
+        case 's':
+        case 't':
+        case 'u':
+        case 'm':
+        case 'x':
+            return 8;
+        case '^':
+        case '!':
+            return 7;
+        case '*':
+        case '/':
+            return 6;
+        case '+':
+        case '-':
+            return 5;
+        case 'w':
+        case 'y':
+            return 4;
+        case '<':
+        case '>':
+        case '=':
+        case 'q':
+        case 'r':
+        case 'v':
+        case 'j':
+        case 'o':
+            return 3;
+        case '(':
+            return 2;
+        case 'f':
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+void ParseString(std::string_view text, PostfixList& list, const ParameterSource& params) {
+    if (text.find("f:") != std::string_view::npos)
+        text.remove_prefix(std::min<size_t>(2, text.size()));
+    const ReferenceResolver resolve = [&params](const std::string& name, PostfixList& out) {
+        double v = 0;
+        if (const auto ref = params.findByNumpar(name)) {
+            const long double raw = static_cast<long double>(ref->value) / ref->scale;
+            if (!std::isfinite(raw))
+                throw FormulaError(FormulaErrorKind::FloatingPoint,
+                                   "the value of " + name + " is not a finite number");
+            // The raw value goes through its text, as every number of the engine does.
+            const auto parsed = parseNumber(formatGeneral(raw));
+            if (!parsed || !std::isfinite(*parsed))
+                throw FormulaError(FormulaErrorKind::FloatingPoint,
+                                   "the value of " + name + " is out of range");
+            v = *parsed;
+        }
+        appendValue(v, out);
+    };
+    Converter(list, resolve).run(text);
+}
+
+void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui) {
+    const ReferenceResolver resolve = [&ui](const std::string& name, PostfixList& out) {
+        const std::string answer = ui.askText(std::string(kAskTitlePrefix) + name,
+                                              std::string(kAskPrompt), std::string(kAskPreset))
+                                       .value_or(std::string(kAskPreset));
+        const auto v = parseNumber(answer);
+        if (!v)
+            throw FormulaError(FormulaErrorKind::Conversion,
+                               "the answer \"" + answer + "\" for " + name + " is not a number");
+        if (!std::isfinite(*v))
+            throw FormulaError(FormulaErrorKind::FloatingPoint,
+                               "the answer \"" + answer + "\" for " + name + " is out of range");
+        // A non-negative answer is kept exactly as typed.
+        if (*v >= 0)
+            out.push_back(answer);
+        else
+            appendValue(*v, out);
+    };
+    Converter(list, resolve).run(text);
+}
+
+}  // namespace zrd::formula

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "formula/formula.h"
+#include "formula/number_text.h"
+#include "formula_test_support.h"
+
+namespace zrd::formula {
+namespace {
+
+struct PrepareCase {
+    const char* text;
+    const char* info;
+    const char* converted;
+};
+
+class Prepare : public testing::TestWithParam<PrepareCase> {};
+
+TEST_P(Prepare, RewritesTheText) {
+    const PreparedFormula p = PrepareTestFormula(GetParam().text);
+    EXPECT_EQ(p.info, GetParam().info);
+    EXPECT_EQ(p.converted, GetParam().converted);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, Prepare,
+    testing::Values(PrepareCase{"-5 + 3", "(0-5)+3", "(0 - 5) + 3"},
+                    PrepareCase{"2 * -3", "2 *(0-3)", "2 *(0 - 3)"},
+                    PrepareCase{"if p1>0 then -5 else 3", "if p1>0 then(0-5 )else 3",
+                                "if p1>0 then(0 - 5 )else 3"},
+                    PrepareCase{"SIN(-P1)", "sin((0-p1))", "sin((0 - p1))"},
+                    PrepareCase{"10 - 4 - 3", "10-4-3", "10 - 4 - 3"},
+                    // The six blank removals, in their order.
+                    PrepareCase{"a  +  b", "a+b", "a + b"}, PrepareCase{"1 -  2", "1- 2", "1 -  2"},
+                    // A minus after the last letter of if/then/else starts a negative operand, and
+                    // the first letter of then/else ends it.
+                    PrepareCase{"if -1 then 2", "if(0-1 )then 2", "if(0 - 1 )then 2"},
+                    PrepareCase{"2^-1|3", "2^(0-1)|3", "2^(0 - 1)|3"}, PrepareCase{"", "", ""}),
+    caseName<PrepareCase>);
+
+TEST(PrepareTestFormula, TheDialogRoadGivesTheExpectedResults) {
+    struct Case {
+        const char* text;
+        const char* result;
+    };
+    for (const Case& c :
+         {Case{"-5 + 3", "-2"}, Case{"2 * -3", "-6"}, Case{"- 5 + 3", "-2"}, Case{"2 ^ -1", "0.5"},
+          Case{"if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)", "6"}}) {
+        ScriptedAnswers ui({});
+        PostfixList list;
+        ParseStringAsk(PrepareTestFormula(c.text).converted, list, ui);
+        EXPECT_EQ(formatGeneral(EvaluatePostfix(list)), c.result) << c.text;
+    }
+}
+
+TEST(PrepareTestFormula, NegativeAnswerEntersAsSubtraction) {
+    ScriptedAnswers ui({"-3"});
+    PostfixList list;
+    ParseStringAsk(PrepareTestFormula("if p1>0 then -5 else 3").converted, list, ui);
+    EXPECT_EQ(joined(list), "0 3 - 0 > 0 5 - j 3 o f");
+    EXPECT_EQ(EvaluatePostfix(list), 3);
+}
+
+}  // namespace
+}  // namespace zrd::formula

@@ -1,0 +1,174 @@
+// zrdctl's db, get and set subcommands, run as a process against the simulated drive.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "params/database_loader.h"
+#include "params_test_support.h"
+#include "recording_ui.h"
+#include "sim_server.h"
+
+namespace zrd::params {
+namespace {
+
+using test::ParamSpec;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+ParamSpec spec(const std::string& key, const std::string& name, int index, const std::string& vType,
+               const std::string& pType, int minVal, int maxVal, const std::string& scale,
+               int defValue) {
+    ParamSpec s;
+    s.key = key;
+    s.name = name;
+    s.index = std::to_string(index);
+    s.vType = vType;
+    s.pType = pType;
+    s.minVal = std::to_string(minVal);
+    s.maxVal = std::to_string(maxVal);
+    s.scale = scale;
+    s.defValue = std::to_string(defValue);
+    s.engName = name + " eng";
+    return s;
+}
+
+class ZrdctlParams : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::vector<std::string> lines = test::database({
+            spec("P1", "HVER", 3, "UINT", "R", 0, 65535, "1", 0).line(),
+            spec("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
+            spec("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
+        });
+        dir.write("Param_base.mod", "\xEF\xBB\xBF" + test::joinLines(lines));
+        dir.write("mess.dic", test::messageFile());
+        MessageTable messages;
+        messages.load(dir.file("mess.dic"), ui);
+        ASSERT_TRUE(loadDatabaseLines(lines, model, messages, ui, false).ok());
+        ASSERT_TRUE(sim.openPty()) << sim.error();
+        sim.withDrive([&](sim::SimDrive& d) { d.loadParameters(model); });
+        sim.start();
+    }
+
+    // Runs zrdctl with the test's data folder and port; stdout and stderr apart.
+    Outcome zrdctl(const std::string& args) {
+        const std::string errFile = dir.file("stderr.txt");
+        const std::string command = std::string("'") + ZRDCTL_PATH + "' --data-dir '" + dir.path() +
+                                    "' --port " + sim.devicePath() + " " + args + " 2>'" + errFile +
+                                    "'";
+        Outcome run;
+        FILE* pipe = ::popen(command.c_str(), "r");
+        if (!pipe)
+            return run;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            run.out += buffer;
+        const int status = ::pclose(pipe);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::ifstream err(errFile);
+        std::stringstream text;
+        text << err.rdbuf();
+        run.err = text.str();
+        return run;
+    }
+
+    uint16_t raw(uint8_t index) {
+        uint16_t value = 0;
+        sim.withDrive([&](sim::SimDrive& d) { value = d.raw(index); });
+        return value;
+    }
+
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    std::unique_ptr<ParameterModel> owner = std::make_unique<ParameterModel>();
+    ParameterModel& model = *owner;
+    sim::SimServer sim;
+};
+
+TEST_F(ZrdctlParams, GetPrintsDisplayValues) {
+    sim.withDrive([](sim::SimDrive& d) { d.setRaw(10, 0xFFE8); });
+    const Outcome r = zrdctl("get SPD HVER");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "SPD -12\nHVER 210\n");
+}
+
+TEST_F(ZrdctlParams, SetWritesWhatTheLimitsAllow) {
+    struct Case {
+        const char* value;
+        int status;
+        std::string out;
+        uint16_t raw;
+        const char* err;  // a piece of stderr, or empty when nothing is said
+    };
+    for (const Case& c :
+         {Case{"-12.25", 0, "SPD -12\n", 0xFFE8, ""}, Case{"500", 0, "SPD 500\n", 1000, ""},
+          Case{"500.5", 0, "SPD 25\n", 50, "the default 25 is written"},
+          Case{"x", 1, "", 50, "not a number"}}) {
+        const Outcome r = zrdctl(std::string("set SPD ") + c.value);
+        EXPECT_EQ(r.status, c.status) << c.value << ": " << r.err;
+        EXPECT_EQ(r.out, c.out) << c.value;
+        EXPECT_EQ(raw(10), c.raw) << c.value;
+        if (*c.err)
+            EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+        else
+            EXPECT_EQ(r.err, "") << c.value;
+    }
+}
+
+TEST_F(ZrdctlParams, RefusedWriteShowsMessage88AndTheRestoredValue) {
+    const Outcome r = zrdctl("set HVER 5");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "HVER 210\n");
+    EXPECT_NE(r.err.find("Attention: P1 HVER: refused"), std::string::npos) << r.err;
+    EXPECT_EQ(raw(3), sim::kHardwareVersion);
+}
+
+TEST_F(ZrdctlParams, FailuresEndWithAReason) {
+    struct Case {
+        const char* args;
+        const char* err;
+    };
+    for (const Case& c : {Case{"get NOPE", "no parameter NOPE"},
+                          Case{"get NOREAD", "NOREAD is never read"}, Case{"set SPD", "usage"}}) {
+        const Outcome r = zrdctl(c.args);
+        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+    sim.withDrive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 4, -1}); });
+    const Outcome r = zrdctl("get SPD");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no answer for SPD"), std::string::npos) << r.err;
+}
+
+TEST_F(ZrdctlParams, DbCheckCountsOrNamesTheBadLine) {
+    Outcome r = zrdctl("db check");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("parameters 3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("language Eng\n"), std::string::npos) << r.out;
+
+    const std::string bad = "P9=BAD,x,UINT,R-W,0,1,1,,,0,a,b,0,0,1";
+    const std::string file = dir.write("bad.mod", test::joinLines(test::database({bad})));
+    r = zrdctl("db check '" + file + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Attention: Bad line: " + bad), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+}
+
+TEST_F(ZrdctlParams, DbListShowsDisplayUnitsInTheChosenLanguage) {
+    Outcome r = zrdctl("db list --lang Rus");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("SPD       10    INT   R-W    -500        500         25          ед"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("Рус X"), std::string::npos) << r.out;
+}
+
+}  // namespace
+}  // namespace zrd::params
