@@ -1,5 +1,6 @@
 // Infix to postfix (shunting-yard) with the formula language's own rules for if/then/else,
 // the "|" separator and numbers written as "2 . 5".
+#include <array>
 #include <cmath>
 #include <functional>
 
@@ -19,22 +20,32 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Operators are these symbols and the lower-case letters a..y except i and p.
+constexpr std::string_view kOperatorSymbols = "!*+-/<=>^";
+
 bool isOperatorLead(char c) {
-    switch (c) {
-        case '!':
-        case '*':
-        case '+':
-        case '-':
-        case '/':
-        case '<':
-        case '=':
-        case '>':
-        case '^':
-            return true;
-        default:
-            return c >= 'a' && c <= 'y' && c != 'i' && c != 'p';
-    }
+    if (c != '\0' && kOperatorSymbols.find(c) != std::string_view::npos)
+        return true;
+    return c >= 'a' && c <= 'y' && c != 'i' && c != 'p';
 }
+
+struct PriorityGroup {
+    std::string_view codes;
+    int priority;
+};
+
+// Every other character has priority 0.
+constexpr std::array<PriorityGroup, 9> kPriorities = {{
+    {"n", 9},
+    {"abcdeghklstumx", 8},
+    {"^!", 7},
+    {"*/", 6},
+    {"+-", 5},
+    {"wy", 4},
+    {"<>=qrvjo", 3},
+    {"(", 2},
+    {"f", 1},
+}};
 
 std::string referenceName(const std::string& token) {
     size_t n = 1;
@@ -145,52 +156,12 @@ private:
 }  // namespace
 
 int OperatorPriority(char code) {
-    switch (code) {
-        case 'n':
-            return 9;
-        case 'a':
-        case 'b':
-        case 'c':
-        case 'd':
-        case 'e':
-        case 'g':
-        case 'h':
-        case 'k':
-        case 'l':
-        case 's':
-        case 't':
-        case 'u':
-        case 'm':
-        case 'x':
-            return 8;
-        case '^':
-        case '!':
-            return 7;
-        case '*':
-        case '/':
-            return 6;
-        case '+':
-        case '-':
-            return 5;
-        case 'w':
-        case 'y':
-            return 4;
-        case '<':
-        case '>':
-        case '=':
-        case 'q':
-        case 'r':
-        case 'v':
-        case 'j':
-        case 'o':
-            return 3;
-        case '(':
-            return 2;
-        case 'f':
-            return 1;
-        default:
-            return 0;
-    }
+    if (code == '\0')
+        return 0;
+    for (const auto& group : kPriorities)
+        if (group.codes.find(code) != std::string_view::npos)
+            return group.priority;
+    return 0;
 }
 
 void ParseString(std::string_view text, PostfixList& list, const ParameterSource& params) {

@@ -25,24 +25,7 @@ bool isDigit(char c) {
 }
 
 bool isTwoOperand(char c) {
-    switch (c) {
-        case '*':
-        case '+':
-        case '-':
-        case '/':
-        case '<':
-        case '=':
-        case '>':
-        case '^':
-        case 'm':
-        case 'q':
-        case 'r':
-        case 'v':
-        case 'x':
-            return true;
-        default:
-            return false;
-    }
+    return c != '\0' && std::string_view("*+-/<=>^mqrvx").find(c) != std::string_view::npos;
 }
 
 double number(const std::string& text) {
