@@ -14,10 +14,13 @@ uint8_t byteArg(const std::string& text, const std::string& what) {
     return static_cast<uint8_t>(parseInt(text, what, 0, 255));
 }
 
-void printHex(const uint8_t* bytes, size_t n) { std::printf("%s\n", lk::toHex(bytes, n).c_str()); }
+void printHex(const uint8_t* bytes, size_t n) {
+    std::printf("%s\n", lk::toHex(bytes, n).c_str());
+}
 
 int frameCommand(const Args& args, const GlobalOptions&) {
-    if (args.empty()) throw CliError("frame needs read, write or cmd");
+    if (args.empty())
+        throw CliError("frame needs read, write or cmd");
     lk::TransmitBuffer tx{};
     lk::RequestRecord request{};
     const std::string& kind = args[0];
@@ -44,18 +47,22 @@ int frameCommand(const Args& args, const GlobalOptions&) {
 
 std::vector<uint8_t> hexArgs(const Args& args) {
     std::string joined;
-    for (const auto& a : args) joined += a + " ";
+    for (const auto& a : args)
+        joined += a + " ";
     std::vector<uint8_t> bytes;
-    if (args.empty() || !lk::parseHex(joined, bytes)) throw CliError("not hex bytes: " + joined);
+    if (args.empty() || !lk::parseHex(joined, bytes))
+        throw CliError("not hex bytes: " + joined);
     return bytes;
 }
 
 int decodeCommand(const Args& args, const GlobalOptions&) {
     const std::vector<uint8_t> bytes = hexArgs(args);
     lk::ReceiveBuffer b{};
-    if (bytes.size() > b.size()) throw CliError("a reply has at most 20 bytes");
+    if (bytes.size() > b.size())
+        throw CliError("a reply has at most 20 bytes");
     std::copy(bytes.begin(), bytes.end(), b.begin());
-    if (b[1] != lk::kReplyRead) throw CliError("not a read reply (byte 1 is not 30)");
+    if (b[1] != lk::kReplyRead)
+        throw CliError("not a read reply (byte 1 is not 30)");
     lk::decodeReadReply(b);
     const uint16_t raw = lk::replyRaw(b);
     std::printf("index %u raw %u signed %d\n", b[2], raw, lk::rawToNumber(raw, true));
@@ -64,17 +71,23 @@ int decodeCommand(const Args& args, const GlobalOptions&) {
 
 const char* openFailureText(lk::OpenResult r) {
     switch (r) {
-        case lk::OpenResult::CannotOpen: return "cannot open the port";
-        case lk::OpenResult::CannotSetState: return "cannot set the port's line settings";
-        case lk::OpenResult::CannotSetTimeouts: return "cannot set the port's time-outs";
-        case lk::OpenResult::CannotSetEvents: return "cannot set the port's event mask";
-        case lk::OpenResult::Ok: break;
+        case lk::OpenResult::CannotOpen:
+            return "cannot open the port";
+        case lk::OpenResult::CannotSetState:
+            return "cannot set the port's line settings";
+        case lk::OpenResult::CannotSetTimeouts:
+            return "cannot set the port's time-outs";
+        case lk::OpenResult::CannotSetEvents:
+            return "cannot set the port's event mask";
+        case lk::OpenResult::Ok:
+            break;
     }
     return "";
 }
 
 int rawCommand(const Args& args, const GlobalOptions& options) {
-    if (options.port.empty()) throw CliError("raw needs --port DEV");
+    if (options.port.empty())
+        throw CliError("raw needs --port DEV");
     const std::vector<uint8_t> bytes = hexArgs(args);
     StderrUserInterface ui;
     auto port = lk::makeSystemSerialPort();
@@ -84,7 +97,8 @@ int rawCommand(const Args& args, const GlobalOptions& options) {
         throw CliError(std::string(openFailureText(r)) + " " + options.port + ": " +
                        port->lastError());
     auto& tx = link.buffers().transmit;
-    if (bytes.size() > tx.size()) throw CliError("a frame has at most 24 bytes");
+    if (bytes.size() > tx.size())
+        throw CliError("a frame has at most 24 bytes");
     lk::clearBuffer(tx);
     std::copy(bytes.begin(), bytes.end(), tx.begin());
     lk::clearBuffer(link.buffers().receive);
@@ -97,7 +111,8 @@ int rawCommand(const Args& args, const GlobalOptions& options) {
     }
     auto& rx = link.buffers().receive;
     const int n = link.PortRead(rx);
-    if (n <= 0) throw CliError("reading the reply failed");
+    if (n <= 0)
+        throw CliError("reading the reply failed");
     printHex(rx.data(), static_cast<size_t>(n));
     return 0;
 }
@@ -105,7 +120,8 @@ int rawCommand(const Args& args, const GlobalOptions& options) {
 }  // namespace
 
 void addLinkCommands(CommandList& list) {
-    list.push_back({"frame", "frame read INDEX | write INDEX RAW | cmd CODE A1 A2 A3", frameCommand});
+    list.push_back(
+        {"frame", "frame read INDEX | write INDEX RAW | cmd CODE A1 A2 A3", frameCommand});
     list.push_back({"decode", "decode HEX...      decode a read reply", decodeCommand});
     list.push_back({"raw", "--port DEV [--baud N] [--timeout MS] raw HEX...", rawCommand});
 }

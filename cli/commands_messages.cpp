@@ -8,8 +8,10 @@ namespace {
 int messagesCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     std::string lang = takeOption(args, "--lang").value_or(options.lang);
-    if (lang.empty()) lang = zrd::params::kEnglish;
-    if (args.size() != 2) throw CliError("usage: messages FILE N [--lang Eng|Rus]");
+    if (lang.empty())
+        lang = zrd::params::kEnglish;
+    if (args.size() != 2)
+        throw CliError("usage: messages FILE N [--lang Eng|Rus]");
     const int n = parseInt(args[1], "N", 0, zrd::params::kMessageCount - 1);
     StderrUserInterface ui;
     zrd::params::MessageTable table;

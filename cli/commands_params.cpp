@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli.h"
+#include "drive_session.h"
 #include "link/drive_link.h"
 #include "link/parameter_access.h"
 #include "params/database_loader.h"
@@ -15,43 +16,6 @@ namespace {
 
 namespace pm = zrd::params;
 namespace lk = zrd::link;
-
-// The model with the message table and the outcome of loading the database.
-struct Database {
-    std::unique_ptr<pm::ParameterModel> model = std::make_unique<pm::ParameterModel>();
-    pm::MessageTable messages;
-    pm::LoadResult result;
-    std::string path;
-};
-
-std::string inDataFolder(const GlobalOptions& options, const char* name) {
-    return (std::filesystem::path(dataDirectory(options)) / name).string();
-}
-
-// Loads mess.dic from the data folder and the database; a missing or stopped database ends
-// the command. With --lang the language setting of the file is overridden.
-std::unique_ptr<Database> loadDatabase(const std::string& file, const std::string& language,
-                                       const GlobalOptions& options, UserInterface& ui) {
-    auto db = std::make_unique<Database>();
-    db->path = file.empty() ? inDataFolder(options, pm::kDatabaseFileName) : file;
-    db->messages.load(inDataFolder(options, pm::kMessageFileName), ui);
-    const bool keepLanguage = !language.empty();
-    if (keepLanguage)
-        db->model->setLanguage(language);
-    db->result = pm::loadDatabase(db->path, *db->model, db->messages, ui, keepLanguage);
-    switch (db->result.status) {
-        case pm::LoadStatus::Ok:
-            break;
-        case pm::LoadStatus::Missing:
-            throw CliError("no parameter database " + db->path);
-        case pm::LoadStatus::Unreadable:
-            throw CliError("cannot read " + db->path);
-        case pm::LoadStatus::Stopped:
-            throw CliError(db->path + ": loading stopped at line " +
-                           std::to_string(db->result.stoppedAtLine));
-    }
-    return db;
-}
 
 std::string languageOption(Args& args, const GlobalOptions& options) {
     return takeOption(args, "--lang").value_or(options.lang);
@@ -129,41 +93,6 @@ int dbCommand(const Args& argsIn, const GlobalOptions& options) {
         return dbList(args, options);
     throw CliError("db knows check and list, not " + sub);
 }
-
-// A database, the port opened on it and the access operations.
-struct Session {
-    StderrUserInterface ui;
-    std::unique_ptr<Database> db;
-    std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
-    std::unique_ptr<lk::DriveLink> link;
-    std::unique_ptr<lk::ParameterAccess> access;
-
-    Session(const GlobalOptions& options, const std::vector<std::string>& names) {
-        if (options.port.empty())
-            throw CliError("needs --port DEV");
-        db = loadDatabase("", options.lang, options, ui);
-        // Every name is checked before the drive is touched.
-        for (const auto& name : names) {
-            if (!db->model->find(name))
-                throw CliError("no parameter " + name + " in " + db->path);
-        }
-        link = std::make_unique<lk::DriveLink>(*port, ui);
-        if (link->openPort(options.port, options.baud, options.timeoutMs) != lk::OpenResult::Ok)
-            throw CliError("cannot open " + options.port + ": " + port->lastError());
-        // The user named the port: the drive on it counts as connected until it fails to answer.
-        link->state().connected = 1;
-        access = std::make_unique<lk::ParameterAccess>(*link, *db->model, db->messages);
-    }
-
-    pm::ParameterModel& model() { return *db->model; }
-
-    // Reads a parameter; false when it is never read or the drive did not answer.
-    bool read(int position) {
-        model().setCurrentParameter(position);
-        access->ReadParam();
-        return access->lastReply() == lk::kReplyRead;
-    }
-};
 
 int getCommand(const Args& args, const GlobalOptions& options) {
     if (args.empty())

@@ -120,7 +120,7 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
     return result;
 }
 
-WriteAllResult Sweeps::writeAll(const ActionLogger& log, const SweepProgress& progress) {
+WriteAllResult Sweeps::writeAll(const WriteReport& report, const SweepProgress& progress) {
     WriteAllResult result;
     if (!m_link.state().connected)
         return result;
@@ -149,9 +149,10 @@ WriteAllResult Sweeps::writeAll(const ActionLogger& log, const SweepProgress& pr
             ++result.refused;
             result.failedPositions.push_back(position);
         }
-        if (log)
-            log(p.Pname +
-                m_messages.text(accepted ? kMsgWriteAccepted : kMsgWriteRefused, language));
+        if (report)
+            report(position, accepted,
+                   p.Pname +
+                       m_messages.text(accepted ? kMsgWriteAccepted : kMsgWriteRefused, language));
         m_link.ui().processEvents();
         if (progress)
             progress(position + 1, total);

@@ -44,8 +44,9 @@ struct WriteAllResult {
 
 // Progress of a sweep: position done, positions in the table.
 using SweepProgress = std::function<void(int done, int total)>;
-// Receives the action text of one log entry (the front end adds date and time).
-using ActionLogger = std::function<void(const std::string& action)>;
+// Told of each write of write-all: the position, the drive's verdict and the action text of
+// its log entry (the front end adds date and time).
+using WriteReport = std::function<void(int position, bool accepted, const std::string& action)>;
 
 // The two sweeps over the parameter table. The front end stops and restarts its timers around
 // them and shows what changed (rows, buttons, marks); the sweeps keep the link-busy flag.
@@ -61,7 +62,7 @@ public:
     ReadAllResult ReadParamAll(const SweepProgress& progress = {});
 
     // Writes every parameter whose `pType` is not "R", logging each verdict; no retries.
-    WriteAllResult writeAll(const ActionLogger& log, const SweepProgress& progress = {});
+    WriteAllResult writeAll(const WriteReport& report, const SweepProgress& progress = {});
 
 private:
     std::optional<uint16_t> readRaw(const TPar& p);

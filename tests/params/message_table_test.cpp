@@ -68,16 +68,23 @@ TEST_F(MessageFile, ReadsEveryEncoding) {
     const std::string utf8 = "cap:Caption=Заголовок\r\nm1:Drive=Привод\r\n";
     EXPECT_EQ(loadBytes(utf8ToCp1251(utf8)).text(1, "Rus"), "Привод");
     EXPECT_EQ(loadBytes("\xEF\xBB\xBF" + utf8).text(1, "Rus"), "Привод");
-    const std::string utf16le("\xFF\xFE" "c\0a\0p\0:\0X\0=\0\x16\x04", 16);
+    const std::string utf16le(
+        "\xFF\xFE"
+        "c\0a\0p\0:\0X\0=\0\x16\x04",
+        16);
     EXPECT_EQ(loadBytes(utf16le).text(0, "Eng"), "X");
     EXPECT_EQ(loadBytes(utf16le).text(0, "Rus"), "Ж");
-    const std::string utf16be("\xFE\xFF" "\0c\0a\0p\0:\0X\0=\x04\x16", 16);
+    const std::string utf16be(
+        "\xFE\xFF"
+        "\0c\0a\0p\0:\0X\0=\x04\x16",
+        16);
     EXPECT_EQ(loadBytes(utf16be).text(0, "Rus"), "Ж");
 }
 
 TEST_F(MessageFile, LinesBeyondTheTableAreIgnored) {
     std::string bytes;
-    for (int i = 0; i < 150; ++i) bytes += "m" + std::to_string(i) + ":E" + std::to_string(i) + "=R\n";
+    for (int i = 0; i < 150; ++i)
+        bytes += "m" + std::to_string(i) + ":E" + std::to_string(i) + "=R\n";
     const auto t = load(bytes);
     EXPECT_EQ(t.text(99, "Eng"), "E99");
     EXPECT_EQ(t.text(100, "Eng"), "");

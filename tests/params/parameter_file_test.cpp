@@ -12,14 +12,14 @@
 namespace zrd::params {
 namespace {
 
-using test::ParamSpec;
+using test::ParamFields;
 
 class ParameterFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         std::vector<std::string> body;
         for (int i = 0; i < 12; ++i) {
-            ParamSpec p;
+            ParamFields p;
             p.key = "p" + std::to_string(i);
             p.name = "PAR" + std::to_string(i);
             p.index = std::to_string(i);

@@ -9,11 +9,12 @@
 namespace zrd::params {
 namespace {
 
-using test::ParamSpec;
+using test::ParamFields;
 
-ParamSpec param(const std::string& key, const std::string& name, int index, const std::string& min,
-                const std::string& max, const std::string& def, const std::string& pType = "R-W") {
-    ParamSpec p;
+ParamFields param(const std::string& key, const std::string& name, int index,
+                  const std::string& min, const std::string& max, const std::string& def,
+                  const std::string& pType = "R-W") {
+    ParamFields p;
     p.key = key;
     p.name = name;
     p.index = std::to_string(index);
@@ -25,9 +26,9 @@ ParamSpec param(const std::string& key, const std::string& name, int index, cons
 }
 
 std::vector<std::string> sweepDatabase() {
-    ParamSpec hidden = param("p6", "HID", 6, "0", "100", "7");
+    ParamFields hidden = param("p6", "HID", 6, "0", "100", "7");
     hidden.modeMes = "1";
-    ParamSpec scaled = param("p7", "SCL", 7, "0", "1000", "10");
+    ParamFields scaled = param("p7", "SCL", 7, "0", "1000", "10");
     scaled.scale = "0.1";
     return test::database({
         "[Group]",
@@ -168,7 +169,8 @@ TEST_F(SweepsTest, WriteAllSkipsReadOnlyParametersAndLogsEachWrite) {
         d.addFault({sim::FaultKind::Refuse, 0, 0, 1});
     });
     std::vector<std::string> log;
-    const WriteAllResult r = sweeps.writeAll([&](const std::string& a) { log.push_back(a); });
+    const WriteAllResult r =
+        sweeps.writeAll([&](int, bool, const std::string& a) { log.push_back(a); });
     ASSERT_TRUE(r.ran);
     EXPECT_EQ(r.written, 7);
     EXPECT_EQ(r.refused, 1);

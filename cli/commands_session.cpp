@@ -1,0 +1,165 @@
+// zrdctl subcommands of a drive session: read-all and write-all, status words, monitor values.
+#include <chrono>
+#include <thread>
+
+#include "drive_session.h"
+#include "monitor/status.h"
+#include "params/parameter_file.h"
+#include "params/sweeps.h"
+
+namespace zrd::cli {
+namespace {
+
+namespace pm = zrd::params;
+namespace mon = zrd::monitor;
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// Reads every parameter; the values that came are also put into the value table (read-all
+// itself stores only those with a page row).
+pm::ReadAllResult readEverything(Session& s) {
+    pm::Sweeps sweeps(*s.link, s.model(), s.db->messages);
+    const pm::ReadAllResult r = sweeps.ReadParamAll();
+    for (size_t i = 0; i < r.read.size(); ++i)
+        if (r.read[i])
+            s.model().setValue(static_cast<int>(i), *r.read[i]);
+    return r;
+}
+
+int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const auto file = takeOption(args, "-o");
+    if (!args.empty())
+        throw CliError("usage: --port DEV read-all [-o FILE]");
+    Session s(options, {});
+    const auto start = Clock::now();
+    const pm::ReadAllResult r = readEverything(s);
+    if (file) {
+        if (!pm::saveParameterFile(*file, s.model()))
+            throw CliError("cannot write " + *file);
+    } else {
+        for (int i = 0; i < r.positions; ++i) {
+            const auto& v = r.read[static_cast<size_t>(i)];
+            std::printf("%-10s %s\n", s.model().parameter(i).Pname.c_str(),
+                        v ? pm::valueText(*v).c_str() : "-");
+        }
+    }
+    std::printf("read-all: %d parameters, %zu failures, %.2f s\n", r.positions, r.gaveUp.size(),
+                secondsSince(start));
+    return r.gaveUp.empty() ? 0 : 1;
+}
+
+int writeAllCommand(const Args& args, const GlobalOptions& options) {
+    if (args.size() != 1)
+        throw CliError("usage: --port DEV write-all FILE");
+    Session s(options, {});
+    const auto start = Clock::now();
+    // Parameters the file does not name keep the drive's own values.
+    const pm::ReadAllResult before = readEverything(s);
+    if (!before.gaveUp.empty())
+        throw CliError("the drive did not answer every read; nothing was written");
+    const pm::ParameterFileLoad load = pm::loadParameterFile(args[0], s.model());
+    if (!load.opened)
+        throw CliError("cannot read " + args[0]);
+    pm::Sweeps sweeps(*s.link, s.model(), s.db->messages);
+    const pm::WriteAllResult r =
+        sweeps.writeAll([&](int position, bool accepted, const std::string&) {
+            std::printf("%-10s %s\n", s.model().parameter(position).Pname.c_str(),
+                        accepted ? "accepted" : "refused");
+        });
+    std::printf("write-all: %d parameters, %d failures, %.2f s\n", r.written, r.refused,
+                secondsSince(start));
+    return r.refused == 0 ? 0 : 1;
+}
+
+std::string hexWord(uint16_t w) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", w);
+    return text;
+}
+
+std::string joined(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) {
+        if (!out.empty())
+            out += ", ";
+        out += n.empty() ? "(unnamed)" : n;
+    }
+    return out;
+}
+
+int statusCommand(const Args& args, const GlobalOptions& options) {
+    if (!args.empty())
+        throw CliError("usage: --port DEV status");
+    Session s(options, {});
+    mon::StatusPoll poll(*s.link, s.model(), s.db->messages);
+    const std::string& language = s.model().language();
+    struct Row {
+        int word;
+        int frame;
+        int column;
+        const char* label;
+    };
+    int failures = 0;
+    for (const Row& row : {Row{240, 0, 0, "state"}, Row{241, 0, 1, "errors"},
+                           Row{242, 0, 2, "warnings"}, Row{243, 1, 0, "application"},
+                           Row{244, 1, 1, "inputs"}, Row{246, 1, 2, "appendix errors"}}) {
+        const auto value = poll.readWord(row.word);
+        if (!value) {
+            std::printf("%d %-16s no answer\n", row.word, row.label);
+            ++failures;
+            continue;
+        }
+        mon::FrameBits& frame = poll.frame(row.frame);
+        frame.decode(row.column, static_cast<uint8_t>(*value & 0xFF),
+                     static_cast<uint8_t>(*value >> 8));
+        const auto& names = row.frame == 0 ? s.model().stateBits() : s.model().applicationBits();
+        std::printf("%d %-16s %s  %s\n", row.word, row.label, hexWord(*value).c_str(),
+                    joined(mon::setBitNames(frame, row.column, names, language)).c_str());
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const int count = parseInt(takeOption(args, "--count").value_or("10"), "--count", 1, 1'000'000);
+    const int interval =
+        parseInt(takeOption(args, "--interval").value_or("300"), "--interval", 0, 60'000);
+    if (!args.empty())
+        throw CliError("usage: --port DEV monitor [--count N] [--interval MS]");
+    Session s(options, {});
+    std::printf("%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", "VSET", "VACT", "ISET",
+                "IACT", "TSET", "TACT", "POS_CMD", "POS_ACT", "AIN", "PIN", "DIR", "PERR");
+    for (int tick = 0; tick < count; ++tick) {
+        if (tick > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+        const mon::MonitorValues v = mon::readMonitorValues(*s.access, s.model());
+        const auto t = [](double x) { return pm::valueText(x); };
+        std::printf(
+            "%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", t(v.speedCommand).c_str(),
+            t(v.speedActual).c_str(), t(v.currentCommand).c_str(), t(v.currentActual).c_str(),
+            t(v.torqueCommand).c_str(), t(v.torqueActual).c_str(), t(v.positionCommand).c_str(),
+            t(v.positionActual).c_str(), t(v.analogIn).c_str(), t(v.pulseIn).c_str(),
+            v.direction.c_str(), t(v.followError).c_str());
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void addSessionCommands(CommandList& list) {
+    list.push_back(
+        {"read-all", "--port DEV read-all [-o FILE]  read every parameter", readAllCommand});
+    list.push_back({"write-all", "--port DEV write-all FILE  write a parameter file to the drive",
+                    writeAllCommand});
+    list.push_back(
+        {"status", "--port DEV status  the six status words and their set bits", statusCommand});
+    list.push_back({"monitor", "--port DEV monitor [--count N] [--interval MS]  process values",
+                    monitorCommand});
+}
+
+}  // namespace zrd::cli
