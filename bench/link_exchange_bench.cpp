@@ -35,7 +35,8 @@ void BM_ThreeHundredReads(benchmark::State& state) {
             link.buffers().request[0] = lk::kRequestRead;
             link.buffers().request[1] = static_cast<uint8_t>(i % 240);
             link.ReadPar();
-            if (link.buffers().receive[1] != lk::kReplyRead) ++failures;
+            if (link.buffers().receive[1] != lk::kReplyRead)
+                ++failures;
         }
     }
     const double wireUs = 1e6 * 10.0 * (kReadRequestBytes + kReadReplyBytes) / baud;

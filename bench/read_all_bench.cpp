@@ -1,0 +1,61 @@
+// Read-all of the shipped database against the simulated drive, beside its floor: the number of
+// exchanges × (20 ms of request preparation + the wire time of request and reply).
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "core/paths.h"
+#include "link/drive_link.h"
+#include "params/database_loader.h"
+#include "params/sweeps.h"
+#include "sim_server.h"
+
+namespace {
+
+namespace lk = zrd::link;
+namespace pm = zrd::params;
+
+constexpr size_t kReadRequestBytes = 4;
+constexpr size_t kReadReplyBytes = 6;
+
+void BM_ReadAllShippedDatabase(benchmark::State& state) {
+    const int baud = static_cast<int>(state.range(0));
+    const std::string folder = zrd::dataFolder();
+    zrd::SilentUserInterface ui;
+    pm::MessageTable messages;
+    messages.load((std::filesystem::path(folder) / pm::kMessageFileName).string(), ui);
+    pm::ParameterModel model;
+    const auto loaded =
+        pm::loadDatabase((std::filesystem::path(folder) / pm::kDatabaseFileName).string(), model,
+                         messages, ui, false);
+    if (!loaded.ok()) {
+        state.SkipWithError("the shipped database does not load");
+        return;
+    }
+    zrd::sim::SimServer sim(baud);
+    if (!sim.openPty()) {
+        state.SkipWithError(sim.error().c_str());
+        return;
+    }
+    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(model); });
+    sim.start();
+    auto port = lk::makeSystemSerialPort();
+    lk::DriveLink link(*port, ui);
+    if (link.openPort(sim.devicePath(), baud, lk::kDefaultPortTimeOutMs) != lk::OpenResult::Ok) {
+        state.SkipWithError("cannot open the simulator's port");
+        return;
+    }
+    link.state().connected = 1;
+    pm::Sweeps sweeps(link, model, messages);
+    pm::ReadAllResult r;
+    for (auto _ : state)
+        r = sweeps.ReadParamAll();
+    const double wireMs = 1000.0 * 10.0 * (kReadRequestBytes + kReadReplyBytes) / baud;
+    state.counters["exchanges"] = r.attempts;
+    state.counters["floor_ms"] = r.attempts * (2 * lk::kPreparationPauseMs + wireMs);
+    state.counters["given_up"] = static_cast<double>(r.gaveUp.size());
+}
+
+BENCHMARK(BM_ReadAllShippedDatabase)->Arg(115200)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
