@@ -170,5 +170,37 @@ TEST_F(ZrdctlParams, DbListShowsDisplayUnitsInTheChosenLanguage) {
     EXPECT_NE(r.out.find("Рус X"), std::string::npos) << r.out;
 }
 
+TEST_F(ZrdctlParams, ReadAllFileWrittenBackByWriteAll) {
+    sim.withDrive([](sim::SimDrive& d) { d.setRaw(10, 0xFFE8); });
+    const std::string file = dir.file("backup.prm");
+    Outcome r = zrdctl("read-all -o '" + file + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("read-all: 3 parameters, 0 failures"), std::string::npos) << r.out;
+
+    sim.withDrive([](sim::SimDrive& d) { d.setRaw(10, 7); });
+    r = zrdctl("write-all '" + file + "'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    // The read-only parameter is never written.
+    EXPECT_EQ(r.out,
+              "SPD        accepted\nNOREAD     accepted\nwrite-all: 2 parameters, 0 failures, " +
+                  r.out.substr(r.out.rfind(", ") + 2));
+    EXPECT_EQ(raw(10), 0xFFE8);
+}
+
+TEST_F(ZrdctlParams, ReadAllPrintsEveryValueOrADash) {
+    sim.withDrive([](sim::SimDrive& d) { d.setRaw(10, 4); });
+    const Outcome r = zrdctl("read-all");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find("read-all:")),
+              "HVER       210\nSPD        2\nNOREAD     1\n");
+}
+
+TEST_F(ZrdctlParams, StatusWithoutStatusWordsSaysSo) {
+    const Outcome r = zrdctl("status");
+    // The test database has no status words: every row says so.
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("240 state            no answer"), std::string::npos) << r.out;
+}
+
 }  // namespace
 }  // namespace zrd::params
