@@ -1,0 +1,70 @@
+#pragma once
+
+// The connection settings, the opening of the port with its preamble, and the check that a
+// drive answers on it.
+
+#include <string>
+
+#include "link/drive_link.h"
+#include "link/parameter_access.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
+
+namespace zrd::link {
+
+// Messages of the connection.
+inline constexpr int kMsgNoDrive = 1;
+inline constexpr int kMsgFrameNotWritten = 10;
+inline constexpr int kMsgCannotOpen = 49;
+inline constexpr int kMsgCannotSetState = 50;
+inline constexpr int kMsgCannotSetTimeouts = 51;
+inline constexpr int kMsgCannotSetEvents = 52;
+
+// Repeat number set by every connection attempt (shown, never used by an exchange).
+inline constexpr int kConnectionTryCount = 3;
+// "HVER" reads as this when the drive did not answer.
+inline constexpr double kNoAnswerValue = -1;
+
+// The baud rates the dialog suggests; any other number typed is used as it is.
+inline constexpr int kSuggestedBaudRates[] = {300,  600,   1200,  2400,  4800,
+                                              9600, 19200, 38400, 57600, 115200};
+
+// Settings of the connection; every run starts with these values.
+struct ConnectionSettings {
+    std::string device;  // the port's device path
+    int BaudRate = kDefaultBaudRate;
+    int PortTimeOut = kDefaultPortTimeOutMs;
+    int TryCount = 0;
+    int Protocol = 0;
+};
+
+// How opening the port and its preamble ended.
+struct OpenOutcome {
+    enum class Step {
+        Opened,
+        OpenFailed,
+        ScopeStopFailed,
+        GeneratorStopFailed
+    } step = Step::Opened;
+    int message = 0;                 // the numbered message to show, 0 for none
+    bool scopeWasStreaming = false;  // the drive was still streaming and was told to stop
+    bool generatorStopped = false;   // the drive acknowledged the generator's stop
+};
+
+// Opens the device with the settings and runs the preamble: a streaming drive is stopped,
+// the function generator is stopped. A failure shows its numbered message; the front end
+// shows the state.
+OpenOutcome openConnection(DriveLink& link, const ConnectionSettings& settings,
+                           const params::MessageTable& messages, std::string_view language);
+
+// Reads "HVER" as the connection check: true when the drive answered (a value other than −1).
+// The connected flag stays set on success; on failure message 1 is shown, the flag is cleared
+// and the link-busy flag is left set until the next connection, as no exchange may run on a
+// silent line. Nothing happens (false) when no port was ever opened.
+bool checkConnection(DriveLink& link, ParameterAccess& access, params::ParameterModel& model,
+                     const params::MessageTable& messages, ConnectionSettings& settings);
+
+// Parses a whole positive number typed into a box ("9600"); false for anything else.
+bool parsePositive(const std::string& text, int& out);
+
+}  // namespace zrd::link
