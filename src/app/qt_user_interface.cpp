@@ -6,14 +6,21 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include "app/main_form.h"
+
 namespace zrd::app {
 
-void QtUserInterface::showMessage(const std::string& caption, const std::string& text) {
-    QMessageBox::information(m_parent, QString::fromStdString(caption),
-                             QString::fromStdString(text));
+void QtUserInterface::setWindow(TMainForm* form) {
+    m_form = form;
 }
 
-void QtUserInterface::processEvents() { QApplication::processEvents(); }
+void QtUserInterface::showMessage(const std::string& caption, const std::string& text) {
+    QMessageBox::information(m_form, QString::fromStdString(caption), QString::fromStdString(text));
+}
+
+void QtUserInterface::processEvents() {
+    QApplication::processEvents();
+}
 
 void QtUserInterface::waitMs(int ms) {
     // The window keeps painting while a sequence pauses.
@@ -22,14 +29,25 @@ void QtUserInterface::waitMs(int ms) {
     loop.exec();
 }
 
+void QtUserInterface::restoreIdleAfterTimeout() {
+    if (m_form)
+        m_form->restoreIdle();
+}
+
+void QtUserInterface::updatePageRow(int position, const std::string& text) {
+    if (m_form)
+        m_form->showInRow(position, QString::fromStdString(text));
+}
+
 std::optional<std::string> QtUserInterface::askText(const std::string& title,
                                                     const std::string& prompt,
                                                     const std::string& preset) {
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(m_parent, QString::fromStdString(title), QString::fromStdString(prompt),
+        QInputDialog::getText(m_form, QString::fromStdString(title), QString::fromStdString(prompt),
                               QLineEdit::Normal, QString::fromStdString(preset), &ok);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return answer.toStdString();
 }
 

@@ -1,23 +1,32 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 
 #include "core/user_interface.h"
 
 namespace zrd::app {
 
-// The core's user-interface hook, answered with Qt's message boxes and event loop.
+class TMainForm;
+
+// The core's user-interface hook, answered with Qt's message boxes and event loop and with the
+// main window's timers, buttons and page rows.
 class QtUserInterface : public UserInterface {
 public:
-    explicit QtUserInterface(QWidget* parent) : m_parent(parent) {}
+    QtUserInterface() = default;
+    // The main window is made after the program state that holds this hook.
+    void setWindow(TMainForm* form);
+
     void showMessage(const std::string& caption, const std::string& text) override;
     void processEvents() override;
     void waitMs(int ms) override;
+    void restoreIdleAfterTimeout() override;
+    void updatePageRow(int position, const std::string& text) override;
     std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                        const std::string& preset) override;
 
 private:
-    QWidget* m_parent;
+    QPointer<TMainForm> m_form;
 };
 
 }  // namespace zrd::app

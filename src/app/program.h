@@ -1,0 +1,69 @@
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/start_options.h"
+#include "core/user_interface.h"
+#include "link/drive_link.h"
+#include "link/parameter_access.h"
+#include "link/serial_port.h"
+#include "monitor/action_log.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
+#include "params/type_tables.h"
+
+namespace zrd::app {
+
+inline constexpr int kStartOperatingMode = 2;
+// Until the database names the language, texts are shown in the language of the window design.
+inline constexpr const char* kDesignLanguage = "Eng";
+
+// State of the shell that no core module owns.
+struct ShellState {
+    int operatingMode = kStartOperatingMode;  // 1 current, 2 speed, 3 position
+    int cpuSpeedClass = 2;
+    double cpuMhz = 0;
+    bool internalSource = false;
+    bool offlineCaptureWaiting = false;  // an offline record waits for the function generator
+    std::array<double, 4> channelScales{1.0, 1.0, 1.0, 1.0};  // oscilloscope channels 1..4
+};
+
+// Function names offered in the edit dialog of digital inputs, digital outputs and analog
+// outputs, in the interface language.
+struct FunctionNameLists {
+    std::vector<std::string> digitalInputs;
+    std::vector<std::string> digitalOutputs;
+    std::vector<std::string> analogOutputs;
+};
+
+// The program-wide state: created once at start and handed to every window by reference.
+struct Program {
+    Program(UserInterface& userInterface, std::unique_ptr<link::SerialPort> serialPort,
+            StartOptions startOptions);
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Text of message n in the interface language.
+    [[nodiscard]] const std::string& message(int n) const;
+    [[nodiscard]] const std::string& language() const { return model.language(); }
+    [[nodiscard]] bool english() const { return model.english(); }
+    // Full path of a data file of the drive family.
+    [[nodiscard]] std::string dataFile(const std::string& name) const;
+
+    UserInterface& ui;
+    StartOptions options;
+    std::unique_ptr<link::SerialPort> port;
+    link::DriveLink link;
+    params::MessageTable messages;
+    params::ParameterModel model;
+    params::TypeTables typeTables;
+    link::ParameterAccess access;
+    monitor::ActionLog actionLog;
+    FunctionNameLists functionNames;
+    ShellState shell;
+};
+
+}  // namespace zrd::app

@@ -1,0 +1,279 @@
+// The parameter pages and the edit dialog, offline and against the simulated drive.
+
+#include "param_pages_test.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <stdexcept>
+
+#include "app/edit_par_form.h"
+#include "app/main_form.h"
+#include "app/param_frame.h"
+#include "sim_server.h"
+#include "ui_test_support.h"
+
+using namespace zrd::app;
+using zrd::test::DatabaseText;
+using zrd::test::ProgramFixture;
+using zrd::test::TestParameter;
+
+namespace {
+
+// Group 1: identification (one read-only), group 2: twenty motor parameters, group 3: an
+// output function and a parameter with limits 0..100 and default 25.
+std::string pagesDatabase() {
+    DatabaseText db;
+    db.group("Drive").subgroup("Ident");
+    db.parameter({.name = "SERH", .index = 1, .maxVal = 65535});
+    db.parameter({.name = "SERL", .index = 2, .maxVal = 65535});
+    db.parameter({.name = "HVER", .index = 3, .pType = "R", .maxVal = 65535, .defValue = "210"});
+    db.group("Motor").subgroup("Motor_data").parameters("MP", 20, 10, 2);
+    db.group("Current").subgroup("Loop");
+    db.parameter({.name = "KPI",
+                  .index = 40,
+                  .minVal = 0,
+                  .maxVal = 200,
+                  .scale = "0.5",
+                  .defValue = "50",
+                  .group = 3,
+                  .unit = "V/A",
+                  .updateCon = 1});
+    db.parameter({.name = "DOUT1", .index = 41, .maxVal = 20, .group = 3, .updateCon = 2});
+    db.parameter({.name = "HIDDEN", .index = 42, .group = 3, .modeMes = 1});
+    return db.text();
+}
+
+QLineEdit* field(TParamFrame& frame, const QString& name) {
+    return frame.findChild<QLineEdit*>(name);
+}
+
+TParamFrame* frameNamed(TMainForm& form, const QString& name) {
+    for (TParamFrame* frame : form.frames()) {
+        if (frame->objectName() == name)
+            return frame;
+    }
+    return nullptr;
+}
+
+int visibleRows(TParamFrame& frame) {
+    int rows = 0;
+    for (int k = 0; k < kRowsPerPage; ++k)
+        rows += frame.row(k).Param->isVisibleTo(&frame) ? 1 : 0;
+    return rows;
+}
+
+}  // namespace
+
+void ParamPagesTest::init() {
+    m_fixture = std::make_unique<ProgramFixture>();
+    m_fixture->writeData("Param_base.mod", pagesDatabase());
+    m_fixture->writePicture("Pic2_eng.bmp");
+    QVERIFY(m_fixture->startUp());
+}
+
+void ParamPagesTest::cleanup() {
+    m_fixture.reset();
+}
+
+void ParamPagesTest::pagesAreBuiltPerGroup_data() {
+    QTest::addColumn<int>("group");
+    QTest::addColumn<QStringList>("pages");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<QString>("tabCaption");
+    QTest::newRow("group 1") << 1 << QStringList{"Ident"} << QList<int>{3} << "Drive";
+    QTest::newRow("group 2") << 2 << QStringList{"Motor_data_page1", "Motor_data_page2"}
+                             << QList<int>{16, 4} << "Motor";
+    QTest::newRow("group 3") << 3 << QStringList{"Loop_page1"} << QList<int>{2} << "Current";
+    QTest::newRow("group 4 is empty") << 4 << QStringList{} << QList<int>{} << "";
+}
+
+void ParamPagesTest::pagesAreBuiltPerGroup() {
+    QFETCH(int, group);
+    QFETCH(QStringList, pages);
+    QFETCH(QList<int>, rows);
+    QFETCH(QString, tabCaption);
+    TMainForm& form = m_fixture->form();
+    auto* control = form.findChild<QTabWidget*>(QString("PageControl%1").arg(group));
+    QVERIFY(control != nullptr);
+    QCOMPARE(control->count(), pages.size());
+    QCOMPARE(!control->isHidden(), !pages.isEmpty());
+    for (int i = 0; i < pages.size(); ++i) {
+        QCOMPARE(control->tabText(i), pages[i]);
+        auto* frame = qobject_cast<TParamFrame*>(control->widget(i));
+        QVERIFY(frame != nullptr);
+        QCOMPARE(frame->objectName(), pages[i]);
+        QCOMPARE(visibleRows(*frame), rows[i]);
+    }
+    QCOMPARE(form.TabbedNotebook2->tabText(group), tabCaption);
+}
+
+void ParamPagesTest::rowsShowTheRecord() {
+    TMainForm& form = m_fixture->form();
+    TParamFrame* loop = frameNamed(form, "Loop_page1");
+    QVERIFY(loop != nullptr);
+    QCOMPARE(loop->findChild<QLabel*>("num0")->text(), QString("KPI"));
+    QCOMPARE(loop->findChild<QLabel*>("ParamName0")->text(), QString("Description of KPI"));
+    QCOMPARE(loop->findChild<QLabel*>("MesurUnit0")->text(), QString("V/A"));
+    QCOMPARE(loop->findChild<QLabel*>("Min0")->text(), QString("P24"));
+    QCOMPARE(loop->findChild<QLabel*>("index0")->text(), QString("23"));
+    QVERIFY(!loop->findChild<QLabel*>("index0")->isVisibleTo(loop));
+    QCOMPARE(field(*loop, "Param0")->text(), QString("25"));
+    QCOMPARE(field(*loop, "Minval0")->text(), QString("0"));
+    QCOMPARE(field(*loop, "MaxVal0")->text(), QString("100"));
+    QCOMPARE(field(*loop, "DefaultVal0")->text(), QString("25"));
+    for (const char* limit : {"Minval0", "MaxVal0", "DefaultVal0"})
+        QVERIFY(!field(*loop, limit)->isEnabled());
+    QCOMPARE(loop->minimum->text(), QString("M14"));
+    QCOMPARE(loop->maximum->text(), QString("M15"));
+    QCOMPARE(loop->default_->text(), QString("M16"));
+    QVERIFY(loop->minimum->isVisibleTo(loop));
+    // The parameter without a row has no frame; the value table keeps the loaded defaults.
+    const zrd::params::ParameterModel& model = m_fixture->program().model;
+    QCOMPARE(model.parameter(25).indexFrame, zrd::params::kNoFrame);
+    QCOMPARE(model.value(23), 25.0);
+    QCOMPARE(model.previousValue(23), 25.0);
+}
+
+void ParamPagesTest::readOnlyParameterHasDisabledField() {
+    TMainForm& form = m_fixture->form();
+    TParamFrame* ident = frameNamed(form, "Ident");
+    QVERIFY(ident != nullptr);
+    QVERIFY(field(*ident, "Param0")->isEnabled());
+    QVERIFY(!field(*ident, "Param2")->isEnabled());
+}
+
+void ParamPagesTest::valueFieldTakesOnlyNumberKeys() {
+    TParamFrame* ident = frameNamed(m_fixture->form(), "Ident");
+    QLineEdit* value = field(*ident, "Param0");
+    value->clear();
+    value->setFocus();
+    QTest::keyClicks(value, "1a2-x.5");
+    QCOMPARE(value->text(), QString("12-.5"));
+    QTest::keyClick(value, Qt::Key_Backspace);
+    QCOMPARE(value->text(), QString("12-."));
+}
+
+void ParamPagesTest::editDialogIsFilledFromTheRow_data() {
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("radio");
+    QTest::addColumn<int>("functions");
+    QTest::newRow("update after writing") << "Ident" << 0 << "Parameter P1"
+                                          << "RadioButton1" << 0;
+    QTest::newRow("update when disabled") << "Loop_page1" << 0 << "Parameter P24"
+                                          << "RadioButton2" << 0;
+    QTest::newRow("output function list") << "Loop_page1" << 1 << "Parameter P25"
+                                          << "RadioButton3" << 3;
+}
+
+void ParamPagesTest::editDialogIsFilledFromTheRow() {
+    QFETCH(QString, page);
+    QFETCH(int, row);
+    QFETCH(QString, caption);
+    QFETCH(QString, radio);
+    QFETCH(int, functions);
+    TMainForm& form = m_fixture->form();
+    m_fixture->program().functionNames.digitalOutputs = {"Ready", "Fault", "Brake"};
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    const int designHeight = dialog.height();
+    dialog.fillFromRow(*frameNamed(form, page), row, true);
+    QCOMPARE(dialog.windowTitle(), caption);
+    QVERIFY(dialog.findChild<QRadioButton*>(radio)->isChecked());
+    QCOMPARE(dialog.Memo1->isVisibleTo(&dialog), functions > 0);
+    QCOMPARE(dialog.height(), designHeight + functions * kFunctionLineHeight);
+    if (functions > 0)
+        QCOMPARE(dialog.Memo1->toPlainText(), QString("Ready\nFault\nBrake"));
+    // The radio buttons only show the condition.
+    for (const char* other : {"RadioButton1", "RadioButton2", "RadioButton3"})
+        dialog.findChild<QRadioButton*>(other)->click();
+    QVERIFY(dialog.findChild<QRadioButton*>(radio)->isChecked());
+    dialog.restoreLayout();
+    QCOMPARE(dialog.height(), designHeight);
+}
+
+void ParamPagesTest::editDialogWritesToTheDrive_data() {
+    QTest::addColumn<QString>("entered");
+    QTest::addColumn<double>("stored");
+    QTest::addColumn<int>("raw");
+    QTest::newRow("inside the limits") << "42" << 42.0 << 84;
+    QTest::newRow("upper limit") << "100" << 100.0 << 200;
+    QTest::newRow("above the limits: default") << "150" << 25.0 << 50;
+    QTest::newRow("below the limits: default") << "-1" << 25.0 << 50;
+}
+
+void ParamPagesTest::editDialogWritesToTheDrive() {
+    QFETCH(QString, entered);
+    QFETCH(double, stored);
+    QFETCH(int, raw);
+    zrd::sim::SimServer sim;
+    QVERIFY2(sim.openPty(), sim.error().c_str());
+    Program& program = m_fixture->program();
+    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    sim.start();
+    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
+    program.link.state().connected = 1;
+
+    TMainForm& form = m_fixture->form();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    TParamFrame* loop = frameNamed(form, "Loop_page1");
+    dialog.fillFromRow(*loop, 0, false);
+    dialog.Edit1->setText(entered);
+    form.Button6->setEnabled(false);
+    dialog.Button1Click();
+
+    QCOMPARE(program.model.value(23), stored);
+    QCOMPARE(field(*loop, "Param0")->text(), QString::number(stored));
+    int onDrive = -1;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { onDrive = d.raw(40); });
+    QCOMPARE(onDrive, raw);
+    QVERIFY(form.Button6->isEnabled());
+    QVERIFY(!program.link.state().linkBusy);
+    QVERIFY(form.Timer5->isActive());
+    program.link.closePort();
+    sim.stop();
+}
+
+void ParamPagesTest::editDialogRefusesTextThatIsNoNumber() {
+    Program& program = m_fixture->program();
+    program.link.state().connected = 1;
+    TMainForm& form = m_fixture->form();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    dialog.fillFromRow(*frameNamed(form, "Loop_page1"), 0, false);
+    dialog.Edit1->setText("12,5");
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, dialog.Button1Click());
+    QCOMPARE(program.model.value(23), 25.0);
+    QVERIFY(!program.link.state().linkBusy);
+}
+
+void ParamPagesTest::editDialogOfflineOnlyCloses() {
+    TMainForm& form = m_fixture->form();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    dialog.fillFromRow(*frameNamed(form, "Loop_page1"), 0, false);
+    dialog.show();
+    dialog.Edit1->setText("42");
+    dialog.Button1Click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(m_fixture->program().model.value(23), 25.0);
+}
+
+void ParamPagesTest::mousePressOnAValueOpensTheDialog() {
+    TMainForm& form = m_fixture->form();
+    TParamFrame* loop = frameNamed(form, "Loop_page1");
+    form.TabbedNotebook2->setCurrentIndex(3);
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            title = modal->windowTitle();
+            modal->close();
+        }
+    });
+    QTest::mousePress(field(*loop, "Param0"), Qt::LeftButton);
+    QCOMPARE(title, QString("Parameter P24"));
+}

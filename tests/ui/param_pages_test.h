@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "ui_test_support.h"
+
+class ParamPagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pagesAreBuiltPerGroup_data();
+    void pagesAreBuiltPerGroup();
+    void rowsShowTheRecord();
+    void readOnlyParameterHasDisabledField();
+    void valueFieldTakesOnlyNumberKeys();
+    void editDialogIsFilledFromTheRow_data();
+    void editDialogIsFilledFromTheRow();
+    void editDialogWritesToTheDrive_data();
+    void editDialogWritesToTheDrive();
+    void editDialogRefusesTextThatIsNoNumber();
+    void editDialogOfflineOnlyCloses();
+    void mousePressOnAValueOpensTheDialog();
+
+private:
+    std::unique_ptr<zrd::test::ProgramFixture> m_fixture;
+};

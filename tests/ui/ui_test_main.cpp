@@ -1,0 +1,23 @@
+// Runs every GUI test class in one program, under the application object of the real one.
+
+#include <QTest>
+
+#include "app/torvanta_application.h"
+#include "main_form_test.h"
+#include "param_pages_test.h"
+#include "shell_core_test.h"
+#include "ui_test_support.h"
+
+int main(int argc, char** argv) {
+    zrd::app::TorvantaApplication app(argc, argv);
+    // Closing a test's window must not end the others.
+    zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
+    int failures = 0;
+    ShellCoreTest shell;
+    failures += QTest::qExec(&shell, argc, argv);
+    MainFormTest mainForm;
+    failures += QTest::qExec(&mainForm, argc, argv);
+    ParamPagesTest pages;
+    failures += QTest::qExec(&pages, argc, argv);
+    return failures == 0 ? 0 : 1;
+}

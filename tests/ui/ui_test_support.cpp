@@ -1,0 +1,121 @@
+#include "ui_test_support.h"
+
+#include <QImage>
+
+#include "params/message_table.h"
+
+namespace zrd::test {
+
+DatabaseText::DatabaseText(const std::string& language)
+    : m_lines{"; database of a test drive", "Language=" + language} {}
+
+DatabaseText& DatabaseText::group(const std::string& name) {
+    m_lines.push_back("[Group]");
+    m_lines.push_back("Name_group=" + name + ",");
+    return *this;
+}
+
+DatabaseText& DatabaseText::subgroup(const std::string& name) {
+    m_lines.push_back("[Subgroup]");
+    m_lines.push_back("Name_subgroup=" + name + ",");
+    return *this;
+}
+
+DatabaseText& DatabaseText::parameter(const TestParameter& p) {
+    ++m_key;
+    const std::string fields[] = {p.name,
+                                  std::to_string(p.index),
+                                  "UINT",
+                                  p.pType,
+                                  std::to_string(p.minVal),
+                                  std::to_string(p.maxVal),
+                                  p.scale,
+                                  p.unit + "_rus",
+                                  p.unit,
+                                  p.defValue,
+                                  "Description of " + p.name,
+                                  "Описание " + p.name,
+                                  std::to_string(p.modeMes),
+                                  std::to_string(p.updateCon),
+                                  std::to_string(p.group)};
+    std::string line = "P" + std::to_string(m_key) + "=";
+    for (size_t i = 0; i < std::size(fields); ++i)
+        line += (i == 0 ? "" : ",") + fields[i];
+    m_lines.push_back(line);
+    return *this;
+}
+
+DatabaseText& DatabaseText::parameters(const std::string& prefix, int n, int firstIndex,
+                                       int group) {
+    for (int i = 0; i < n; ++i) {
+        TestParameter p;
+        p.name = prefix + std::to_string(i);
+        p.index = firstIndex + i;
+        p.group = group;
+        parameter(p);
+    }
+    return *this;
+}
+
+std::string DatabaseText::text() const {
+    std::string out;
+    for (const std::string& line : m_lines)
+        out += line + "\r\n";
+    return out + ".\r\n";
+}
+
+std::string messageFileText() {
+    std::string text;
+    for (int n = 0; n < params::kMessageCount; ++n) {
+        std::string eng = "M" + std::to_string(n);
+        if (n == 3)
+            eng = "No database";
+        if (n == 18)
+            eng = "  Speed";
+        text += "m" + std::to_string(n) + ":" + eng + "=R" + std::to_string(n) + "\r\n";
+    }
+    return text;
+}
+
+ProgramFixture::ProgramFixture() {
+    writeData(params::kMessageFileName, messageFileText());
+}
+
+ProgramFixture::~ProgramFixture() {
+    if (m_form)
+        m_form->hide();
+}
+
+void ProgramFixture::writePicture(const std::string& name) {
+    QImage picture(120, 80, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    picture.save(QString::fromStdString(dir.file(name)), "BMP");
+}
+
+app::Program& ProgramFixture::program() {
+    if (!m_program) {
+        app::StartOptions options;
+        options.dataDir = dir.path();
+        options.logDir = dir.path();
+        options.cpuMeasureMs = 1;
+        m_program =
+            std::make_unique<app::Program>(ui, link::makeSystemSerialPort(), std::move(options));
+    }
+    return *m_program;
+}
+
+app::TMainForm& ProgramFixture::form() {
+    if (!m_form) {
+        m_form = std::make_unique<app::TMainForm>(program());
+        ui.setWindow(m_form.get());
+    }
+    return *m_form;
+}
+
+bool ProgramFixture::startUp() {
+    if (!form().startUp())
+        return false;
+    return QTest::qWaitFor([this] { return m_form->isVisible(); }, 5000);
+}
+
+}  // namespace zrd::test

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QApplication>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_form.h"
+#include "app/program.h"
+#include "app/qt_user_interface.h"
+#include "link/serial_port.h"
+#include "temp_dir.h"
+
+namespace zrd::test {
+
+// The Qt hook with its message boxes recorded instead of shown, and pauses that only let the
+// event loop run once, so that no test waits on a person or a clock.
+class RecordingQtUserInterface : public app::QtUserInterface {
+public:
+    struct Box {
+        std::string caption;
+        std::string text;
+    };
+    void showMessage(const std::string& caption, const std::string& text) override {
+        boxes.push_back({caption, text});
+    }
+    void waitMs(int ms) override {
+        waits.push_back(ms);
+        QApplication::processEvents();
+    }
+    std::vector<Box> boxes;
+    std::vector<int> waits;
+};
+
+// One parameter line of a test database.
+struct TestParameter {
+    std::string name;
+    int index = 1;
+    std::string pType = "R-W";
+    int minVal = 0;
+    int maxVal = 100;
+    std::string scale = "1";
+    std::string defValue = "0";
+    int group = 1;
+    int modeMes = 0;
+    std::string unit = "u";
+    int updateCon = 0;
+};
+
+// Builds Param_base.mod texts: [Group] and [Subgroup] sections and parameter lines.
+class DatabaseText {
+public:
+    explicit DatabaseText(const std::string& language = "Eng");
+    DatabaseText& group(const std::string& name);
+    DatabaseText& subgroup(const std::string& name);
+    DatabaseText& parameter(const TestParameter& p);
+    // n parameters named prefix0, prefix1, ... with indexes from firstIndex.
+    DatabaseText& parameters(const std::string& prefix, int n, int firstIndex, int group);
+    [[nodiscard]] std::string text() const;
+
+private:
+    std::vector<std::string> m_lines;
+    int m_key = 0;
+};
+
+// A message file whose message n reads "M<n>", except the few the shell tests look at.
+std::string messageFileText();
+
+// A program and its main window on a data folder of its own.
+class ProgramFixture {
+public:
+    ProgramFixture();
+    ~ProgramFixture();
+
+    // Writes a data file into the folder.
+    void writeData(const std::string& name, const std::string& bytes) { dir.write(name, bytes); }
+    // Writes a 120 x 80 picture file into the folder.
+    void writePicture(const std::string& name);
+    // The program state and the window (made on first use, after the data files are in place).
+    app::Program& program();
+    app::TMainForm& form();
+    // Runs start-up and waits until the window is shown; false when start-up ended it.
+    bool startUp();
+
+    TempDir dir;
+    RecordingQtUserInterface ui;
+
+private:
+    std::unique_ptr<app::Program> m_program;
+    std::unique_ptr<app::TMainForm> m_form;
+};
+
+}  // namespace zrd::test
