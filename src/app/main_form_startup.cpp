@@ -664,9 +664,12 @@ void TMainForm::startStatusTimers() {
 }
 
 void TMainForm::setEnabledByName(const char* name, bool enabled) {
-    // Controls of windows that are not built yet are skipped.
-    if (auto* widget = findChild<QWidget*>(name))
-        widget->setEnabled(enabled);
+    // Only this window's own controls: the dialogs it owns reuse designer names ("Button1").
+    // Controls of pages that are not built yet are skipped.
+    for (QWidget* widget : findChildren<QWidget*>(name)) {
+        if (widget->window() == this)
+            widget->setEnabled(enabled);
+    }
 }
 
 void TMainForm::showMessageNumber(int n) {
