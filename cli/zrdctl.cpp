@@ -15,6 +15,7 @@ CommandList allCommands() {
     addFormulaCommands(list);
     addParameterCommands(list);
     addSessionCommands(list);
+    addSimCommands(list);
     return list;
 }
 

@@ -1,9 +1,14 @@
 // zrd-sim: the simulated ZRD drive on a pseudo-terminal (or a given tty).
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -15,18 +20,32 @@
 #include "params/parameter_table.h"
 #include "sim_server.h"
 
+namespace sim = zrd::sim;
+
 namespace {
 
 void usage(FILE* out) {
-    std::fprintf(out,
-                 "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--fault KIND]... "
-                 "[--fault-count N]\n"
-                 "  Opens a pseudo-terminal (or PATH), prints the device path and answers the\n"
-                 "  program's frames as a ZRD drive until interrupted.\n"
-                 "  --db FILE: the parameter database (default: Param_base.mod beside zrd-sim);\n"
-                 "    its limits, access and defaults; without one every write is accepted\n"
-                 "  KIND: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
-                 "  --fault-count N: the faults given after it apply to N frames (default all)\n");
+    std::fprintf(
+        out,
+        "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH]\n"
+        "               [--fault KIND]... [--fault-count N] [--error N]... [--warning N]...\n"
+        "               [--silent X]... [--answer X=RAW]... [--input N]... [--noise S]\n"
+        "  Opens a pseudo-terminal (or PATH), prints the device path on the first line and the\n"
+        "  control socket on the second, and answers the program's frames as a ZRD drive until\n"
+        "  interrupted or told \"quit\" on the control channel.\n"
+        "  --db FILE: the parameter database (default: Param_base.mod beside zrd-sim);\n"
+        "    its limits, access and defaults; without one every write is accepted\n"
+        "  --eeprom FILE: the EEPROM image; loaded at start when it exists, written by every\n"
+        "    store (default: kept in memory)\n"
+        "  --control PATH: the control socket (default: zrd-sim-PID.sock in $XDG_RUNTIME_DIR\n"
+        "    or /tmp)\n"
+        "  KIND: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
+        "  --fault-count N: the faults given after it apply to N frames (default all)\n"
+        "  --error N, --warning N: raise bit N (0..15) of word 241 or 242\n"
+        "  --silent X: reads and writes of drive index or mnemonic X get no answer\n"
+        "  --answer X=RAW: reads of X answer RAW (-32768..65535) whatever the memory holds\n"
+        "  --input N: digital input N (1..16) is on\n"
+        "  --noise S: scale of the measurement noise (default 1, 0 exact)\n");
 }
 
 bool toInt(const char* text, int& out) {
@@ -80,6 +99,81 @@ bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
     return false;
 }
 
+std::string defaultControlPath() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const std::string folder = runtime && *runtime ? runtime : "/tmp";
+    return folder + "/zrd-sim-" + std::to_string(::getpid()) + ".sock";
+}
+
+// Start-up settings that need the drive (and its database) to be understood.
+struct DriveSetup {
+    std::vector<sim::Fault> faults;
+    std::vector<int> errors;
+    std::vector<int> warnings;
+    std::vector<int> inputs;
+    std::vector<std::string> silent;
+    std::vector<std::string> answers;  // "X=RAW"
+    std::string eeprom;
+    double noise = 1.0;
+};
+
+// Applies the settings; false with the reason on stderr.
+bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
+    if (!setup.eeprom.empty()) {
+        if (std::filesystem::exists(setup.eeprom)) {
+            std::string error;
+            if (!drive.loadEepromFile(setup.eeprom, error)) {
+                std::fprintf(stderr, "zrd-sim: %s\n", error.c_str());
+                return false;
+            }
+        }
+        drive.setEepromFile(setup.eeprom);
+    }
+    drive.setNoise(setup.noise);
+    for (const auto& f : setup.faults)
+        drive.addFault(f);
+    for (const std::string& x : setup.silent) {
+        const auto index = drive.indexOf(x);
+        if (!index) {
+            std::fprintf(stderr, "zrd-sim: --silent: no drive index or mnemonic %s\n", x.c_str());
+            return false;
+        }
+        drive.setSilent(*index);
+    }
+    for (const std::string& spec : setup.answers) {
+        const size_t eq = spec.find('=');
+        const auto index =
+            eq == std::string::npos ? std::nullopt : drive.indexOf(spec.substr(0, eq));
+        char* end = nullptr;
+        const std::string rawText = eq == std::string::npos ? "" : spec.substr(eq + 1);
+        const long raw = std::strtol(rawText.c_str(), &end, 10);
+        if (!index || rawText.empty() || *end != '\0' || raw < -32768 || raw > 65535) {
+            std::fprintf(stderr,
+                         "zrd-sim: --answer needs INDEX=RAW or MNEMONIC=RAW with RAW "
+                         "-32768..65535: %s\n",
+                         spec.c_str());
+            return false;
+        }
+        drive.setAnswer(*index, static_cast<uint16_t>(raw & 0xFFFF));
+    }
+    for (const int n : setup.inputs)
+        (void)drive.setInput(n, true);  // checked when parsed
+    for (const int b : setup.errors)
+        (void)drive.raise(sim::BitList::Errors, b);
+    for (const int b : setup.warnings)
+        (void)drive.raise(sim::BitList::Warnings, b);
+    return true;
+}
+
+bool toBit(const char* text, int& out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 0 || v > 15)
+        return false;
+    out = static_cast<int>(v);
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -87,7 +181,8 @@ int main(int argc, char** argv) {
     int faultCount = -1;
     std::string tty;
     std::string db;
-    std::vector<zrd::sim::Fault> faults;
+    std::string controlPath;
+    DriveSetup setup;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -103,6 +198,10 @@ int main(int argc, char** argv) {
             tty = argv[++i];
         } else if (arg == "--db" && hasValue) {
             db = argv[++i];
+        } else if (arg == "--eeprom" && hasValue) {
+            setup.eeprom = argv[++i];
+        } else if (arg == "--control" && hasValue) {
+            controlPath = argv[++i];
         } else if (arg == "--fault-count" && hasValue) {
             if (!toInt(argv[++i], faultCount)) {
                 std::fprintf(stderr, "zrd-sim: fault count is not a positive number: %s\n",
@@ -110,13 +209,39 @@ int main(int argc, char** argv) {
                 return 2;
             }
         } else if (arg == "--fault" && hasValue) {
-            auto fault = zrd::sim::parseFault(argv[++i]);
+            auto fault = sim::parseFault(argv[++i]);
             if (!fault) {
                 std::fprintf(stderr, "zrd-sim: unknown fault: %s\n", argv[i]);
                 return 2;
             }
             fault->count = faultCount;
-            faults.push_back(*fault);
+            setup.faults.push_back(*fault);
+        } else if ((arg == "--error" || arg == "--warning") && hasValue) {
+            int b = 0;
+            if (!toBit(argv[++i], b)) {
+                std::fprintf(stderr, "zrd-sim: %s needs a bit 0..15: %s\n", arg.c_str(), argv[i]);
+                return 2;
+            }
+            (arg == "--error" ? setup.errors : setup.warnings).push_back(b);
+        } else if (arg == "--input" && hasValue) {
+            int n = 0;
+            if (!toInt(argv[++i], n) || n > sim::kInputCount) {
+                std::fprintf(stderr, "zrd-sim: --input needs an input 1..%d: %s\n",
+                             sim::kInputCount, argv[i]);
+                return 2;
+            }
+            setup.inputs.push_back(n);
+        } else if (arg == "--silent" && hasValue) {
+            setup.silent.emplace_back(argv[++i]);
+        } else if (arg == "--answer" && hasValue) {
+            setup.answers.emplace_back(argv[++i]);
+        } else if (arg == "--noise" && hasValue) {
+            char* end = nullptr;
+            setup.noise = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(setup.noise >= 0.0 && setup.noise <= 100.0)) {
+                std::fprintf(stderr, "zrd-sim: --noise needs a scale 0..100: %s\n", argv[i]);
+                return 2;
+            }
         } else {
             std::fprintf(stderr, "zrd-sim: unknown argument: %s\n", arg.c_str());
             usage(stderr);
@@ -144,31 +269,56 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Signals are taken synchronously below, so the answering thread never sees them.
+    // Signals are taken through a descriptor below, so the answering thread never sees them.
+    // A reader of stdout that went away must not kill the drive: the write error is reported.
+    std::signal(SIGPIPE, SIG_IGN);
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
+    int quitPipe[2] = {-1, -1};
+    if (signalFd < 0 || ::pipe2(quitPipe, O_CLOEXEC) != 0) {
+        std::fprintf(stderr, "zrd-sim: cannot wait for signals: %s\n", std::strerror(errno));
+        return 1;
+    }
 
-    zrd::sim::SimServer server(baud);
+    sim::SimServer server(baud);
     if (!(tty.empty() ? server.openPty() : server.openTty(tty))) {
         std::fprintf(stderr, "zrd-sim: %s\n", server.error().c_str());
         return 1;
     }
-    server.withDrive([&](zrd::sim::SimDrive& drive) {
+    bool applied = false;
+    server.withDrive([&](sim::SimDrive& drive) {
         if (haveDatabase)
             drive.loadParameters(*model);
-        for (const auto& f : faults)
-            drive.addFault(f);
+        drive.setReporter(
+            [](const std::string& text) { std::fprintf(stderr, "zrd-sim: %s\n", text.c_str()); });
+        applied = applySetup(setup, drive);
+    });
+    if (!applied)
+        return 2;
+    if (!server.openControl(controlPath.empty() ? defaultControlPath() : controlPath)) {
+        std::fprintf(stderr, "zrd-sim: %s\n", server.error().c_str());
+        return 1;
+    }
+    server.setQuitHandler([fd = quitPipe[1]] {
+        const char byte = 1;
+        if (::write(fd, &byte, 1) != 1)
+            std::fprintf(stderr, "zrd-sim: quit not passed on: %s\n", std::strerror(errno));
     });
     server.start();
-    std::printf("%s\n", server.devicePath().c_str());
-    std::fflush(stdout);
+    // Both lines in one write: a reader that takes only the first line and leaves finds the
+    // second already in the pipe.
+    std::printf("%s\n%s\n", server.devicePath().c_str(), server.controlPath().c_str());
+    if (std::fflush(stdout) != 0)
+        std::fprintf(stderr, "zrd-sim: cannot print the device path: %s\n", std::strerror(errno));
 
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
+    pollfd waits[2] = {{signalFd, POLLIN, 0}, {quitPipe[0], POLLIN, 0}};
+    while (::poll(waits, 2, -1) < 0 && errno == EINTR) {
+    }
     server.stop();
     return 0;
 }

@@ -1,7 +1,9 @@
 #include "sim_drive.h"
 
 #include <algorithm>
+#include <cctype>
 
+#include "eeprom_file.h"
 #include "link/frame_codec.h"
 #include "params/parameter_table.h"
 
@@ -22,6 +24,12 @@ bool parseInt(const std::string& text, int& out) {
     }
     return used == text.size() && out >= 0;
 }
+
+// 0x65 with this argument stores only the parameters the program writes, and says so with
+// status 1 (the program shows "data area saved" for it).
+constexpr uint8_t kStoreProgramPart = 1;
+constexpr uint8_t kProgramPartStored = 1;
+constexpr uint8_t kAckDone = 0;
 
 }  // namespace
 
@@ -60,11 +68,16 @@ std::vector<uint8_t> SimDrive::replyTo(const std::vector<uint8_t>& frame, bool r
     const uint8_t code = frame[0];
     if (code == lk::kCmdReadParameter && frame.size() >= 2) {
         const uint8_t index = frame[1];
+        if (m_silent.test(index))
+            return {};
+        const uint16_t value = m_answers[index].value_or(m_raw[index]);
         out.push_back(lk::kReplyRead);
         lk::appendEscaped(out, index);
-        lk::appendEscaped(out, static_cast<uint8_t>(m_raw[index] >> 8));
-        lk::appendEscaped(out, static_cast<uint8_t>(m_raw[index] & 0xFF));
+        lk::appendEscaped(out, static_cast<uint8_t>(value >> 8));
+        lk::appendEscaped(out, static_cast<uint8_t>(value & 0xFF));
     } else if (code == lk::kCmdWriteParameter && frame.size() >= 4) {
+        if (m_silent.test(frame[1]))
+            return {};
         // The verdict echoes the index, so that it reaches the program's 4-byte reply wait.
         const auto raw = static_cast<uint16_t>(frame[2] << 8 | frame[3]);
         if (refuse || !accepts(frame[1], raw)) {
@@ -76,12 +89,59 @@ std::vector<uint8_t> SimDrive::replyTo(const std::vector<uint8_t>& frame, bool r
         lk::appendEscaped(out, frame[1]);
     } else if (code >= lk::kFirstCommandCode && code <= lk::kLastCommandCode) {
         out.push_back(lk::kReplyAck);
-        out.push_back(busy ? lk::kAckStatusRefused : 0);
+        out.push_back(busy ? lk::kAckStatusRefused
+                           : runCommand(code, frame.size() >= 2 ? frame[1] : 0));
     } else {
         return {};
     }
     out.push_back(lk::kEndByte);
     return out;
+}
+
+uint8_t SimDrive::runCommand(uint8_t code, uint8_t arg) {
+    switch (code) {
+        case lk::kCmdServoOn:
+            // "ENMOD" 0 gives the enable to the input alone; a drive with an error stays off.
+            if (enableMode() == EnableMode::InputOnly || m_errors != 0)
+                return lk::kAckStatusRefused;
+            enableFromPc(true);
+            return kAckDone;
+        case lk::kCmdServoOff:
+            if (enableMode() == EnableMode::InputOnly)
+                return lk::kAckStatusRefused;
+            enableFromPc(false);
+            return kAckDone;
+        case lk::kCmdStartGenerator:
+            // The generator drives the internal command of a running servo only.
+            if (!m_servoOn || commandExternal())
+                return lk::kAckStatusRefused;
+            m_generator = true;
+            stateChanged();
+            return kAckDone;
+        case lk::kCmdStopGenerator:
+            m_generator = false;
+            stateChanged();
+            return kAckDone;
+        case lk::kCmdStoreEeprom:
+            if (arg == kStoreProgramPart)
+                return storeEeprom(true) ? kProgramPartStored : lk::kAckStatusRefused;
+            return storeEeprom(false) ? kAckDone : lk::kAckStatusRefused;
+        case lk::kCmdStoreWorkingParameters:
+            return storeEeprom(false) ? kAckDone : lk::kAckStatusRefused;
+        case lk::kCmdLoadEeprom:
+            loadEeprom();
+            return kAckDone;
+        case lk::kCmdReset:
+            m_errors = 0;
+            m_appendixErrors = 0;
+            m_pcEnable = false;
+            m_generator = false;
+            stateChanged();
+            return kAckDone;
+        default:
+            // CALCPARA and the oscilloscope commands: acknowledged.
+            return kAckDone;
+    }
 }
 
 void SimDrive::loadParameters(const params::ParameterModel& model) {
@@ -103,6 +163,15 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     // A drive always reports some version: its default, or ours when the database has none.
     if (const auto hver = model.find(hverName); hver && m_raw[model.parameter(*hver).Index] == 0)
         m_raw[model.parameter(*hver).Index] = kHardwareVersion;
+
+    m_map.build(model);
+    m_plant = ServoPlant{};
+    m_pending = {};
+    m_live = true;
+    m_ownsStatusWords = true;
+    m_eeprom = m_raw;
+    updateServo();
+    updateStatusWords();
 }
 
 bool SimDrive::accepts(uint8_t index, uint16_t raw) const {
@@ -113,6 +182,82 @@ bool SimDrive::accepts(uint8_t index, uint16_t raw) const {
         return false;
     const int32_t value = lk::rawToNumber(raw, p.isSigned);
     return value >= p.minVal && value <= p.maxVal;
+}
+
+std::optional<uint8_t> SimDrive::indexOf(std::string_view text) const {
+    if (text.empty())
+        return std::nullopt;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string_view digits = hex ? text.substr(2) : text;
+    const bool number = std::all_of(digits.begin(), digits.end(), [hex](char c) {
+        return (c >= '0' && c <= '9') || (hex && std::isxdigit(static_cast<unsigned char>(c)));
+    });
+    if (number && !digits.empty()) {
+        if (digits.size() > 4)
+            return std::nullopt;
+        const unsigned long v = std::stoul(std::string(digits), nullptr, hex ? 16 : 10);
+        if (v >= kIndexCount)
+            return std::nullopt;
+        return static_cast<uint8_t>(v);
+    }
+    return m_map.find(text);
+}
+
+void SimDrive::setSilent(uint8_t index) {
+    m_silent.set(index);
+    m_answers[index].reset();
+}
+
+void SimDrive::setAnswer(uint8_t index, uint16_t raw) {
+    m_silent.reset(index);
+    m_answers[index] = raw;
+}
+
+void SimDrive::setNormal(uint8_t index) {
+    m_silent.reset(index);
+    m_answers[index].reset();
+}
+
+bool SimDrive::restoredFromEeprom(size_t index) const {
+    // Ratings, versions, process values and status words are the drive's own; the EEPROM
+    // gives back the parameters only.
+    return !m_params[index].known || !m_params[index].readOnly;
+}
+
+bool SimDrive::storeEeprom(bool programPartOnly) {
+    RawMemory image = m_eeprom;
+    for (size_t i = 0; i < kIndexCount; ++i)
+        if (!programPartOnly || restoredFromEeprom(i))
+            image[i] = m_raw[i];
+    if (!m_eepromFile.empty()) {
+        std::string error;
+        if (!writeEepromFile(m_eepromFile, image, error)) {
+            report("EEPROM not stored: " + error);
+            return false;
+        }
+    }
+    m_eeprom = image;
+    return true;
+}
+
+void SimDrive::loadEeprom() {
+    for (size_t i = 0; i < kIndexCount; ++i)
+        if (restoredFromEeprom(i))
+            m_raw[i] = m_eeprom[i];
+    if (m_ownsStatusWords)
+        updateStatusWords();
+}
+
+bool SimDrive::loadEepromFile(const std::string& path, std::string& error) {
+    if (!readEepromFile(path, m_eeprom, error))
+        return false;
+    loadEeprom();
+    return true;
+}
+
+void SimDrive::report(const std::string& text) const {
+    if (m_report)
+        m_report(text);
 }
 
 std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {

@@ -1,10 +1,17 @@
 #pragma once
 
 #include <array>
+#include <bitset>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "drive_map.h"
+#include "servo_plant.h"
 
 namespace zrd::params {
 class ParameterModel;
@@ -21,11 +28,55 @@ struct SimParameter {
     int32_t maxVal = 0;
 };
 
-// The word the drive reports at index 240 when idle: ready (bit 7), at standstill (bit 3),
-// servo off, no error or warning.
+// The word the drive reports at index 240 when idle with an internal command source: ready
+// (bit 7), at standstill (bit 3), servo off, no error or warning.
 inline constexpr uint16_t kIdleStateWord = 0x0088;
 // The hardware version it reports as "HVER" when the database gives it no default.
 inline constexpr uint16_t kHardwareVersion = 210;
+
+// Bits of the state word 240 as the drive sets them.
+enum StateBit : int {
+    kStateServoOn = 0,
+    kStateErrors = 1,
+    kStateWarnings = 2,
+    kStateSpeedZero = 3,
+    kStateInPosition = 4,
+    kStateGenerator = 5,
+    kStateCurrentLimit = 6,
+    kStateReady = 7,
+    kStateExternalControl = 9,
+    kStateBrakeReleased = 11,
+    kStatePcEnable = 14,
+    kStateEnableInput = 15,
+};
+// Bits of the application word 243.
+enum AppBit : int {
+    kAppMains = 0,
+    kAppDriveOn = 1,
+    kAppMotion = 2,
+    kAppBrakeOutput = 6,
+    kAppTargetReached = 7,
+    kAppSpeedReached = 8,
+    kAppTorqueLimit = 9,
+    kAppPulseInput = 10,
+    kAppAnalogCommand = 11,
+    kAppHeartbeat = 15,
+};
+// Errors (word 241) and warnings (word 242) that the drive raises by itself.
+inline constexpr int kErrorFollowing = 7;
+inline constexpr int kErrorOverspeed = 8;
+inline constexpr int kWarningFollowing = 5;
+// Functions of the digital inputs ("DIN1".."DIN8" = line of the input function list).
+inline constexpr int kInputServoEnable = 1;
+inline constexpr int kInputFaultReset = 2;
+inline constexpr int kInputCount = 16;
+inline constexpr int kFunctionInputs = 8;
+
+// "ENMOD": who may switch the servo on.
+enum class EnableMode { InputOnly = 0, Pc = 1, InputAndPc = 2 };
+
+// The bit lists that the drive reports and a test or the control channel can raise.
+enum class BitList { Errors, Warnings, AppendixErrors };
 
 // Failure modes of the simulated drive, applied to the replies it sends.
 enum class FaultKind {
@@ -59,7 +110,14 @@ struct SimReply {
     int splitPauseMs = 0;
 };
 
-// The drive's logic: raw parameter memory and the answer to each request frame.
+using RawMemory = std::array<uint16_t, 256>;
+
+// The drive: raw parameter memory, its state (servo, errors, inputs, EEPROM) and the servo
+// plant behind it, and the answer to each request frame.
+//
+// Without a database the drive is bare memory: status words and process values stay as they
+// are set. Loading a database makes it live: every cycle of advance() runs the plant and
+// writes the process values and status words into memory in the database's units.
 class SimDrive {
 public:
     static constexpr size_t kIndexCount = 256;
@@ -75,10 +133,64 @@ public:
     void setParameter(uint8_t index, const SimParameter& p) { m_params[index] = p; }
     [[nodiscard]] const SimParameter& parameter(uint8_t index) const { return m_params[index]; }
     // Takes limits, access and defaults from a loaded database (the first record of each
-    // index counts), sets the status words to an idle drive and "HVER" to the version.
+    // index counts), sets the status words to an idle drive and "HVER" to the version. The
+    // drive is live from then on, and its EEPROM holds these defaults.
     void loadParameters(const params::ParameterModel& model);
     // True when the drive takes this raw value for the index.
     [[nodiscard]] bool accepts(uint8_t index, uint16_t raw) const;
+    [[nodiscard]] bool live() const { return m_live; }
+    // A drive index given as a number (decimal or 0x hex) or as a mnemonic of the database.
+    [[nodiscard]] std::optional<uint8_t> indexOf(std::string_view nameOrNumber) const;
+    // True when the raw value of the index is signed ("INT").
+    [[nodiscard]] bool isSigned(uint8_t index) const { return m_params[index].isSigned; }
+
+    // Runs the drive's 1 ms cycles for the elapsed time (nothing while it is bare).
+    void advance(std::chrono::nanoseconds elapsed);
+    [[nodiscard]] const ServoPlant& plant() const { return m_plant; }
+    // Scale of the plant's measurement noise; 0 makes the values exact.
+    void setNoise(double scale);
+
+    // Servo state.
+    [[nodiscard]] bool servoOn() const { return m_servoOn; }
+    [[nodiscard]] bool pcEnabled() const { return m_pcEnable; }
+    [[nodiscard]] bool generatorRunning() const { return m_generator; }
+
+    // Raised bits show in their word (241, 242, 246); an error also switches the servo off.
+    // False (nothing changed) for a bit outside 0..15.
+    [[nodiscard]] bool raise(BitList list, int bit);
+    [[nodiscard]] bool clear(BitList list, int bit);
+    void clearAll(BitList list);
+    [[nodiscard]] uint16_t bits(BitList list) const;
+
+    // Digital input 1..16 at the terminal (before the "DINLEV" inversion); false for another
+    // number.
+    [[nodiscard]] bool setInput(int number, bool on);
+    [[nodiscard]] uint16_t terminalInputs() const { return m_terminal; }
+    // Signals at the analog and pulse inputs, and the load on the shaft.
+    void setAnalogInput(double millivolts);
+    void setPulseInput(double kiloHertz);
+    void setLoad(double newtonCentimetres);
+
+    // Reads of the index get no answer, or answer this raw value; normal() undoes both.
+    void setSilent(uint8_t index);
+    void setAnswer(uint8_t index, uint16_t raw);
+    void setNormal(uint8_t index);
+    [[nodiscard]] bool silent(uint8_t index) const { return m_silent.test(index); }
+    [[nodiscard]] std::optional<uint16_t> answerOverride(uint8_t index) const {
+        return m_answers[index];
+    }
+
+    // The EEPROM image. With a file, every store also writes it there.
+    [[nodiscard]] const RawMemory& eeprom() const { return m_eeprom; }
+    void setEepromFile(std::string path) { m_eepromFile = std::move(path); }
+    // Reads the image from a file and loads its parameters as a power-up does; false with
+    // the reason in error.
+    [[nodiscard]] bool loadEepromFile(const std::string& path, std::string& error);
+
+    // Where the drive reports what went wrong on its side (an EEPROM file not written).
+    void setReporter(std::function<void(const std::string&)> report) {
+        m_report = std::move(report);
+    }
 
     // Adds a fault; faults apply in the order added, each until its count is used up.
     void addFault(const Fault& fault) { m_faults.push_back(fault); }
@@ -89,10 +201,60 @@ public:
 
 private:
     std::vector<uint8_t> replyTo(const std::vector<uint8_t>& frame, bool refuse, bool busy);
+    uint8_t runCommand(uint8_t code, uint8_t arg);
     void useUpFaults();
+    [[nodiscard]] bool restoredFromEeprom(size_t index) const;
+    [[nodiscard]] bool storeEeprom(bool programPartOnly);
+    void loadEeprom();
+    void report(const std::string& text) const;
 
-    std::array<uint16_t, kIndexCount> m_raw{};
+    // The drive's cycle (drive_state.cpp).
+    void cycle();
+    void updateServo();
+    void writeProcessValues();
+    void updateStatusWords();
+    void stateChanged();
+    [[nodiscard]] double value(Slot s, double fallback) const;
+    void write(Slot s, double value);
+    void writeCounts(Slot s, int64_t counts);
+    [[nodiscard]] PlantSettings plantSettings() const;
+    [[nodiscard]] EnableMode enableMode() const;
+    [[nodiscard]] bool commandExternal() const;
+    [[nodiscard]] uint16_t logicalInputs() const;
+    [[nodiscard]] bool inputWithFunction(int function, bool& assigned) const;
+    void enableFromPc(bool on);
+
+    RawMemory m_raw{};
     std::array<SimParameter, kIndexCount> m_params{};
+    DriveMap m_map;
+    bool m_live = false;
+    // Set once the drive's state has been used: from then on it writes the status words.
+    bool m_ownsStatusWords = false;
+
+    ServoPlant m_plant;
+    double m_noise = 1.0;
+    double m_analogMv = 0.0;
+    double m_pulseKHz = 0.0;
+    double m_loadNcm = 0.0;
+
+    bool m_servoOn = false;
+    bool m_pcEnable = false;
+    bool m_generator = false;
+    uint16_t m_errors = 0;
+    uint16_t m_warnings = 0;
+    uint16_t m_autoWarnings = 0;
+    uint16_t m_appendixErrors = 0;
+    uint16_t m_terminal = 0;
+    bool m_resetInputBefore = false;
+    std::chrono::nanoseconds m_pending{0};
+
+    std::bitset<kIndexCount> m_silent;
+    std::array<std::optional<uint16_t>, kIndexCount> m_answers{};
+
+    RawMemory m_eeprom{};
+    std::string m_eepromFile;
+    std::function<void(const std::string&)> m_report;
+
     std::vector<Fault> m_faults;
     int m_framesAnswered = 0;
     int m_framesSeen = 0;

@@ -5,8 +5,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "link/frame_codec.h"
@@ -18,14 +20,17 @@ using Clock = std::chrono::steady_clock;
 
 bool makeRaw(int fd) {
     termios tio{};
-    if (::tcgetattr(fd, &tio) != 0) return false;
+    if (::tcgetattr(fd, &tio) != 0)
+        return false;
     ::cfmakeraw(&tio);
     return ::tcsetattr(fd, TCSANOW, &tio) == 0;
 }
 
 }  // namespace
 
-SimServer::~SimServer() { stop(); }
+SimServer::~SimServer() {
+    stop();
+}
 
 bool SimServer::fail(const std::string& what) {
     m_error = what + ": " + std::strerror(errno);
@@ -34,30 +39,66 @@ bool SimServer::fail(const std::string& what) {
 
 bool SimServer::openPty() {
     m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) return fail("posix_openpt");
-    if (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0) return fail("grantpt");
+    if (m_fd < 0)
+        return fail("posix_openpt");
+    if (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)
+        return fail("grantpt");
     char name[128];
-    if (::ptsname_r(m_fd, name, sizeof name) != 0) return fail("ptsname");
+    if (::ptsname_r(m_fd, name, sizeof name) != 0)
+        return fail("ptsname");
     m_devicePath = name;
     m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_keepOpen < 0) return fail("open " + m_devicePath);
+    if (m_keepOpen < 0)
+        return fail("open " + m_devicePath);
     // Raw from the start, so that a program that does not configure the line sees no echo.
-    if (!makeRaw(m_keepOpen)) return fail("tcsetattr");
+    if (!makeRaw(m_keepOpen))
+        return fail("tcsetattr");
     return true;
 }
 
 bool SimServer::openTty(const std::string& path) {
     m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0) return fail("open " + path);
-    if (!makeRaw(m_fd)) return fail("tcsetattr");
+    if (m_fd < 0)
+        return fail("open " + path);
+    if (!makeRaw(m_fd))
+        return fail("tcsetattr");
     m_devicePath = path;
     return true;
 }
 
+bool SimServer::openControl(const std::string& path) {
+    std::string error;
+    if (!m_control.listen(path, error)) {
+        m_error = error;
+        return false;
+    }
+    return true;
+}
+
 void SimServer::start() {
-    if (m_thread.joinable() || m_fd < 0) return;
-    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0) return;
+    if (m_thread.joinable() || m_fd < 0)
+        return;
+    if (::pipe2(m_stopPipe, O_CLOEXEC) != 0) {
+        (void)fail("pipe");
+        report(m_error);
+        return;
+    }
+    m_lastAdvance = Clock::now();
     m_thread = std::thread([this] { run(); });
+}
+
+void SimServer::report(const std::string& text) const {
+    if (m_report)
+        m_report(text);
+    else
+        std::fprintf(stderr, "zrd-sim: %s\n", text.c_str());
+}
+
+void SimServer::advanceDrive() {
+    const auto now = Clock::now();
+    std::lock_guard lock(m_mutex);
+    m_drive.advance(now - m_lastAdvance);
+    m_lastAdvance = now;
 }
 
 void SimServer::stop() {
@@ -67,9 +108,11 @@ void SimServer::stop() {
         m_thread.join();
     }
     for (int* fd : {&m_fd, &m_keepOpen, &m_stopPipe[0], &m_stopPipe[1]}) {
-        if (*fd >= 0) ::close(*fd);
+        if (*fd >= 0)
+            ::close(*fd);
         *fd = -1;
     }
+    m_control.close();
 }
 
 void SimServer::withDrive(const std::function<void(SimDrive&)>& f) {
@@ -80,27 +123,46 @@ void SimServer::withDrive(const std::function<void(SimDrive&)>& f) {
 void SimServer::run() {
     link::FrameAssembler assembler;
     uint8_t chunk[256];
+    int lineFd = m_fd;
+    const auto runControl = [this](std::string_view line) {
+        std::lock_guard lock(m_mutex);
+        return runControlCommand(line, m_drive);
+    };
+    const auto reportControl = [this](const std::string& text) { report(text); };
     for (;;) {
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_stopPipe[0], POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
-            if (errno == EINTR) continue;
+        std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
+        fds[0] = {lineFd, POLLIN, 0};  // -1 once the line hung up: poll() skips it
+        fds[1] = {m_stopPipe[0], POLLIN, 0};
+        const size_t controlCount = m_control.fillPoll(&fds[2]);
+        const int ready = ::poll(fds.data(), 2 + controlCount, static_cast<int>(kTick.count()));
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            (void)fail("poll");
+            report(m_error);
             return;
         }
-        if (fds[1].revents) return;
-        if (!(fds[0].revents & POLLIN)) {
-            // Hang-up without data (a real tty whose other end went away): wait for the stop.
-            if (fds[0].revents & (POLLHUP | POLLERR)) {
-                pollfd stopOnly{m_stopPipe[0], POLLIN, 0};
-                (void)::poll(&stopOnly, 1, -1);
-                return;
+        advanceDrive();
+        if (fds[1].revents)
+            return;
+        if (fds[0].revents & POLLIN) {
+            const ssize_t n = ::read(lineFd, chunk, sizeof chunk);
+            if (n < 0 && errno != EINTR && errno != EAGAIN) {
+                report("the line " + m_devicePath + " failed: " + std::strerror(errno));
+                lineFd = -1;
             }
-            continue;
+            for (ssize_t i = 0; i < n; ++i) {
+                if (assembler.feed(chunk[i]))
+                    answerFrame(assembler.frame());
+            }
+        } else if (fds[0].revents & (POLLHUP | POLLERR)) {
+            // A real tty whose other end went away: the control channel goes on alone.
+            report("the line " + m_devicePath + " hung up");
+            lineFd = -1;
         }
-        const ssize_t n = ::read(m_fd, chunk, sizeof chunk);
-        if (n <= 0) continue;
-        for (ssize_t i = 0; i < n; ++i) {
-            if (assembler.feed(chunk[i])) answerFrame(assembler.frame());
-        }
+        if (controlCount > 0 && m_control.serve(&fds[2], controlCount, runControl, reportControl) &&
+            m_onQuit)
+            m_onQuit();
     }
 }
 
@@ -108,9 +170,14 @@ void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
     std::optional<SimReply> reply;
     {
         std::lock_guard lock(m_mutex);
+        // The drive answers with the state of this very moment.
+        const auto now = Clock::now();
+        m_drive.advance(now - m_lastAdvance);
+        m_lastAdvance = now;
         reply = m_drive.answer(frame);
     }
-    if (!reply) return;
+    if (!reply)
+        return;
     // A reply that is late or in pieces waits without holding the lock.
     // The request itself took its wire time on a real line before the drive could answer.
     const auto requestTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate) *
@@ -133,7 +200,8 @@ void SimServer::sendPaced(const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         due += byteTime;
         std::this_thread::sleep_until(due);
-        if (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR) return;
+        if (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR)
+            return;
     }
 }
 

@@ -1,18 +1,23 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 
+#include "control_socket.h"
 #include "sim_drive.h"
 
 namespace zrd::sim {
 
 // Runs a SimDrive on a pseudo-terminal (or a given tty) on its own thread, pacing every reply
-// at the byte time of the configured baud rate.
+// at the byte time of the configured baud rate. The same thread advances the drive's clock
+// (on every wake and at least every kTick) and serves the control channel.
 class SimServer {
 public:
+    static constexpr std::chrono::milliseconds kTick{20};
+
     explicit SimServer(int baudRate = 115200) : m_baudRate(baudRate) {}
     ~SimServer();
     SimServer(const SimServer&) = delete;
@@ -22,6 +27,16 @@ public:
     [[nodiscard]] bool openPty();
     // Opens an existing tty (a real line or one end of a null-modem pair).
     [[nodiscard]] bool openTty(const std::string& path);
+    // Listens for the control channel at path (before start()); false with error() set.
+    [[nodiscard]] bool openControl(const std::string& path);
+    [[nodiscard]] const std::string& controlPath() const { return m_control.path(); }
+    // Called on the server's thread once "quit" has been answered.
+    void setQuitHandler(std::function<void()> onQuit) { m_onQuit = std::move(onQuit); }
+    // Where the server reports failures of the control channel; stderr when not set.
+    void setReporter(std::function<void(const std::string&)> report) {
+        m_report = std::move(report);
+    }
+
     // Starts answering on a background thread.
     void start();
     // Stops the thread and closes the line.
@@ -36,6 +51,8 @@ public:
 
 private:
     void run();
+    void advanceDrive();
+    void report(const std::string& text) const;
     void answerFrame(const std::vector<uint8_t>& frame);
     void sendPaced(const uint8_t* bytes, size_t count);
     [[nodiscard]] bool fail(const std::string& what);
@@ -48,6 +65,10 @@ private:
     std::string m_error;
     std::mutex m_mutex;
     SimDrive m_drive;
+    ControlSocket m_control;
+    std::function<void()> m_onQuit;
+    std::function<void(const std::string&)> m_report;
+    std::chrono::steady_clock::time_point m_lastAdvance{};
     std::thread m_thread;
 };
 

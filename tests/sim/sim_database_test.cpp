@@ -54,8 +54,9 @@ TEST_F(SimDatabase, MemoryStartsAtTheDefaultsWithAnIdleDrive) {
     EXPECT_EQ(drive.raw(13), 3);
     EXPECT_EQ(drive.raw(12), kHardwareVersion);
     EXPECT_EQ(drive.raw(240), kIdleStateWord);
-    for (const uint8_t word : {241, 242, 243, 244, 246})
+    for (const uint8_t word : {241, 242, 244, 246})
         EXPECT_EQ(drive.raw(word), 0) << +word;
+    EXPECT_EQ(drive.raw(243), 1 << kAppMains);
     EXPECT_EQ(drive.answer({0x20, 12})->bytes, (Bytes{0xE1, 0x30, 12, 0x00, 210, 0xE2}));
 }
 

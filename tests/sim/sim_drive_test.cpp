@@ -16,10 +16,11 @@ TEST(SimFaultParsing, AcceptsEveryNamedFault) {
         int value;
         int at;
     };
-    for (const Case& c : {Case{"silent", FaultKind::Silent, 0, 4}, Case{"delay=200", FaultKind::Delay, 200, 4},
-                          Case{"drop=2", FaultKind::Drop, 2, 4}, Case{"corrupt=1", FaultKind::Corrupt, 1, 4},
-                          Case{"refuse", FaultKind::Refuse, 0, 4}, Case{"busy", FaultKind::Busy, 0, 4},
-                          Case{"split=40", FaultKind::Split, 40, 4}, Case{"split=40@2", FaultKind::Split, 40, 2}}) {
+    for (const Case& c :
+         {Case{"silent", FaultKind::Silent, 0, 4}, Case{"delay=200", FaultKind::Delay, 200, 4},
+          Case{"drop=2", FaultKind::Drop, 2, 4}, Case{"corrupt=1", FaultKind::Corrupt, 1, 4},
+          Case{"refuse", FaultKind::Refuse, 0, 4}, Case{"busy", FaultKind::Busy, 0, 4},
+          Case{"split=40", FaultKind::Split, 40, 4}, Case{"split=40@2", FaultKind::Split, 40, 2}}) {
         const auto f = parseFault(c.text);
         ASSERT_TRUE(f) << c.text;
         EXPECT_EQ(f->kind, c.kind) << c.text;
@@ -37,7 +38,7 @@ TEST(SimDriveAnswers, ReadWriteAndCommands) {
               (Bytes{0xE1, 0x30, 0xE4, 0x02, 0xE4, 0x03, 0xE4, 0x00, 0xE2}));
     EXPECT_EQ(d.answer({0x40, 0x07, 0x12, 0x34})->bytes, (Bytes{0xE1, 0x50, 0x07, 0xE2}));
     EXPECT_EQ(d.raw(7), 0x1234);
-    EXPECT_EQ(d.answer({0x65, 0x01, 0, 0})->bytes, (Bytes{0xE1, 0x70, 0x00, 0xE2}));
+    EXPECT_EQ(d.answer({0x69, 0, 0, 0})->bytes, (Bytes{0xE1, 0x70, 0x00, 0xE2}));
     EXPECT_FALSE(d.answer({0x99}));
 }
 

@@ -1,0 +1,276 @@
+#include "control_commands.h"
+
+#include <array>
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "params/parameter_table.h"
+
+namespace zrd::sim {
+namespace {
+
+using Tokens = std::vector<std::string_view>;
+
+ControlReply ok(std::string text = {}) {
+    return {text.empty() ? "ok" : "ok " + text, false};
+}
+ControlReply fail(const std::string& text) {
+    return {"error " + text, false};
+}
+
+Tokens split(std::string_view line) {
+    Tokens out;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t'))
+            ++i;
+        const size_t start = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t')
+            ++i;
+        if (i > start)
+            out.push_back(line.substr(start, i - start));
+    }
+    return out;
+}
+
+std::optional<long> parseLong(std::string_view text, long min, long max) {
+    long v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+std::optional<double> parseDouble(std::string_view text, double min, double max) {
+    double v = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !(v >= min && v <= max))
+        return std::nullopt;
+    return v;
+}
+
+std::string hexWord(uint16_t w) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%04X", w);
+    return text;
+}
+
+// Each command: its word, the argument counts it takes and its usage.
+struct Command {
+    std::string_view name;
+    size_t minArgs;
+    size_t maxArgs;
+    std::string_view usage;
+    ControlReply (*run)(const Tokens& args, SimDrive& drive);
+};
+
+ControlReply bitList(BitList list, std::string_view name, const Tokens& a, SimDrive& d) {
+    const std::string usage =
+        std::string(name) + " raise N | " + std::string(name) + " clear N|all";
+    if (a[0] == "clear" && a[1] == "all") {
+        d.clearAll(list);
+        return ok();
+    }
+    if (a[0] != "raise" && a[0] != "clear")
+        return fail("usage: " + usage);
+    const auto b = parseLong(a[1], 0, 15);
+    if (!b)
+        return fail("bit must be 0..15: " + std::string(a[1]));
+    const bool done =
+        a[0] == "raise" ? d.raise(list, static_cast<int>(*b)) : d.clear(list, static_cast<int>(*b));
+    return done ? ok() : fail("bit must be 0..15: " + std::string(a[1]));
+}
+
+std::optional<uint8_t> indexArg(std::string_view text, const SimDrive& d, ControlReply& error) {
+    const auto index = d.indexOf(text);
+    if (!index)
+        error = fail(d.live() ? "no drive index or mnemonic: " + std::string(text)
+                              : "no drive index (mnemonics need a database): " + std::string(text));
+    return index;
+}
+
+std::optional<uint16_t> rawArg(std::string_view text, ControlReply& error) {
+    const auto v = parseLong(text, -32768, 65535);
+    if (!v) {
+        error = fail("raw value must be -32768..65535: " + std::string(text));
+        return std::nullopt;
+    }
+    return static_cast<uint16_t>(*v & 0xFFFF);
+}
+
+ControlReply stateReply(SimDrive& d) {
+    std::string text;
+    for (const int word : params::kStatusWords)
+        text += std::to_string(word) + "=" + hexWord(d.raw(static_cast<uint8_t>(word))) + " ";
+    text += std::string("servo=") + (d.servoOn() ? "on" : "off");
+    text += std::string(" pc-enable=") + (d.pcEnabled() ? "on" : "off");
+    text += std::string(" generator=") + (d.generatorRunning() ? "on" : "off");
+    return ok(text);
+}
+
+ControlReply helpReply(const Tokens&, SimDrive&) {
+    return ok(controlHelp());
+}
+
+const std::array<Command, 17>& commands() {
+    static constexpr std::array<Command, 17> kCommands{{
+        {"error", 2, 2, "error raise N | error clear N|all",
+         [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
+        {"warning", 2, 2, "warning raise N | warning clear N|all",
+         [](const Tokens& a, SimDrive& d) { return bitList(BitList::Warnings, "warning", a, d); }},
+        {"apxerr", 2, 2, "apxerr raise N | apxerr clear N|all",
+         [](const Tokens& a, SimDrive& d) {
+             return bitList(BitList::AppendixErrors, "apxerr", a, d);
+         }},
+        {"silent", 1, 1, "silent INDEX|MNEMONIC",
+         [](const Tokens& a, SimDrive& d) {
+             ControlReply error;
+             const auto index = indexArg(a[0], d, error);
+             if (!index)
+                 return error;
+             d.setSilent(*index);
+             return ok();
+         }},
+        {"answer", 2, 2, "answer INDEX|MNEMONIC RAW",
+         [](const Tokens& a, SimDrive& d) {
+             ControlReply error;
+             const auto index = indexArg(a[0], d, error);
+             if (!index)
+                 return error;
+             const auto raw = rawArg(a[1], error);
+             if (!raw)
+                 return error;
+             d.setAnswer(*index, *raw);
+             return ok();
+         }},
+        {"normal", 1, 1, "normal INDEX|MNEMONIC|all",
+         [](const Tokens& a, SimDrive& d) {
+             if (a[0] == "all") {
+                 for (size_t i = 0; i < SimDrive::kIndexCount; ++i)
+                     d.setNormal(static_cast<uint8_t>(i));
+                 return ok();
+             }
+             ControlReply error;
+             const auto index = indexArg(a[0], d, error);
+             if (!index)
+                 return error;
+             d.setNormal(*index);
+             return ok();
+         }},
+        {"fault", 1, 2, "fault SPEC [COUNT]",
+         [](const Tokens& a, SimDrive& d) {
+             auto fault = parseFault(std::string(a[0]));
+             if (!fault)
+                 return fail("unknown fault: " + std::string(a[0]) +
+                             " (silent, delay=MS, drop=N, corrupt=N, refuse, busy, split=MS[@K])");
+             if (a.size() == 2) {
+                 const auto count = parseLong(a[1], 1, 1'000'000'000);
+                 if (!count)
+                     return fail("count must be a positive number: " + std::string(a[1]));
+                 fault->count = static_cast<int>(*count);
+             }
+             d.addFault(*fault);
+             return ok();
+         }},
+        {"faults", 1, 1, "faults clear",
+         [](const Tokens& a, SimDrive& d) {
+             if (a[0] != "clear")
+                 return fail("usage: faults clear");
+             d.clearFaults();
+             return ok();
+         }},
+        {"input", 2, 2, "input N 0|1",
+         [](const Tokens& a, SimDrive& d) {
+             const auto n = parseLong(a[0], 1, kInputCount);
+             if (!n)
+                 return fail("input must be 1.." + std::to_string(kInputCount) + ": " +
+                             std::string(a[0]));
+             if (a[1] != "0" && a[1] != "1")
+                 return fail("input level must be 0 or 1: " + std::string(a[1]));
+             if (!d.setInput(static_cast<int>(*n), a[1] == "1"))
+                 return fail("input must be 1.." + std::to_string(kInputCount));
+             return ok();
+         }},
+        {"analog", 1, 1, "analog MV",
+         [](const Tokens& a, SimDrive& d) {
+             const auto mv = parseDouble(a[0], -10000.0, 10000.0);
+             if (!mv)
+                 return fail("analog input must be -10000..10000 mV: " + std::string(a[0]));
+             d.setAnalogInput(*mv);
+             return ok();
+         }},
+        {"pulse", 1, 1, "pulse KHZ",
+         [](const Tokens& a, SimDrive& d) {
+             const auto khz = parseDouble(a[0], -1000.0, 1000.0);
+             if (!khz)
+                 return fail("pulse frequency must be -1000..1000 kHz: " + std::string(a[0]));
+             d.setPulseInput(*khz);
+             return ok();
+         }},
+        {"load", 1, 1, "load NCM",
+         [](const Tokens& a, SimDrive& d) {
+             const auto ncm = parseDouble(a[0], 0.0, 100000.0);
+             if (!ncm)
+                 return fail("load must be 0..100000 N-cm: " + std::string(a[0]));
+             d.setLoad(*ncm);
+             return ok();
+         }},
+        {"set", 2, 2, "set INDEX|MNEMONIC RAW",
+         [](const Tokens& a, SimDrive& d) {
+             ControlReply error;
+             const auto index = indexArg(a[0], d, error);
+             if (!index)
+                 return error;
+             const auto raw = rawArg(a[1], error);
+             if (!raw)
+                 return error;
+             d.setRaw(*index, *raw);
+             return ok();
+         }},
+        {"get", 1, 1, "get INDEX|MNEMONIC",
+         [](const Tokens& a, SimDrive& d) {
+             ControlReply error;
+             const auto index = indexArg(a[0], d, error);
+             if (!index)
+                 return error;
+             const uint16_t raw = d.raw(*index);
+             return ok(d.isSigned(*index) ? std::to_string(static_cast<int16_t>(raw))
+                                          : std::to_string(raw));
+         }},
+        {"state", 0, 0, "state", [](const Tokens&, SimDrive& d) { return stateReply(d); }},
+        {"help", 0, 0, "help", helpReply},
+        {"quit", 0, 0, "quit",
+         [](const Tokens&, SimDrive&) {
+             return ControlReply{"ok bye", true};
+         }},
+    }};
+    return kCommands;
+}
+
+}  // namespace
+
+std::string controlHelp() {
+    std::string text;
+    for (const Command& c : commands())
+        text += (text.empty() ? "" : "; ") + std::string(c.usage);
+    return text;
+}
+
+ControlReply runControlCommand(std::string_view line, SimDrive& drive) {
+    const Tokens tokens = split(line);
+    if (tokens.empty())
+        return fail("empty command (try help)");
+    for (const Command& c : commands()) {
+        if (c.name != tokens[0])
+            continue;
+        const Tokens args(tokens.begin() + 1, tokens.end());
+        if (args.size() < c.minArgs || args.size() > c.maxArgs)
+            return fail("usage: " + std::string(c.usage));
+        return c.run(args, drive);
+    }
+    return fail("unknown command: " + std::string(tokens[0]) + " (try help)");
+}
+
+}  // namespace zrd::sim

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "sim_drive.h"
+
+namespace zrd::sim {
+
+// The answer to one control line: "ok …" or "error …", without the line end.
+struct ControlReply {
+    std::string text;
+    bool quit = false;  // the simulator is asked to stop once the answer is out
+};
+
+// Runs one line of the control protocol on the drive (the caller holds the drive's lock):
+//   error raise N | error clear N|all           (word 241)
+//   warning raise N | warning clear N|all       (word 242)
+//   apxerr raise N | apxerr clear N|all         (word 246)
+//   silent X | answer X RAW | normal X|all      X: drive index or mnemonic
+//   fault SPEC [COUNT] | faults clear
+//   input N 0|1 | analog MV | pulse KHZ | load NCM
+//   set X RAW | get X | state | help | quit
+ControlReply runControlCommand(std::string_view line, SimDrive& drive);
+
+// The usage text that "help" answers, one line.
+std::string controlHelp();
+
+}  // namespace zrd::sim

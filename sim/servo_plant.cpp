@@ -1,0 +1,263 @@
+#include "servo_plant.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace zrd::sim {
+namespace {
+
+constexpr double kStepSeconds = std::chrono::duration<double>(ServoPlant::kStep).count();
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kRpmPerRadS = 60.0 / kTwoPi;
+// A drive that was paused longer than this (a stopped debugger, a suspended laptop) does not
+// replay the whole pause: it catches up this much and forgets the rest.
+constexpr std::chrono::nanoseconds kLongestCatchUp = std::chrono::seconds(10);
+// The analog input's drift: a slow wave and some noise, as a real potentiometer line shows.
+constexpr double kAnalogDriftMv = 3.0;
+constexpr double kAnalogDriftPeriodS = 20.0;
+constexpr double kAnalogNoiseMv = 0.7;
+constexpr double kSpeedNoiseRpm = 0.4;
+constexpr double kCurrentNoiseA = 0.01;
+constexpr double kCurrentNoiseShare = 0.005;
+constexpr double kPulseJitterKHz = 0.004;
+constexpr double kAmbientC = 25.0;
+constexpr double kMotorRiseAtContinuousC = 80.0;
+constexpr double kDriveIdleC = 30.0;
+constexpr double kDriveRiseAtContinuousC = 15.0;
+constexpr double kStandstillRadS = 1e-3;
+
+// The share of a step that a first-order lag of time constant tau closes.
+double lagShare(double tauS, double dt) {
+    return tauS <= 0.0 ? 1.0 : 1.0 - std::exp(-dt / tauS);
+}
+
+int64_t roundCounts(double counts) {
+    return static_cast<int64_t>(std::llround(counts));
+}
+
+}  // namespace
+
+void ServoPlant::setInputs(const PlantInputs& in) {
+    // Enabling takes over the axis where it stands: no jump of the position or speed command.
+    if (in.enabled && !m_inputs.enabled) {
+        m_integral = 0.0;
+        m_state.speedReferenceRpm = m_state.trueSpeedRpm;
+        m_positionCommand = m_positionActual;
+    }
+    m_inputs = in;
+}
+
+double ServoPlant::gauss(double sigma) {
+    if (sigma <= 0.0)
+        return 0.0;
+    std::normal_distribution<double> d(0.0, sigma);
+    return d(m_random);
+}
+
+double ServoPlant::command() const {
+    const PlantSettings& s = m_settings;
+    const bool current = m_inputs.mode == ControlMode::Current;
+    switch (m_inputs.source) {
+        case CommandSource::Internal:
+            return m_inputs.internalCommand;
+        case CommandSource::Analog: {
+            double mv = m_state.analogInputMv - s.analogOffsetMv;
+            const double band = std::max(0.0, s.analogDeadBandMv);
+            mv = std::abs(mv) <= band ? 0.0 : mv - std::copysign(band, mv);
+            return mv / 10000.0 * (current ? s.analogCurrentAt10V : s.analogSpeedAt10V);
+        }
+        case CommandSource::Pulse: {
+            if (current || s.countsPerRev <= 0.0 || s.gearDenominator <= 0.0)
+                return 0.0;
+            const double countsPerS =
+                m_state.pulseInputKHz * 1000.0 * s.gearNumerator / s.gearDenominator;
+            return countsPerS / s.countsPerRev * 60.0;
+        }
+    }
+    return 0.0;
+}
+
+double ServoPlant::rampTowards(double reference, double target) const {
+    const double diff = target - reference;
+    const bool speedingUp = (reference >= 0.0 && diff > 0.0) || (reference <= 0.0 && diff < 0.0);
+    const double ms = speedingUp ? m_settings.accelerationMs : m_settings.decelerationMs;
+    if (ms <= 0.0)
+        return target;
+    // The times are stated for 1000 rpm.
+    const double maxStep = 1000.0 / (ms / 1000.0) * kStepSeconds;
+    return reference + std::clamp(diff, -maxStep, maxStep);
+}
+
+void ServoPlant::stepInputs(double dt) {
+    const PlantSettings& s = m_settings;
+    const double drift = kAnalogDriftMv * std::sin(kTwoPi * m_state.timeS / kAnalogDriftPeriodS) +
+                         gauss(kAnalogNoiseMv * s.noise);
+    const double analog = m_inputs.analogLevelMv + s.noise * drift;
+    m_analogFiltered += (analog - m_analogFiltered) * lagShare(s.analogFilterMs / 1000.0, dt);
+    m_state.analogInputMv = m_analogFiltered;
+
+    const double pulse = m_inputs.pulseKHz;
+    m_state.pulseInputKHz = pulse == 0.0 ? 0.0 : pulse + gauss(kPulseJitterKHz * s.noise);
+    m_pulseCount += pulse * 1000.0 * dt;
+    m_state.pulseCount = roundCounts(m_pulseCount);
+}
+
+void ServoPlant::stepController(double dt, double cmd) {
+    const PlantSettings& s = m_settings;
+    PlantState& st = m_state;
+    const double posLimit = std::max(0.0, s.positiveCurrentLimitA);
+    const double negLimit = std::max(0.0, s.negativeCurrentLimitA);
+    const double speedLimit = std::max(0.0, s.speedLimitRpm);
+    st.currentLimited = false;
+
+    if (m_inputs.mode == ControlMode::Current) {
+        st.speedCommandRpm = 0.0;
+        st.speedReferenceRpm = st.trueSpeedRpm;
+        const double limited = std::clamp(cmd, -negLimit, posLimit);
+        st.currentLimited = m_inputs.enabled && limited != cmd;
+        st.currentCommandA = m_inputs.enabled ? limited : 0.0;
+        return;
+    }
+
+    st.speedCommandRpm = std::clamp(cmd, -speedLimit, speedLimit);
+    if (!m_inputs.enabled) {
+        // A disabled axis coasts; the commands follow it so that enabling starts from here.
+        st.currentCommandA = 0.0;
+        st.speedReferenceRpm = st.trueSpeedRpm;
+        m_integral = 0.0;
+        return;
+    }
+
+    if (m_inputs.mode == ControlMode::Position) {
+        m_positionCommand += st.speedCommandRpm / 60.0 * s.countsPerRev * dt;
+        const double errorRev =
+            s.countsPerRev > 0.0 ? (m_positionCommand - m_positionActual) / s.countsPerRev : 0.0;
+        const double ref =
+            s.positionGainPerS * errorRev * 60.0 + s.speedFeedForward * st.speedCommandRpm;
+        st.speedReferenceRpm = std::clamp(ref, -speedLimit, speedLimit);
+    } else {
+        st.speedReferenceRpm = rampTowards(st.speedReferenceRpm, st.speedCommandRpm);
+        m_positionCommand += st.speedReferenceRpm / 60.0 * s.countsPerRev * dt;
+    }
+
+    const double error = st.speedReferenceRpm - st.speedRpm;
+    const double integral =
+        s.speedIntegralMs > 0.0 ? m_integral + error * dt / (s.speedIntegralMs / 1000.0) : 0.0;
+    const double current = s.speedGainAPerRpm * (error + integral);
+    // Conditional integration: the integral does not wind up while the current is limited.
+    if (current > posLimit) {
+        st.currentCommandA = posLimit;
+        st.currentLimited = true;
+        if (error < 0.0)
+            m_integral = integral;
+    } else if (current < -negLimit) {
+        st.currentCommandA = -negLimit;
+        st.currentLimited = true;
+        if (error > 0.0)
+            m_integral = integral;
+    } else {
+        st.currentCommandA = current;
+        m_integral = integral;
+    }
+}
+
+void ServoPlant::stepMotor(double dt) {
+    const PlantSettings& s = m_settings;
+    PlantState& st = m_state;
+    st.trueSpeedRpm = m_speedRadS * kRpmPerRadS;
+    // The current loop closes much faster than the speed loop: a first-order lag stands for it.
+    m_trueCurrent = m_inputs.enabled ? m_trueCurrent + (st.currentCommandA - m_trueCurrent) *
+                                                           lagShare(s.currentLagMs / 1000.0, dt)
+                                     : 0.0;
+
+    const double torqueNm = m_trueCurrent * s.torqueConstantNcmPerA / 100.0;
+    const double frictionNm = s.frictionNcmPerKrpm / 100.0 * st.trueSpeedRpm / 1000.0;
+    const double loadNm = std::abs(m_inputs.loadTorqueNcm) / 100.0;
+    const double inertia = std::max(1e-9, s.rotorInertiaKgCm2 * 1e-4 * (1.0 + s.inertiaRatio));
+    double net = torqueNm - frictionNm;
+    // The load brakes like dry friction: against the motion, and at standstill it holds the
+    // axis until the motor's torque exceeds it.
+    double accel = 0.0;
+    if (std::abs(m_speedRadS) < kStandstillRadS) {
+        accel = std::abs(net) <= loadNm ? -m_speedRadS / dt
+                                        : (net - std::copysign(loadNm, net)) / inertia;
+    } else {
+        accel = (net - std::copysign(loadNm, m_speedRadS)) / inertia;
+    }
+    const double before = m_speedRadS;
+    m_speedRadS += accel * dt;
+    // The load stops the axis; it never turns it round.
+    if (std::signbit(before) != std::signbit(m_speedRadS) && std::abs(net) <= loadNm)
+        m_speedRadS = 0.0;
+    m_positionActual += m_speedRadS / kTwoPi * s.countsPerRev * dt;
+    st.trueSpeedRpm = m_speedRadS * kRpmPerRadS;
+
+    const double filtered =
+        s.speedFilterHz > 0.0 ? m_speedFiltered + (st.trueSpeedRpm - m_speedFiltered) *
+                                                      lagShare(1.0 / (kTwoPi * s.speedFilterHz), dt)
+                              : st.trueSpeedRpm;
+    m_speedFiltered = filtered;
+    st.speedRpm = filtered + gauss(kSpeedNoiseRpm * s.noise);
+}
+
+void ServoPlant::stepDerived(double dt) {
+    const PlantSettings& s = m_settings;
+    PlantState& st = m_state;
+    // Without a position loop the command stands where the axis is: no following error.
+    if (!m_inputs.enabled || m_inputs.mode == ControlMode::Current)
+        m_positionCommand = m_positionActual;
+    const int64_t command = roundCounts(m_positionCommand);
+    const int64_t actual = roundCounts(m_positionActual);
+    st.commandIncrement = static_cast<int32_t>(command - st.positionCommand);
+    st.actualIncrement = static_cast<int32_t>(actual - st.positionActual);
+    st.positionCommand = command;
+    st.positionActual = actual;
+    st.followingError = command - actual;
+
+    const double iq = m_trueCurrent;
+    st.currentA = iq + gauss((kCurrentNoiseA + kCurrentNoiseShare * std::abs(iq)) * s.noise);
+    st.torqueCommandNcm = st.currentCommandA * s.torqueConstantNcmPerA;
+    st.torqueNcm = st.currentA * s.torqueConstantNcmPerA;
+
+    const double turns = s.countsPerRev > 0.0 ? m_positionActual / s.countsPerRev : 0.0;
+    double angle = std::fmod(turns * s.polePairs * 360.0, 360.0);
+    if (angle < 0.0)
+        angle += 360.0;
+    st.electricalAngleDeg = angle;
+    const double theta = angle / 180.0 * std::numbers::pi;
+    st.fluxCurrentA = gauss(kCurrentNoiseA * s.noise);
+    st.phaseCurrentUA = -st.currentA * std::sin(theta);
+    st.phaseCurrentVA = -st.currentA * std::sin(theta - kTwoPi / 3.0);
+    st.voltageQV = s.resistanceOhm * iq + s.backEmfVPerKrpm * st.trueSpeedRpm / 1000.0;
+    st.voltageDV = -0.05 * iq * std::abs(st.trueSpeedRpm) / 1000.0;
+    st.busVoltageV = s.busVoltageV - 0.5 * std::abs(iq) + gauss(0.5 * s.noise);
+
+    const double ratio = s.continuousCurrentA > 0.0 ? iq / s.continuousCurrentA : 0.0;
+    m_thermal += (ratio * ratio - m_thermal) * lagShare(s.thermalTimeS, dt);
+    st.loadPercent = 100.0 * m_thermal;
+    st.motorTemperatureC = kAmbientC + kMotorRiseAtContinuousC * m_thermal;
+    st.driveTemperatureC = kDriveIdleC + kDriveRiseAtContinuousC * m_thermal;
+    st.timeS += dt;
+}
+
+void ServoPlant::step() {
+    stepInputs(kStepSeconds);
+    stepController(kStepSeconds, command());
+    stepMotor(kStepSeconds);
+    stepDerived(kStepSeconds);
+}
+
+int ServoPlant::advance(std::chrono::nanoseconds elapsed) {
+    m_pending =
+        std::min(m_pending + std::max(elapsed, std::chrono::nanoseconds(0)), kLongestCatchUp);
+    int steps = 0;
+    while (m_pending >= kStep) {
+        step();
+        m_pending -= kStep;
+        ++steps;
+    }
+    return steps;
+}
+
+}  // namespace zrd::sim

@@ -1,0 +1,143 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <random>
+
+namespace zrd::sim {
+
+// What the drive controls: operating mode as "OPMOD" numbers it.
+enum class ControlMode { Current = 1, Speed = 2, Position = 3 };
+// Where the command comes from ("INST" 0/1, 2, 3).
+enum class CommandSource { Internal, Pulse, Analog };
+
+// The plant's constants in engineering units, as the drive's parameters state them.
+struct PlantSettings {
+    // Speed loop: i = gain × (e + ∫e dt / Ti).
+    double speedGainAPerRpm = 0.005;  // KPV
+    double speedIntegralMs = 10.0;    // KIV; 0 leaves the integral out
+    double speedLimitRpm = 4500.0;    // VLIM
+    double accelerationMs = 100.0;    // ACC: time from 0 to 1000 rpm; 0 steps at once
+    double decelerationMs = 100.0;    // DEC: time from 1000 rpm to 0
+    double speedFilterHz = 1000.0;    // VFILT on the measured speed; 0 off
+    // Current loop, seen from the speed loop as a first-order lag.
+    double positiveCurrentLimitA = 13.2;  // min(IFL, ILIMP)
+    double negativeCurrentLimitA = 13.2;  // min(IFL, ILIMN)
+    double currentLagMs = 0.5;
+    double continuousCurrentA = 4.4;  // ICONT: the 100 % of the i²t load
+    // Motor and load.
+    double torqueConstantNcmPerA = 54.0;  // MKT
+    double rotorInertiaKgCm2 = 1.10;      // MJ
+    double inertiaRatio = 1.0;            // JRATIO / 100: load inertia over rotor inertia
+    double frictionNcmPerKrpm = 2.0;      // viscous friction
+    double backEmfVPerKrpm = 33.0;        // MKE
+    double resistanceOhm = 0.6;           // MRES
+    int polePairs = 4;                    // MPOLES / 2
+    double thermalTimeS = 1200.0;         // MTHTC
+    // Position loop: speed = gain × error + feed forward × command speed.
+    double countsPerRev = 16384.0;   // ENCR
+    double positionGainPerS = 30.0;  // KPP
+    double speedFeedForward = 0.8;   // KVFFP / 100
+    // Command inputs.
+    double analogOffsetMv = 0.0;       // AINOFF
+    double analogDeadBandMv = 0.0;     // AINDB
+    double analogFilterMs = 1.0;       // AINFLT
+    double analogSpeedAt10V = 4500.0;  // AINSCV
+    double analogCurrentAt10V = 13.2;  // AINSCI
+    double gearNumerator = 1.0;        // GEARN
+    double gearDenominator = 1.0;      // GEARD
+    double busVoltageV = 560.0;        // DVBUS
+    // Scale of the measurement noise and the analog drift; 0 gives exact values.
+    double noise = 1.0;
+};
+
+// What drives the plant from outside, step by step.
+struct PlantInputs {
+    bool enabled = false;
+    ControlMode mode = ControlMode::Speed;
+    CommandSource source = CommandSource::Internal;
+    // The internal command: rpm, or A in current mode.
+    double internalCommand = 0.0;
+    double analogLevelMv = 0.0;  // the voltage applied to the analog input
+    double pulseKHz = 0.0;       // pulse input frequency, signed by the direction
+    double loadTorqueNcm = 0.0;  // braking torque of the load (dry friction)
+};
+
+// Everything the drive reports about the plant, in engineering units.
+struct PlantState {
+    double timeS = 0.0;
+    double speedCommandRpm = 0.0;    // VSET: the command of the speed loop before the ramp
+    double speedReferenceRpm = 0.0;  // after the ramp (position mode: the position loop output)
+    double speedRpm = 0.0;           // VACT: measured, filtered
+    double trueSpeedRpm = 0.0;
+    double currentCommandA = 0.0;  // ISET
+    double currentA = 0.0;         // IACT
+    double torqueCommandNcm = 0.0;
+    double torqueNcm = 0.0;
+    bool currentLimited = false;
+    int64_t positionCommand = 0;  // counts
+    int64_t positionActual = 0;
+    int64_t followingError = 0;    // command − actual
+    int32_t commandIncrement = 0;  // counts in the last step
+    int32_t actualIncrement = 0;
+    double analogInputMv = 0.0;  // AINVOL: the filtered analog input
+    double pulseInputKHz = 0.0;  // PINFRQ
+    int64_t pulseCount = 0;      // PINCNT
+    double electricalAngleDeg = 0.0;
+    double phaseCurrentUA = 0.0;
+    double phaseCurrentVA = 0.0;
+    double fluxCurrentA = 0.0;
+    double voltageDV = 0.0;
+    double voltageQV = 0.0;
+    double busVoltageV = 0.0;
+    double motorTemperatureC = 25.0;
+    double driveTemperatureC = 30.0;
+    double loadPercent = 0.0;  // i²t load of the motor
+};
+
+// A servo axis on a 1 ms cycle: command inputs, position and speed loops, current loop as a
+// lag, a rigid mechanical load. Pure: time advances only through step() and advance().
+class ServoPlant {
+public:
+    static constexpr std::chrono::microseconds kStep{1000};
+
+    explicit ServoPlant(uint32_t seed = 1) : m_random(seed) {}
+
+    void setSettings(const PlantSettings& s) { m_settings = s; }
+    [[nodiscard]] const PlantSettings& settings() const { return m_settings; }
+    void setInputs(const PlantInputs& in);
+    [[nodiscard]] const PlantInputs& inputs() const { return m_inputs; }
+    [[nodiscard]] const PlantState& state() const { return m_state; }
+
+    // One cycle of kStep.
+    void step();
+    // Runs the cycles that fit into the elapsed time; the rest is kept for the next call.
+    // Returns the number of cycles run.
+    int advance(std::chrono::nanoseconds elapsed);
+
+private:
+    [[nodiscard]] double command() const;
+    [[nodiscard]] double rampTowards(double reference, double target) const;
+    void stepInputs(double dt);
+    void stepController(double dt, double command);
+    void stepMotor(double dt);
+    void stepDerived(double dt);
+    [[nodiscard]] double gauss(double sigma);
+
+    PlantSettings m_settings;
+    PlantInputs m_inputs;
+    PlantState m_state;
+    double m_integral = 0.0;  // ∫e dt / Ti of the speed loop, rpm
+    double m_speedRadS = 0.0;
+    double m_speedFiltered = 0.0;   // rpm
+    double m_trueCurrent = 0.0;     // A, without the measurement noise
+    double m_positionActual = 0.0;  // counts, fractional
+    double m_positionCommand = 0.0;
+    double m_pulseCount = 0.0;
+    double m_analogFiltered = 0.0;
+    double m_thermal = 0.0;  // filtered (i / continuous)²
+    std::chrono::nanoseconds m_pending{0};
+    std::mt19937 m_random;
+};
+
+}  // namespace zrd::sim
