@@ -252,21 +252,12 @@ void TEdit_par_Form::afterWrite(const std::string& mnemonic, double entered) {
         buttons[value - 1]->setChecked(true);
         program.shell.operatingMode = value;
     } else if (mnemonic == "INST") {
-        const std::optional<int> enmod = program.model.knownPosition(params::KnownParameter::ENMOD);
+        m_form.showCommandSource(value);
         if (value == 0 || value == 1) {
-            m_form.SpeedButton1->setChecked(true);
-            m_form.Panel14->setEnabled(true);
-            paintState(m_form.Panel14, colors::kButtonFace);
             m_form.Button6->setEnabled(true);
-            if (enmod && program.model.value(*enmod) == 1)
-                m_form.Panel7->setEnabled(true);
         } else if (value == 2 || value == 3) {
-            m_form.SpeedButton2->setChecked(true);
-            for (QWidget* panel :
-                 {static_cast<QWidget*>(m_form.Panel14), static_cast<QWidget*>(m_form.Panel7)}) {
-                panel->setEnabled(false);
-                paintState(panel, colors::kGrey);
-            }
+            m_form.Panel7->setEnabled(false);
+            paintState(m_form.Panel7, colors::kGrey);
             m_form.Button6->setEnabled(false);
         }
     } else if (mnemonic == "MT") {

@@ -1,5 +1,6 @@
-#include <QStyleFactory>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/main_form.h"
 #include "app/qt_user_interface.h"
@@ -8,8 +9,7 @@
 
 int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
-    zrd::app::TorvantaApplication::setApplicationName(zrd::app::kApplicationTitle);
-    zrd::app::TorvantaApplication::setStyle(QStyleFactory::create("Fusion"));
+    app.setUpLook();
 
     std::vector<std::string> args;
     for (const QString& arg : zrd::app::TorvantaApplication::arguments())

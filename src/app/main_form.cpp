@@ -143,6 +143,14 @@ void TMainForm::createMenu() {
     Connection1->setObjectName("Connection1");
     N3 = addItem(Connection1, "N3", "Connection parameters");
     N9 = addItem(Connection1, "N9", "Disconnect");
+    if (!m_program.options.simDevice.empty()) {
+        // The demo's simulated drive, offered for the connection.
+        const QString hint =
+            "Simulated drive on " + QString::fromStdString(m_program.options.simDevice);
+        N3->setToolTip(hint);
+        N3->setStatusTip(hint);
+        Connection1->setToolTipsVisible(true);
+    }
 
     Services1 = bar->addMenu("Services");
     Services1->setObjectName("Services1");

@@ -92,6 +92,10 @@ public:
     void restoreIdle();
     // Reads every parameter from the drive into the table and onto the pages.
     void ReadParamAll();
+    // Presses the command-source button of an "INST" value and sets the panels that go with it.
+    void showCommandSource(int inst);
+    // The simulated drive's device the demo started, for the connection dialog; empty without.
+    [[nodiscard]] QString simDevice() const;
 
     // Menu: File
     QMenu* File1;
@@ -267,6 +271,11 @@ private:
     void loadFunctionNameLists();
     void checkConnection();
     void finishStartUp();
+
+    // After read-all: fields, mode buttons and motor type from the values read.
+    void showReadValues(bool formulasRan);
+    // Limits and defaults that the configuration formulas changed, marked yellow.
+    void markFormulaLimits();
 
     // Shared by the handlers.
     void closeServiceMenus();

@@ -31,6 +31,7 @@
 #include "app/shell_messages.h"
 #include "core/paths.h"
 #include "params/database_loader.h"
+#include "params/sweeps.h"
 
 namespace zrd::app {
 namespace {
@@ -266,7 +267,118 @@ void TMainForm::checkConnection() {
 }
 
 void TMainForm::ReadParamAll() {
-    // Read-all comes with the parameter sweeps; until then the pages keep what they show.
+    link::LinkState& state = m_program.link.state();
+    if (state.linkBusy || state.connected == 0)
+        return;
+    stopStatusTimers();
+    RPar->show();
+    setEnabled(false);
+    params::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
+    const params::ReadAllResult result = sweeps.ReadParamAll();
+    if (result.ran)
+        showReadValues(result.formulaPasses > 0);
+    TabbedNotebook2->setCurrentIndex(kTabBlockDiagram);
+    QApplication::processEvents();
+    startStatusTimers();
+    if (result.ran) {
+        SerNum->setText(QString::number(params::serialNumber(m_program.model)));
+        const std::optional<int> dt = m_program.model.knownPosition(params::KnownParameter::DT);
+        if (dt && m_program.model.parameter(*dt).Pname == "DT") {
+            if (const std::optional<std::string> drive =
+                    m_program.typeTables.driveSelectorText(m_program.model.value(*dt)))
+                Dr_Num->setText(qs(*drive));
+        }
+    }
+    RPar->hide();
+    setEnabled(true);
+    Button6->setEnabled(true);
+    // "View oscillogram" of the online scope page.
+    setEnabledByName("Button21", false);
+}
+
+void TMainForm::showReadValues(bool formulasRan) {
+    params::ParameterModel& model = m_program.model;
+    for (int position = 0; position < params::kParameterCount; ++position) {
+        const params::TPar& p = model.parameter(position);
+        TParamFrame* frame = frameOfPosition(position);
+        const int k = frame != nullptr ? frame->rowOf(position) : -1;
+        if (p.Pname.empty() || k < 0)
+            continue;
+        paintState(frame->row(k).Param, colors::kWhite);
+        const int value = static_cast<int>(std::trunc(model.value(position)));
+        if (p.Pname == "OPMOD") {
+            QToolButton* mode = value == 1   ? SpeedButton4
+                                : value == 2 ? SpeedButton5
+                                             : SpeedButton6;
+            mode->setChecked(true);
+            m_program.shell.operatingMode = value;
+        } else if (p.Pname == "INST") {
+            showCommandSource(value);
+        }
+    }
+    if (formulasRan)
+        markFormulaLimits();
+    // The motor whose identifying value the drive reports.
+    const std::vector<std::string> header = m_program.typeTables.motorMnemonics();
+    if (!header.empty()) {
+        if (const std::optional<int> position = model.find(header.front())) {
+            if (const std::optional<int> line =
+                    m_program.typeTables.matchMotorLine(params::valueText(model.value(*position))))
+                ComboBox6->setCurrentIndex(*line - 1);
+        }
+    }
+}
+
+void TMainForm::showCommandSource(int inst) {
+    if (inst == 0 || inst == 1) {
+        SpeedButton1->setChecked(true);
+        Panel14->setEnabled(true);
+        paintState(Panel14, colors::kButtonFace);
+        const std::optional<int> enmod =
+            m_program.model.knownPosition(params::KnownParameter::ENMOD);
+        if (enmod && m_program.model.value(*enmod) == 1)
+            Panel7->setEnabled(true);
+    } else if (inst == 2 || inst == 3) {
+        SpeedButton2->setChecked(true);
+        Panel14->setEnabled(false);
+        paintState(Panel14, colors::kGrey);
+    }
+}
+
+void TMainForm::markFormulaLimits() {
+    const params::ParameterModel& model = m_program.model;
+    for (const params::TParR& entry : model.calculated()) {
+        if (entry.num == 0)
+            break;
+        TParamFrame* frame = frameOfPosition(entry.num);
+        const int k = frame != nullptr ? frame->rowOf(entry.num) : -1;
+        if (k < 0)
+            continue;
+        const params::TPar& p = model.parameter(entry.num);
+        const ParamRow& row = frame->row(k);
+        const int marks = p.ind_of_change;
+        // Below 4 only the changed limits are marked; from 4 on (the default changed) their
+        // new texts are shown as well.
+        const bool texts = marks >= 4;
+        if (marks & 1) {
+            paintState(row.Minval, colors::kYellow);
+            if (texts)
+                row.Minval->setText(qs(params::valueText(params::minDisplay(p))));
+        }
+        if (marks & 2) {
+            paintState(row.MaxVal, colors::kYellow);
+            if (texts)
+                row.MaxVal->setText(qs(params::valueText(params::maxDisplay(p))));
+        }
+        if (marks & 4) {
+            paintState(row.DefaultVal, colors::kYellow);
+            row.DefaultVal->setText(qs(params::valueText(params::defaultDisplay(p))));
+        }
+    }
+}
+
+QString TMainForm::simDevice() const {
+    return qs(m_program.options.simDevice);
 }
 
 void TMainForm::finishStartUp() {
@@ -552,9 +664,12 @@ void TMainForm::startStatusTimers() {
 }
 
 void TMainForm::setEnabledByName(const char* name, bool enabled) {
-    // Controls of windows that are not built yet are skipped.
-    if (auto* widget = findChild<QWidget*>(name))
-        widget->setEnabled(enabled);
+    // Only this window's own controls: the dialogs it owns reuse designer names ("Button1").
+    // Controls of pages that are not built yet are skipped.
+    for (QWidget* widget : findChildren<QWidget*>(name)) {
+        if (widget->window() == this)
+            widget->setEnabled(enabled);
+    }
 }
 
 void TMainForm::showMessageNumber(int n) {

@@ -1,11 +1,19 @@
 #include "app/torvanta_application.h"
 
+#include "app/main_form.h"
+
 #include <QMessageBox>
+#include <QStyleFactory>
 #include <exception>
 
 namespace zrd::app {
 
 TorvantaApplication::TorvantaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void TorvantaApplication::setUpLook() {
+    setApplicationName(kApplicationTitle);
+    setStyle(QStyleFactory::create("Fusion"));
+}
 
 bool TorvantaApplication::notify(QObject* receiver, QEvent* event) {
     QString error;

@@ -14,6 +14,9 @@ public:
 
     TorvantaApplication(int& argc, char** argv);
 
+    // The program's name and the widget style its windows are laid out for.
+    void setUpLook();
+
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Replaces the message box of the report (tests record the texts instead).

@@ -18,6 +18,7 @@
 
 #include "app/about_box.h"
 #include "app/access_levels.h"
+#include "app/edit_par_form.h"
 #include "app/main_form.h"
 #include "app/torvanta_application.h"
 #include "ui_test_support.h"
@@ -233,6 +234,20 @@ void MainFormTest::startsOfflineWithDefaults() {
     QVERIFY(form.TimerForTime->isActive());
     QTRY_VERIFY_WITH_TIMEOUT(!form.MaskEdit4->text().isEmpty(), 3000);
     QCOMPARE(form.MaskEdit3->text(), QDate::currentDate().toString("dd.MM.yy"));
+}
+
+void MainFormTest::startUpDisablesOnlyTheWindowsOwnScopeButtons() {
+    ProgramFixture f;
+    f.writeData("Param_base.mod", smallDatabase());
+    TMainForm& form = f.form();
+    // "Stop oscillogram" of the offline scope page shares its name with the edit dialog's
+    // "Write" button.
+    auto* stop = new QPushButton("Stop oscillogram", form.TabbedNotebook2->widget(7));
+    stop->setObjectName("Button1");
+    QVERIFY(f.startUp());
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(form.Edit_par_Form->Button1->isEnabled());
+    QVERIFY(form.Edit_par_Form->Button2->isEnabled());
 }
 
 void MainFormTest::endsWithoutDatabase() {

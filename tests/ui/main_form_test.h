@@ -16,6 +16,7 @@ private slots:
     void controlsCarryTheirNames_data();
     void controlsCarryTheirNames();
     void startsOfflineWithDefaults();
+    void startUpDisablesOnlyTheWindowsOwnScopeButtons();
     void endsWithoutDatabase();
     void replyTimeoutRestoresIdle();
     void unlockSequences_data();

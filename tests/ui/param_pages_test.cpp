@@ -3,6 +3,7 @@
 #include "param_pages_test.h"
 
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -10,6 +11,9 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <array>
 #include <stdexcept>
 
 #include "app/edit_par_form.h"
@@ -25,8 +29,8 @@ using zrd::test::TestParameter;
 
 namespace {
 
-// Group 1: identification (one read-only), group 2: twenty motor parameters, group 3: an
-// output function and a parameter with limits 0..100 and default 25.
+// Group 1: identification (one read-only), group 2: twenty motor parameters, group 3: a
+// parameter with limits 0..100 and default 25, an output function and the command source.
 std::string pagesDatabase() {
     DatabaseText db;
     db.group("Drive").subgroup("Ident");
@@ -46,7 +50,14 @@ std::string pagesDatabase() {
                   .updateCon = 1});
     db.parameter({.name = "DOUT1", .index = 41, .maxVal = 20, .group = 3, .updateCon = 2});
     db.parameter({.name = "HIDDEN", .index = 42, .group = 3, .modeMes = 1});
+    db.parameter({.name = "INST", .index = 43, .maxVal = 3, .defValue = "2", .group = 3});
+    db.parameter({.name = "MT", .index = 44, .maxVal = 99, .defValue = "2", .group = 3});
     return db.text();
+}
+
+// Motor types: MT identifies the line; KPI and MP0 take raw values.
+std::string motorTypes() {
+    return "Motor MT KPI MP0\r\nSmall 1 10 5\r\nM-200 2 20 6\r\nM-300 3 30 7\r\n";
 }
 
 QLineEdit* field(TParamFrame& frame, const QString& name) {
@@ -73,6 +84,7 @@ int visibleRows(TParamFrame& frame) {
 void ParamPagesTest::init() {
     m_fixture = std::make_unique<ProgramFixture>();
     m_fixture->writeData("Param_base.mod", pagesDatabase());
+    m_fixture->writeData("Motor_type.mod", motorTypes());
     m_fixture->writePicture("Pic2_eng.bmp");
     QVERIFY(m_fixture->startUp());
 }
@@ -89,7 +101,7 @@ void ParamPagesTest::pagesAreBuiltPerGroup_data() {
     QTest::newRow("group 1") << 1 << QStringList{"Ident"} << QList<int>{3} << "Drive";
     QTest::newRow("group 2") << 2 << QStringList{"Motor_data_page1", "Motor_data_page2"}
                              << QList<int>{16, 4} << "Motor";
-    QTest::newRow("group 3") << 3 << QStringList{"Loop_page1"} << QList<int>{2} << "Current";
+    QTest::newRow("group 3") << 3 << QStringList{"Loop_page1"} << QList<int>{4} << "Current";
     QTest::newRow("group 4 is empty") << 4 << QStringList{} << QList<int>{} << "";
 }
 
@@ -238,6 +250,86 @@ void ParamPagesTest::editDialogWritesToTheDrive() {
     QVERIFY(form.Timer5->isActive());
     program.link.closePort();
     sim.stop();
+}
+
+void ParamPagesTest::readAllFillsPagesAndControls() {
+    zrd::sim::SimServer sim;
+    QVERIFY2(sim.openPty(), sim.error().c_str());
+    Program& program = m_fixture->program();
+    sim.withDrive([&](zrd::sim::SimDrive& d) {
+        d.loadParameters(program.model);
+        d.setRaw(1, 1);     // SERH
+        d.setRaw(2, 2);     // SERL
+        d.setRaw(40, 120);  // KPI: 60 in display units
+        d.setRaw(43, 1);    // INST: internal commands
+    });
+    sim.start();
+    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
+    program.link.state().connected = 1;
+    TMainForm& form = m_fixture->form();
+
+    form.ReadParamAll();
+
+    QCOMPARE(program.model.value(23), 60.0);
+    QCOMPARE(field(*frameNamed(form, "Loop_page1"), "Param0")->text(), QString("60"));
+    QCOMPARE(form.SerNum->text(), QString("65538"));
+    QVERIFY(form.SpeedButton1->isChecked());
+    QVERIFY(form.Panel14->isEnabled());
+    QVERIFY(form.RPar->isHidden());
+    QVERIFY(form.isEnabled());
+    QVERIFY(form.Button6->isEnabled());
+    QVERIFY(form.Timer5->isActive());
+    QVERIFY(!program.link.state().linkBusy);
+    QCOMPARE(program.model.valueOrigin(), 1);
+    program.link.closePort();
+    sim.stop();
+}
+
+void ParamPagesTest::motorTypeIsSelectedAtStartUp() {
+    TMainForm& form = m_fixture->form();
+    QCOMPARE(form.ComboBox6->count(), 3);
+    QCOMPARE(form.ComboBox6->currentIndex(), 1);  // MT default 2: line 2, "M-200"
+    QCOMPARE(form.Motor_sel->text(), QString("M-200"));
+}
+
+void ParamPagesTest::writingMtAppliesTheMotorLine() {
+    zrd::sim::SimServer sim;
+    QVERIFY2(sim.openPty(), sim.error().c_str());
+    Program& program = m_fixture->program();
+    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    sim.start();
+    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
+    program.link.state().connected = 1;
+    TMainForm& form = m_fixture->form();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    TParamFrame* loop = frameNamed(form, "Loop_page1");
+    dialog.fillFromRow(*loop, 3, false);
+    dialog.Edit1->setText("3");
+    dialog.Button1Click();
+
+    QCOMPARE(program.model.value(23), 15.0);  // KPI: raw 30 × 0.5
+    QCOMPARE(program.model.value(3), 7.0);    // MP0
+    QCOMPARE(field(*loop, "Param0")->text(), QString("15"));
+    std::array<int, 3> onDrive{};
+    sim.withDrive([&](zrd::sim::SimDrive& d) { onDrive = {d.raw(44), d.raw(40), d.raw(10)}; });
+    QCOMPARE(onDrive, (std::array<int, 3>{3, 30, 7}));
+    QCOMPARE(form.Motor_sel->text(), QString("M-300"));
+    QCOMPARE(form.ComboBox6->currentIndex(), 2);
+    QCOMPARE(program.model.valueOrigin(), 0);
+    QVERIFY(std::count(m_fixture->ui.waits.begin(), m_fixture->ui.waits.end(), 10) >= 3);
+    program.link.closePort();
+    sim.stop();
+}
+
+void ParamPagesTest::choosingAMotorOfflineChangesOnlyTheTable() {
+    TMainForm& form = m_fixture->form();
+    form.ComboBox6->setCurrentIndex(0);  // line 1: "Small"
+    form.ComboBox6CloseUp();
+    QCOMPARE(form.Motor_sel->text(), QString("Small"));
+    QCOMPARE(m_fixture->program().model.value(23), 5.0);
+    QCOMPARE(m_fixture->program().model.value(3), 5.0);
+    QCOMPARE(field(*frameNamed(form, "Loop_page1"), "Param0")->text(), QString("5"));
+    QCOMPARE(m_fixture->program().model.valueOrigin(), 0);
 }
 
 void ParamPagesTest::editDialogRefusesTextThatIsNoNumber() {

@@ -19,6 +19,10 @@ private slots:
     void editDialogIsFilledFromTheRow();
     void editDialogWritesToTheDrive_data();
     void editDialogWritesToTheDrive();
+    void readAllFillsPagesAndControls();
+    void motorTypeIsSelectedAtStartUp();
+    void writingMtAppliesTheMotorLine();
+    void choosingAMotorOfflineChangesOnlyTheTable();
     void editDialogRefusesTextThatIsNoNumber();
     void editDialogOfflineOnlyCloses();
     void mousePressOnAValueOpensTheDialog();

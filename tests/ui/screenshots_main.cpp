@@ -1,0 +1,84 @@
+// Saves pictures of the program's windows for the user guide:
+//   ui_screenshots --data-dir <data folder> <output folder>
+// It brings the program up as torvanta does, then grabs a parameter page, the edit dialog and
+// the About box. scripts/screenshots runs it under Xvfb.
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <cstdio>
+#include <memory>
+
+#include "app/about_box.h"
+#include "app/edit_par_form.h"
+#include "app/main_form.h"
+#include "app/param_frame.h"
+#include "app/qt_user_interface.h"
+#include "app/torvanta_application.h"
+#include "link/serial_port.h"
+
+namespace {
+
+bool save(QWidget& widget, const QString& path) {
+    QApplication::processEvents();
+    const bool ok = widget.grab().save(path, "PNG");
+    std::printf("%s %s\n", ok ? "wrote" : "cannot write", qPrintable(path));
+    return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    zrd::app::TorvantaApplication app(argc, argv);
+    app.setUpLook();
+    std::vector<std::string> args;
+    for (const QString& arg : zrd::app::TorvantaApplication::arguments())
+        args.push_back(arg.toStdString());
+    if (args.size() < 2) {
+        std::fprintf(stderr, "usage: ui_screenshots [--data-dir DIR] <output folder>\n");
+        return 2;
+    }
+    const QString out = QString::fromStdString(args.back()) + "/";
+    QDir().mkpath(out);
+
+    zrd::app::QtUserInterface ui;
+    auto program = std::make_unique<zrd::app::Program>(ui, zrd::link::makeSystemSerialPort(),
+                                                       zrd::app::startOptions(args));
+    zrd::app::TMainForm form(*program);
+    ui.setWindow(&form);
+    if (!form.startUp())
+        return 1;
+    // The window appears when the last start-up step has run.
+    if (!QTest::qWaitFor([&form] { return form.isVisible(); }, 10000) ||
+        !QTest::qWaitForWindowExposed(&form, 10000))
+        return 1;
+
+    bool ok = true;
+    form.TimerForTimeTimer();
+    // The motor group's first page.
+    form.TabbedNotebook2->setCurrentIndex(2);
+    ok &= save(form, out + "parameter-page.png");
+
+    zrd::app::TParamFrame* page = nullptr;
+    for (zrd::app::TParamFrame* frame : form.frames()) {
+        if (frame->parentWidget() != nullptr && frame->isVisible() && page == nullptr)
+            page = frame;
+    }
+    if (page != nullptr) {
+        int row = 0;
+        while (row < zrd::app::kRowsPerPage - 1 && !page->row(row).Param->isEnabled())
+            ++row;
+        form.Edit_par_Form->fillFromRow(*page, row, true);
+        form.Edit_par_Form->show();
+        ok &= save(*form.Edit_par_Form, out + "edit-dialog.png");
+        form.Edit_par_Form->hide();
+    }
+
+    form.AboutBox->show();
+    ok &= save(*form.AboutBox, out + "about-box.png");
+    form.AboutBox->hide();
+    return ok ? 0 : 1;
+}
