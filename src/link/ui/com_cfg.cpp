@@ -5,14 +5,13 @@
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace zrd::link {
 
 TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> devices, Opener opener,
-                   QWidget* parent)
-    : QDialog(parent), m_settings(settings), m_opener(std::move(opener)) {
+                   UserInterface& ui, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_opener(std::move(opener)), m_ui(ui) {
     setObjectName("COM_CFG");
     setWindowTitle("Connection parameters");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -68,9 +67,10 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> device
 bool TCOM_CFG::numberFrom(QLineEdit* box, const QString& what, int& out) {
     if (parsePositive(box->text().trimmed().toStdString(), out))
         return true;
-    QMessageBox::warning(
-        this, windowTitle(),
-        QStringLiteral("%1 \"%2\" is not a whole positive number.").arg(what, box->text()));
+    m_ui.showMessage(windowTitle().toStdString(),
+                     QStringLiteral("%1 \"%2\" is not a whole positive number.")
+                         .arg(what, box->text())
+                         .toStdString());
     box->setFocus();
     return false;
 }

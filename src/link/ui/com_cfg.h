@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <functional>
 
+#include "core/user_interface.h"
 #include "link/connection.h"
 
 class QComboBox;
@@ -20,7 +21,7 @@ public:
     using Opener = std::function<bool(ConnectionSettings&)>;
 
     TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> devices, Opener opener,
-             QWidget* parent = nullptr);
+             UserInterface& ui, QWidget* parent = nullptr);
 
     QComboBox* ComboPort;
     QComboBox* ComboBaud;
@@ -39,6 +40,7 @@ private:
 
     ConnectionSettings& m_settings;
     Opener m_opener;
+    UserInterface& m_ui;
 };
 
 }  // namespace zrd::link
