@@ -115,6 +115,7 @@ TMainForm::TMainForm(Program& program, QWidget* parent) : QMainWindow(parent), m
     createTimers();
     AboutBox = new TAboutBox(*this);
     Edit_par_Form = new TEdit_par_Form(*this);
+    connectSessionHandlers();
 
     setFixedSize(kMainWidth, kMainHeight);
 }

@@ -19,6 +19,10 @@ class QTabWidget;
 class QTimer;
 class QToolButton;
 
+namespace zrd::monitor {
+class TStateFrame;
+}
+
 namespace zrd::app {
 
 class TAboutBox;
@@ -92,6 +96,12 @@ public:
     void restoreIdle();
     // Reads every parameter from the drive into the table and onto the pages.
     void ReadParamAll();
+    // Writes every writable parameter to the drive, logging each write.
+    void writeAll();
+    // One entry of the action log, stamped with the clock fields.
+    void logAction(const std::string& action);
+    // The two state frames ("Status", "Appendix info"), built after each database load.
+    monitor::TStateFrame* stateFrame(int f) const { return m_stateFrames[f]; }
     // Presses the command-source button of an "INST" value and sets the panels that go with it.
     void showCommandSource(int inst);
     // The simulated drive's device the demo started, for the connection dialog; empty without.
@@ -238,6 +248,15 @@ public slots:
     void ComboBox6CloseUp();
     void PictureButtonClick();
     void ParamMouseDown(TParamFrame* frame, int row);
+    // Session: connection, read and write, monitor.
+    void N3Click();
+    void N9Click();
+    void N4Click();
+    void Button9Click();
+    void MonitorClick();
+    void Stop_monitorClick();
+    void Panel10Click();
+    void InvClick(int bit, bool checked);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -277,6 +296,20 @@ private:
     // Limits and defaults that the configuration formulas changed, marked yellow.
     void markFormulaLimits();
 
+    // Session wiring and state displays.
+    void connectSessionHandlers();
+    void buildStateFrames();
+    [[nodiscard]] bool openConnection(link::ConnectionSettings& settings);
+    void connectionCheck();
+    void showOnline();
+    void showOffline();
+    void showStatus(const monitor::StatusTick& tick);
+    void showErrorList(const monitor::StatusTick& tick);
+    void showWarningList(const monitor::StatusTick& tick);
+    void paintMonitorFields(QRgb colour);
+    void setInversionFromDinlev();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
     // Shared by the handlers.
     void closeServiceMenus();
     void writeSerialNumber();
@@ -288,6 +321,7 @@ private:
     Program& m_program;
     std::vector<MonitorField> m_monitor;
     std::vector<TParamFrame*> m_frames;
+    monitor::TStateFrame* m_stateFrames[2] = {nullptr, nullptr};
     bool m_perforated = false;
 };
 

@@ -170,6 +170,7 @@ bool TMainForm::loadDatabase() {
     }
     if (result.ok()) {
         buildPages();
+        buildStateFrames();
         TabbedNotebook2->show();
     } else {
         showMessageNumber(kMsgDatabaseFailed);
@@ -274,7 +275,12 @@ void TMainForm::ReadParamAll() {
     RPar->show();
     setEnabled(false);
     params::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
-    const params::ReadAllResult result = sweeps.ReadParamAll();
+    // The count on the button shows how far the sweep has come.
+    const QString caption = Button9->text();
+    const params::ReadAllResult result = sweeps.ReadParamAll([this, &caption](int done, int total) {
+        Button9->setText(QString("%1 %2/%3").arg(caption).arg(done).arg(total));
+    });
+    Button9->setText(caption);
     if (result.ran)
         showReadValues(result.formulaPasses > 0);
     TabbedNotebook2->setCurrentIndex(kTabBlockDiagram);
@@ -289,6 +295,8 @@ void TMainForm::ReadParamAll() {
                 Dr_Num->setText(qs(*drive));
         }
     }
+    if (result.ran)
+        setInversionFromDinlev();
     RPar->hide();
     setEnabled(true);
     Button6->setEnabled(true);
@@ -409,14 +417,6 @@ void TMainForm::TimerForTimeTimer() {
     const QDateTime now = QDateTime::currentDateTime();
     MaskEdit3->setText(now.toString(kDateFormat));
     MaskEdit4->setText(now.toString(kTimeFormat));
-}
-
-void TMainForm::Timer5Timer() {
-    // The status poll comes with the status monitoring.
-}
-
-void TMainForm::TimerMonitorTimer() {
-    // The monitor poll comes with the status monitoring.
 }
 
 void TMainForm::Timer4Timer() {}

@@ -9,8 +9,11 @@ Program::Program(UserInterface& userInterface, std::unique_ptr<link::SerialPort>
       port(std::move(serialPort)),
       link(*port, userInterface),
       access(link, model, messages),
-      actionLog(userInterface) {
+      actionLog(userInterface),
+      status(link, model, messages) {
     model.setLanguage(kDesignLanguage);
+    // The simulator started beside the program is offered first in the connection dialog.
+    connection.device = options.simDevice;
 }
 
 const std::string& Program::message(int n) const {

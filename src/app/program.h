@@ -7,10 +7,12 @@
 
 #include "app/start_options.h"
 #include "core/user_interface.h"
+#include "link/connection.h"
 #include "link/drive_link.h"
 #include "link/parameter_access.h"
 #include "link/serial_port.h"
 #include "monitor/action_log.h"
+#include "monitor/status.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 #include "params/type_tables.h"
@@ -62,6 +64,8 @@ struct Program {
     params::TypeTables typeTables;
     link::ParameterAccess access;
     monitor::ActionLog actionLog;
+    monitor::StatusPoll status;
+    link::ConnectionSettings connection;
     FunctionNameLists functionNames;
     ShellState shell;
 };

@@ -1,7 +1,8 @@
 #include "params/parameter_table.h"
 
+#include "formula/number_text.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <stdexcept>
 
@@ -14,7 +15,6 @@ static_assert(static_cast<size_t>(KnownParameter::DT) + 1 == kKnownMnemonics.siz
               "every known parameter has its mnemonic");
 
 // The most significant digits a value text carries.
-constexpr int kValueTextDigits = 15;
 
 constexpr std::array<std::string_view, 7> kSetStateTexts = {"Init", "Default", "EEPROM", "RAM",
                                                             "OSC",  "FILE",    "ZERO"};
@@ -60,13 +60,8 @@ bool getsPageRow(const TPar& p) {
 }
 
 std::string valueText(double value) {
-    // Zero has one text, whatever its sign.
-    if (value == 0)
-        value = 0;
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                      std::chars_format::general, kValueTextDigits);
-    return std::string(buffer, result.ptr);
+    // The same general format as the formulas compute in, so a value reads alike everywhere.
+    return formula::formatGeneral(value);
 }
 
 const std::string& units(const TPar& p, std::string_view language) {

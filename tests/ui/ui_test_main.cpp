@@ -5,6 +5,7 @@
 #include "app/torvanta_application.h"
 #include "main_form_test.h"
 #include "param_pages_test.h"
+#include "session_test.h"
 #include "shell_core_test.h"
 #include "ui_test_support.h"
 
@@ -19,5 +20,7 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&mainForm, argc, argv);
     ParamPagesTest pages;
     failures += QTest::qExec(&pages, argc, argv);
+    SessionTest session;
+    failures += QTest::qExec(&session, argc, argv);
     return failures == 0 ? 0 : 1;
 }

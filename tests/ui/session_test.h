@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+
+#include "sim_server.h"
+#include "ui_test_support.h"
+
+// The drive session in the main window: connection dialog, disconnect, read and write, the
+// status poll with its state frames, the monitor and the inversion boxes.
+class SessionTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void dialogConnectsToTheSimulatedDrive();
+    void dialogKeepsOpenOnAPathThatCannotBeOpened();
+    void dialogRefusesABaudRateThatIsNoNumber();
+    void connectionReadsAllAndDisconnectGoesOffline();
+    void readButtonLogsTheReadAll();
+    void idleDriveShowsNoErrorsAndStopsAtZero();
+    void errorsAreListedByName_data();
+    void errorsAreListedByName();
+    void sixthFailedPollGoesOffline();
+    void statusFramesAreBuiltFromTheBitLines();
+    void inversionBoxWritesDinlev();
+    void monitorTickComposesPositions();
+    void writeAllLogsEachParameter();
+
+private:
+    // Opens the program's link on the simulator and marks the drive connected.
+    void connectDirectly();
+    void setWord(int index, int value);
+
+    std::unique_ptr<zrd::test::ProgramFixture> m_fixture;
+    std::unique_ptr<zrd::sim::SimServer> m_sim;
+};
