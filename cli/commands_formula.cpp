@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli.h"
+#include "formula/configuration.h"
 #include "formula/formula.h"
 #include "formula/number_text.h"
 #include "params/database_loader.h"
@@ -20,22 +21,6 @@ constexpr const char* kHelp =
     "\n      convert and evaluate a formula; --postfix also prints the postfix items,\n"
     "      --test prepares the text as the test dialog does (implies --ask), --ask reads\n"
     "      parameter values from stdin (an empty line keeps the preset 0; --set answers too)";
-
-// The parameter table seen through its `Numpar` keys: the first record from position 0 on.
-class ParameterModelSource : public fm::ParameterSource {
-public:
-    explicit ParameterModelSource(const params::ParameterModel& model) : m_model(model) {}
-
-    std::optional<fm::ParameterRef> findByNumpar(std::string_view numpar) const override {
-        for (int i = 0; i < params::kParameterCount; ++i)
-            if (m_model.parameter(i).Numpar == numpar)
-                return fm::ParameterRef{m_model.value(i), m_model.parameter(i).scale};
-        return std::nullopt;
-    }
-
-private:
-    const params::ParameterModel& m_model;
-};
 
 // --set values first, then the database when one is given.
 class CombinedSource : public fm::ParameterSource {
@@ -131,7 +116,7 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
         for (const auto& a : assignments)
             set.add(a.name, parseDouble(a.value, "the value of " + a.name));
         params::ParameterModel model;
-        std::optional<ParameterModelSource> database;
+        std::optional<fm::ModelParameters> database;
         if (db) {
             StderrUserInterface ui;
             params::MessageTable messages;

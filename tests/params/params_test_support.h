@@ -37,6 +37,25 @@ struct ParamFields {
     }
 };
 
+// A parameter line from its main fields; descriptions follow the name.
+inline ParamFields fields(const std::string& key, const std::string& name, int index,
+                          const std::string& vType, const std::string& pType, int minVal,
+                          int maxVal, const std::string& scale, int defValue) {
+    ParamFields s;
+    s.key = key;
+    s.name = name;
+    s.index = std::to_string(index);
+    s.vType = vType;
+    s.pType = pType;
+    s.minVal = std::to_string(minVal);
+    s.maxVal = std::to_string(maxVal);
+    s.scale = scale;
+    s.defValue = std::to_string(defValue);
+    s.engName = name + " eng";
+    s.rusName = name + " рус";
+    return s;
+}
+
 // Header, language line, then the given lines.
 inline std::vector<std::string> database(const std::vector<std::string>& body,
                                          const std::string& language = "Eng") {

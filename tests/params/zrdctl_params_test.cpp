@@ -22,22 +22,7 @@ struct Outcome {
     std::string err;
 };
 
-ParamFields fields(const std::string& key, const std::string& name, int index,
-                   const std::string& vType, const std::string& pType, int minVal, int maxVal,
-                   const std::string& scale, int defValue) {
-    ParamFields s;
-    s.key = key;
-    s.name = name;
-    s.index = std::to_string(index);
-    s.vType = vType;
-    s.pType = pType;
-    s.minVal = std::to_string(minVal);
-    s.maxVal = std::to_string(maxVal);
-    s.scale = scale;
-    s.defValue = std::to_string(defValue);
-    s.engName = name + " eng";
-    return s;
-}
+using test::fields;
 
 class ZrdctlParams : public ::testing::Test {
 protected:
@@ -167,7 +152,7 @@ TEST_F(ZrdctlParams, DbListShowsDisplayUnitsInTheChosenLanguage) {
     EXPECT_NE(r.out.find("SPD       10    INT   R-W    -500        500         25          ед"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("Рус X"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("SPD рус"), std::string::npos) << r.out;
 }
 
 TEST_F(ZrdctlParams, ReadAllFileWrittenBackByWriteAll) {
