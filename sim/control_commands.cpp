@@ -159,7 +159,7 @@ const std::array<Command, 17>& commands() {
              d.setNormal(*index);
              return ok();
          }},
-        {"fault", 1, 2, "fault SPEC [COUNT]",
+        {"fault", 1, 2, "fault KIND [COUNT]",
          [](const Tokens& a, SimDrive& d) {
              auto fault = parseFault(std::string(a[0]));
              if (!fault)

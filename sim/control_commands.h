@@ -18,7 +18,7 @@ struct ControlReply {
 //   warning raise N | warning clear N|all       (word 242)
 //   apxerr raise N | apxerr clear N|all         (word 246)
 //   silent X | answer X RAW | normal X|all      X: drive index or mnemonic
-//   fault SPEC [COUNT] | faults clear
+//   fault KIND [COUNT] | faults clear
 //   input N 0|1 | analog MV | pulse KHZ | load NCM
 //   set X RAW | get X | state | help | quit
 ControlReply runControlCommand(std::string_view line, SimDrive& drive);

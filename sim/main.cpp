@@ -140,18 +140,18 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         }
         drive.setSilent(*index);
     }
-    for (const std::string& spec : setup.answers) {
-        const size_t eq = spec.find('=');
+    for (const std::string& option : setup.answers) {
+        const size_t eq = option.find('=');
         const auto index =
-            eq == std::string::npos ? std::nullopt : drive.indexOf(spec.substr(0, eq));
+            eq == std::string::npos ? std::nullopt : drive.indexOf(option.substr(0, eq));
         char* end = nullptr;
-        const std::string rawText = eq == std::string::npos ? "" : spec.substr(eq + 1);
+        const std::string rawText = eq == std::string::npos ? "" : option.substr(eq + 1);
         const long raw = std::strtol(rawText.c_str(), &end, 10);
         if (!index || rawText.empty() || *end != '\0' || raw < -32768 || raw > 65535) {
             std::fprintf(stderr,
                          "zrd-sim: --answer needs INDEX=RAW or MNEMONIC=RAW with RAW "
                          "-32768..65535: %s\n",
-                         spec.c_str());
+                         option.c_str());
             return false;
         }
         drive.setAnswer(*index, static_cast<uint16_t>(raw & 0xFFFF));

@@ -26,6 +26,8 @@ constexpr double kMotorRiseAtContinuousC = 80.0;
 constexpr double kDriveIdleC = 30.0;
 constexpr double kDriveRiseAtContinuousC = 15.0;
 constexpr double kStandstillRadS = 1e-3;
+// The analog scales ("AINSCV", "AINSCI") are stated for 10 V.
+constexpr double kAnalogFullScaleMv = 10000.0;
 
 // The share of a step that a first-order lag of time constant tau closes.
 double lagShare(double tauS, double dt) {
@@ -65,7 +67,7 @@ double ServoPlant::command() const {
             double mv = m_state.analogInputMv - s.analogOffsetMv;
             const double band = std::max(0.0, s.analogDeadBandMv);
             mv = std::abs(mv) <= band ? 0.0 : mv - std::copysign(band, mv);
-            return mv / 10000.0 * (current ? s.analogCurrentAt10V : s.analogSpeedAt10V);
+            return mv / kAnalogFullScaleMv * (current ? s.analogCurrentAt10V : s.analogSpeedAt10V);
         }
         case CommandSource::Pulse: {
             if (current || s.countsPerRev <= 0.0 || s.gearDenominator <= 0.0)

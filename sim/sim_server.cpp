@@ -138,8 +138,7 @@ void SimServer::run() {
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            (void)fail("poll");
-            report(m_error);
+            report(std::string("the simulator stops: poll: ") + std::strerror(errno));
             return;
         }
         advanceDrive();

@@ -142,17 +142,6 @@ TEST_F(ControlCommands, MistakesAreAnsweredWithTheirReason) {
     EXPECT_EQ(drive.terminalInputs(), 0);
 }
 
-TEST_F(ControlCommands, HelpListsEveryCommandAndQuitAsksToStop) {
-    const std::string help = run(drive, "help");
-    for (const char* word :
-         {"error raise", "warning clear", "apxerr", "silent", "answer", "normal", "fault SPEC",
-          "faults clear", "input N", "analog", "pulse", "load", "set", "get", "state", "quit"})
-        EXPECT_NE(help.find(word), std::string::npos) << word;
-    const ControlReply q = runControlCommand("quit", drive);
-    EXPECT_EQ(q.text, "ok bye");
-    EXPECT_TRUE(q.quit);
-}
-
 TEST(ControlCommandsBare, MnemonicsNeedADatabase) {
     SimDrive d;
     EXPECT_EQ(run(d, "get VSET"), "error no drive index (mnemonics need a database): VSET");
