@@ -65,9 +65,8 @@ void SessionTest::init() {
     QVERIFY(m_fixture->startUp());
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
-    Program& program = m_fixture->program();
+    // A bare drive: its words hold what the tests put there, no plant moves them.
     m_sim->withDrive([&](zrd::sim::SimDrive& d) {
-        d.loadParameters(program.model);
         d.setRaw(3, 21);
         d.setRaw(240, 0x0088);
     });
