@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 
@@ -19,6 +20,8 @@
 #include "app/qt_user_interface.h"
 #include "app/torvanta_application.h"
 #include "link/serial_port.h"
+#include "link/ui/com_cfg.h"
+#include "sim_server.h"
 
 namespace {
 
@@ -26,6 +29,41 @@ bool save(QWidget& widget, const QString& path) {
     QApplication::processEvents();
     const bool ok = widget.grab().save(path, "PNG");
     std::printf("%s %s\n", ok ? "wrote" : "cannot write", qPrintable(path));
+    return ok;
+}
+
+// The window connected to a simulated drive with two errors and a warning: the connection
+// dialog, then the "Status" tab after one status poll and one monitor tick.
+bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+    zrd::sim::SimServer sim;
+    if (!sim.openPty())
+        return false;
+    sim.withDrive([&](zrd::sim::SimDrive& d) {
+        d.loadParameters(program.model);
+        (void)d.raise(zrd::sim::BitList::Errors, 0);
+        (void)d.raise(zrd::sim::BitList::Errors, 2);
+        (void)d.raise(zrd::sim::BitList::Warnings, 1);
+    });
+    sim.start();
+    program.connection.device = sim.devicePath();
+    zrd::link::TCOM_CFG dialog(
+        program.connection, zrd::link::listSerialDevices(),
+        [](zrd::link::ConnectionSettings&) { return true; }, program.ui, &form);
+    dialog.show();
+    bool ok = save(dialog, out + "connection-dialog.png");
+    dialog.hide();
+
+    if (program.link.openPort(sim.devicePath(), 115200, 30) != zrd::link::OpenResult::Ok)
+        return false;
+    program.link.state().connected = 1;
+    program.link.state().linkBusy = false;
+    form.Timer5Timer();
+    form.TimerMonitorTimer();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabStatus);
+    ok &= save(form, out + "status-page.png");
+    form.Timer5->stop();
+    form.TimerForTime->stop();
+    program.link.closePort();
     return ok;
 }
 
@@ -58,6 +96,8 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     form.TimerForTimeTimer();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
+    ok &= save(form, out + "main-window.png");
     // The motor group's first page.
     form.TabbedNotebook2->setCurrentIndex(2);
     ok &= save(form, out + "parameter-page.png");
@@ -80,5 +120,7 @@ int main(int argc, char** argv) {
     form.AboutBox->show();
     ok &= save(*form.AboutBox, out + "about-box.png");
     form.AboutBox->hide();
+
+    ok &= saveSession(form, *program, out);
     return ok ? 0 : 1;
 }
