@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -335,4 +336,37 @@ void SessionTest::writeAllLogsEachParameter() {
     QCOMPARE(logged, 1);
     QCOMPARE(program.model.valueOrigin(), 1);
     QVERIFY(!program.link.state().linkBusy);
+}
+
+void SessionTest::errorRaisedInALiveDriveShowsWithinOnePoll() {
+    Program& program = m_fixture->program();
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    form.Timer5Timer();
+    QCOMPARE(form.Error->text(), QString("M98"));
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.raise(zrd::sim::BitList::Errors, 2)); });
+    form.Timer5Timer();
+    QCOMPARE(form.ComboBox1->count(), 1);
+    QCOMPARE(form.ComboBox1->itemText(0), QString("Overvoltage"));
+    QCOMPARE(form.Error->text(), QString("1 M24"));
+    QVERIFY(form.stateFrame(0)->bitBoxes[1][2]->isChecked());
+}
+
+void SessionTest::monitorStartsAndStops() {
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    form.Monitor->setEnabled(true);
+    form.MonitorClick();
+    QVERIFY(form.TimerMonitor->isActive());
+    QVERIFY(form.Monitor->isChecked());
+    QVERIFY(!form.Panel32->isEnabled());
+    QCOMPARE(stateColour(form.Speed_com), colors::kAqua);
+    QVERIFY(!m_fixture->program().link.state().linkBusy);
+    form.Stop_monitorClick();
+    QVERIFY(!form.TimerMonitor->isActive());
+    QVERIFY(form.Stop_monitor->isChecked());
+    QVERIFY(form.Panel32->isEnabled());
+    QCOMPARE(stateColour(form.Speed_com), colors::kSilver);
+    QVERIFY(form.Timer5->isActive());
 }

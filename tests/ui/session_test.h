@@ -26,6 +26,8 @@ private slots:
     void inversionBoxWritesDinlev();
     void monitorTickComposesPositions();
     void writeAllLogsEachParameter();
+    void errorRaisedInALiveDriveShowsWithinOnePoll();
+    void monitorStartsAndStops();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.
