@@ -31,6 +31,7 @@
 #include "app/shell_messages.h"
 #include "core/paths.h"
 #include "params/database_loader.h"
+#include "params/function_names.h"
 #include "params/sweeps.h"
 
 namespace zrd::app {
@@ -240,8 +241,13 @@ void TMainForm::resetScopeScales() {
 }
 
 void TMainForm::loadFunctionNameLists() {
-    // The lists come with the dictionaries; until they are read the edit dialog shows none.
-    m_program.functionNames = {};
+    const std::string folder = m_program.dataFile(".");
+    const auto load = [&](const char* file) {
+        return params::loadFunctionNames(folder, file, m_program.language(), m_program.ui);
+    };
+    m_program.functionNames.digitalInputs = load(params::kDigitalInputsFile);
+    m_program.functionNames.digitalOutputs = load(params::kDigitalOutputsFile);
+    m_program.functionNames.analogOutputs = load(params::kAnalogOutputsFile);
 }
 
 void TMainForm::checkConnection() {
