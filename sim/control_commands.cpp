@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -100,6 +101,20 @@ std::optional<uint16_t> rawArg(std::string_view text, ControlReply& error) {
     return static_cast<uint16_t>(*v & 0xFFFF);
 }
 
+// "INDEX|MNEMONIC RAW": runs apply on both when they parse, else answers the reason.
+ControlReply withIndexAndRaw(const Tokens& a, SimDrive& d,
+                             const std::function<void(uint8_t, uint16_t)>& apply) {
+    ControlReply error;
+    const auto index = indexArg(a[0], d, error);
+    if (!index)
+        return error;
+    const auto raw = rawArg(a[1], error);
+    if (!raw)
+        return error;
+    apply(*index, *raw);
+    return ok();
+}
+
 ControlReply stateReply(SimDrive& d) {
     std::string text;
     for (const int word : params::kStatusWords)
@@ -135,15 +150,7 @@ const std::array<Command, 17>& commands() {
          }},
         {"answer", 2, 2, "answer INDEX|MNEMONIC RAW",
          [](const Tokens& a, SimDrive& d) {
-             ControlReply error;
-             const auto index = indexArg(a[0], d, error);
-             if (!index)
-                 return error;
-             const auto raw = rawArg(a[1], error);
-             if (!raw)
-                 return error;
-             d.setAnswer(*index, *raw);
-             return ok();
+             return withIndexAndRaw(a, d, [&d](uint8_t i, uint16_t raw) { d.setAnswer(i, raw); });
          }},
         {"normal", 1, 1, "normal INDEX|MNEMONIC|all",
          [](const Tokens& a, SimDrive& d) {
@@ -219,15 +226,7 @@ const std::array<Command, 17>& commands() {
          }},
         {"set", 2, 2, "set INDEX|MNEMONIC RAW",
          [](const Tokens& a, SimDrive& d) {
-             ControlReply error;
-             const auto index = indexArg(a[0], d, error);
-             if (!index)
-                 return error;
-             const auto raw = rawArg(a[1], error);
-             if (!raw)
-                 return error;
-             d.setRaw(*index, *raw);
-             return ok();
+             return withIndexAndRaw(a, d, [&d](uint8_t i, uint16_t raw) { d.setRaw(i, raw); });
          }},
         {"get", 1, 1, "get INDEX|MNEMONIC",
          [](const Tokens& a, SimDrive& d) {

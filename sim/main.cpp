@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "core/paths.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
@@ -66,15 +66,6 @@ public:
     }
     void processEvents() override {}
 };
-
-std::string programFolder() {
-    char self[PATH_MAX];
-    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0)
-        return ".";
-    self[n] = '\0';
-    return std::filesystem::path(self).parent_path().string();
-}
 
 // Loads the database into the model; false (with the reason on stderr) when it cannot serve.
 bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
@@ -258,7 +249,7 @@ int main(int argc, char** argv) {
         haveDatabase = true;
     } else {
         const std::string beside =
-            (std::filesystem::path(programFolder()) / zrd::params::kDatabaseFileName).string();
+            (std::filesystem::path(zrd::programFolder()) / zrd::params::kDatabaseFileName).string();
         if (std::filesystem::exists(beside)) {
             if (!loadDatabase(beside, *model))
                 return 2;
