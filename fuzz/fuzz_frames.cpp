@@ -8,12 +8,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     namespace lk = zrd::link;
     lk::ReceiveBuffer rx{};
-    for (size_t i = 0; i < size && i < rx.size(); ++i) rx[i] = data[i];
+    for (size_t i = 0; i < size && i < rx.size(); ++i)
+        rx[i] = data[i];
     lk::decodeReadReply(rx);
     (void)lk::replyRaw(rx);
 
     lk::FrameAssembler assembler;
-    for (size_t i = 0; i < size; ++i) (void)assembler.feed(data[i]);
+    for (size_t i = 0; i < size; ++i)
+        (void)assembler.feed(data[i]);
     (void)lk::holdsCompleteFrame(data, size);
     return 0;
 }

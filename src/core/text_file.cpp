@@ -58,23 +58,28 @@ std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
 // iconv conversion that replaces what cannot be converted instead of failing.
 std::string convert(std::string_view in, const char* to, const char* from, char replacement) {
     iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) return std::string(in);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::string(in);
     std::string out(in.size() * 4 + 8, '\0');
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
     char* dst = out.data();
     size_t dstLeft = out.size();
     while (srcLeft > 0) {
-        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1)) break;
-        if (errno != EILSEQ && errno != EINVAL) break;
+        if (iconv(cd, &src, &srcLeft, &dst, &dstLeft) != static_cast<size_t>(-1))
+            break;
+        if (errno != EILSEQ && errno != EINVAL)
+            break;
         // Skip one undecodable input unit (a whole UTF-8 sequence when going from UTF-8).
         size_t skip = 1;
         if (std::string_view(from) == "UTF-8") {
-            while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
+            while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
+                ++skip;
         }
         src += skip;
         srcLeft -= skip;
-        if (dstLeft == 0) break;
+        if (dstLeft == 0)
+            break;
         *dst++ = replacement;
         --dstLeft;
     }
@@ -85,14 +90,21 @@ std::string convert(std::string_view in, const char* to, const char* from, char 
 
 }  // namespace
 
-std::string cp1251ToUtf8(std::string_view bytes) { return convert(bytes, "UTF-8", "CP1251", '?'); }
+std::string cp1251ToUtf8(std::string_view bytes) {
+    return convert(bytes, "UTF-8", "CP1251", '?');
+}
 
-std::string utf8ToCp1251(std::string_view utf8) { return convert(utf8, "CP1251", "UTF-8", '?'); }
+std::string utf8ToCp1251(std::string_view utf8) {
+    return convert(utf8, "CP1251", "UTF-8", '?');
+}
 
 std::string decodeTextBytes(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
-    if (bytes.starts_with("\xFF\xFE")) return utf16ToUtf8(bytes.substr(2), false);
-    if (bytes.starts_with("\xFE\xFF")) return utf16ToUtf8(bytes.substr(2), true);
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        return std::string(bytes.substr(3));
+    if (bytes.starts_with("\xFF\xFE"))
+        return utf16ToUtf8(bytes.substr(2), false);
+    if (bytes.starts_with("\xFE\xFF"))
+        return utf16ToUtf8(bytes.substr(2), true);
     return cp1251ToUtf8(bytes);
 }
 
@@ -100,19 +112,23 @@ std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
         lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
         start = i + 1;
     }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
+    if (start < text.size())
+        lines.emplace_back(text.substr(start));
     return lines;
 }
 
 TextFile readTextFile(const std::string& path) {
     TextFile result;
     std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return result;
+    if (!std::filesystem::exists(path, ec))
+        return result;
     std::ifstream in(path, std::ios::binary);
     if (!in || !std::filesystem::is_regular_file(path, ec)) {
         result.status = TextFileStatus::ReadError;

@@ -6,7 +6,8 @@
 namespace zrd {
 
 void UserInterface::waitMs(int ms) {
-    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace zrd

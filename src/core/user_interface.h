@@ -31,8 +31,7 @@ public:
     }
 
     // Asks the user for a text; nullopt when the user cancels.
-    virtual std::optional<std::string> askText(const std::string& title,
-                                               const std::string& prompt,
+    virtual std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                                const std::string& preset) {
         (void)title;
         (void)prompt;

@@ -7,7 +7,8 @@ namespace zrd::link {
 
 bool setCustomBaudRate(int fd, int baudRate) {
     struct termios2 tio {};
-    if (::ioctl(fd, TCGETS2, &tio) != 0) return false;
+    if (::ioctl(fd, TCGETS2, &tio) != 0)
+        return false;
     tio.c_cflag &= ~CBAUD;
     tio.c_cflag |= BOTHER;
     tio.c_ispeed = static_cast<speed_t>(baudRate);

@@ -29,7 +29,9 @@ size_t putEscaped(TransmitBuffer& out, size_t pos, uint8_t byte) {
     return pos;
 }
 
-bool isCommandCode(uint8_t code) { return code >= kFirstCommandCode && code <= kLastCommandCode; }
+bool isCommandCode(uint8_t code) {
+    return code >= kFirstCommandCode && code <= kLastCommandCode;
+}
 
 }  // namespace
 
@@ -42,7 +44,8 @@ size_t encodeRequest(const RequestRecord& request, TransmitBuffer& out) {
         pos = putEscaped(out, pos, request[1]);
     } else if (request[0] == kRequestWrite) {
         out[pos++] = kCmdWriteParameter;
-        for (size_t i = 1; i <= 3; ++i) pos = putEscaped(out, pos, request[i]);
+        for (size_t i = 1; i <= 3; ++i)
+            pos = putEscaped(out, pos, request[i]);
     } else {
         return 0;
     }
@@ -67,7 +70,7 @@ void decodeReadReply(ReceiveBuffer& b) {
         if (b[i] == kEscapeByte) {
             const uint8_t next = b[i + 1];
             if (next == kEscapedEscape || next == kEscapedStart || next == kEscapedEnd) {
-                b[w++] = next == kEscapedEscape ? kEscapeByte
+                b[w++] = next == kEscapedEscape  ? kEscapeByte
                          : next == kEscapedStart ? kStartByte
                                                  : kEndByte;
                 skip = true;
@@ -121,7 +124,8 @@ bool FrameAssembler::feed(uint8_t byte) {
         m_inFrame = true;
         return false;
     }
-    if (!m_inFrame) return false;
+    if (!m_inFrame)
+        return false;
     // Command frames carry their three arguments unescaped: take them as they stand.
     if (m_rawRemaining > 0) {
         if (--m_rawRemaining > 0) {
@@ -137,8 +141,8 @@ bool FrameAssembler::feed(uint8_t byte) {
     }
     if (m_escape) {
         m_escape = false;
-        m_frame.push_back(byte == kEscapedStart ? kStartByte
-                          : byte == kEscapedEnd ? kEndByte
+        m_frame.push_back(byte == kEscapedStart    ? kStartByte
+                          : byte == kEscapedEnd    ? kEndByte
                           : byte == kEscapedEscape ? kEscapeByte
                                                    : byte);
         return false;
@@ -148,7 +152,8 @@ bool FrameAssembler::feed(uint8_t byte) {
         return false;
     }
     m_frame.push_back(byte);
-    if (m_frame.size() == 1 && isCommandCode(byte)) m_rawRemaining = 4;
+    if (m_frame.size() == 1 && isCommandCode(byte))
+        m_rawRemaining = 4;
     return false;
 }
 
@@ -162,8 +167,10 @@ void FrameAssembler::reset() {
 bool holdsCompleteFrame(const uint8_t* bytes, size_t count) {
     bool started = false;
     for (size_t i = 0; i < count; ++i) {
-        if (bytes[i] == kStartByte) started = true;
-        else if (started && bytes[i] == kEndByte) return true;
+        if (bytes[i] == kStartByte)
+            started = true;
+        else if (started && bytes[i] == kEndByte)
+            return true;
     }
     return false;
 }
@@ -173,7 +180,8 @@ std::string toHex(const uint8_t* bytes, size_t count) {
     char cell[4];
     for (size_t i = 0; i < count; ++i) {
         std::snprintf(cell, sizeof cell, "%02X", bytes[i]);
-        if (i) out += ' ';
+        if (i)
+            out += ' ';
         out += cell;
     }
     return out;
@@ -185,21 +193,27 @@ bool parseHex(const std::string& text, std::vector<uint8_t>& out) {
     std::vector<uint8_t> bytes;
     size_t i = 0;
     while (i < text.size()) {
-        while (i < text.size() && (text[i] == ' ' || text[i] == ',' || text[i] == '\t')) ++i;
-        if (i >= text.size()) break;
-        if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0) i += 2;
+        while (i < text.size() && (text[i] == ' ' || text[i] == ',' || text[i] == '\t'))
+            ++i;
+        if (i >= text.size())
+            break;
+        if (text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0)
+            i += 2;
         const size_t start = i;
-        while (i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i]))) ++i;
+        while (i < text.size() && std::isxdigit(static_cast<unsigned char>(text[i])))
+            ++i;
         const size_t len = i - start;
         if (len == 0 || (i < text.size() && text[i] != ' ' && text[i] != ',' && text[i] != '\t'))
             return false;
-        if (len > 2 && len % 2) return false;
+        if (len > 2 && len % 2)
+            return false;
         for (size_t k = start; k < i; k += 2) {
             const size_t n = std::min<size_t>(2, i - k);
             bytes.push_back(static_cast<uint8_t>(std::stoi(text.substr(k, n), nullptr, 16)));
         }
     }
-    if (bytes.empty()) return false;
+    if (bytes.empty())
+        return false;
     out.insert(out.end(), bytes.begin(), bytes.end());
     return true;
 }

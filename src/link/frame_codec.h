@@ -76,7 +76,8 @@ struct LinkBuffers {
 template <size_t N>
 void clearBuffer(std::array<uint8_t, N>& buffer) {
     static_assert(N >= kClearedLength);
-    for (size_t i = 0; i < kClearedLength; ++i) buffer[i] = 0;
+    for (size_t i = 0; i < kClearedLength; ++i)
+        buffer[i] = 0;
 }
 
 // Encodes the request record ('R' or 'S') into the transmit buffer; returns the frame length,
@@ -97,7 +98,9 @@ uint16_t displayToRaw(double value, double scale);
 // The 16-bit raw value as a number: signed for "INT" parameters, unsigned otherwise.
 int32_t rawToNumber(uint16_t raw, bool isSigned);
 // The value bytes of a decoded read reply.
-inline uint16_t replyRaw(const ReceiveBuffer& b) { return static_cast<uint16_t>(b[3] << 8 | b[4]); }
+inline uint16_t replyRaw(const ReceiveBuffer& b) {
+    return static_cast<uint16_t>(b[3] << 8 | b[4]);
+}
 
 // Collects frames from a byte stream: a start byte opens a frame, the end byte closes it;
 // escapes inside are resolved. Used by the drive side and by tools that watch the line.

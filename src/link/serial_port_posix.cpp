@@ -18,33 +18,60 @@ namespace {
 
 speed_t standardSpeed(int baud) {
     switch (baud) {
-        case 50: return B50;
-        case 75: return B75;
-        case 110: return B110;
-        case 134: return B134;
-        case 150: return B150;
-        case 200: return B200;
-        case 300: return B300;
-        case 600: return B600;
-        case 1200: return B1200;
-        case 1800: return B1800;
-        case 2400: return B2400;
-        case 4800: return B4800;
-        case 9600: return B9600;
-        case 19200: return B19200;
-        case 38400: return B38400;
-        case 57600: return B57600;
-        case 115200: return B115200;
-        case 230400: return B230400;
-        case 460800: return B460800;
-        case 500000: return B500000;
-        case 576000: return B576000;
-        case 921600: return B921600;
-        case 1000000: return B1000000;
-        case 1152000: return B1152000;
-        case 1500000: return B1500000;
-        case 2000000: return B2000000;
-        default: return 0;
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 1800:
+            return B1800;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 500000:
+            return B500000;
+        case 576000:
+            return B576000;
+        case 921600:
+            return B921600;
+        case 1000000:
+            return B1000000;
+        case 1152000:
+            return B1152000;
+        case 1500000:
+            return B1500000;
+        case 2000000:
+            return B2000000;
+        default:
+            return 0;
     }
 }
 
@@ -55,10 +82,13 @@ public:
     OpenResult open(const std::string& device, int baudRate) override {
         close();
         m_fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (m_fd < 0) return fail(OpenResult::CannotOpen);
-        if (::ioctl(m_fd, TIOCEXCL) != 0 && errno != ENOTTY) return fail(OpenResult::CannotOpen);
+        if (m_fd < 0)
+            return fail(OpenResult::CannotOpen);
+        if (::ioctl(m_fd, TIOCEXCL) != 0 && errno != ENOTTY)
+            return fail(OpenResult::CannotOpen);
         termios tio{};
-        if (::tcgetattr(m_fd, &tio) != 0) return fail(OpenResult::CannotSetState);
+        if (::tcgetattr(m_fd, &tio) != 0)
+            return fail(OpenResult::CannotSetState);
         ::cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
         tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
@@ -67,12 +97,14 @@ public:
         tio.c_cc[VMIN] = 0;
         tio.c_cc[VTIME] = 0;
         const speed_t speed = standardSpeed(baudRate);
-        if (baudRate <= 0) return fail(OpenResult::CannotSetState, EINVAL);
+        if (baudRate <= 0)
+            return fail(OpenResult::CannotSetState, EINVAL);
         if (speed != 0) {
             ::cfsetispeed(&tio, speed);
             ::cfsetospeed(&tio, speed);
         }
-        if (::tcsetattr(m_fd, TCSANOW, &tio) != 0) return fail(OpenResult::CannotSetState);
+        if (::tcsetattr(m_fd, TCSANOW, &tio) != 0)
+            return fail(OpenResult::CannotSetState);
         if (speed == 0 && !setCustomBaudRate(m_fd, baudRate))
             return fail(OpenResult::CannotSetState);
         m_baud = baudRate;
@@ -80,14 +112,16 @@ public:
     }
 
     void close() override {
-        if (m_fd >= 0) ::close(m_fd);
+        if (m_fd >= 0)
+            ::close(m_fd);
         m_fd = -1;
     }
 
     bool isOpen() const override { return m_fd >= 0; }
 
     int write(const uint8_t* data, size_t count) override {
-        if (m_fd < 0) return failCount(EBADF);
+        if (m_fd < 0)
+            return failCount(EBADF);
         size_t done = 0;
         while (done < count) {
             const ssize_t n = ::write(m_fd, data + done, count - done);
@@ -95,42 +129,52 @@ public:
                 done += static_cast<size_t>(n);
                 continue;
             }
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 && errno != EAGAIN) return failCount(errno);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno != EAGAIN)
+                return failCount(errno);
             // Output queue full: wait until the line drains a little.
             pollfd p{m_fd, POLLOUT, 0};
-            if (::poll(&p, 1, kWriteStallMs) <= 0) return failCount(errno ? errno : ETIMEDOUT);
+            if (::poll(&p, 1, kWriteStallMs) <= 0)
+                return failCount(errno ? errno : ETIMEDOUT);
         }
         return static_cast<int>(done);
     }
 
     int readAvailable(uint8_t* data, size_t count) override {
-        if (m_fd < 0) return failCount(EBADF);
+        if (m_fd < 0)
+            return failCount(EBADF);
         const ssize_t n = ::read(m_fd, data, count);
-        if (n >= 0) return static_cast<int>(n);
-        if (errno == EAGAIN || errno == EINTR) return 0;
+        if (n >= 0)
+            return static_cast<int>(n);
+        if (errno == EAGAIN || errno == EINTR)
+            return 0;
         return failCount(errno);
     }
 
     bool waitReadable(int timeoutMs) override {
-        if (m_fd < 0) return false;
+        if (m_fd < 0)
+            return false;
         pollfd p{m_fd, POLLIN, 0};
         int r;
         do {
             r = ::poll(&p, 1, std::max(timeoutMs, 0));
         } while (r < 0 && errno == EINTR);
-        if (r < 0) m_errno = errno;
+        if (r < 0)
+            m_errno = errno;
         return r > 0 && (p.revents & POLLIN);
     }
 
     int inputQueueCount() override {
         int n = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &n) != 0) return 0;
+        if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &n) != 0)
+            return 0;
         return n;
     }
 
     void purge() override {
-        if (m_fd >= 0) ::tcflush(m_fd, TCIOFLUSH);
+        if (m_fd >= 0)
+            ::tcflush(m_fd, TCIOFLUSH);
     }
 
     void clearErrors() override {
@@ -160,7 +204,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<SerialPort> makeSystemSerialPort() { return std::make_unique<PosixSerialPort>(); }
+std::unique_ptr<SerialPort> makeSystemSerialPort() {
+    return std::make_unique<PosixSerialPort>();
+}
 
 std::vector<std::string> listSerialDevices() {
     namespace fs = std::filesystem;
@@ -168,11 +214,13 @@ std::vector<std::string> listSerialDevices() {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/dev", ec)) {
         const std::string name = entry.path().filename().string();
-        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM")) found.push_back(entry.path());
+        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM"))
+            found.push_back(entry.path());
         // Only the first few legacy UARTs are usually real; list those that answer.
         if (name.starts_with("ttyS")) {
             const int fd = ::open(entry.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-            if (fd < 0) continue;
+            if (fd < 0)
+                continue;
             serial_struct info{};
             if (::ioctl(fd, TIOCGSERIAL, &info) == 0 && info.type != PORT_UNKNOWN)
                 found.push_back(entry.path());
@@ -191,7 +239,8 @@ std::string windowsPortName(int listPosition) {
 }
 
 std::string osErrorText(int error) {
-    if (error == 0) return "no error";
+    if (error == 0)
+        return "no error";
     return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
 }
 

@@ -9,7 +9,8 @@ TMess_screen parseMessageLine(std::string_view line) {
     const size_t colon = line.find(':');
     // Without a ":" the whole line is text under an empty name.
     const size_t textStart = colon == std::string_view::npos ? 0 : colon + 1;
-    if (colon != std::string_view::npos) record.mess_name = std::string(line.substr(0, colon));
+    if (colon != std::string_view::npos)
+        record.mess_name = std::string(line.substr(0, colon));
     const size_t equals = line.find('=', textStart);
     if (equals == std::string_view::npos) {
         record.mess_eng = std::string(line.substr(textStart));
@@ -28,17 +29,21 @@ void MessageTable::load(const std::string& path, UserInterface& ui) {
     }
     int slot = 0;
     for (const std::string& line : file.lines) {
-        if (line.empty()) continue;
-        if (slot >= kMessageCount) break;
+        if (line.empty())
+            continue;
+        if (slot >= kMessageCount)
+            break;
         m_records[slot] = parseMessageLine(line);
         // An unnamed line keeps its slot for the next line.
-        if (!m_records[slot].mess_name.empty()) ++slot;
+        if (!m_records[slot].mess_name.empty())
+            ++slot;
     }
 }
 
 const TMess_screen& MessageTable::record(int n) const {
     static const TMess_screen kEmpty{};
-    if (n < 0 || n >= kMessageCount) return kEmpty;
+    if (n < 0 || n >= kMessageCount)
+        return kEmpty;
     return m_records[n];
 }
 

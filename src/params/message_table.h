@@ -16,7 +16,9 @@ inline constexpr const char* kMessageReadErrorText = "mess.dict file not found."
 inline constexpr const char* kMessageReadErrorCaption = "Attention";
 
 // True only for the exact language text "Eng"; every other setting means Russian.
-inline bool isEnglish(std::string_view language) { return language == kEnglish; }
+inline bool isEnglish(std::string_view language) {
+    return language == kEnglish;
+}
 
 struct TMess_screen {
     std::string mess_name;

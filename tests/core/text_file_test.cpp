@@ -21,13 +21,20 @@ TEST_P(TextDecoding, FollowsTheByteOrderMark) {
 
 INSTANTIATE_TEST_SUITE_P(
     Encodings, TextDecoding,
-    ::testing::Values(
-        DecodeCase{"Utf8Bom", "\xEF\xBB\xBF" "Ток=\xD0\xA2", "Ток=Т"},
-        DecodeCase{"Utf16Le", std::string("\xFF\xFE" "A\0\x22\x04", 6), "AТ"},
-        DecodeCase{"Utf16Be", std::string("\xFE\xFF\0A\x04\x22", 6), "AТ"},
-        DecodeCase{"Utf16LeSurrogatePair", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6), "\xF0\x9F\x98\x80"},
-        DecodeCase{"Windows1251", "\xD2\xEE\xEA mA", "Ток mA"},
-        DecodeCase{"PlainAscii", "Speed=1", "Speed=1"}),
+    ::testing::Values(DecodeCase{"Utf8Bom",
+                                 "\xEF\xBB\xBF"
+                                 "Ток=\xD0\xA2",
+                                 "Ток=Т"},
+                      DecodeCase{"Utf16Le",
+                                 std::string("\xFF\xFE"
+                                             "A\0\x22\x04",
+                                             6),
+                                 "AТ"},
+                      DecodeCase{"Utf16Be", std::string("\xFE\xFF\0A\x04\x22", 6), "AТ"},
+                      DecodeCase{"Utf16LeSurrogatePair", std::string("\xFF\xFE\x3D\xD8\x00\xDE", 6),
+                                 "\xF0\x9F\x98\x80"},
+                      DecodeCase{"Windows1251", "\xD2\xEE\xEA mA", "Ток mA"},
+                      DecodeCase{"PlainAscii", "Speed=1", "Speed=1"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineSplitting, AcceptsEveryLineEnd) {
@@ -39,8 +46,13 @@ TEST(LineSplitting, AcceptsEveryLineEnd) {
 TEST(Cp1251, RoundTripsCyrillicAndReplacesTheRest) {
     const std::string text = "Ошибка привода №5";
     EXPECT_EQ(cp1251ToUtf8(utf8ToCp1251(text)), text);
-    EXPECT_EQ(utf8ToCp1251("a\xE2\x82\xAC" "b"), "a\x88" "b");  // the euro sign exists in 1251
-    EXPECT_EQ(utf8ToCp1251("a\xE4\xB8\xAD" "b"), "a?b");
+    EXPECT_EQ(utf8ToCp1251("a\xE2\x82\xAC"
+                           "b"),
+              "a\x88"
+              "b");  // the euro sign exists in 1251
+    EXPECT_EQ(utf8ToCp1251("a\xE4\xB8\xAD"
+                           "b"),
+              "a?b");
 }
 
 TEST(TextFileRead, TellsMissingFromUnreadable) {

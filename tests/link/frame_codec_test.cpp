@@ -41,10 +41,16 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"ReadIndexIsStart", 'R', 0xE1, 0, 0, {0xE1, 0x20, 0xE4, 0x02, 0xE2}},
         RequestCase{"ReadIndexIsEnd", 'R', 0xE2, 0, 0, {0xE1, 0x20, 0xE4, 0x03, 0xE2}},
         RequestCase{"ReadIndexIsEscape", 'R', 0xE4, 0, 0, {0xE1, 0x20, 0xE4, 0x00, 0xE2}},
-        RequestCase{"WriteLowIsEnd", 'S', 0x10, 0x00, 0xE2, {0xE1, 0x40, 0x10, 0x00, 0xE4, 0x03, 0xE2}},
+        RequestCase{
+            "WriteLowIsEnd", 'S', 0x10, 0x00, 0xE2, {0xE1, 0x40, 0x10, 0x00, 0xE4, 0x03, 0xE2}},
         RequestCase{"WriteMinusTwo", 'S', 0x05, 0xFF, 0xFE, {0xE1, 0x40, 0x05, 0xFF, 0xFE, 0xE2}},
-        RequestCase{"WriteHighIsStart", 'S', 0x01, 0xE1, 0x00, {0xE1, 0x40, 0x01, 0xE4, 0x02, 0x00, 0xE2}},
-        RequestCase{"WriteLongestFrame", 'S', 0xE2, 0xE4, 0xE1,
+        RequestCase{
+            "WriteHighIsStart", 'S', 0x01, 0xE1, 0x00, {0xE1, 0x40, 0x01, 0xE4, 0x02, 0x00, 0xE2}},
+        RequestCase{"WriteLongestFrame",
+                    'S',
+                    0xE2,
+                    0xE4,
+                    0xE1,
                     {0xE1, 0x40, 0xE4, 0x03, 0xE4, 0x00, 0xE4, 0x02, 0xE2}},
         RequestCase{"WriteZero", 'S', 0x00, 0x00, 0x00, {0xE1, 0x40, 0x00, 0x00, 0x00, 0xE2}}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -56,7 +62,8 @@ TEST(RequestEncodingBuffer, ClearsTheBufferBehindTheFrame) {
     TransmitBuffer tx;
     tx.fill(0xAA);
     ASSERT_EQ(encodeRequest(r, tx), 4u);
-    for (size_t i = 4; i < kClearedLength; ++i) EXPECT_EQ(tx[i], 0) << i;
+    for (size_t i = 4; i < kClearedLength; ++i)
+        EXPECT_EQ(tx[i], 0) << i;
 }
 
 TEST(RequestEncodingBuffer, UnknownRequestLetterGivesNoFrame) {
@@ -97,20 +104,40 @@ TEST_P(ReplyDecoding, DecodesInPlace) {
 INSTANTIATE_TEST_SUITE_P(
     Replies, ReplyDecoding,
     ::testing::Values(
-        DecodeCase{"Plain", {0xE1, 0x30, 0x0A, 0x12, 0x34, 0xE2}, 0x12, 0x34, {0x0A, 0x12, 0x34, 0xE2, 0, 0, 0}},
-        DecodeCase{"EscapedStartHigh", {0xE1, 0x30, 0x0A, 0xE4, 0x02, 0x05, 0xE2}, 0xE1, 0x05,
+        DecodeCase{"Plain",
+                   {0xE1, 0x30, 0x0A, 0x12, 0x34, 0xE2},
+                   0x12,
+                   0x34,
+                   {0x0A, 0x12, 0x34, 0xE2, 0, 0, 0}},
+        DecodeCase{"EscapedStartHigh",
+                   {0xE1, 0x30, 0x0A, 0xE4, 0x02, 0x05, 0xE2},
+                   0xE1,
+                   0x05,
                    {0x0A, 0xE1, 0x05, 0xE2, 0, 0, 0}},
-        DecodeCase{"EscapedEscapeLow", {0xE1, 0x30, 0x0A, 0x00, 0xE4, 0x00, 0xE2}, 0x00, 0xE4,
+        DecodeCase{"EscapedEscapeLow",
+                   {0xE1, 0x30, 0x0A, 0x00, 0xE4, 0x00, 0xE2},
+                   0x00,
+                   0xE4,
                    {0x0A, 0x00, 0xE4, 0xE2, 0, 0, 0}},
-        DecodeCase{"EscapedIndex", {0xE1, 0x30, 0xE4, 0x03, 0x01, 0x02, 0xE2}, 0x01, 0x02,
+        DecodeCase{"EscapedIndex",
+                   {0xE1, 0x30, 0xE4, 0x03, 0x01, 0x02, 0xE2},
+                   0x01,
+                   0x02,
                    {0xE2, 0x01, 0x02, 0xE2}},
-        DecodeCase{"LongestReply", {0xE1, 0x30, 0xE4, 0x02, 0xE4, 0x03, 0xE4, 0x00, 0xE2}, 0xE2, 0xE4,
+        DecodeCase{"LongestReply",
+                   {0xE1, 0x30, 0xE4, 0x02, 0xE4, 0x03, 0xE4, 0x00, 0xE2},
+                   0xE2,
+                   0xE4,
                    {0xE1, 0xE2, 0xE4, 0xE2, 0, 0, 0}},
         // An escape followed by an unknown byte: the escape is dropped, the byte kept.
-        DecodeCase{"UnknownEscapeDropped", {0xE1, 0x30, 0x0A, 0xE4, 0x07, 0x08, 0xE2}, 0x07, 0x08,
+        DecodeCase{"UnknownEscapeDropped",
+                   {0xE1, 0x30, 0x0A, 0xE4, 0x07, 0x08, 0xE2},
+                   0x07,
+                   0x08,
                    {0x0A, 0x07, 0x08, 0xE2}},
         // Without an end byte the scan stops after position 8.
-        DecodeCase{"NoEndByte", {0xE1, 0x30, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, 3, {1, 2, 3, 4, 5, 6, 7, 8}}),
+        DecodeCase{
+            "NoEndByte", {0xE1, 0x30, 1, 2, 3, 4, 5, 6, 7, 8, 9}, 2, 3, {1, 2, 3, 4, 5, 6, 7, 8}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReplyValue, SignDependsOnTheType) {
@@ -137,22 +164,24 @@ TEST_P(DisplayToRaw, RoundsHalvesToEven) {
     EXPECT_EQ(displayToRaw(c.value, c.scale), c.raw) << c.value << " / " << c.scale;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, DisplayToRaw,
-    ::testing::Values(RawCase{10.0, 0.5, 20}, RawCase{10.25, 0.5, 20}, RawCase{10.75, 0.5, 22},
-                      RawCase{50.0, 0.5, 100}, RawCase{2.5, 1, 2}, RawCase{3.5, 1, 4},
-                      RawCase{-0.5, 1, 0}, RawCase{-1.5, 1, 0xFFFE}, RawCase{-2.5, 1, 0xFFFE},
-                      RawCase{-32768, 1, 0x8000}, RawCase{65535, 1, 0xFFFF},
-                      RawCase{65536, 1, 0x0000}, RawCase{1e12, 1, static_cast<uint16_t>(0x1000)}));
+INSTANTIATE_TEST_SUITE_P(Values, DisplayToRaw,
+                         ::testing::Values(RawCase{10.0, 0.5, 20}, RawCase{10.25, 0.5, 20},
+                                           RawCase{10.75, 0.5, 22}, RawCase{50.0, 0.5, 100},
+                                           RawCase{2.5, 1, 2}, RawCase{3.5, 1, 4},
+                                           RawCase{-0.5, 1, 0}, RawCase{-1.5, 1, 0xFFFE},
+                                           RawCase{-2.5, 1, 0xFFFE}, RawCase{-32768, 1, 0x8000},
+                                           RawCase{65535, 1, 0xFFFF}, RawCase{65536, 1, 0x0000},
+                                           RawCase{1e12, 1, static_cast<uint16_t>(0x1000)}));
 
 TEST(FrameAssembler, CollectsEscapedAndCommandFrames) {
     FrameAssembler a;
     std::vector<Bytes> frames;
-    const Bytes stream{0x00, 0xE1, 0x20, 0xE4, 0x02, 0xE2,          // read of 0xE1
-                       0xE1, 0x63, 0xE2, 0xE1, 0x01, 0xE2,          // command with raw args
+    const Bytes stream{0x00, 0xE1, 0x20, 0xE4, 0x02, 0xE2,         // read of 0xE1
+                       0xE1, 0x63, 0xE2, 0xE1, 0x01, 0xE2,         // command with raw args
                        0xE1, 0x40, 0x10, 0x00, 0xE4, 0x03, 0xE2};  // write of 0x00E2
     for (uint8_t byte : stream)
-        if (a.feed(byte)) frames.push_back(a.frame());
+        if (a.feed(byte))
+            frames.push_back(a.frame());
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0], (Bytes{0x20, 0xE1}));
     EXPECT_EQ(frames[1], (Bytes{0x63, 0xE2, 0xE1, 0x01}));

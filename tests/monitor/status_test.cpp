@@ -23,7 +23,7 @@ ParamFields word(const std::string& key, const std::string& name, int index) {
 }
 
 ParamFields value(const std::string& key, const std::string& name, int index,
-                const std::string& type = "INT") {
+                  const std::string& type = "INT") {
     ParamFields p;
     p.key = key;
     p.name = name;
