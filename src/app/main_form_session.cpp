@@ -29,9 +29,6 @@ namespace pm = zrd::params;
 // The "Read" button pauses this long between stopping the timers and reading.
 constexpr int kBeforeReadAllMs = 100;
 constexpr int kStartMonitorPauseMs = 10;
-constexpr int kMsgStatusPage = 56;
-constexpr int kMsgApplicationPage = 57;
-constexpr int kMsgReadAllLogged = 60;
 constexpr const char* kOfflineEnglish = "   Offline";
 constexpr const char* kOfflineRussian = "  Офлайн";
 // The oscilloscope setting groups that follow the servo state.
@@ -80,7 +77,7 @@ void TMainForm::buildStateFrames() {
     QTabWidget* controls[] = {PageControl6, PageControl7};
     const pm::ParameterModel::BitTable* tables[] = {&m_program.model.stateBits(),
                                                     &m_program.model.applicationBits()};
-    const int captions[] = {kMsgStatusPage, kMsgApplicationPage};
+    const int captions[] = {pm::kMsgStatusPage, pm::kMsgApplicationPage};
     for (int f = 0; f < 2; ++f) {
         QTabWidget* pages = controls[f];
         // The frame is kept; only its sheet is made anew.
@@ -192,7 +189,7 @@ void TMainForm::Button9Click() {
     stopStatusTimers();
     m_program.ui.waitMs(kBeforeReadAllMs);
     ReadParamAll();
-    logAction(m_program.message(kMsgReadAllLogged));
+    logAction(m_program.message(params::kMsgLogReadAll));
 }
 
 void TMainForm::N4Click() {
@@ -343,7 +340,7 @@ void TMainForm::Timer5Timer() {
         case mon::StatusTick::Outcome::WentOffline:
             showOffline();
             Edit5->setText(qs(m_program.message(mon::kMsgOfflineDetail)));
-            State_connection->setText(qs(m_program.message(mon::kMsgOffline)));
+            State_connection->setText(qs(m_program.message(mon::kMsgStateOffline)));
             for (QWidget* w : std::initializer_list<QWidget*>{Panel7, Panel14}) {
                 paintState(w, colors::kGrey);
                 w->setEnabled(false);

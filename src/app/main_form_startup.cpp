@@ -148,7 +148,7 @@ void TMainForm::loadMessages() {
 void TMainForm::showInitialState() {
     Control->setText(qs(m_program.message(kMsgFirstStatusCaption)));
     Dr_Num->setText(kStartDriveNumber);
-    Edit5->setText(qs(m_program.message(kMsgOffline)));
+    Edit5->setText(qs(m_program.message(kMsgOfflineDetail)));
     show_state_par->setText(
         QString::fromUtf8(params::parameterSetStateText(0)->data(),
                           static_cast<qsizetype>(params::parameterSetStateText(0)->size())));

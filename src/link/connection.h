@@ -7,18 +7,19 @@
 
 #include "link/drive_link.h"
 #include "link/parameter_access.h"
+#include "params/message_numbers.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 
 namespace zrd::link {
 
 // Messages of the connection.
-inline constexpr int kMsgNoDrive = 1;
-inline constexpr int kMsgFrameNotWritten = 10;
-inline constexpr int kMsgCannotOpen = 49;
-inline constexpr int kMsgCannotSetState = 50;
-inline constexpr int kMsgCannotSetTimeouts = 51;
-inline constexpr int kMsgCannotSetEvents = 52;
+using params::kMsgCannotOpen;
+using params::kMsgCannotSetEvents;
+using params::kMsgCannotSetState;
+using params::kMsgCannotSetTimeouts;
+using params::kMsgFrameNotWritten;
+using params::kMsgNoDrive;
 
 // Repeat number set by every connection attempt (shown, never used by an exchange).
 inline constexpr int kConnectionTryCount = 3;

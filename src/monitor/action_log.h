@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/user_interface.h"
+#include "params/message_numbers.h"
 #include "params/message_table.h"
 
 namespace zrd::monitor {
@@ -15,13 +16,13 @@ inline constexpr const char* kActionLogHeader = "Date,Time,Action";
 inline constexpr size_t kActionLogLimit = 1000;
 
 // Message numbers of the entry texts.
-inline constexpr int kMsgLogDate = 58;
-inline constexpr int kMsgLogTime = 59;
-inline constexpr int kMsgLogReadAll = 60;
-inline constexpr int kMsgLogViewOscillogram = 61;
-inline constexpr int kMsgLogSaveOscillogram = 62;
-inline constexpr int kMsgLogWriteAccepted = 63;
-inline constexpr int kMsgLogWriteRefused = 64;
+using params::kMsgLogDate;
+using params::kMsgLogReadAll;
+using params::kMsgLogSaveOscillogram;
+using params::kMsgLogTime;
+using params::kMsgLogViewOscillogram;
+using params::kMsgWriteAccepted;
+using params::kMsgWriteRefused;
 
 // The text of one entry: message 58, the date, message 59, the time, the action text.
 std::string composeLogEntry(const params::MessageTable& messages, std::string_view language,

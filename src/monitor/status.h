@@ -12,6 +12,7 @@
 
 #include "link/drive_link.h"
 #include "link/parameter_access.h"
+#include "params/message_numbers.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 
@@ -33,19 +34,19 @@ inline constexpr int kBitDriveOn = 1;
 inline constexpr int kToleratedFailures = 5;
 
 // Messages of the status display.
-inline constexpr int kMsgOffline = 21;
-inline constexpr int kMsgOneError = 24;
-inline constexpr int kMsgOnline = 27;
-inline constexpr int kMsgOnlineDetail = 28;
-inline constexpr int kMsgOfflineDetail = 29;
-inline constexpr int kMsgErrorsPresent = 67;
-inline constexpr int kMsgErrors = 68;
-inline constexpr int kMsgNoErrorsList = 70;
-inline constexpr int kMsgWarningsPresent = 94;
-inline constexpr int kMsgOneWarning = 95;
-inline constexpr int kMsgWarnings = 96;
-inline constexpr int kMsgNoWarningsList = 97;
-inline constexpr int kMsgNoErrors = 98;
+using params::kMsgErrors;
+using params::kMsgErrorsPresent;
+using params::kMsgNoErrors;
+using params::kMsgNoErrorsList;
+using params::kMsgNoWarningsList;
+using params::kMsgOfflineDetail;
+using params::kMsgOneError;
+using params::kMsgOneWarning;
+using params::kMsgOnline;
+using params::kMsgOnlineDetail;
+using params::kMsgStateOffline;
+using params::kMsgWarnings;
+using params::kMsgWarningsPresent;
 
 inline constexpr int kFrameColumns = 3;
 inline constexpr int kFrameBits = kFrameColumns * params::kBitsPerWord;

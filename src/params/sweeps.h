@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/drive_link.h"
+#include "params/message_numbers.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 
@@ -15,9 +16,6 @@ namespace zrd::params {
 
 // Attempts at one position before it is given up with message 26.
 inline constexpr int kReadAttempts = 50;
-inline constexpr int kMsgParameterSilent = 26;
-inline constexpr int kMsgWriteAccepted = 63;
-inline constexpr int kMsgWriteRefused = 64;
 // "IWL" follows "MPI" by this factor when "IFL" reads 0.
 inline constexpr double kWarningLimitFactor = 0.9;
 
