@@ -225,12 +225,8 @@ void ParamPagesTest::editDialogWritesToTheDrive() {
     QFETCH(double, stored);
     QFETCH(int, raw);
     zrd::sim::SimServer sim;
-    QVERIFY2(sim.openPty(), sim.error().c_str());
+    QVERIFY2(m_fixture->connectToSim(sim), sim.error().c_str());
     Program& program = m_fixture->program();
-    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
-    sim.start();
-    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
-    program.link.state().connected = 1;
 
     TMainForm& form = m_fixture->form();
     TEdit_par_Form& dialog = *form.Edit_par_Form;
@@ -254,18 +250,15 @@ void ParamPagesTest::editDialogWritesToTheDrive() {
 
 void ParamPagesTest::readAllFillsPagesAndControls() {
     zrd::sim::SimServer sim;
-    QVERIFY2(sim.openPty(), sim.error().c_str());
+    QVERIFY2(m_fixture->connectToSim(sim,
+                                     [](zrd::sim::SimDrive& d) {
+                                         d.setRaw(1, 1);     // SERH
+                                         d.setRaw(2, 2);     // SERL
+                                         d.setRaw(40, 120);  // KPI: 60 in display units
+                                         d.setRaw(43, 1);    // INST: internal commands
+                                     }),
+             sim.error().c_str());
     Program& program = m_fixture->program();
-    sim.withDrive([&](zrd::sim::SimDrive& d) {
-        d.loadParameters(program.model);
-        d.setRaw(1, 1);     // SERH
-        d.setRaw(2, 2);     // SERL
-        d.setRaw(40, 120);  // KPI: 60 in display units
-        d.setRaw(43, 1);    // INST: internal commands
-    });
-    sim.start();
-    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
-    program.link.state().connected = 1;
     TMainForm& form = m_fixture->form();
 
     form.ReadParamAll();
@@ -294,12 +287,8 @@ void ParamPagesTest::motorTypeIsSelectedAtStartUp() {
 
 void ParamPagesTest::writingMtAppliesTheMotorLine() {
     zrd::sim::SimServer sim;
-    QVERIFY2(sim.openPty(), sim.error().c_str());
+    QVERIFY2(m_fixture->connectToSim(sim), sim.error().c_str());
     Program& program = m_fixture->program();
-    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
-    sim.start();
-    QCOMPARE(program.link.openPort(sim.devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
-    program.link.state().connected = 1;
     TMainForm& form = m_fixture->form();
     TEdit_par_Form& dialog = *form.Edit_par_Form;
     TParamFrame* loop = frameNamed(form, "Loop_page1");

@@ -118,4 +118,21 @@ bool ProgramFixture::startUp() {
     return QTest::qWaitFor([this] { return m_form->isVisible(); }, 5000);
 }
 
+bool ProgramFixture::connectToSim(sim::SimServer& sim,
+                                  const std::function<void(sim::SimDrive&)>& prepare) {
+    if (!sim.openPty())
+        return false;
+    app::Program& p = program();
+    sim.withDrive([&](sim::SimDrive& d) {
+        d.loadParameters(p.model);
+        if (prepare)
+            prepare(d);
+    });
+    sim.start();
+    if (p.link.openPort(sim.devicePath(), 115200, 30) != link::OpenResult::Ok)
+        return false;
+    p.link.state().connected = 1;
+    return true;
+}
+
 }  // namespace zrd::test

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "app/program.h"
 #include "app/qt_user_interface.h"
 #include "link/serial_port.h"
+#include "sim_server.h"
 #include "temp_dir.h"
 
 namespace zrd::test {
@@ -82,6 +84,9 @@ public:
     app::TMainForm& form();
     // Runs start-up and waits until the window is shown; false when start-up ended it.
     bool startUp();
+    // Starts the simulated drive on the program's database (prepared by `prepare`) and opens
+    // the program's link on it as a connected drive; false when either fails.
+    bool connectToSim(sim::SimServer& sim, const std::function<void(sim::SimDrive&)>& prepare = {});
 
     TempDir dir;
     RecordingQtUserInterface ui;
