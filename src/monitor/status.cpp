@@ -84,6 +84,8 @@ StatusTick StatusPoll::tick() {
         } else {
             t.outcome = StatusTick::Outcome::WentOffline;
             m_link.state().connected = 0;
+            // The next connection starts counting anew.
+            m_failures = 0;
         }
         return t;
     }

@@ -145,6 +145,9 @@ TEST_F(StatusPollTest, SixthFailedTickGoesOfflineAndAGoodOneResetsTheCount) {
         EXPECT_EQ(poll.tick().outcome, StatusTick::Outcome::Tolerated);
     EXPECT_EQ(poll.tick().outcome, StatusTick::Outcome::WentOffline);
     EXPECT_EQ(link.state().connected, 0);
+    // After a new connection one failed tick is again only tolerated.
+    link.state().connected = 1;
+    EXPECT_EQ(poll.tick().outcome, StatusTick::Outcome::Tolerated);
 }
 
 TEST_F(StatusPollTest, FirstGoodTickEndsTheStartUpOrigin) {
