@@ -7,7 +7,7 @@
 #include "core/paths.h"
 #include "link/drive_link.h"
 #include "params/database_loader.h"
-#include "params/sweeps.h"
+#include "session/sweeps.h"
 #include "sim_server.h"
 
 namespace {
@@ -46,8 +46,8 @@ void BM_ReadAllShippedDatabase(benchmark::State& state) {
         return;
     }
     link.state().connected = 1;
-    pm::Sweeps sweeps(link, model, messages);
-    pm::ReadAllResult r;
+    zrd::session::Sweeps sweeps(link, model, messages);
+    zrd::session::ReadAllResult r;
     for (auto _ : state)
         r = sweeps.ReadParamAll();
     const double wireMs = 1000.0 * 10.0 * (kReadRequestBytes + kReadReplyBytes) / baud;

@@ -2,6 +2,7 @@
 #include <cstdlib>
 
 #include "cli.h"
+#include "core/parse_int.h"
 #include "core/paths.h"
 
 namespace zrd::cli {
@@ -14,13 +15,11 @@ void StderrUserInterface::showMessage(const std::string& caption, const std::str
 }
 
 int parseInt(const std::string& text, const std::string& what, int min, int max) {
-    char* end = nullptr;
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), &end, 0);
-    if (text.empty() || *end != '\0' || errno == ERANGE || v < min || v > max)
+    const auto v = parseInteger(text, IntegerBase::DecimalOrHex, min, max);
+    if (!v)
         throw CliError(what + " must be a whole number from " + std::to_string(min) + " to " +
                        std::to_string(max) + ", not \"" + text + "\"");
-    return static_cast<int>(v);
+    return static_cast<int>(*v);
 }
 
 double parseDouble(const std::string& text, const std::string& what) {

@@ -4,9 +4,9 @@
 #include <map>
 
 #include "cli.h"
+#include "core/number_text.h"
 #include "formula/configuration.h"
 #include "formula/formula.h"
-#include "formula/number_text.h"
 #include "params/database_loader.h"
 #include "params/parameter_table.h"
 
@@ -134,7 +134,7 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
     }
     if (showPostfix)
         printPostfix(list);
-    std::printf("%s\n", fm::formatGeneral(fm::EvaluatePostfix(list)).c_str());
+    std::printf("%s\n", zrd::formatGeneral(fm::EvaluatePostfix(list)).c_str());
     return 0;
 }
 

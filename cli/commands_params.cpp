@@ -6,10 +6,10 @@
 #include "cli.h"
 #include "drive_session.h"
 #include "link/drive_link.h"
-#include "link/parameter_access.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
+#include "session/parameter_access.h"
 
 namespace zrd::cli {
 namespace {

@@ -3,9 +3,9 @@
 #include <thread>
 
 #include "drive_session.h"
-#include "monitor/status.h"
 #include "params/parameter_file.h"
-#include "params/sweeps.h"
+#include "session/status_poll.h"
+#include "session/sweeps.h"
 
 namespace zrd::cli {
 namespace {
@@ -20,9 +20,9 @@ double secondsSince(Clock::time_point start) {
 
 // Reads every parameter; the values that came are also put into the value table (read-all
 // itself stores only those with a page row).
-pm::ReadAllResult readEverything(Session& s) {
-    pm::Sweeps sweeps(*s.link, s.model(), s.db->messages);
-    const pm::ReadAllResult r = sweeps.ReadParamAll();
+session::ReadAllResult readEverything(Session& s) {
+    session::Sweeps sweeps(*s.link, s.model(), s.db->messages);
+    const session::ReadAllResult r = sweeps.ReadParamAll();
     for (size_t i = 0; i < r.read.size(); ++i)
         if (r.read[i])
             s.model().setValue(static_cast<int>(i), *r.read[i]);
@@ -36,7 +36,7 @@ int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
         throw CliError("usage: --port DEV read-all [-o FILE]");
     Session s(options, {});
     const auto start = Clock::now();
-    const pm::ReadAllResult r = readEverything(s);
+    const session::ReadAllResult r = readEverything(s);
     if (file) {
         if (!pm::saveParameterFile(*file, s.model()))
             throw CliError("cannot write " + *file);
@@ -58,14 +58,14 @@ int writeAllCommand(const Args& args, const GlobalOptions& options) {
     Session s(options, {});
     const auto start = Clock::now();
     // Parameters the file does not name keep the drive's own values.
-    const pm::ReadAllResult before = readEverything(s);
+    const session::ReadAllResult before = readEverything(s);
     if (!before.gaveUp.empty())
         throw CliError("the drive did not answer every read; nothing was written");
     const pm::ParameterFileLoad load = pm::loadParameterFile(args[0], s.model());
     if (!load.opened)
         throw CliError("cannot read " + args[0]);
-    pm::Sweeps sweeps(*s.link, s.model(), s.db->messages);
-    const pm::WriteAllResult r =
+    session::Sweeps sweeps(*s.link, s.model(), s.db->messages);
+    const session::WriteAllResult r =
         sweeps.writeAll([&](int position, bool accepted, const std::string&) {
             std::printf("%-10s %s\n", s.model().parameter(position).Pname.c_str(),
                         accepted ? "accepted" : "refused");
@@ -95,7 +95,7 @@ int statusCommand(const Args& args, const GlobalOptions& options) {
     if (!args.empty())
         throw CliError("usage: --port DEV status");
     Session s(options, {});
-    mon::StatusPoll poll(*s.link, s.model(), s.db->messages);
+    session::StatusPoll poll(*s.link, s.model(), s.db->messages);
     const std::string& language = s.model().language();
     struct Row {
         int word;
@@ -136,7 +136,7 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
     for (int tick = 0; tick < count; ++tick) {
         if (tick > 0)
             std::this_thread::sleep_for(std::chrono::milliseconds(interval));
-        const mon::MonitorValues v = mon::readMonitorValues(*s.access, s.model());
+        const mon::MonitorValues v = session::readMonitorValues(*s.access, s.model());
         const auto t = [](double x) { return pm::valueText(x); };
         std::printf(
             "%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", t(v.speedCommand).c_str(),

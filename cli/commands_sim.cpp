@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "cli.h"
+#include "core/os_error.h"
 
 namespace zrd::cli {
 namespace {
@@ -38,7 +39,7 @@ private:
 };
 
 std::string systemError(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+    return what + ": " + zrd::lastOsErrorText();
 }
 
 void connectTo(const Socket& s, const std::string& path) {

@@ -47,7 +47,7 @@ Session::Session(const GlobalOptions& options, const std::vector<std::string>& n
         throw CliError("cannot open " + options.port + ": " + port->lastError());
     // The user named the port: the drive on it counts as connected until it fails to answer.
     link->state().connected = 1;
-    access = std::make_unique<lk::ParameterAccess>(*link, *db->model, db->messages);
+    access = std::make_unique<session::ParameterAccess>(*link, *db->model, db->messages);
 }
 
 bool Session::read(int position) {

@@ -8,10 +8,10 @@
 
 #include "cli.h"
 #include "link/drive_link.h"
-#include "link/parameter_access.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
+#include "session/parameter_access.h"
 
 namespace zrd::cli {
 
@@ -37,7 +37,7 @@ struct Session {
     std::unique_ptr<Database> db;
     std::unique_ptr<link::SerialPort> port = link::makeSystemSerialPort();
     std::unique_ptr<link::DriveLink> link;
-    std::unique_ptr<link::ParameterAccess> access;
+    std::unique_ptr<session::ParameterAccess> access;
 
     // Every name is checked against the database before the drive is touched.
     Session(const GlobalOptions& options, const std::vector<std::string>& names);

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "core/number_text.h"
 #include "formula/formula.h"
 #include "formula/formula_lexer.h"
-#include "formula/number_text.h"
 
 namespace {
 
@@ -81,8 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     evaluate(raw);
 
     // Every number the engine reads must survive its own formatting.
-    if (const auto v = fm::parseNumber(text); v && std::isfinite(*v)) {
-        const auto back = fm::parseNumber(fm::formatGeneral(*v));
+    if (const auto v = zrd::parseNumber(text); v && std::isfinite(*v)) {
+        const auto back = zrd::parseNumber(zrd::formatGeneral(*v));
         if (!back)
             std::abort();
     }

@@ -1,4 +1,5 @@
 #include "control_commands.h"
+#include "core/parse_int.h"
 
 #include <array>
 #include <charconv>
@@ -37,11 +38,10 @@ Tokens split(std::string_view line) {
 }
 
 std::optional<long> parseLong(std::string_view text, long min, long max) {
-    long v = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || v < min || v > max)
+    const auto v = zrd::parseInteger(text, zrd::IntegerBase::Decimal, min, max);
+    if (!v)
         return std::nullopt;
-    return v;
+    return static_cast<long>(*v);
 }
 
 std::optional<double> parseDouble(std::string_view text, double min, double max) {

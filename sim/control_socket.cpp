@@ -1,4 +1,5 @@
 #include "control_socket.h"
+#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -13,7 +14,7 @@ namespace zrd::sim {
 namespace {
 
 std::string systemError(const std::string& what) {
-    return what + ": " + std::strerror(errno);
+    return what + ": " + zrd::lastOsErrorText();
 }
 
 bool fillAddress(const std::string& path, sockaddr_un& address, std::string& error) {

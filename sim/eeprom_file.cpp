@@ -1,4 +1,5 @@
 #include "eeprom_file.h"
+#include "core/os_error.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -19,7 +20,7 @@ bool writeEepromFile(const std::string& path, const RawMemory& image, std::strin
     {
         std::ofstream out(temporary, std::ios::trunc);
         if (!out) {
-            error = "cannot write " + temporary + ": " + std::strerror(errno);
+            error = "cannot write " + temporary + ": " + zrd::lastOsErrorText();
             return false;
         }
         out << kHeader << '\n';
@@ -27,12 +28,12 @@ bool writeEepromFile(const std::string& path, const RawMemory& image, std::strin
             out << i << ' ' << image[i] << '\n';
         out.flush();
         if (!out) {
-            error = "cannot write " + temporary + ": " + std::strerror(errno);
+            error = "cannot write " + temporary + ": " + zrd::lastOsErrorText();
             return false;
         }
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        error = "cannot replace " + path + ": " + std::strerror(errno);
+        error = "cannot replace " + path + ": " + zrd::lastOsErrorText();
         std::remove(temporary.c_str());
         return false;
     }
@@ -42,7 +43,7 @@ bool writeEepromFile(const std::string& path, const RawMemory& image, std::strin
 bool readEepromFile(const std::string& path, RawMemory& image, std::string& error) {
     std::ifstream in(path);
     if (!in) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+        error = "cannot read " + path + ": " + zrd::lastOsErrorText();
         return false;
     }
     RawMemory read = image;
@@ -69,7 +70,7 @@ bool readEepromFile(const std::string& path, RawMemory& image, std::string& erro
         read[static_cast<size_t>(index)] = static_cast<uint16_t>(raw);
     }
     if (in.bad()) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
+        error = "cannot read " + path + ": " + zrd::lastOsErrorText();
         return false;
     }
     image = read;

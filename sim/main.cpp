@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "core/os_error.h"
+#include "core/parse_int.h"
 #include "core/paths.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
@@ -49,11 +51,10 @@ void usage(FILE* out) {
 }
 
 bool toInt(const char* text, int& out) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v <= 0 || v > 100'000'000)
+    const auto v = zrd::parseInteger(text, zrd::IntegerBase::Decimal, 1, 100'000'000);
+    if (!v)
         return false;
-    out = static_cast<int>(v);
+    out = static_cast<int>(*v);
     return true;
 }
 
@@ -135,17 +136,16 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         const size_t eq = option.find('=');
         const auto index =
             eq == std::string::npos ? std::nullopt : drive.indexOf(option.substr(0, eq));
-        char* end = nullptr;
         const std::string rawText = eq == std::string::npos ? "" : option.substr(eq + 1);
-        const long raw = std::strtol(rawText.c_str(), &end, 10);
-        if (!index || rawText.empty() || *end != '\0' || raw < -32768 || raw > 65535) {
+        const auto raw = zrd::parseInteger(rawText, zrd::IntegerBase::Decimal, -32768, 65535);
+        if (!index || !raw) {
             std::fprintf(stderr,
                          "zrd-sim: --answer needs INDEX=RAW or MNEMONIC=RAW with RAW "
                          "-32768..65535: %s\n",
                          option.c_str());
             return false;
         }
-        drive.setAnswer(*index, static_cast<uint16_t>(raw & 0xFFFF));
+        drive.setAnswer(*index, static_cast<uint16_t>(*raw & 0xFFFF));
     }
     for (const int n : setup.inputs)
         (void)drive.setInput(n, true);  // checked when parsed
@@ -157,11 +157,10 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
 }
 
 bool toBit(const char* text, int& out) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || v < 0 || v > 15)
+    const auto v = zrd::parseInteger(text, zrd::IntegerBase::Decimal, 0, 15);
+    if (!v)
         return false;
-    out = static_cast<int>(v);
+    out = static_cast<int>(*v);
     return true;
 }
 
@@ -272,7 +271,8 @@ int main(int argc, char** argv) {
     const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
     int quitPipe[2] = {-1, -1};
     if (signalFd < 0 || ::pipe2(quitPipe, O_CLOEXEC) != 0) {
-        std::fprintf(stderr, "zrd-sim: cannot wait for signals: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "zrd-sim: cannot wait for signals: %s\n",
+                     zrd::lastOsErrorText().c_str());
         return 1;
     }
 
@@ -298,14 +298,16 @@ int main(int argc, char** argv) {
     server.setQuitHandler([fd = quitPipe[1]] {
         const char byte = 1;
         if (::write(fd, &byte, 1) != 1)
-            std::fprintf(stderr, "zrd-sim: quit not passed on: %s\n", std::strerror(errno));
+            std::fprintf(stderr, "zrd-sim: quit not passed on: %s\n",
+                         zrd::lastOsErrorText().c_str());
     });
     server.start();
     // Both lines in one write: a reader that takes only the first line and leaves finds the
     // second already in the pipe.
     std::printf("%s\n%s\n", server.devicePath().c_str(), server.controlPath().c_str());
     if (std::fflush(stdout) != 0)
-        std::fprintf(stderr, "zrd-sim: cannot print the device path: %s\n", std::strerror(errno));
+        std::fprintf(stderr, "zrd-sim: cannot print the device path: %s\n",
+                     zrd::lastOsErrorText().c_str());
 
     pollfd waits[2] = {{signalFd, POLLIN, 0}, {quitPipe[0], POLLIN, 0}};
     while (::poll(waits, 2, -1) < 0 && errno == EINTR) {

@@ -1,4 +1,5 @@
 #include "sim_drive.h"
+#include "core/parse_int.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,15 +15,11 @@ namespace lk = zrd::link;
 namespace {
 
 bool parseInt(const std::string& text, int& out) {
-    if (text.empty())
+    const auto value = zrd::parseInt(text);
+    if (!value || *value < 0)
         return false;
-    size_t used = 0;
-    try {
-        out = std::stoi(text, &used);
-    } catch (...) {
-        return false;
-    }
-    return used == text.size() && out >= 0;
+    out = *value;
+    return true;
 }
 
 // 0x65 with this argument stores only the parameters the program writes, and says so with

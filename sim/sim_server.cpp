@@ -1,4 +1,5 @@
 #include "sim_server.h"
+#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -33,7 +34,7 @@ SimServer::~SimServer() {
 }
 
 bool SimServer::fail(const std::string& what) {
-    m_error = what + ": " + std::strerror(errno);
+    m_error = what + ": " + zrd::lastOsErrorText();
     return false;
 }
 
@@ -138,7 +139,7 @@ void SimServer::run() {
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
-            report(std::string("the simulator stops: poll: ") + std::strerror(errno));
+            report(std::string("the simulator stops: poll: ") + zrd::lastOsErrorText());
             return;
         }
         advanceDrive();
@@ -147,7 +148,7 @@ void SimServer::run() {
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(lineFd, chunk, sizeof chunk);
             if (n < 0 && errno != EINTR && errno != EAGAIN) {
-                report("the line " + m_devicePath + " failed: " + std::strerror(errno));
+                report("the line " + m_devicePath + " failed: " + zrd::lastOsErrorText());
                 lineFd = -1;
             }
             for (ssize_t i = 0; i < n; ++i) {

@@ -299,7 +299,7 @@ private:
     // Session wiring and state displays.
     void connectSessionHandlers();
     void buildStateFrames();
-    [[nodiscard]] bool openConnection(link::ConnectionSettings& settings);
+    [[nodiscard]] bool openConnection(session::ConnectionSettings& settings);
     void connectionCheck();
     void showOnline();
     void showOffline();

@@ -16,9 +16,9 @@
 #include "app/colors.h"
 #include "app/lamp.h"
 #include "app/main_form.h"
-#include "link/ui/com_cfg.h"
 #include "monitor/ui/state_frame.h"
-#include "params/sweeps.h"
+#include "session/sweeps.h"
+#include "session/ui/com_cfg.h"
 
 namespace zrd::app {
 namespace {
@@ -106,27 +106,27 @@ void TMainForm::logAction(const std::string& action) {
 }
 
 void TMainForm::N3Click() {
-    link::TCOM_CFG dialog(
+    session::TCOM_CFG dialog(
         m_program.connection, link::listSerialDevices(),
-        [this](link::ConnectionSettings& s) { return openConnection(s); }, m_program.ui, this);
+        [this](session::ConnectionSettings& s) { return openConnection(s); }, m_program.ui, this);
     dialog.exec();
     connectionCheck();
 }
 
-bool TMainForm::openConnection(link::ConnectionSettings& settings) {
+bool TMainForm::openConnection(session::ConnectionSettings& settings) {
     link::LinkState& state = m_program.link.state();
-    const link::OpenOutcome outcome =
-        link::openConnection(m_program.link, settings, m_program.messages, m_program.language());
+    const session::OpenOutcome outcome =
+        session::openConnection(m_program.link, settings, m_program.messages, m_program.language());
     switch (outcome.step) {
-        case link::OpenOutcome::Step::OpenFailed:
-        case link::OpenOutcome::Step::ScopeStopFailed:
+        case session::OpenOutcome::Step::OpenFailed:
+        case session::OpenOutcome::Step::ScopeStopFailed:
             Timer5->stop();
             return false;
-        case link::OpenOutcome::Step::GeneratorStopFailed:
+        case session::OpenOutcome::Step::GeneratorStopFailed:
             state.linkBusy = false;
             startStatusTimers();
             return false;
-        case link::OpenOutcome::Step::Opened:
+        case session::OpenOutcome::Step::Opened:
             break;
     }
     if (outcome.generatorStopped)
@@ -145,8 +145,8 @@ bool TMainForm::openConnection(link::ConnectionSettings& settings) {
 }
 
 void TMainForm::connectionCheck() {
-    if (!link::checkConnection(m_program.link, m_program.access, m_program.model,
-                               m_program.messages, m_program.connection)) {
+    if (!session::checkConnection(m_program.link, m_program.access, m_program.model,
+                                  m_program.messages, m_program.connection)) {
         if (m_program.link.state().handle != link::PortHandle::None) {
             Timer5->stop();
             Monitor->setEnabled(false);
@@ -211,7 +211,7 @@ void TMainForm::writeAll() {
     setEnabled(false);
     Timer5->stop();
     WPar->show();
-    pm::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
+    session::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
     const QString caption = Button6->text();
     const auto progress = [this, &caption](int done, int total) {
         Button6->setText(QString("%1 %2/%3").arg(caption).arg(done).arg(total));
@@ -296,7 +296,7 @@ void TMainForm::TimerMonitorTimer() {
     state.linkBusy = true;
     const bool statusWasOn = Timer5->isActive();
     Timer5->stop();
-    const mon::MonitorValues v = mon::readMonitorValues(m_program.access, m_program.model);
+    const mon::MonitorValues v = session::readMonitorValues(m_program.access, m_program.model);
     const auto show = [](QLineEdit* field, double value) {
         field->setText(QString::fromStdString(pm::valueText(value)));
     };

@@ -32,7 +32,7 @@
 #include "core/paths.h"
 #include "params/database_loader.h"
 #include "params/function_names.h"
-#include "params/sweeps.h"
+#include "session/sweeps.h"
 
 namespace zrd::app {
 namespace {
@@ -280,12 +280,13 @@ void TMainForm::ReadParamAll() {
     stopStatusTimers();
     RPar->show();
     setEnabled(false);
-    params::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
+    session::Sweeps sweeps(m_program.link, m_program.model, m_program.messages);
     // The count on the button shows how far the sweep has come.
     const QString caption = Button9->text();
-    const params::ReadAllResult result = sweeps.ReadParamAll([this, &caption](int done, int total) {
-        Button9->setText(QString("%1 %2/%3").arg(caption).arg(done).arg(total));
-    });
+    const session::ReadAllResult result =
+        sweeps.ReadParamAll([this, &caption](int done, int total) {
+            Button9->setText(QString("%1 %2/%3").arg(caption).arg(done).arg(total));
+        });
     Button9->setText(caption);
     if (result.ran)
         showReadValues(result.formulaPasses > 0);
@@ -293,7 +294,7 @@ void TMainForm::ReadParamAll() {
     QApplication::processEvents();
     startStatusTimers();
     if (result.ran) {
-        SerNum->setText(QString::number(params::serialNumber(m_program.model)));
+        SerNum->setText(QString::number(session::serialNumber(m_program.model)));
         const std::optional<int> dt = m_program.model.knownPosition(params::KnownParameter::DT);
         if (dt && m_program.model.parameter(*dt).Pname == "DT") {
             if (const std::optional<std::string> drive =

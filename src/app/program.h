@@ -7,15 +7,15 @@
 
 #include "app/start_options.h"
 #include "core/user_interface.h"
-#include "link/connection.h"
 #include "link/drive_link.h"
-#include "link/parameter_access.h"
 #include "link/serial_port.h"
 #include "monitor/action_log.h"
-#include "monitor/status.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 #include "params/type_tables.h"
+#include "session/connection.h"
+#include "session/parameter_access.h"
+#include "session/status_poll.h"
 
 namespace zrd::app {
 
@@ -62,10 +62,10 @@ struct Program {
     params::MessageTable messages;
     params::ParameterModel model;
     params::TypeTables typeTables;
-    link::ParameterAccess access;
+    session::ParameterAccess access;
     monitor::ActionLog actionLog;
-    monitor::StatusPoll status;
-    link::ConnectionSettings connection;
+    session::StatusPoll status;
+    session::ConnectionSettings connection;
     FunctionNameLists functionNames;
     ShellState shell;
 };

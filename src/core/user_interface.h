@@ -24,6 +24,11 @@ public:
     // running, "Start monitor" enabled, the online "Stop oscillogram" disabled.
     virtual void restoreIdleAfterTimeout() {}
 
+    // The link was taken for an exchange: the periodic polls (status, clock) pause.
+    virtual void pauseTimers() {}
+    // The link is free again: the polls resume where the front end's state allows them.
+    virtual void resumeTimers() {}
+
     // Shows a value text in the page row of the parameter at the given table position.
     virtual void updatePageRow(int position, const std::string& text) {
         (void)position;

@@ -4,9 +4,9 @@
 #include <cmath>
 #include <functional>
 
+#include "core/number_text.h"
 #include "formula/formula.h"
 #include "formula/formula_lexer.h"
-#include "formula/number_text.h"
 
 namespace zrd::formula {
 namespace {

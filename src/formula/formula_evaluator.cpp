@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <numbers>
 
+#include "core/number_text.h"
 #include "formula/formula.h"
-#include "formula/number_text.h"
 
 namespace zrd::formula {
 namespace {

@@ -94,6 +94,28 @@ void DriveLink::ReadPar() {
     (void)PortRead(m_buffers.receive);
 }
 
+std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
+    clearBuffer(m_buffers.request);
+    m_buffers.request[0] = kRequestRead;
+    m_buffers.request[1] = index;
+    ReadPar();
+    if (m_buffers.receive[1] != kReplyRead)
+        return std::nullopt;
+    decodeReadReply(m_buffers.receive);
+    return replyRaw(m_buffers.receive);
+}
+
+uint8_t DriveLink::writeIndex(uint8_t index, uint16_t raw) {
+    clearBuffer(m_buffers.request);
+    m_buffers.request[0] = kRequestWrite;
+    m_buffers.request[1] = index;
+    m_buffers.request[2] = static_cast<uint8_t>(raw >> 8);
+    m_buffers.request[3] = static_cast<uint8_t>(raw & 0xFF);
+    ReadPar();
+    const uint8_t verdict = m_buffers.receive[1];
+    return verdict == kReplyAccepted || verdict == kReplyRefused ? verdict : 0;
+}
+
 int DriveLink::sendCommand(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
     clearBuffer(m_buffers.transmit);
     clearBuffer(m_buffers.request);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/user_interface.h"
@@ -74,6 +75,12 @@ public:
     // One parameter exchange on the request record: encode, prepare and write, wait, read into
     // the receive buffer. The caller inspects the receive buffer; byte 1 is 0 when nothing came.
     void ReadPar();
+
+    // One read request for a drive index: the raw value of the reply, nullopt when no read
+    // reply came.
+    [[nodiscard]] std::optional<uint16_t> readIndex(uint8_t index);
+    // One write request: the verdict's reply code ("P" or "Q"), 0 when none came.
+    [[nodiscard]] uint8_t writeIndex(uint8_t index, uint16_t raw);
 
     // Builds a command frame in the transmit buffer and sends it with the preparation.
     [[nodiscard]] int sendCommand(uint8_t code, uint8_t a1 = 0, uint8_t a2 = 0, uint8_t a3 = 0);

@@ -48,7 +48,4 @@ std::vector<std::string> listSerialDevices();
 // The device name other systems give list position p ("COM1" ... "\\.\COM10" ...).
 std::string windowsPortName(int listPosition);
 
-// Text of an OS error number (the one place that maps errno to words).
-std::string osErrorText(int error);
-
 }  // namespace zrd::link

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/os_error.h"
 #include "link/baud_rate_linux.h"
 #include "link/serial_port.h"
 
@@ -182,7 +183,9 @@ public:
     }
 
     int baudRate() const override { return m_baud; }
-    std::string lastError() const override { return osErrorText(m_errno); }
+    std::string lastError() const override {
+        return m_errno == 0 ? "no error" : zrd::osErrorText(m_errno);
+    }
 
 private:
     static constexpr int kWriteStallMs = 1000;
@@ -236,12 +239,6 @@ std::vector<std::string> listSerialDevices() {
 std::string windowsPortName(int listPosition) {
     const int n = listPosition + 1;
     return (listPosition <= 8 ? "COM" : "\\\\.\\COM") + std::to_string(n);
-}
-
-std::string osErrorText(int error) {
-    if (error == 0)
-        return "no error";
-    return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
 }
 
 }  // namespace zrd::link

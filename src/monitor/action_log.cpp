@@ -1,4 +1,5 @@
 #include "monitor/action_log.h"
+#include "core/os_error.h"
 
 #include <cerrno>
 #include <cstring>
@@ -55,7 +56,7 @@ void ActionLog::save() {
     out.close();
     if (out)
         return;
-    const std::string reason = std::strerror(errno);
+    const std::string reason = zrd::lastOsErrorText();
     if (m_failureReported)
         return;
     m_failureReported = true;

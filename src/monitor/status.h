@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "link/drive_link.h"
-#include "link/parameter_access.h"
 #include "params/message_numbers.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
@@ -86,38 +84,6 @@ struct StatusTick {
     std::string warningCount;  // empty without warnings
 };
 
-// The status poll: reads word 240 and, by its bits, the other five; keeps the two frames and
-// the failure count.
-class StatusPoll {
-public:
-    StatusPoll(link::DriveLink& link, params::ParameterModel& model,
-               const params::MessageTable& messages)
-        : m_link(link), m_model(model), m_messages(messages) {}
-
-    // Reads one status word by its cached table position. The reply is escape-decoded like a
-    // parameter read, so that a status byte of E1, E2 or E4 is read at its right place.
-    // nullopt when the word is unknown or the reply is not a read reply.
-    [[nodiscard]] std::optional<uint16_t> readWord(int word);
-
-    // One tick's exchanges and decoding. The caller holds the link-busy flag and shows the
-    // outcome; on WentOffline it also clears the connected flag as the display goes offline.
-    StatusTick tick();
-
-    [[nodiscard]] const FrameBits& frame(int f) const { return m_frames.at(f); }
-    FrameBits& frame(int f) { return m_frames.at(f); }
-    [[nodiscard]] int failures() const { return m_failures; }
-    void resetFailures() { m_failures = 0; }
-
-private:
-    void readInto(int frame, int column, int word);
-
-    link::DriveLink& m_link;
-    params::ParameterModel& m_model;
-    const params::MessageTable& m_messages;
-    std::array<FrameBits, 2> m_frames{};
-    int m_failures = 0;
-};
-
 // The monitor fields, read by the fourteen reads of one monitor tick.
 struct MonitorValues {
     double speedCommand = 0, speedActual = 0;
@@ -135,9 +101,6 @@ inline double positionCounts(double revolutions, double encoderCounts, double co
 inline const char* directionText(double pulseFrequency) {
     return pulseFrequency >= 0 ? " +" : " -";
 }
-
-// The fourteen reads in their order; a failed read leaves the last value.
-MonitorValues readMonitorValues(link::ParameterAccess& access, params::ParameterModel& model);
 
 // The composed inversion value of sixteen boxes.
 uint16_t inversionValue(const std::array<bool, 16>& boxes);

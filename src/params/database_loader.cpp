@@ -1,5 +1,7 @@
 #include "params/database_loader.h"
 
+#include "core/parse_int.h"
+
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -91,13 +93,11 @@ std::string_view withoutPlus(std::string_view field) {
 }
 
 int32_t toInt(std::string_view field) {
-    field = withoutPlus(field);
-    int64_t v = 0;
-    const auto [end, ec] = std::from_chars(field.data(), field.data() + field.size(), v);
-    if (field.empty() || ec != std::errc{} || end != field.data() + field.size() ||
-        v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+    const auto v = parseInteger(field, IntegerBase::Decimal, std::numeric_limits<int32_t>::min(),
+                                std::numeric_limits<int32_t>::max());
+    if (!v)
         throw BadLine{};
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(*v);
 }
 
 double toReal(std::string_view field) {

@@ -1,6 +1,6 @@
 #include "params/parameter_table.h"
 
-#include "formula/number_text.h"
+#include "core/number_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -61,7 +61,7 @@ bool getsPageRow(const TPar& p) {
 
 std::string valueText(double value) {
     // The same general format as the formulas compute in, so a value reads alike everywhere.
-    return formula::formatGeneral(value);
+    return formatGeneral(value);
 }
 
 const std::string& units(const TPar& p, std::string_view language) {

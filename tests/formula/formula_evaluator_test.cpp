@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/number_text.h"
 #include "formula/formula.h"
-#include "formula/number_text.h"
 #include "formula_test_support.h"
 
 namespace zrd::formula {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "core/number_text.h"
 #include "formula/formula.h"
-#include "formula/number_text.h"
 #include "formula_test_support.h"
 
 namespace zrd::formula {

@@ -1,4 +1,4 @@
-#include "monitor/status.h"
+#include "session/status_poll.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,9 @@
 
 namespace zrd::monitor {
 namespace {
+
+using session::readMonitorValues;
+using session::StatusPoll;
 
 using test::ParamFields;
 
@@ -166,7 +169,7 @@ TEST_F(StatusPollTest, MonitorReadsComposePositions) {
         d.setRaw(22, 0);       // PINFRQ
         d.setRaw(10, 0xFC18);  // VSET -1000
     });
-    link::ParameterAccess access(link, model, messages);
+    session::ParameterAccess access(link, model, messages);
     const MonitorValues v = readMonitorValues(access, model);
     EXPECT_EQ(v.positionCommand, 8292);
     EXPECT_EQ(v.positionActual, -96);

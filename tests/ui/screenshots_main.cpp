@@ -48,7 +48,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     program.connection.device = sim.devicePath();
     zrd::link::TCOM_CFG dialog(
         program.connection, zrd::link::listSerialDevices(),
-        [](zrd::link::ConnectionSettings&) { return true; }, program.ui, &form);
+        [](zrd::session::ConnectionSettings&) { return true; }, program.ui, &form);
     dialog.show();
     bool ok = save(dialog, out + "connection-dialog.png");
     dialog.hide();

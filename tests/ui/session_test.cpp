@@ -15,8 +15,8 @@
 #include "app/colors.h"
 #include "app/lamp.h"
 #include "app/main_form.h"
-#include "link/ui/com_cfg.h"
 #include "monitor/ui/state_frame.h"
+#include "session/ui/com_cfg.h"
 
 using namespace zrd::app;
 using zrd::test::DatabaseText;
@@ -54,8 +54,8 @@ std::string sessionDatabase() {
 }
 
 // The connection dialog open at the moment (shown modally by N3Click).
-zrd::link::TCOM_CFG* openDialog() {
-    return qobject_cast<zrd::link::TCOM_CFG*>(QApplication::activeModalWidget());
+zrd::session::TCOM_CFG* openDialog() {
+    return qobject_cast<zrd::session::TCOM_CFG*>(QApplication::activeModalWidget());
 }
 
 }  // namespace
@@ -96,9 +96,9 @@ void SessionTest::setWord(int index, int value) {
 void SessionTest::dialogConnectsToTheSimulatedDrive() {
     Program& program = m_fixture->program();
     bool opened = false;
-    zrd::link::TCOM_CFG dialog(
+    zrd::session::TCOM_CFG dialog(
         program.connection, {},
-        [&](zrd::link::ConnectionSettings& s) {
+        [&](zrd::session::ConnectionSettings& s) {
             opened = true;
             return program.link.openPort(s.device, s.BaudRate, s.PortTimeOut) ==
                    zrd::link::OpenResult::Ok;
@@ -116,7 +116,7 @@ void SessionTest::dialogConnectsToTheSimulatedDrive() {
 void SessionTest::dialogKeepsOpenOnAPathThatCannotBeOpened() {
     TMainForm& form = m_fixture->form();
     QTimer::singleShot(0, [this] {
-        zrd::link::TCOM_CFG* dialog = openDialog();
+        zrd::session::TCOM_CFG* dialog = openDialog();
         QVERIFY(dialog);
         dialog->ComboPort->setCurrentText(
             QString::fromStdString(m_fixture->dir.file("no-such-tty")));
@@ -137,9 +137,9 @@ void SessionTest::dialogKeepsOpenOnAPathThatCannotBeOpened() {
 void SessionTest::dialogRefusesABaudRateThatIsNoNumber() {
     Program& program = m_fixture->program();
     bool opened = false;
-    zrd::link::TCOM_CFG dialog(
+    zrd::session::TCOM_CFG dialog(
         program.connection, {},
-        [&](zrd::link::ConnectionSettings&) {
+        [&](zrd::session::ConnectionSettings&) {
             opened = true;
             return true;
         },
@@ -157,7 +157,7 @@ void SessionTest::connectionReadsAllAndDisconnectGoesOffline() {
     Program& program = m_fixture->program();
     m_sim->withDrive([](zrd::sim::SimDrive& d) { d.setRaw(6, 77); });
     QTimer::singleShot(0, [this] {
-        zrd::link::TCOM_CFG* dialog = openDialog();
+        zrd::session::TCOM_CFG* dialog = openDialog();
         QVERIFY(dialog);
         dialog->ComboPort->setCurrentText(QString::fromStdString(m_sim->devicePath()));
         dialog->OKBtnClick();

@@ -1,71 +1,74 @@
-#include "link/connection.h"
+#include "session/connection.h"
+
+#include "core/parse_int.h"
 
 #include <charconv>
 
-namespace zrd::link {
+namespace zrd::session {
 
+namespace lk = zrd::link;
 namespace pm = zrd::params;
 
 namespace {
 
-int openFailureMessage(OpenResult r) {
+int openFailureMessage(lk::OpenResult r) {
     switch (r) {
-        case OpenResult::CannotOpen:
+        case lk::OpenResult::CannotOpen:
             return kMsgCannotOpen;
-        case OpenResult::CannotSetState:
+        case lk::OpenResult::CannotSetState:
             return kMsgCannotSetState;
-        case OpenResult::CannotSetTimeouts:
+        case lk::OpenResult::CannotSetTimeouts:
             return kMsgCannotSetTimeouts;
-        case OpenResult::CannotSetEvents:
+        case lk::OpenResult::CannotSetEvents:
             return kMsgCannotSetEvents;
-        case OpenResult::Ok:
+        case lk::OpenResult::Ok:
             break;
     }
     return 0;
 }
 
 // Opening and the preamble, without showing anything.
-OpenOutcome openAndStop(DriveLink& link, const ConnectionSettings& settings) {
+OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings) {
     OpenOutcome outcome;
-    const OpenResult opened =
+    const lk::OpenResult opened =
         link.openPort(settings.device, settings.BaudRate, settings.PortTimeOut);
-    if (opened != OpenResult::Ok) {
+    if (opened != lk::OpenResult::Ok) {
         outcome.step = OpenOutcome::Step::OpenFailed;
         outcome.message = openFailureMessage(opened);
         return outcome;
     }
 
     // A drive still streaming oscilloscope samples is told to stop first.
-    LinkBuffers& b = link.buffers();
-    clearBuffer(b.request);
+    lk::LinkBuffers& b = link.buffers();
+    lk::clearBuffer(b.request);
     const int n = link.PortRead(b.request);
-    if (n > 1 && b.request[1] == kReplyScopeSample) {
+    if (n > 1 && b.request[1] == lk::kReplyScopeSample) {
         outcome.scopeWasStreaming = true;
-        if (link.sendCommand(kCmdScope, 0, 0, 0) < 0) {
+        if (link.sendCommand(lk::kCmdScope, 0, 0, 0) < 0) {
             outcome.step = OpenOutcome::Step::ScopeStopFailed;
             outcome.message = kMsgFrameNotWritten;
             return outcome;
         }
     }
 
-    clearBuffer(b.transmit);
-    if (link.sendCommand(kCmdStopGenerator) < 0) {
+    lk::clearBuffer(b.transmit);
+    if (link.sendCommand(lk::kCmdStopGenerator) < 0) {
         outcome.step = OpenOutcome::Step::GeneratorStopFailed;
         outcome.message = kMsgFrameNotWritten;
         link.state().linkBusy = false;
         return outcome;
     }
-    if (link.waitForInput(kShortReplyThreshold, kCommandFrameLength)) {
+    if (link.waitForInput(lk::kShortReplyThreshold, lk::kCommandFrameLength)) {
         const int got = link.PortRead(b.request);
         outcome.generatorStopped =
-            got > 0 && b.request[1] == kReplyAck && b.request[2] != kAckStatusRefused;
+            got > 0 && b.request[1] == lk::kReplyAck && b.request[2] != lk::kAckStatusRefused;
     }
     return outcome;
 }
 
 }  // namespace
 
-OpenOutcome openConnection(DriveLink& link, const ConnectionSettings& settings,
+OpenOutcome openConnection(lk::DriveLink& link, const ConnectionSettings& settings,
                            const pm::MessageTable& messages, std::string_view language) {
     OpenOutcome outcome = openAndStop(link, settings);
     if (outcome.message != 0)
@@ -73,9 +76,9 @@ OpenOutcome openConnection(DriveLink& link, const ConnectionSettings& settings,
     return outcome;
 }
 
-bool checkConnection(DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
+bool checkConnection(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
                      const pm::MessageTable& messages, ConnectionSettings& settings) {
-    if (link.state().handle == PortHandle::None)
+    if (link.state().handle == lk::PortHandle::None)
         return false;
     settings.Protocol = 0;
     settings.TryCount = kConnectionTryCount;
@@ -95,14 +98,22 @@ bool checkConnection(DriveLink& link, ParameterAccess& access, pm::ParameterMode
     return false;
 }
 
+ConnectOutcome connectDrive(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
+                            const pm::MessageTable& messages, ConnectionSettings& settings) {
+    ConnectOutcome outcome;
+    outcome.open = openConnection(link, settings, messages, model.language());
+    if (outcome.open.step != OpenOutcome::Step::Opened)
+        return outcome;
+    outcome.driveAnswered = checkConnection(link, access, model, messages, settings);
+    return outcome;
+}
+
 bool parsePositive(const std::string& text, int& out) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || value <= 0)
+    const auto value = parseInt(text);
+    if (!value || *value <= 0)
         return false;
-    out = value;
+    out = *value;
     return true;
 }
 
-}  // namespace zrd::link
+}  // namespace zrd::session

@@ -1,11 +1,11 @@
-#include "formula/number_text.h"
+#include "core/number_text.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 
-namespace zrd::formula {
+namespace zrd {
 namespace {
 
 constexpr int kSignificantDigits = 15;
@@ -161,4 +161,4 @@ std::optional<bool> parseCondition(std::string_view text) {
     return std::nullopt;
 }
 
-}  // namespace zrd::formula
+}  // namespace zrd

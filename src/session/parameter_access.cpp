@@ -1,9 +1,10 @@
-#include "link/parameter_access.h"
+#include "session/parameter_access.h"
 
 #include "params/message_numbers.h"
 
-namespace zrd::link {
+namespace zrd::session {
 
+namespace lk = zrd::link;
 namespace pm = zrd::params;
 
 void ParameterAccess::updateRow(int position) {
@@ -22,50 +23,32 @@ void ParameterAccess::ReadParam() {
         return;
     m_model.setPreviousValue(position, m_model.value(position));
 
-    LinkBuffers& b = m_link.buffers();
-    clearBuffer(b.request);
-    clearBuffer(b.receive);
-    b.request[0] = kRequestRead;
-    b.request[1] = p.Index;
-    m_link.ReadPar();
-    m_lastReply = b.receive[1];
-    if (b.receive[1] != kReplyRead)
+    const std::optional<uint16_t> raw = m_link.readIndex(p.Index);
+    m_lastReply = raw ? lk::kReplyRead : 0;
+    if (!raw)
         return;
-
-    decodeReadReply(b.receive);
     // Shown and stored even outside the limits: the drive's value is what stands.
-    m_model.setValue(position, pm::rawToDisplay(p, replyRaw(b.receive)));
+    m_model.setValue(position, pm::rawToDisplay(p, *raw));
     updateRow(position);
 }
 
 void ParameterAccess::SetParam() {
     const int position = m_model.currentParameter();
     const pm::TPar& p = m_model.parameter(position);
-    LinkBuffers& b = m_link.buffers();
-    clearBuffer(b.transmit);
-    clearBuffer(b.request);
-
     if (!pm::inDisplayRange(p, m_model.value(position)))
         m_model.setValue(position, pm::defaultDisplay(p));
     const uint16_t raw = pm::displayToRaw(p, m_model.value(position));
-    b.request[0] = kRequestWrite;
-    b.request[1] = p.Index;
-    b.request[2] = static_cast<uint8_t>(raw >> 8);
-    b.request[3] = static_cast<uint8_t>(raw & 0xFF);
-    // ReadPar clears the receive buffer before writing, so a request that cannot be written
-    // reads as no answer rather than as the previous verdict.
-    m_link.ReadPar();
-    m_lastReply = b.receive[1];
+    m_lastReply = m_link.writeIndex(p.Index, raw);
 
     const std::string& language = m_model.language();
-    switch (b.receive[1]) {
-        case kReplyRefused:
+    switch (m_lastReply) {
+        case lk::kReplyRefused:
             m_messages.showText(
                 m_link.ui(), p.Numpar + " " + p.Pname + m_messages.text(pm::kMsgRefused, language),
                 language);
             m_model.setValue(position, m_model.previousValue(position));
             break;
-        case kReplyAccepted:
+        case lk::kReplyAccepted:
             if (m_link.state().connected)
                 m_model.setParameterSetState(pm::ParameterSetState::Ram);
             break;
@@ -81,4 +64,4 @@ void ParameterAccess::SetParam() {
     m_link.ui().processEvents();
 }
 
-}  // namespace zrd::link
+}  // namespace zrd::session

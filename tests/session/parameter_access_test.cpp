@@ -1,13 +1,15 @@
-#include "link/parameter_access.h"
+#include "session/parameter_access.h"
 
 #include <gtest/gtest.h>
 
+#include "../params/params_test_support.h"
 #include "params/database_loader.h"
-#include "params_test_support.h"
 #include "sim_fixture.h"
 
-namespace zrd::link {
+namespace zrd::session {
 namespace {
+
+using namespace zrd::link;
 
 namespace pm = zrd::params;
 using test::ParamFields;
@@ -212,4 +214,4 @@ TEST_F(ParameterAccessTest, OnlyParametersWithAFrameUpdateTheirRow) {
 }
 
 }  // namespace
-}  // namespace zrd::link
+}  // namespace zrd::session

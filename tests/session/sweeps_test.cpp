@@ -1,13 +1,15 @@
-#include "params/sweeps.h"
+#include "session/sweeps.h"
 
 #include <gtest/gtest.h>
 
+#include "../params/params_test_support.h"
 #include "params/database_loader.h"
-#include "params_test_support.h"
 #include "sim_fixture.h"
 
-namespace zrd::params {
+namespace zrd::session {
 namespace {
+
+using namespace zrd::params;
 
 using test::ParamFields;
 
@@ -197,4 +199,4 @@ TEST(SerialNumber, JoinsTheFirstTwoValues) {
 }
 
 }  // namespace
-}  // namespace zrd::params
+}  // namespace zrd::session

@@ -6,13 +6,13 @@
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 
-namespace zrd::link {
+namespace zrd::session {
 
 // Single-parameter access on the model's current parameter. Neither operation tests the
 // link-busy flag: the caller holds it.
 class ParameterAccess {
 public:
-    ParameterAccess(DriveLink& link, params::ParameterModel& model,
+    ParameterAccess(link::DriveLink& link, params::ParameterModel& model,
                     const params::MessageTable& messages)
         : m_link(link), m_model(model), m_messages(messages) {}
 
@@ -33,10 +33,10 @@ public:
 private:
     void updateRow(int position);
 
-    DriveLink& m_link;
+    link::DriveLink& m_link;
     params::ParameterModel& m_model;
     const params::MessageTable& m_messages;
     uint8_t m_lastReply = 0;
 };
 
-}  // namespace zrd::link
+}  // namespace zrd::session

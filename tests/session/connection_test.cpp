@@ -1,4 +1,4 @@
-#include "link/connection.h"
+#include "session/connection.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,10 @@
 #include "params/database_loader.h"
 #include "sim_fixture.h"
 
-namespace zrd::link {
+namespace zrd::session {
 namespace {
+
+using namespace zrd::link;
 
 class ConnectionTest : public test::SimLinkTest {
 protected:
@@ -97,4 +99,4 @@ TEST(BaudBox, TakesAnyPositiveWholeNumber) {
 }
 
 }  // namespace
-}  // namespace zrd::link
+}  // namespace zrd::session

@@ -12,7 +12,7 @@
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 
-namespace zrd::params {
+namespace zrd::session {
 
 // Attempts at one position before it is given up with message 26.
 inline constexpr int kReadAttempts = 50;
@@ -50,7 +50,8 @@ using WriteReport = std::function<void(int position, bool accepted, const std::s
 // them and shows what changed (rows, buttons, marks); the sweeps keep the link-busy flag.
 class Sweeps {
 public:
-    Sweeps(link::DriveLink& link, ParameterModel& model, const MessageTable& messages)
+    Sweeps(link::DriveLink& link, params::ParameterModel& model,
+           const params::MessageTable& messages)
         : m_link(link), m_model(model), m_messages(messages) {}
 
     // Reads positions 0.. up to the first free one, retrying each until it answers or the
@@ -63,17 +64,17 @@ public:
     WriteAllResult writeAll(const WriteReport& report, const SweepProgress& progress = {});
 
 private:
-    std::optional<uint16_t> readRaw(const TPar& p);
+    std::optional<uint16_t> readRaw(const params::TPar& p);
 
     link::DriveLink& m_link;
-    ParameterModel& m_model;
-    const MessageTable& m_messages;
+    params::ParameterModel& m_model;
+    const params::MessageTable& m_messages;
 };
 
 // Number of positions the sweeps walk: up to the first free one.
-int sweepLength(const ParameterModel& model);
+int sweepLength(const params::ParameterModel& model);
 
 // trunc(value of position 0) × 65536 + trunc(value of position 1).
-long long serialNumber(const ParameterModel& model);
+long long serialNumber(const params::ParameterModel& model);
 
-}  // namespace zrd::params
+}  // namespace zrd::session

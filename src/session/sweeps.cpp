@@ -1,12 +1,13 @@
-#include "params/sweeps.h"
+#include "session/sweeps.h"
 
 #include <cmath>
 
 #include "formula/configuration.h"
 
-namespace zrd::params {
+namespace zrd::session {
 
 namespace lk = zrd::link;
+namespace pm = zrd::params;
 
 namespace {
 
@@ -18,30 +19,23 @@ constexpr std::string_view kDriveType = "DT";
 
 }  // namespace
 
-int sweepLength(const ParameterModel& model) {
+int sweepLength(const pm::ParameterModel& model) {
     int n = 0;
-    while (n < kParameterCount && !model.parameter(n).Pname.empty())
+    while (n < pm::kParameterCount && !model.parameter(n).Pname.empty())
         ++n;
     return n;
 }
 
-long long serialNumber(const ParameterModel& model) {
+long long serialNumber(const pm::ParameterModel& model) {
     return static_cast<long long>(std::trunc(model.value(0))) * 65536 +
            static_cast<long long>(std::trunc(model.value(1)));
 }
 
-std::optional<uint16_t> Sweeps::readRaw(const TPar& p) {
-    lk::LinkBuffers& b = m_link.buffers();
-    lk::clearBuffer(b.request);
-    b.request[0] = lk::kRequestRead;
-    b.request[1] = p.Index;
-    m_link.ReadPar();
+std::optional<uint16_t> Sweeps::readRaw(const pm::TPar& p) {
+    const std::optional<uint16_t> raw = m_link.readIndex(p.Index);
     // A reply time-out frees the link for the timers; the sweep still owns it.
     m_link.state().linkBusy = true;
-    if (b.receive[1] != lk::kReplyRead)
-        return std::nullopt;
-    lk::decodeReadReply(b.receive);
-    return lk::replyRaw(b.receive);
+    return raw;
 }
 
 ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
@@ -60,7 +54,7 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
     const std::string& language = m_model.language();
 
     for (int position = 0; position < total; ++position) {
-        const TPar& p = m_model.parameter(position);
+        const pm::TPar& p = m_model.parameter(position);
         std::optional<uint16_t> raw;
         for (int attempt = 0; attempt <= kReadAttempts && !raw; ++attempt) {
             ++result.attempts;
@@ -69,13 +63,14 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
         }
         if (!raw) {
             m_messages.showText(m_link.ui(),
-                                m_messages.text(kMsgParameterSilent, language) + p.Pname, language);
+                                m_messages.text(pm::kMsgParameterSilent, language) + p.Pname,
+                                language);
             result.gaveUp.push_back(position);
             if (progress)
                 progress(position + 1, total);
             continue;
         }
-        int32_t number = link::rawToNumber(*raw, isSigned(p));
+        int32_t number = link::rawToNumber(*raw, pm::isSigned(p));
         if (number < p.MinVal || number > p.MaxVal)
             number = static_cast<int32_t>(std::trunc(p.DefValue));
         const double display = number * p.scale;
@@ -89,7 +84,7 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
         // Parameters without a row are read, but the value table keeps what it had.
         if (m_model.hasPageRow(position)) {
             m_model.setValue(position, display);
-            m_link.ui().updatePageRow(position, valueText(display));
+            m_link.ui().updatePageRow(position, pm::valueText(display));
         }
         if (p.Pname == kMotorType)
             result.motorChanged = display != m_model.previousValue(position);
@@ -102,10 +97,10 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
     if (ifl && *ifl == 0 && iflPosition) {
         const double peak = mpi.value_or(0);
         m_model.setValue(*iflPosition, peak);
-        m_link.ui().updatePageRow(*iflPosition, valueText(peak));
+        m_link.ui().updatePageRow(*iflPosition, pm::valueText(peak));
         if (iwlPosition) {
             m_model.setValue(*iwlPosition, kWarningLimitFactor * peak);
-            m_link.ui().updatePageRow(*iwlPosition, valueText(kWarningLimitFactor * peak));
+            m_link.ui().updatePageRow(*iwlPosition, pm::valueText(kWarningLimitFactor * peak));
         }
         result.currentLimitsFollowedMpi = true;
     }
@@ -114,7 +109,7 @@ ReadAllResult Sweeps::ReadParamAll(const SweepProgress& progress) {
     // The link is released before the formulas: a bad formula must not leave it blocked.
     m_link.state().linkBusy = false;
     m_model.setValueOrigin(1);
-    m_model.setParameterSetState(ParameterSetState::Ram);
+    m_model.setParameterSetState(pm::ParameterSetState::Ram);
     if (result.motorChanged || result.driveChanged)
         result.formulaPasses = formula::reevaluateFormulas(m_model, formula::kReadAllFormulaPasses);
     return result;
@@ -128,40 +123,34 @@ WriteAllResult Sweeps::writeAll(const WriteReport& report, const SweepProgress& 
     m_link.state().linkBusy = true;
     const std::string& language = m_model.language();
     const int total = sweepLength(m_model);
-    lk::LinkBuffers& b = m_link.buffers();
     for (int position = 0; position < total; ++position) {
-        TPar& p = m_model.parameter(position);
-        if (p.pType == kReadOnly)
+        pm::TPar& p = m_model.parameter(position);
+        if (p.pType == pm::kReadOnly)
             continue;
         if (p.scale == 0)
             p.scale = 1.0;
         const uint16_t raw = link::displayToRaw(m_model.value(position), p.scale);
-        lk::clearBuffer(b.request);
-        b.request[0] = lk::kRequestWrite;
-        b.request[1] = p.Index;
-        b.request[2] = static_cast<uint8_t>(raw >> 8);
-        b.request[3] = static_cast<uint8_t>(raw & 0xFF);
-        m_link.ReadPar();
+        const bool accepted = m_link.writeIndex(p.Index, raw) == lk::kReplyAccepted;
         m_link.state().linkBusy = true;
-        const bool accepted = b.receive[1] == lk::kReplyAccepted;
         ++result.written;
         if (!accepted) {
             ++result.refused;
             result.failedPositions.push_back(position);
         }
         if (report)
-            report(position, accepted,
-                   p.Pname +
-                       m_messages.text(accepted ? kMsgWriteAccepted : kMsgWriteRefused, language));
+            report(
+                position, accepted,
+                p.Pname + m_messages.text(accepted ? pm::kMsgWriteAccepted : pm::kMsgWriteRefused,
+                                          language));
         m_link.ui().processEvents();
         if (progress)
             progress(position + 1, total);
     }
     m_model.previousValues() = m_model.values();
     m_model.setValueOrigin(1);
-    m_model.setParameterSetState(ParameterSetState::Ram);
+    m_model.setParameterSetState(pm::ParameterSetState::Ram);
     m_link.state().linkBusy = false;
     return result;
 }
 
-}  // namespace zrd::params
+}  // namespace zrd::session

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-// Numbers as the formula engine carries them: decimal texts with "." whatever the locale.
+// Numbers as texts: decimal texts with "." whatever the locale.
 
-namespace zrd::formula {
+namespace zrd {
 
 // The general format: rounded to 15 significant digits, trailing zeros dropped, plain
 // notation for 1E-4 <= |v| < 1E15 and "dE[-]n" otherwise (0.333333333333333, 1E20, -2.5).
@@ -24,4 +24,4 @@ std::optional<bool> parseCondition(std::string_view text);
 inline constexpr std::string_view kTrueText = "-1";
 inline constexpr std::string_view kFalseText = "0";
 
-}  // namespace zrd::formula
+}  // namespace zrd

@@ -4,13 +4,13 @@
 #include <functional>
 
 #include "core/user_interface.h"
-#include "link/connection.h"
+#include "session/connection.h"
 
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 
-namespace zrd::link {
+namespace zrd::session {
 
 // "Connection parameters": the port, baud rate, time-out and repeat number. OK hands the
 // settings to the opener; the dialog closes only when the opener says the port is open.
@@ -43,4 +43,4 @@ private:
     UserInterface& m_ui;
 };
 
-}  // namespace zrd::link
+}  // namespace zrd::session

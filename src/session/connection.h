@@ -6,12 +6,12 @@
 #include <string>
 
 #include "link/drive_link.h"
-#include "link/parameter_access.h"
 #include "params/message_numbers.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
+#include "session/parameter_access.h"
 
-namespace zrd::link {
+namespace zrd::session {
 
 // Messages of the connection.
 using params::kMsgCannotOpen;
@@ -33,8 +33,8 @@ inline constexpr int kSuggestedBaudRates[] = {300,  600,   1200,  2400,  4800,
 // Settings of the connection; every run starts with these values.
 struct ConnectionSettings {
     std::string device;  // the port's device path
-    int BaudRate = kDefaultBaudRate;
-    int PortTimeOut = kDefaultPortTimeOutMs;
+    int BaudRate = link::kDefaultBaudRate;
+    int PortTimeOut = link::kDefaultPortTimeOutMs;
     int TryCount = 0;
     int Protocol = 0;
 };
@@ -55,17 +55,29 @@ struct OpenOutcome {
 // Opens the device with the settings and runs the preamble: a streaming drive is stopped,
 // the function generator is stopped. A failure shows its numbered message; the front end
 // shows the state.
-OpenOutcome openConnection(DriveLink& link, const ConnectionSettings& settings,
+OpenOutcome openConnection(link::DriveLink& link, const ConnectionSettings& settings,
                            const params::MessageTable& messages, std::string_view language);
 
 // Reads "HVER" as the connection check: true when the drive answered (a value other than −1).
 // The connected flag stays set on success; on failure message 1 is shown, the flag is cleared
 // and the link-busy flag is left set until the next connection, as no exchange may run on a
 // silent line. Nothing happens (false) when no port was ever opened.
-bool checkConnection(DriveLink& link, ParameterAccess& access, params::ParameterModel& model,
+bool checkConnection(link::DriveLink& link, ParameterAccess& access, params::ParameterModel& model,
                      const params::MessageTable& messages, ConnectionSettings& settings);
+
+// How a whole connection ended: the port's opening with its preamble, then the drive check.
+struct ConnectOutcome {
+    OpenOutcome open;
+    bool driveAnswered = false;  // "HVER" answered: the connected flag is set
+};
+
+// The one connection sequence of every front end: opens the port with the preamble, then reads
+// "HVER". Each failure shows its numbered message once; the front end then shows the state.
+ConnectOutcome connectDrive(link::DriveLink& link, ParameterAccess& access,
+                            params::ParameterModel& model, const params::MessageTable& messages,
+                            ConnectionSettings& settings);
 
 // Parses a whole positive number typed into a box ("9600"); false for anything else.
 bool parsePositive(const std::string& text, int& out);
 
-}  // namespace zrd::link
+}  // namespace zrd::session

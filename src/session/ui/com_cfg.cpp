@@ -1,4 +1,4 @@
-#include "link/ui/com_cfg.h"
+#include "session/ui/com_cfg.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace zrd::link {
+namespace zrd::session {
 
 TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> devices, Opener opener,
                    UserInterface& ui, QWidget* parent)
@@ -89,4 +89,4 @@ void TCOM_CFG::OKBtnClick() {
         accept();
 }
 
-}  // namespace zrd::link
+}  // namespace zrd::session
