@@ -29,6 +29,10 @@ public:
     // The link is free again: the polls resume where the front end's state allows them.
     virtual void resumeTimers() {}
 
+    // The port hung up (the device is gone): the link is closed and offline. The front end
+    // tells the user once and shows the offline state.
+    virtual void linkLost(const std::string& reason) { (void)reason; }
+
     // Shows a value text in the page row of the parameter at the given table position.
     virtual void updatePageRow(int position, const std::string& text) {
         (void)position;

@@ -38,6 +38,8 @@ struct LinkState {
     int connected = 0;
     int portTimeOutMs = kDefaultPortTimeOutMs;
     PortHandle handle = PortHandle::None;
+    // The port hung up since it was opened: every exchange ends at once until the next open.
+    bool hungUp = false;
 };
 
 // Milliseconds that the given number of bytes take on the line (rounded up).
