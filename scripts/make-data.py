@@ -854,6 +854,7 @@ MESSAGES = {
          "Не удаётся установить тайм-ауты порта."),
     52: ("port_events", "The port event mask cannot be set.",
          "Не удаётся установить маску событий порта."),
+    53: ("port_lost", "The connection to the drive was lost: ", "Связь с приводом потеряна: "),
     54: ("language_prompt", "Interface language (Eng or Rus):", "Язык интерфейса (Eng или Rus):"),
     55: ("mnemonic_prompt", "Mnemonic of the parameter", "Мнемоника параметра"),
     56: ("status_tab", "Status", "Состояние"),

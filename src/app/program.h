@@ -3,7 +3,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "app/start_options.h"
 #include "core/user_interface.h"
@@ -15,6 +14,7 @@
 #include "params/type_tables.h"
 #include "session/connection.h"
 #include "session/parameter_access.h"
+#include "session/parameter_edit.h"
 #include "session/status_poll.h"
 
 namespace zrd::app {
@@ -33,13 +33,8 @@ struct ShellState {
     std::array<double, 4> channelScales{1.0, 1.0, 1.0, 1.0};  // oscilloscope channels 1..4
 };
 
-// Function names offered in the edit dialog of digital inputs, digital outputs and analog
-// outputs, in the interface language.
-struct FunctionNameLists {
-    std::vector<std::string> digitalInputs;
-    std::vector<std::string> digitalOutputs;
-    std::vector<std::string> analogOutputs;
-};
+// Function names offered in the edit dialog, in the interface language.
+using FunctionNameLists = session::FunctionNameLists;
 
 // The program-wide state: created once at start and handed to every window by reference.
 struct Program {
@@ -54,6 +49,14 @@ struct Program {
     [[nodiscard]] bool english() const { return model.english(); }
     // Full path of a data file of the drive family.
     [[nodiscard]] std::string dataFile(const std::string& name) const;
+
+    // Start-up's loads into the program state.
+    // The action log beside the program (or in the folder the options name).
+    void openActionLog();
+    // The processor clock and the oscilloscope's speed class.
+    void measureCpuSpeed();
+    // The function names of the edit dialog's lists, in the interface language.
+    void loadFunctionNameLists();
 
     UserInterface& ui;
     StartOptions options;

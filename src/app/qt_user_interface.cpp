@@ -34,6 +34,21 @@ void QtUserInterface::restoreIdleAfterTimeout() {
         m_form->restoreIdle();
 }
 
+void QtUserInterface::pauseTimers() {
+    if (m_form)
+        m_form->pauseTimers();
+}
+
+void QtUserInterface::resumeTimers() {
+    if (m_form)
+        m_form->resumeTimers();
+}
+
+void QtUserInterface::linkLost(const std::string& reason) {
+    if (m_form)
+        m_form->linkLost(reason);
+}
+
 void QtUserInterface::updatePageRow(int position, const std::string& text) {
     if (m_form)
         m_form->showInRow(position, QString::fromStdString(text));

@@ -21,6 +21,12 @@ public:
     void processEvents() override;
     void waitMs(int ms) override;
     void restoreIdleAfterTimeout() override;
+    // The status poll and the clock stop while the link is held; afterwards both run again,
+    // the status poll only with a drive connected.
+    void pauseTimers() override;
+    void resumeTimers() override;
+    // One message naming the port and the reason, then the offline display.
+    void linkLost(const std::string& reason) override;
     void updatePageRow(int position, const std::string& text) override;
     std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                        const std::string& preset) override;

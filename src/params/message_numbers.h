@@ -27,6 +27,8 @@ inline constexpr int kMsgCannotOpen = 49;
 inline constexpr int kMsgCannotSetState = 50;
 inline constexpr int kMsgCannotSetTimeouts = 51;
 inline constexpr int kMsgCannotSetEvents = 52;
+// The port hung up; the port and the reason follow the text.
+inline constexpr int kMsgPortLost = 53;
 inline constexpr int kMsgStatusPage = 56;
 inline constexpr int kMsgApplicationPage = 57;
 // Action log: date, time and the action texts.

@@ -18,12 +18,11 @@
 
 #include "app/about_box.h"
 #include "app/access_levels.h"
-#include "app/edit_par_form.h"
-#include "app/main_form.h"
 #include "app/torvanta_application.h"
 #include "ui_test_support.h"
 
 using namespace zrd::app;
+using namespace zrd::test;
 using zrd::test::DatabaseText;
 using zrd::test::ProgramFixture;
 using zrd::test::TestParameter;
@@ -144,7 +143,7 @@ void MainFormTest::serviceMenusStartHidden() {
     QVERIFY(!menuVisible(f.form().Specialfunctions1));
     QVERIFY(!menuVisible(f.form().Adminsfunctions1));
     QVERIFY(!f.form().Setdefaultparameters1->isVisible());
-    QVERIFY(f.form().SerNum->isReadOnly());
+    QVERIFY(f.form().controls().SerNum->isReadOnly());
 }
 
 void MainFormTest::timers_data() {
@@ -210,19 +209,22 @@ void MainFormTest::startsOfflineWithDefaults() {
     QVERIFY(f.startUp());
     TMainForm& form = f.form();
     QVERIFY(f.ui.boxes.empty());
-    QVERIFY(!form.Image1->pixmap().isNull());
-    QCOMPARE(form.show_state_par->text(), QString("Default"));
-    QVERIFY(!form.Monitor->isEnabled());
-    QCOMPARE(form.Dr_Num->text(), QString("ZRD-KT16"));
-    QCOMPARE(form.Control->text(), QString("  Speed"));
-    QCOMPARE(form.Error->text(), QString("M24"));
+    QVERIFY(!form.blockDiagram().Image1->pixmap().isNull());
+    QCOMPARE(form.controls().show_state_par->text(), QString("Default"));
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
+    QCOMPARE(form.driveState().Dr_Num->text(), QString("ZRD-KT16"));
+    QCOMPARE(form.driveState().Control->text(), QString("  Speed"));
+    QCOMPARE(form.driveState().Error->text(), QString("M24"));
     for (QAction* item : {form.N10, form.N4, form.N9})
         QVERIFY2(!item->isEnabled(), qPrintable(item->objectName()));
-    for (QWidget* w : {static_cast<QWidget*>(form.Button9), static_cast<QWidget*>(form.Button6),
-                       static_cast<QWidget*>(form.Panel3), static_cast<QWidget*>(form.Panel6),
-                       static_cast<QWidget*>(form.Panel7), static_cast<QWidget*>(form.Panel14)})
+    for (QWidget* w : {static_cast<QWidget*>(form.controls().Button9),
+                       static_cast<QWidget*>(form.controls().Button6),
+                       static_cast<QWidget*>(form.controls().Panel3),
+                       static_cast<QWidget*>(form.controls().Panel6),
+                       static_cast<QWidget*>(form.controls().Panel7),
+                       static_cast<QWidget*>(form.controls().Panel14)})
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
-    QVERIFY(form.SpeedButton2->isChecked());
+    QVERIFY(form.controls().SpeedButton2->isChecked());
     QCOMPARE(form.TabbedNotebook2->currentIndex(), 0);
     const zrd::link::LinkState& link = f.program().link.state();
     QCOMPARE(link.connected, 0);
@@ -232,8 +234,8 @@ void MainFormTest::startsOfflineWithDefaults() {
     QVERIFY(!form.Timer1->isActive());
     QVERIFY(!form.Timer5->isActive());
     QVERIFY(form.TimerForTime->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(!form.MaskEdit4->text().isEmpty(), 3000);
-    QCOMPARE(form.MaskEdit3->text(), QDate::currentDate().toString("dd.MM.yy"));
+    QTRY_VERIFY_WITH_TIMEOUT(!form.controls().MaskEdit4->text().isEmpty(), 3000);
+    QCOMPARE(form.controls().MaskEdit3->text(), QDate::currentDate().toString("dd.MM.yy"));
 }
 
 void MainFormTest::startUpDisablesOnlyTheWindowsOwnScopeButtons() {
@@ -259,17 +261,28 @@ void MainFormTest::endsWithoutDatabase() {
     QCOMPARE(f.ui.boxes[0].text, std::string("No database"));
 }
 
+void MainFormTest::replyTimeoutRestoresIdle_data() {
+    QTest::addColumn<int>("connected");
+    QTest::addColumn<bool>("statusPoll");
+    QTest::newRow("drive connected") << 1 << true;
+    QTest::newRow("offline: no status poll") << 0 << false;
+}
+
 void MainFormTest::replyTimeoutRestoresIdle() {
+    QFETCH(int, connected);
+    QFETCH(bool, statusPoll);
     ProgramFixture f;
     TMainForm& form = f.form();
     auto* stop = new QPushButton("Stop oscillogram", &form);
     stop->setObjectName("Button18");
-    form.Monitor->setEnabled(false);
+    form.monitorPanel().Monitor->setEnabled(false);
+    f.program().link.state().connected = connected;
     f.program().link.replyTimeout();
-    QVERIFY(form.Timer5->isActive());
+    QCOMPARE(form.Timer5->isActive(), statusPoll);
     QVERIFY(form.TimerForTime->isActive());
-    QVERIFY(form.Monitor->isEnabled());
     QVERIFY(!stop->isEnabled());
+    if (connected)
+        QVERIFY(form.monitorPanel().Monitor->isEnabled());
 }
 
 void MainFormTest::unlockSequences_data() {
@@ -303,7 +316,7 @@ void MainFormTest::unlockSequences() {
     }
     QCOMPARE(menuVisible(form.Specialfunctions1), special);
     QCOMPARE(menuVisible(form.Adminsfunctions1), admin);
-    QCOMPARE(!form.SerNum->isReadOnly(), special);
+    QCOMPARE(!form.controls().SerNum->isReadOnly(), special);
     QCOMPARE(form.AboutBox->isVisible(), !special);
 }
 
@@ -313,17 +326,17 @@ void MainFormTest::closingServiceMenusSplitsSerialNumber() {
     QVERIFY(f.startUp());
     TMainForm& form = f.form();
     form.openServiceMenus(true);
-    form.SerNum->setText("65538");
+    form.controls().SerNum->setText("65538");
     form.Closespecialfunction1->trigger();
     QCOMPARE(f.program().model.value(0), 1.0);
     QCOMPARE(f.program().model.value(1), 2.0);
-    auto* ident = form.PageControl1->findChild<QWidget*>("Ident");
+    auto* ident = form.pages().PageControl1->findChild<QWidget*>("Ident");
     QVERIFY(ident != nullptr);
     QCOMPARE(ident->findChild<QLineEdit*>("Param0")->text(), QString("1"));
     QCOMPARE(ident->findChild<QLineEdit*>("Param1")->text(), QString("2"));
     QVERIFY(!menuVisible(form.Specialfunctions1));
     QVERIFY(!menuVisible(form.Adminsfunctions1));
-    QVERIFY(form.SerNum->isReadOnly());
+    QVERIFY(form.controls().SerNum->isReadOnly());
 }
 
 void MainFormTest::outlineTogglesWhileMakerLabelIsHeld() {
@@ -464,7 +477,7 @@ void MainFormTest::missingDrawingIsReported() {
     ProgramFixture f;
     f.form().show();
     QVERIFY(QTest::qWaitForWindowExposed(&f.form()));
-    QTest::mouseClick(f.form().Speed_cntr, Qt::LeftButton);
+    QTest::mouseClick(f.form().blockDiagram().Speed_cntr, Qt::LeftButton);
     QCOMPARE(reports.size(), 1);
     QVERIFY(reports.front().contains("Speed_cntr.bmp"));
     app->setErrorReport({});
@@ -475,12 +488,12 @@ void MainFormTest::tabClickWithMonitorDisabledRevertsTheMonitor() {
     f.writeData("Param_base.mod", smallDatabase());
     QVERIFY(f.startUp());
     TMainForm& form = f.form();
-    QVERIFY(!form.Monitor->isEnabled());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
     form.TimerForTime->stop();
     form.TabbedNotebook2Click(2);
-    QVERIFY(form.Monitor->isEnabled());
-    QVERIFY(form.Stop_monitor->isChecked());
-    QVERIFY(form.Panel32->isEnabled());
+    QVERIFY(form.monitorPanel().Monitor->isEnabled());
+    QVERIFY(form.monitorPanel().Stop_monitor->isChecked());
+    QVERIFY(form.controls().Panel32->isEnabled());
     // Without a drive the link stays blocked for the status poll.
     QVERIFY(f.program().link.state().linkBusy);
     QVERIFY(!form.Timer5->isActive());

@@ -18,6 +18,7 @@ private slots:
     void startsOfflineWithDefaults();
     void startUpDisablesOnlyTheWindowsOwnScopeButtons();
     void endsWithoutDatabase();
+    void replyTimeoutRestoresIdle_data();
     void replyTimeoutRestoresIdle();
     void unlockSequences_data();
     void unlockSequences();

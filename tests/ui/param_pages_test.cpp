@@ -16,13 +16,11 @@
 #include <array>
 #include <stdexcept>
 
-#include "app/edit_par_form.h"
-#include "app/main_form.h"
-#include "app/param_frame.h"
 #include "sim_server.h"
 #include "ui_test_support.h"
 
 using namespace zrd::app;
+using namespace zrd::test;
 using zrd::test::DatabaseText;
 using zrd::test::ProgramFixture;
 using zrd::test::TestParameter;
@@ -65,7 +63,7 @@ QLineEdit* field(TParamFrame& frame, const QString& name) {
 }
 
 TParamFrame* frameNamed(TMainForm& form, const QString& name) {
-    for (TParamFrame* frame : form.frames()) {
+    for (TParamFrame* frame : form.pages().frames()) {
         if (frame->objectName() == name)
             return frame;
     }
@@ -233,7 +231,7 @@ void ParamPagesTest::editDialogWritesToTheDrive() {
     TParamFrame* loop = frameNamed(form, "Loop_page1");
     dialog.fillFromRow(*loop, 0, false);
     dialog.Edit1->setText(entered);
-    form.Button6->setEnabled(false);
+    form.controls().Button6->setEnabled(false);
     dialog.Button1Click();
 
     QCOMPARE(program.model.value(23), stored);
@@ -241,7 +239,7 @@ void ParamPagesTest::editDialogWritesToTheDrive() {
     int onDrive = -1;
     sim.withDrive([&](zrd::sim::SimDrive& d) { onDrive = d.raw(40); });
     QCOMPARE(onDrive, raw);
-    QVERIFY(form.Button6->isEnabled());
+    QVERIFY(form.controls().Button6->isEnabled());
     QVERIFY(!program.link.state().linkBusy);
     QVERIFY(form.Timer5->isActive());
     program.link.closePort();
@@ -261,16 +259,16 @@ void ParamPagesTest::readAllFillsPagesAndControls() {
     Program& program = m_fixture->program();
     TMainForm& form = m_fixture->form();
 
-    form.ReadParamAll();
+    form.session().ReadParamAll();
 
     QCOMPARE(program.model.value(23), 60.0);
     QCOMPARE(field(*frameNamed(form, "Loop_page1"), "Param0")->text(), QString("60"));
-    QCOMPARE(form.SerNum->text(), QString("65538"));
-    QVERIFY(form.SpeedButton1->isChecked());
-    QVERIFY(form.Panel14->isEnabled());
-    QVERIFY(form.RPar->isHidden());
+    QCOMPARE(form.controls().SerNum->text(), QString("65538"));
+    QVERIFY(form.controls().SpeedButton1->isChecked());
+    QVERIFY(form.controls().Panel14->isEnabled());
+    QVERIFY(form.controls().RPar->isHidden());
     QVERIFY(form.isEnabled());
-    QVERIFY(form.Button6->isEnabled());
+    QVERIFY(form.controls().Button6->isEnabled());
     QVERIFY(form.Timer5->isActive());
     QVERIFY(!program.link.state().linkBusy);
     QCOMPARE(program.model.valueOrigin(), 1);
@@ -280,9 +278,9 @@ void ParamPagesTest::readAllFillsPagesAndControls() {
 
 void ParamPagesTest::motorTypeIsSelectedAtStartUp() {
     TMainForm& form = m_fixture->form();
-    QCOMPARE(form.ComboBox6->count(), 3);
-    QCOMPARE(form.ComboBox6->currentIndex(), 1);  // MT default 2: line 2, "M-200"
-    QCOMPARE(form.Motor_sel->text(), QString("M-200"));
+    QCOMPARE(form.controls().ComboBox6->count(), 3);
+    QCOMPARE(form.controls().ComboBox6->currentIndex(), 1);  // MT default 2: line 2, "M-200"
+    QCOMPARE(form.driveState().Motor_sel->text(), QString("M-200"));
 }
 
 void ParamPagesTest::writingMtAppliesTheMotorLine() {
@@ -302,8 +300,8 @@ void ParamPagesTest::writingMtAppliesTheMotorLine() {
     std::array<int, 3> onDrive{};
     sim.withDrive([&](zrd::sim::SimDrive& d) { onDrive = {d.raw(44), d.raw(40), d.raw(10)}; });
     QCOMPARE(onDrive, (std::array<int, 3>{3, 30, 7}));
-    QCOMPARE(form.Motor_sel->text(), QString("M-300"));
-    QCOMPARE(form.ComboBox6->currentIndex(), 2);
+    QCOMPARE(form.driveState().Motor_sel->text(), QString("M-300"));
+    QCOMPARE(form.controls().ComboBox6->currentIndex(), 2);
     QCOMPARE(program.model.valueOrigin(), 0);
     QVERIFY(std::count(m_fixture->ui.waits.begin(), m_fixture->ui.waits.end(), 10) >= 3);
     program.link.closePort();
@@ -312,9 +310,9 @@ void ParamPagesTest::writingMtAppliesTheMotorLine() {
 
 void ParamPagesTest::choosingAMotorOfflineChangesOnlyTheTable() {
     TMainForm& form = m_fixture->form();
-    form.ComboBox6->setCurrentIndex(0);  // line 1: "Small"
-    form.ComboBox6CloseUp();
-    QCOMPARE(form.Motor_sel->text(), QString("Small"));
+    form.controls().ComboBox6->setCurrentIndex(0);  // line 1: "Small"
+    form.session().ComboBox6CloseUp();
+    QCOMPARE(form.driveState().Motor_sel->text(), QString("Small"));
     QCOMPARE(m_fixture->program().model.value(23), 5.0);
     QCOMPARE(m_fixture->program().model.value(3), 5.0);
     QCOMPARE(field(*frameNamed(form, "Loop_page1"), "Param0")->text(), QString("5"));

@@ -14,13 +14,14 @@
 #include <memory>
 
 #include "app/about_box.h"
-#include "app/edit_par_form.h"
 #include "app/main_form.h"
-#include "app/param_frame.h"
 #include "app/qt_user_interface.h"
 #include "app/torvanta_application.h"
 #include "link/serial_port.h"
-#include "link/ui/com_cfg.h"
+#include "params/ui/param_frame.h"
+#include "params/ui/param_pages.h"
+#include "session/ui/com_cfg.h"
+#include "session/ui/edit_par_form.h"
 #include "sim_server.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     });
     sim.start();
     program.connection.device = sim.devicePath();
-    zrd::link::TCOM_CFG dialog(
+    zrd::session::TCOM_CFG dialog(
         program.connection, zrd::link::listSerialDevices(),
         [](zrd::session::ConnectionSettings&) { return true; }, program.ui, &form);
     dialog.show();
@@ -102,14 +103,14 @@ int main(int argc, char** argv) {
     form.TabbedNotebook2->setCurrentIndex(2);
     ok &= save(form, out + "parameter-page.png");
 
-    zrd::app::TParamFrame* page = nullptr;
-    for (zrd::app::TParamFrame* frame : form.frames()) {
+    zrd::params::TParamFrame* page = nullptr;
+    for (zrd::params::TParamFrame* frame : form.pages().frames()) {
         if (frame->parentWidget() != nullptr && frame->isVisible() && page == nullptr)
             page = frame;
     }
     if (page != nullptr) {
         int row = 0;
-        while (row < zrd::app::kRowsPerPage - 1 && !page->row(row).Param->isEnabled())
+        while (row < zrd::params::kRowsPerPage - 1 && !page->row(row).Param->isEnabled())
             ++row;
         form.Edit_par_Form->fillFromRow(*page, row, true);
         form.Edit_par_Form->show();

@@ -12,13 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/colors.h"
-#include "app/lamp.h"
-#include "app/main_form.h"
-#include "monitor/ui/state_frame.h"
-#include "session/ui/com_cfg.h"
-
 using namespace zrd::app;
+using namespace zrd::test;
 using zrd::test::DatabaseText;
 using zrd::test::TestParameter;
 
@@ -131,7 +126,7 @@ void SessionTest::dialogKeepsOpenOnAPathThatCannotBeOpened() {
     // The check after the dialog finds no drive on the failed handle.
     QCOMPARE(QString::fromStdString(boxes.back().text), QString("M1"));
     QVERIFY(!form.Timer5->isActive());
-    QVERIFY(!form.Monitor->isEnabled());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
 }
 
 void SessionTest::dialogRefusesABaudRateThatIsNoNumber() {
@@ -166,19 +161,19 @@ void SessionTest::connectionReadsAllAndDisconnectGoesOffline() {
     QCOMPARE(program.link.state().connected, 1);
     QCOMPARE(program.model.value(*program.model.find("LIM")), 77.0);
     QCOMPARE(program.model.valueOrigin(), 1);
-    QVERIFY(form.Monitor->isEnabled());
+    QVERIFY(form.monitorPanel().Monitor->isEnabled());
     QVERIFY(form.Timer5->isActive());
 
     form.Timer5Timer();
-    QCOMPARE(form.State_connection->text(), QString("M27"));
+    QCOMPARE(form.driveState().State_connection->text(), QString("M27"));
     QVERIFY(form.N9->isEnabled());
     QVERIFY(!form.N3->isEnabled());
-    QCOMPARE(form.show_state_par->text(), QString("RAM"));
+    QCOMPARE(form.controls().show_state_par->text(), QString("RAM"));
 
     form.N9Click();
-    QCOMPARE(form.State_connection->text(), QString("   Offline"));
-    QCOMPARE(form.Edit5->text(), QString("M29"));
-    QVERIFY(!form.Button9->isEnabled());
+    QCOMPARE(form.driveState().State_connection->text(), QString("   Offline"));
+    QCOMPARE(form.driveState().Edit5->text(), QString("M29"));
+    QVERIFY(!form.controls().Button9->isEnabled());
     QVERIFY(!form.Timer5->isActive());
     QVERIFY(form.N3->isEnabled());
 }
@@ -187,14 +182,14 @@ void SessionTest::readButtonLogsTheReadAll() {
     connectDirectly();
     TMainForm& form = m_fixture->form();
     form.TimerForTimeTimer();
-    form.Button9Click();
+    form.session().Button9Click();
     const auto& lines = m_fixture->program().actionLog.lines();
     QVERIFY(lines.size() >= 2);
-    const std::string expected = "M58" + form.MaskEdit3->text().toStdString() + "M59";
+    const std::string expected = "M58" + form.controls().MaskEdit3->text().toStdString() + "M59";
     QCOMPARE(QString::fromStdString(lines[1].substr(0, expected.size())),
              QString::fromStdString(expected));
     QVERIFY(lines[1].ends_with("M60"));
-    QCOMPARE(form.SerNum->text(), QString::number(0 * 65536 + 0));
+    QCOMPARE(form.controls().SerNum->text(), QString::number(0 * 65536 + 0));
 }
 
 void SessionTest::idleDriveShowsNoErrorsAndStopsAtZero() {
@@ -202,12 +197,12 @@ void SessionTest::idleDriveShowsNoErrorsAndStopsAtZero() {
     TMainForm& form = m_fixture->form();
     setWord(240, 0x0000);
     form.Timer5Timer();
-    QCOMPARE(form.Error->text(), QString("M98"));
-    QCOMPARE(stateColour(form.Error), colors::kLime);
-    QCOMPARE(form.Warning->text(), QString("M96"));
-    QCOMPARE(form.N_0->colour(), colors::kRed);
-    QVERIFY(form.Desable_button->isChecked());
-    QCOMPARE(form.ComboBox1->currentText(), QString("M70"));
+    QCOMPARE(form.driveState().Error->text(), QString("M98"));
+    QCOMPARE(stateColour(form.driveState().Error), colors::kLime);
+    QCOMPARE(form.driveState().Warning->text(), QString("M96"));
+    QCOMPARE(form.driveState().N_0->colour(), colors::kRed);
+    QVERIFY(form.controls().Desable_button->isChecked());
+    QCOMPARE(form.driveState().ComboBox1->currentText(), QString("M70"));
 }
 
 void SessionTest::errorsAreListedByName_data() {
@@ -234,48 +229,48 @@ void SessionTest::errorsAreListedByName() {
     setWord(241, errors);
     form.Timer5Timer();
     QStringList shown;
-    for (int i = 0; i < form.ComboBox1->count(); ++i)
-        shown << form.ComboBox1->itemText(i);
+    for (int i = 0; i < form.driveState().ComboBox1->count(); ++i)
+        shown << form.driveState().ComboBox1->itemText(i);
     QCOMPARE(shown, names);
-    QCOMPARE(form.Error->text(), count);
-    QCOMPARE(stateColour(form.Error), colors::kRed);
+    QCOMPARE(form.driveState().Error->text(), count);
+    QCOMPARE(stateColour(form.driveState().Error), colors::kRed);
     // The same bits on the "Status" frame.
-    QVERIFY(form.stateFrame(0)->bitBoxes[0][1]->isChecked());
-    QCOMPARE(form.stateFrame(0)->bitBoxes[1][0]->isChecked(), (errors & 1) != 0);
+    QVERIFY(form.statusPage().stateFrame(0)->bitBoxes[0][1]->isChecked());
+    QCOMPARE(form.statusPage().stateFrame(0)->bitBoxes[1][0]->isChecked(), (errors & 1) != 0);
 }
 
 void SessionTest::sixthFailedPollGoesOffline() {
     connectDirectly();
     TMainForm& form = m_fixture->form();
     form.Timer5Timer();
-    QCOMPARE(form.State_connection->text(), QString("M27"));
+    QCOMPARE(form.driveState().State_connection->text(), QString("M27"));
     m_sim->withDrive([](zrd::sim::SimDrive& d) {
         d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
     });
     for (int tick = 1; tick <= 5; ++tick) {
         form.Timer5Timer();
-        QCOMPARE(form.State_connection->text(), QString("M27"));
+        QCOMPARE(form.driveState().State_connection->text(), QString("M27"));
         QVERIFY(form.Timer5->isActive());
     }
     form.Timer5Timer();
-    QCOMPARE(form.State_connection->text(), QString("M21"));
-    QCOMPARE(form.Edit5->text(), QString("M29"));
+    QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
+    QCOMPARE(form.driveState().Edit5->text(), QString("M29"));
     QCOMPARE(m_fixture->program().link.state().connected, 0);
     QVERIFY(m_fixture->program().link.state().linkBusy);
     QVERIFY(!form.Timer5->isActive());
-    QVERIFY(!form.Monitor->isEnabled());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
 }
 
 void SessionTest::statusFramesAreBuiltFromTheBitLines() {
     TMainForm& form = m_fixture->form();
-    QVERIFY(!form.PageControl6->isHidden());
-    QCOMPARE(form.PageControl6->tabText(0), QString("M56"));
-    QCOMPARE(form.PageControl7->tabText(0), QString("M57"));
-    zrd::monitor::TStateFrame* status = form.stateFrame(0);
+    QVERIFY(!form.statusPage().PageControl6->isHidden());
+    QCOMPARE(form.statusPage().PageControl6->tabText(0), QString("M56"));
+    QCOMPARE(form.statusPage().PageControl7->tabText(0), QString("M57"));
+    zrd::monitor::TStateFrame* status = form.statusPage().stateFrame(0);
     QCOMPARE(status->bitBoxes[1][2]->text(), QString("Overvoltage"));
     QVERIFY(status->bitBoxes[1][2]->isVisibleTo(status));
     QVERIFY(!status->bitBoxes[1][1]->isVisibleTo(status));
-    zrd::monitor::TStateFrame* application = form.stateFrame(1);
+    zrd::monitor::TStateFrame* application = form.statusPage().stateFrame(1);
     QVERIFY(application->Inv[3]->isVisibleTo(application));
     QCOMPARE(application->Inv[11]->objectName(), QString("inv11"));
     QCOMPARE(application->Label2->text(), QString("DINSTA"));
@@ -283,7 +278,7 @@ void SessionTest::statusFramesAreBuiltFromTheBitLines() {
 
 void SessionTest::inversionBoxWritesDinlev() {
     TMainForm& form = m_fixture->form();
-    QCheckBox* inv3 = form.stateFrame(1)->Inv[3];
+    QCheckBox* inv3 = form.statusPage().stateFrame(1)->Inv[3];
     const auto onDrive = [this] {
         uint16_t v = 0;
         m_sim->withDrive([&](zrd::sim::SimDrive& d) { v = d.raw(5); });
@@ -311,7 +306,7 @@ void SessionTest::monitorTickComposesPositions() {
         d.setRaw(22, 100);
     });
     form.TimerMonitorTimer();
-    QCOMPARE(form.Position_com->text(), QString("8292"));
+    QCOMPARE(form.monitorPanel().Position_com->text(), QString("8292"));
     QVERIFY(!m_fixture->program().link.state().linkBusy);
 }
 
@@ -344,29 +339,29 @@ void SessionTest::errorRaisedInALiveDriveShowsWithinOnePoll() {
     connectDirectly();
     TMainForm& form = m_fixture->form();
     form.Timer5Timer();
-    QCOMPARE(form.Error->text(), QString("M98"));
+    QCOMPARE(form.driveState().Error->text(), QString("M98"));
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.raise(zrd::sim::BitList::Errors, 2)); });
     form.Timer5Timer();
-    QCOMPARE(form.ComboBox1->count(), 1);
-    QCOMPARE(form.ComboBox1->itemText(0), QString("Overvoltage"));
-    QCOMPARE(form.Error->text(), QString("1 M24"));
-    QVERIFY(form.stateFrame(0)->bitBoxes[1][2]->isChecked());
+    QCOMPARE(form.driveState().ComboBox1->count(), 1);
+    QCOMPARE(form.driveState().ComboBox1->itemText(0), QString("Overvoltage"));
+    QCOMPARE(form.driveState().Error->text(), QString("1 M24"));
+    QVERIFY(form.statusPage().stateFrame(0)->bitBoxes[1][2]->isChecked());
 }
 
 void SessionTest::monitorStartsAndStops() {
     connectDirectly();
     TMainForm& form = m_fixture->form();
-    form.Monitor->setEnabled(true);
+    form.monitorPanel().Monitor->setEnabled(true);
     form.MonitorClick();
     QVERIFY(form.TimerMonitor->isActive());
-    QVERIFY(form.Monitor->isChecked());
-    QVERIFY(!form.Panel32->isEnabled());
-    QCOMPARE(stateColour(form.Speed_com), colors::kAqua);
+    QVERIFY(form.monitorPanel().Monitor->isChecked());
+    QVERIFY(!form.controls().Panel32->isEnabled());
+    QCOMPARE(stateColour(form.monitorPanel().Speed_com), colors::kAqua);
     QVERIFY(!m_fixture->program().link.state().linkBusy);
     form.Stop_monitorClick();
     QVERIFY(!form.TimerMonitor->isActive());
-    QVERIFY(form.Stop_monitor->isChecked());
-    QVERIFY(form.Panel32->isEnabled());
-    QCOMPARE(stateColour(form.Speed_com), colors::kSilver);
+    QVERIFY(form.monitorPanel().Stop_monitor->isChecked());
+    QVERIFY(form.controls().Panel32->isEnabled());
+    QCOMPARE(stateColour(form.monitorPanel().Speed_com), colors::kSilver);
     QVERIFY(form.Timer5->isActive());
 }

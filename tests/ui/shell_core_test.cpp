@@ -7,12 +7,15 @@
 
 #include "app/access_levels.h"
 #include "app/cpu_speed.h"
-#include "app/edit_value.h"
 #include "app/page_layout.h"
 #include "app/start_options.h"
+#include "session/parameter_edit.h"
 #include "shell_core_test.h"
 
 using namespace zrd::app;
+using zrd::session::FunctionList;
+using zrd::session::functionListOf;
+using zrd::session::parseDisplayValue;
 namespace params = zrd::params;
 
 namespace {
@@ -194,22 +197,6 @@ void ShellCoreTest::valueTexts() {
         return;
     }
     QCOMPARE(parseDisplayValue(text.toStdString()), value);
-}
-
-void ShellCoreTest::storedValue_data() {
-    QTest::addColumn<double>("entered");
-    QTest::addColumn<double>("stored");
-    QTest::newRow("inside") << 42.0 << 42.0;
-    QTest::newRow("lower bound") << 0.0 << 0.0;
-    QTest::newRow("upper bound") << 100.0 << 100.0;
-    QTest::newRow("above: default") << 150.0 << 25.0;
-    QTest::newRow("below: default") << -0.5 << 25.0;
-}
-
-void ShellCoreTest::storedValue() {
-    QFETCH(double, entered);
-    QFETCH(double, stored);
-    QCOMPARE(valueToStore(entered, 0, 100, 25), stored);
 }
 
 void ShellCoreTest::functionLists_data() {

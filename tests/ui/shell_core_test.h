@@ -18,8 +18,7 @@ private slots:
     void dataDirOption();
     void valueTexts_data();
     void valueTexts();
-    void storedValue_data();
-    void storedValue();
+
     void functionLists_data();
     void functionLists();
     void longSubgroupOfGroup2SplitsInTwoPages();

@@ -72,6 +72,7 @@ std::string messageFileText() {
             eng = "No database";
         if (n == 18)
             eng = "  Speed";
+
         text += "m" + std::to_string(n) + ":" + eng + "=R" + std::to_string(n) + "\r\n";
     }
     return text;

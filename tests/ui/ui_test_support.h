@@ -7,14 +7,35 @@
 #include <string>
 #include <vector>
 
+#include "app/block_diagram.h"
 #include "app/main_form.h"
 #include "app/program.h"
 #include "app/qt_user_interface.h"
+#include "core/ui/colors.h"
+#include "core/ui/lamp.h"
 #include "link/serial_port.h"
+#include "monitor/ui/drive_state.h"
+#include "monitor/ui/monitor_panel.h"
+#include "monitor/ui/state_frame.h"
+#include "monitor/ui/status_page.h"
+#include "params/ui/param_frame.h"
+#include "params/ui/param_pages.h"
+#include "session/ui/com_cfg.h"
+#include "session/ui/control_area.h"
+#include "session/ui/drive_session.h"
+#include "session/ui/edit_par_form.h"
 #include "sim_server.h"
 #include "temp_dir.h"
 
 namespace zrd::test {
+
+// The windows' classes live in their modules; the tests name them all.
+using params::kRowsPerPage;
+using params::TParamFrame;
+using session::kFunctionLineHeight;
+using session::TEdit_par_Form;
+using ui::stateColour;
+namespace colors = ui::colors;
 
 // The Qt hook with its message boxes recorded instead of shown, and pauses that only let the
 // event loop run once, so that no test waits on a person or a clock.

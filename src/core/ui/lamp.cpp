@@ -1,10 +1,10 @@
-#include "app/lamp.h"
+#include "core/ui/lamp.h"
 
 #include <QPainter>
 
-#include "app/colors.h"
+#include "core/ui/colors.h"
 
-namespace zrd::app {
+namespace zrd::ui {
 
 TLamp::TLamp(const QString& name, QWidget* parent) : QWidget(parent), m_colour(colors::kGrey) {
     setObjectName(name);
@@ -30,4 +30,4 @@ void TLamp::paintEvent(QPaintEvent*) {
     painter.drawEllipse(QRectF(1.5, 1.5, width() - 3, height() - 3));
 }
 
-}  // namespace zrd::app
+}  // namespace zrd::ui

@@ -1,4 +1,4 @@
-#include "app/param_frame.h"
+#include "params/ui/param_frame.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -7,10 +7,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 
-#include "app/main_form.h"
-#include "app/shell_messages.h"
+#include "params/message_numbers.h"
 
-namespace zrd::app {
+namespace zrd::params {
 namespace {
 
 constexpr int kRowHeight = 21;
@@ -55,18 +54,21 @@ bool acceptsValueKey(int key, const QString& text) {
     return (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-TParamFrame::TParamFrame(TMainForm& form, int slot, const QString& name, QWidget* parent)
-    : QFrame(parent), m_form(form), m_slot(slot) {
+TParamFrame::TParamFrame(const ParameterModel& model, const MessageTable& messages, int slot,
+                         const QString& name, QWidget* parent)
+    : QFrame(parent), m_model(model), m_slot(slot) {
     setObjectName(name);
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(2, 2, 2, 2);
     grid->setHorizontalSpacing(6);
     grid->setVerticalSpacing(2);
 
-    const Program& program = form.program();
-    minimum = header("minimum", QString::fromStdString(program.message(kMsgMinimum)), this);
-    maximum = header("maximum", QString::fromStdString(program.message(kMsgMaximum)), this);
-    default_ = header("default", QString::fromStdString(program.message(kMsgDefault)), this);
+    const auto caption = [&](int n) {
+        return QString::fromStdString(messages.text(n, model.language()));
+    };
+    minimum = header("minimum", caption(kMsgMinimum), this);
+    maximum = header("maximum", caption(kMsgMaximum), this);
+    default_ = header("default", caption(kMsgDefault), this);
     grid->addWidget(minimum, 0, 5);
     grid->addWidget(maximum, 0, 6);
     grid->addWidget(default_, 0, 7);
@@ -108,21 +110,20 @@ TParamFrame::TParamFrame(TMainForm& form, int slot, const QString& name, QWidget
 }
 
 void TParamFrame::fillRow(int k, int position) {
-    const Program& program = m_form.program();
-    const params::TPar& p = program.model.parameter(position);
-    const std::string& language = program.language();
+    const TPar& p = m_model.parameter(position);
+    const std::string& language = m_model.language();
     ParamRow& r = m_rows.at(static_cast<size_t>(k));
     r.num->setText(QString::fromStdString(p.Pname));
-    r.ParamName->setText(QString::fromStdString(params::description(p, language)));
+    r.ParamName->setText(QString::fromStdString(description(p, language)));
     r.ParamName->setToolTip(r.ParamName->text());
-    r.Param->setText(QString::fromStdString(params::valueText(program.model.value(position))));
-    r.Param->setEnabled(p.pType == params::kReadWrite);
-    r.MesurUnit->setText(QString::fromStdString(params::units(p, language)));
+    r.Param->setText(QString::fromStdString(valueText(m_model.value(position))));
+    r.Param->setEnabled(p.pType == kReadWrite);
+    r.MesurUnit->setText(QString::fromStdString(units(p, language)));
     r.index->setText(QString::number(position));
     r.Min->setText(QString::fromStdString(p.Numpar));
-    r.Minval->setText(QString::fromStdString(params::valueText(params::minDisplay(p))));
-    r.MaxVal->setText(QString::fromStdString(params::valueText(params::maxDisplay(p))));
-    r.DefaultVal->setText(QString::fromStdString(params::valueText(params::defaultDisplay(p))));
+    r.Minval->setText(QString::fromStdString(valueText(minDisplay(p))));
+    r.MaxVal->setText(QString::fromStdString(valueText(maxDisplay(p))));
+    r.DefaultVal->setText(QString::fromStdString(valueText(defaultDisplay(p))));
     for (QWidget* w : {static_cast<QWidget*>(r.num), static_cast<QWidget*>(r.ParamName),
                        static_cast<QWidget*>(r.Param), static_cast<QWidget*>(r.MesurUnit),
                        static_cast<QWidget*>(r.Min), static_cast<QWidget*>(r.Minval),
@@ -134,6 +135,12 @@ void TParamFrame::showHeaders() {
     minimum->show();
     maximum->show();
     default_->show();
+}
+
+int TParamFrame::positionOf(int k) const {
+    bool ok = false;
+    const int position = row(k).index->text().toInt(&ok);
+    return ok ? position : -1;
 }
 
 int TParamFrame::rowOf(int position) const {
@@ -169,4 +176,4 @@ bool TParamFrame::eventFilter(QObject* watched, QEvent* event) {
     return QFrame::eventFilter(watched, event);
 }
 
-}  // namespace zrd::app
+}  // namespace zrd::params

@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-namespace zrd::app {
+namespace zrd::ui {
 
 // A round indicator lamp of the drive-state area.
 class TLamp : public QWidget {
@@ -21,4 +21,4 @@ private:
     QRgb m_colour;
 };
 
-}  // namespace zrd::app
+}  // namespace zrd::ui

@@ -4,13 +4,15 @@
 #include <array>
 
 #include "app/page_layout.h"
+#include "params/message_table.h"
+#include "params/parameter_table.h"
 
 class QLabel;
 class QLineEdit;
 
-namespace zrd::app {
+namespace zrd::params {
 
-class TMainForm;
+using app::kRowsPerPage;
 
 // One row of a parameter page.
 struct ParamRow {
@@ -29,7 +31,8 @@ struct ParamRow {
 class TParamFrame : public QFrame {
     Q_OBJECT
 public:
-    TParamFrame(TMainForm& form, int slot, const QString& name, QWidget* parent);
+    TParamFrame(const ParameterModel& model, const MessageTable& messages, int slot,
+                const QString& name, QWidget* parent);
 
     // Places a parameter in row k and shows it.
     void fillRow(int k, int position);
@@ -37,6 +40,8 @@ public:
     void showHeaders();
     // The row whose index label holds the table position, or -1.
     [[nodiscard]] int rowOf(int position) const;
+    // The table position of row k, or -1 for a row without a parameter.
+    [[nodiscard]] int positionOf(int k) const;
     [[nodiscard]] int slot() const { return m_slot; }
     [[nodiscard]] const ParamRow& row(int k) const { return m_rows.at(static_cast<size_t>(k)); }
 
@@ -52,7 +57,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    TMainForm& m_form;
+    const ParameterModel& m_model;
     int m_slot;
     std::array<ParamRow, kRowsPerPage> m_rows;
 };
@@ -60,4 +65,4 @@ private:
 // True for the keys a value field takes: digits, "-", ".", Backspace and Enter.
 bool acceptsValueKey(int key, const QString& text);
 
-}  // namespace zrd::app
+}  // namespace zrd::params

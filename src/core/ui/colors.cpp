@@ -1,9 +1,9 @@
-#include "app/colors.h"
+#include "core/ui/colors.h"
 
 #include <QLineEdit>
 #include <QPalette>
 
-namespace zrd::app {
+namespace zrd::ui {
 
 void paintState(QWidget* widget, QRgb colour) {
     if (widget == nullptr)
@@ -31,4 +31,4 @@ QRgb stateColour(const QWidget* widget) {
     return widget->palette().color(role).rgb();
 }
 
-}  // namespace zrd::app
+}  // namespace zrd::ui

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QWidget>
 
-namespace zrd::app {
+namespace zrd::ui {
 
 // The colours the drive-state area speaks in; a lamp or field means the same in every window.
 namespace colors {
@@ -24,4 +24,4 @@ void paintState(QWidget* widget, QRgb colour);
 // The colour a field or panel was last filled with.
 QRgb stateColour(const QWidget* widget);
 
-}  // namespace zrd::app
+}  // namespace zrd::ui

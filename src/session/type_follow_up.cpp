@@ -1,0 +1,82 @@
+#include "session/type_follow_up.h"
+
+#include <cmath>
+
+#include "session/parameter_edit.h"
+
+namespace zrd::session {
+
+namespace pm = zrd::params;
+
+std::string motorName(const pm::TypeTables& tables, int line) {
+    const std::vector<std::string> words = pm::splitWords(tables.motorTypes().line(line));
+    return words.empty() ? std::string() : words.front();
+}
+
+MotorTypeApplied applyMotorType(link::DriveLink& link, ParameterAccess& access,
+                                pm::ParameterModel& model, const pm::TypeTables& tables, int line,
+                                int waitBeforeWriteMs) {
+    MotorTypeApplied applied;
+    applied.line = line;
+    applied.name = motorName(tables, line);
+    const std::vector<std::string> mnemonics = tables.motorMnemonics();
+    const std::vector<std::string> values = tables.motorValues(line);
+    const bool connected = link.state().connected != 0;
+    for (size_t i = 0; i < mnemonics.size() && i < values.size(); ++i) {
+        const std::optional<int> position = model.find(mnemonics[i]);
+        if (!position)
+            continue;
+        model.setCurrentParameter(*position);
+        // The table holds raw values.
+        const double raw = parseDisplayValue(values[i]);
+        model.setValue(*position, raw * model.parameter(*position).scale);
+        if (connected) {
+            if (waitBeforeWriteMs > 0)
+                link.ui().waitMs(waitBeforeWriteMs);
+            access.SetParam();
+            ++applied.written;
+        }
+        if (model.hasPageRow(*position))
+            link.ui().updatePageRow(*position, pm::valueText(model.value(*position)));
+        applied.positions.push_back(*position);
+    }
+    model.setValueOrigin(0);
+    return applied;
+}
+
+TypesOfValues typesOfValues(const pm::ParameterModel& model, const pm::TypeTables& tables) {
+    TypesOfValues types;
+    // The header's first mnemonic identifies the motor.
+    const std::vector<std::string> header = tables.motorMnemonics();
+    if (!header.empty()) {
+        if (const std::optional<int> position = model.find(header.front()))
+            types.motorLine = tables.matchMotorLine(pm::valueText(model.value(*position)));
+    }
+    if (types.motorLine)
+        types.motorName = motorName(tables, *types.motorLine);
+    const std::optional<int> dt = model.knownPosition(pm::KnownParameter::DT);
+    if (dt && model.parameter(*dt).Pname == kDriveType)
+        types.driveName = tables.driveSelectorText(model.value(*dt));
+    return types;
+}
+
+std::optional<std::string> driveTypeFollowUp(link::DriveLink& link, ParameterAccess& access,
+                                             pm::ParameterModel& model,
+                                             const pm::TypeTables& tables, int position,
+                                             double entered, int waitAfterWriteMs) {
+    if (!model.parameter(position).Pname.starts_with(kDriveType))
+        return std::nullopt;
+    const std::optional<int> dt = model.knownPosition(pm::KnownParameter::DT);
+    const double value = model.value(position);
+    if (!dt || value == model.previousValue(position))
+        return std::nullopt;
+    model.setPreviousValue(position, value);
+    model.setValue(*dt, entered);
+    model.setCurrentParameter(*dt);
+    access.SetParam();
+    std::optional<std::string> name = tables.driveSelectorText(model.value(*dt));
+    link.ui().waitMs(waitAfterWriteMs);
+    return name;
+}
+
+}  // namespace zrd::session
