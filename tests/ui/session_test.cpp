@@ -365,3 +365,22 @@ void SessionTest::monitorStartsAndStops() {
     QCOMPARE(stateColour(form.monitorPanel().Speed_com), colors::kSilver);
     QVERIFY(form.Timer5->isActive());
 }
+
+void SessionTest::lostPortIsToldOnceAndGoesOffline() {
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    Program& program = m_fixture->program();
+    program.connection.device = m_sim->devicePath();
+    form.Timer5Timer();
+    QVERIFY(form.Timer5->isActive());
+    const size_t boxes = m_fixture->ui.boxes.size();
+    program.ui.linkLost("Input/output error");
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    QCOMPARE(QString::fromStdString(m_fixture->ui.boxes.back().text),
+             QString::fromStdString("M53" + m_sim->devicePath() + " (Input/output error)"));
+    QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
+    QCOMPARE(program.link.state().connected, 0);
+    QVERIFY(!form.Timer5->isActive());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
+    QVERIFY(!form.controls().Button9->isEnabled());
+}

@@ -28,6 +28,7 @@ private slots:
     void writeAllLogsEachParameter();
     void errorRaisedInALiveDriveShowsWithinOnePoll();
     void monitorStartsAndStops();
+    void lostPortIsToldOnceAndGoesOffline();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.
