@@ -84,8 +84,7 @@ EditOutcome writeEditedValue(link::DriveLink& link, ParameterAccess& access,
         else
             outcome.motor = applyMotorType(link, access, model, tables, line, waitBeforeWriteMs);
     } else {
-        outcome.driveName =
-            driveTypeFollowUp(link, access, model, tables, position, entered, waitBeforeWriteMs);
+        outcome.driveName = driveTypeFollowUp(model, tables, position);
     }
     return outcome;
 }

@@ -60,23 +60,17 @@ TypesOfValues typesOfValues(const pm::ParameterModel& model, const pm::TypeTable
     return types;
 }
 
-std::optional<std::string> driveTypeFollowUp(link::DriveLink& link, ParameterAccess& access,
-                                             pm::ParameterModel& model,
-                                             const pm::TypeTables& tables, int position,
-                                             double entered, int waitAfterWriteMs) {
-    if (!model.parameter(position).Pname.starts_with(kDriveType))
+std::optional<std::string> driveTypeFollowUp(pm::ParameterModel& model,
+                                             const pm::TypeTables& tables, int position) {
+    // Only the drive type itself: "DTCOMP" and the like merely begin with its name. The dialog
+    // has just written it; what follows is its name and its previous value.
+    if (model.parameter(position).Pname != kDriveType)
         return std::nullopt;
-    const std::optional<int> dt = model.knownPosition(pm::KnownParameter::DT);
     const double value = model.value(position);
-    if (!dt || value == model.previousValue(position))
+    if (value == model.previousValue(position))
         return std::nullopt;
     model.setPreviousValue(position, value);
-    model.setValue(*dt, entered);
-    model.setCurrentParameter(*dt);
-    access.SetParam();
-    std::optional<std::string> name = tables.driveSelectorText(model.value(*dt));
-    link.ui().waitMs(waitAfterWriteMs);
-    return name;
+    return tables.driveSelectorText(value);
 }
 
 }  // namespace zrd::session

@@ -46,12 +46,10 @@ struct TypesOfValues {
 };
 TypesOfValues typesOfValues(const params::ParameterModel& model, const params::TypeTables& tables);
 
-// After the edit dialog wrote the parameter at the position: for a mnemonic beginning with
-// "DT" whose value differs from its previous-value entry, that entry follows the value, the
-// entered value is written to "DT" and the drive type's name is returned. nullopt otherwise.
-std::optional<std::string> driveTypeFollowUp(link::DriveLink& link, ParameterAccess& access,
-                                             params::ParameterModel& model,
-                                             const params::TypeTables& tables, int position,
-                                             double entered, int waitAfterWriteMs);
+// After the edit dialog wrote the parameter at the position: for "DT" whose value differs from
+// its previous-value entry, that entry follows the value and the drive type's name is returned.
+// nullopt for an unchanged "DT" and for every other parameter; nothing more is written.
+std::optional<std::string> driveTypeFollowUp(params::ParameterModel& model,
+                                             const params::TypeTables& tables, int position);
 
 }  // namespace zrd::session

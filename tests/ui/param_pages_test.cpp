@@ -50,6 +50,10 @@ std::string pagesDatabase() {
     db.parameter({.name = "HIDDEN", .index = 42, .group = 3, .modeMes = 1});
     db.parameter({.name = "INST", .index = 43, .maxVal = 3, .defValue = "2", .group = 3});
     db.parameter({.name = "MT", .index = 44, .maxVal = 99, .defValue = "2", .group = 3});
+    // Group 5: the drive type and a parameter whose mnemonic merely begins like it.
+    db.group("Position").subgroup("Comp");
+    db.parameter({.name = "DT", .index = 45, .maxVal = 500, .defValue = "1", .group = 5});
+    db.parameter({.name = "DTCOMP", .index = 46, .maxVal = 500, .defValue = "100", .group = 5});
     return db.text();
 }
 
@@ -355,4 +359,25 @@ void ParamPagesTest::mousePressOnAValueOpensTheDialog() {
     });
     QTest::mousePress(field(*loop, "Param0"), Qt::LeftButton);
     QCOMPARE(title, QString("Parameter P24"));
+}
+
+// "DTCOMP" begins like the drive type "DT"; writing it used to write the drive type too.
+void ParamPagesTest::editingAParameterNamedLikeDtLeavesTheDriveType() {
+    zrd::sim::SimServer sim;
+    QVERIFY2(m_fixture->connectToSim(sim), sim.error().c_str());
+    TMainForm& form = m_fixture->form();
+    const QString driveNumber = form.driveState().Dr_Num->text();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    dialog.fillFromRow(*frameNamed(form, "Comp_page1"), 1, false);
+    dialog.Edit1->setText("250");
+    dialog.Button1Click();
+
+    std::array<int, 2> onDrive{};
+    sim.withDrive([&](zrd::sim::SimDrive& d) { onDrive = {d.raw(45), d.raw(46)}; });
+    QCOMPARE(onDrive, (std::array<int, 2>{1, 250}));
+    const Program& program = m_fixture->program();
+    QCOMPARE(program.model.value(*program.model.find("DT")), 1.0);
+    QCOMPARE(form.driveState().Dr_Num->text(), driveNumber);
+    m_fixture->program().link.closePort();
+    sim.stop();
 }

@@ -26,6 +26,7 @@ private slots:
     void editDialogRefusesTextThatIsNoNumber();
     void editDialogOfflineOnlyCloses();
     void mousePressOnAValueOpensTheDialog();
+    void editingAParameterNamedLikeDtLeavesTheDriveType();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;
