@@ -809,6 +809,7 @@ MESSAGES = {
     14: ("minimum", "Minimum", "Минимум"),
     15: ("maximum", "Maximum", "Максимум"),
     16: ("default", "Default", "По умолчанию"),
+    17: ("outside_limits", "The value lies outside the limits ", "Значение вне допустимых пределов "),
     18: ("mode_speed", "  Speed", "  Скорость"),
     19: ("ext_control", "External control", "Внешнее управление"),
     20: ("drive_enable", "Drive enable", "Разрешение привода"),

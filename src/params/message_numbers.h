@@ -13,6 +13,8 @@ inline constexpr int kMsgFrameNotWritten = 10;
 inline constexpr int kMsgMinimum = 14;  // page header labels
 inline constexpr int kMsgMaximum = 15;
 inline constexpr int kMsgDefault = 16;
+// The edit dialog refuses a value outside the limits; the limits follow the text.
+inline constexpr int kMsgOutsideLimits = 17;
 // Captions of the status fields Control .. Error, in this order.
 inline constexpr int kMsgFirstStatusCaption = 18;
 inline constexpr int kMsgLastStatusCaption = 24;

@@ -54,21 +54,26 @@ double parseDisplayValue(std::string_view text) {
         t.remove_prefix(1);
     double value = 0;
     const auto [end, error] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (t.empty() || error != std::errc() || end != t.data() + t.size())
+    // from_chars also reads "nan" and "inf"; neither is a value a drive can hold.
+    if (t.empty() || error != std::errc() || end != t.data() + t.size() || !std::isfinite(value))
         throw std::invalid_argument("'" + std::string(text) + "' is not a valid number.");
     return value;
 }
 
-double valueToStore(const pm::TPar& p, double entered) {
-    return pm::inDisplayRange(p, entered) ? entered : pm::defaultDisplay(p);
+std::string limitsRefusal(const pm::TPar& p, double value, const pm::MessageTable& messages,
+                          std::string_view language) {
+    if (pm::inDisplayRange(p, value))
+        return {};
+    return messages.text(pm::kMsgOutsideLimits, language) + pm::valueText(pm::minDisplay(p)) +
+           " ... " + pm::valueText(pm::maxDisplay(p));
 }
 
 EditOutcome writeEditedValue(link::DriveLink& link, ParameterAccess& access,
                              pm::ParameterModel& model, const pm::TypeTables& tables, int position,
-                             double stored, double entered, int waitBeforeWriteMs) {
+                             double value, int waitBeforeWriteMs) {
     EditOutcome outcome;
     model.setCurrentParameter(position);
-    model.setValue(position, stored);
+    model.setValue(position, value);
     access.SetParam();
     const std::string mnemonic = model.parameter(position).Pname;
     // What stands after the write: a refusal puts the previous value back.
@@ -78,7 +83,7 @@ EditOutcome writeEditedValue(link::DriveLink& link, ParameterAccess& access,
     } else if (mnemonic == kCommandSource) {
         outcome.commandSource = standing;
     } else if (mnemonic == kMotorType) {
-        const int line = static_cast<int>(std::trunc(entered));
+        const int line = static_cast<int>(std::trunc(value));
         if (line < kFirstAppliedMotorLine)
             outcome.keepDialogOpen = true;
         else

@@ -33,12 +33,14 @@ struct FunctionNameLists {
 };
 
 // The number in a value text ("." as decimal separator; blanks around it and a leading "+"
-// allowed). Throws std::invalid_argument naming the text when it is not a number.
+// allowed). Throws std::invalid_argument naming the text when it is not a finite number:
+// "nan", "inf" and numbers beyond the range of a double are refused too.
 double parseDisplayValue(std::string_view text);
 
-// The value the edit dialog stores: the entered one when it lies within the limits (bounds
-// included), the default otherwise.
-double valueToStore(const params::TPar& p, double entered);
+// Empty when the value lies within the parameter's limits (bounds included); otherwise the
+// text of the refusal: message 17 followed by the limits in display units.
+std::string limitsRefusal(const params::TPar& p, double value, const params::MessageTable& messages,
+                          std::string_view language);
 
 // What the windows show after an edited value was written.
 struct EditOutcome {
@@ -49,11 +51,11 @@ struct EditOutcome {
     std::optional<std::string> driveName;   // "DT" changed: the drive type's name
 };
 
-// Writes the value to store to the parameter at the position (value table, drive, page row)
-// and runs what follows for "OPMOD", "INST", "MT" and "DT" with the value entered. The caller
-// holds the link.
+// Writes a value that passed the limits to the parameter at the position (value table, drive,
+// page row) and runs what follows for "OPMOD", "INST", "MT" and "DT". The caller holds the
+// link.
 EditOutcome writeEditedValue(link::DriveLink& link, ParameterAccess& access,
                              params::ParameterModel& model, const params::TypeTables& tables,
-                             int position, double stored, double entered, int waitBeforeWriteMs);
+                             int position, double value, int waitBeforeWriteMs);
 
 }  // namespace zrd::session

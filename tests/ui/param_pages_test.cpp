@@ -218,8 +218,6 @@ void ParamPagesTest::editDialogWritesToTheDrive_data() {
     QTest::addColumn<int>("raw");
     QTest::newRow("inside the limits") << "42" << 42.0 << 84;
     QTest::newRow("upper limit") << "100" << 100.0 << 200;
-    QTest::newRow("above the limits: default") << "150" << 25.0 << 50;
-    QTest::newRow("below the limits: default") << "-1" << 25.0 << 50;
 }
 
 void ParamPagesTest::editDialogWritesToTheDrive() {
@@ -379,5 +377,53 @@ void ParamPagesTest::editingAParameterNamedLikeDtLeavesTheDriveType() {
     QCOMPARE(program.model.value(*program.model.find("DT")), 1.0);
     QCOMPARE(form.driveState().Dr_Num->text(), driveNumber);
     m_fixture->program().link.closePort();
+    sim.stop();
+}
+
+void ParamPagesTest::editDialogWritesNothingOutsideTheLimits_data() {
+    QTest::addColumn<QString>("entered");
+    QTest::addColumn<QString>("refusal");  // empty: the text is no number at all
+    QTest::newRow("above") << "150"
+                           << "Outside 0 ... 100";
+    QTest::newRow("below") << "-1"
+                           << "Outside 0 ... 100";
+    QTest::newRow("far above") << "1e300"
+                               << "Outside 0 ... 100";
+    QTest::newRow("not a number") << "nan"
+                                  << "";
+    QTest::newRow("infinite") << "inf"
+                              << "";
+}
+
+// A value outside the limits used to be replaced by the default and written; the user's
+// value was lost without a word.
+void ParamPagesTest::editDialogWritesNothingOutsideTheLimits() {
+    QFETCH(QString, entered);
+    QFETCH(QString, refusal);
+    zrd::sim::SimServer sim;
+    QVERIFY2(m_fixture->connectToSim(sim), sim.error().c_str());
+    Program& program = m_fixture->program();
+    TMainForm& form = m_fixture->form();
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    program.model.setValue(23, 35);
+    dialog.fillFromRow(*frameNamed(form, "Loop_page1"), 0, false);
+    dialog.Edit1->setText(entered);
+    int framesBefore = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { framesBefore = d.framesSeen(); });
+    const size_t boxes = m_fixture->ui.boxes.size();
+
+    if (refusal.isEmpty()) {
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, dialog.Button1Click());
+    } else {
+        dialog.Button1Click();
+        QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+        QCOMPARE(QString::fromStdString(m_fixture->ui.boxes.back().text), refusal);
+    }
+    int framesAfter = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { framesAfter = d.framesSeen(); });
+    QCOMPARE(framesAfter, framesBefore);
+    QCOMPARE(program.model.value(23), 35.0);
+    QVERIFY(!program.link.state().linkBusy);
+    program.link.closePort();
     sim.stop();
 }

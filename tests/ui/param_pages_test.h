@@ -27,6 +27,8 @@ private slots:
     void editDialogOfflineOnlyCloses();
     void mousePressOnAValueOpensTheDialog();
     void editingAParameterNamedLikeDtLeavesTheDriveType();
+    void editDialogWritesNothingOutsideTheLimits_data();
+    void editDialogWritesNothingOutsideTheLimits();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

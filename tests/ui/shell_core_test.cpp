@@ -186,6 +186,12 @@ void ShellCoreTest::valueTexts_data() {
     QTest::newRow("empty") << "" << false << 0.0;
     QTest::newRow("letters") << "abc" << false << 0.0;
     QTest::newRow("trailing junk") << "12x" << false << 0.0;
+    // A double reads these too; none of them is a value a drive holds.
+    QTest::newRow("nan") << "nan" << false << 0.0;
+    QTest::newRow("inf") << "inf" << false << 0.0;
+    QTest::newRow("minus infinity") << "-infinity" << false << 0.0;
+    QTest::newRow("beyond a double") << "1e400" << false << 0.0;
+    QTest::newRow("huge but finite") << "1e300" << true << 1e300;
 }
 
 void ShellCoreTest::valueTexts() {

@@ -72,6 +72,9 @@ std::string messageFileText() {
             eng = "No database";
         if (n == 18)
             eng = "  Speed";
+        // The limits follow this one.
+        if (n == 17)
+            eng = "Outside ";
 
         text += "m" + std::to_string(n) + ":" + eng + "=R" + std::to_string(n) + "\r\n";
     }

@@ -167,21 +167,29 @@ void TEdit_par_Form::showUpdateCondition() {
 
 void TEdit_par_Form::Button1Click() {
     link::DriveLink& link = m_parts.link;
+    const params::TPar& p = m_parts.model.parameter(m_position);
     if (link.state().linkBusy)
         return;
     if (link.state().connected == 0) {
         close();
         return;
     }
-    // Read before the link is taken: a text that is no number ends here with the general
-    // error report and leaves the link free.
-    const double entered = parseDisplayValue(Edit1->text().toStdString());
-    const double stored = valueToStore(m_parts.model.parameter(m_position), entered);
+    // The entry is checked before anything is written: a text that is no number ends here
+    // with the general error report, a value outside the limits with a message naming them.
+    const double value = parseDisplayValue(Edit1->text().toStdString());
+    const std::string& language = m_parts.model.language();
+    const std::string refusal = limitsRefusal(p, value, m_parts.messages, language);
+    if (!refusal.empty()) {
+        m_parts.messages.showText(link.ui(), refusal, language);
+        Edit1->selectAll();
+        Edit1->setFocus();
+        return;
+    }
     EditOutcome outcome;
     {
         LinkBusyGuard guard(link);
         outcome = writeEditedValue(link, m_parts.access, m_parts.model, m_parts.typeTables,
-                                   m_position, stored, entered, kWaitBeforeWriteMs);
+                                   m_position, value, kWaitBeforeWriteMs);
     }
     emit written(outcome);
     if (!outcome.keepDialogOpen)
