@@ -384,3 +384,19 @@ void SessionTest::lostPortIsToldOnceAndGoesOffline() {
     QVERIFY(!form.monitorPanel().Monitor->isEnabled());
     QVERIFY(!form.controls().Button9->isEnabled());
 }
+
+// Read-all wrote "DINLEV" back every time, and the default where the drive's value lay outside
+// the database's limits.
+void SessionTest::readAllSetsTheInversionBoxesWithoutWriting() {
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    // Reads of DINLEV answer 8 while the drive's memory holds 0: a write would change it.
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { d.setAnswer(5, 8); });
+    QVERIFY(form.session().ReadParamAll());
+    zrd::monitor::TStateFrame* application = form.statusPage().stateFrame(1);
+    QVERIFY(application->Inv[3]->isChecked());
+    QVERIFY(!application->Inv[2]->isChecked());
+    uint16_t onDrive = 0xFFFF;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { onDrive = d.raw(5); });
+    QCOMPARE(onDrive, uint16_t(0));
+}

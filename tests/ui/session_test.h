@@ -29,6 +29,7 @@ private slots:
     void errorRaisedInALiveDriveShowsWithinOnePoll();
     void monitorStartsAndStops();
     void lostPortIsToldOnceAndGoesOffline();
+    void readAllSetsTheInversionBoxesWithoutWriting();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

@@ -334,15 +334,11 @@ void TDriveSession::showReadValues(const ReadAllResult& result) {
     if (types.driveName)
         m_windows.driveState->Dr_Num->setText(qs(*types.driveName));
     m_windows.controls->SerNum->setText(QString::number(serialNumber(model)));
-    // The boxes are set without their handlers, and the value goes back once, not once per box.
-    if (const auto dinlev = model.knownPosition(pm::KnownParameter::DINLEV)) {
+    // The boxes show the levels as read, without their click handlers: the drive holds that
+    // value already. "DINLEV" is written only when the user changes a box.
+    if (const auto dinlev = model.knownPosition(pm::KnownParameter::DINLEV))
         m_windows.statusPage->setInversion(
             static_cast<uint16_t>(static_cast<int>(model.value(*dinlev))));
-        if (connected() && !m_parts.link.state().linkBusy) {
-            model.setCurrentParameter(*dinlev);
-            m_parts.access.SetParam();
-        }
-    }
 }
 
 void TDriveSession::Button9Click() {
