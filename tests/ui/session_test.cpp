@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "app/about_box.h"
+
 using namespace zrd::app;
 using namespace zrd::test;
 using zrd::test::DatabaseText;
@@ -58,6 +60,7 @@ zrd::session::TCOM_CFG* openDialog() {
 void SessionTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
     m_fixture->writeData("Param_base.mod", "\xEF\xBB\xBF" + sessionDatabase());
+    m_fixture->writeData("Motor_type.mod", "Motor LIM\r\nSmall 10\r\nLarge 90\r\n");
     QVERIFY(m_fixture->startUp());
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
@@ -399,4 +402,77 @@ void SessionTest::readAllSetsTheInversionBoxesWithoutWriting() {
     uint16_t onDrive = 0xFFFF;
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { onDrive = d.raw(5); });
     QCOMPARE(onDrive, uint16_t(0));
+}
+
+void SessionTest::connectThroughDialog() {
+    QTimer::singleShot(0, [this] {
+        zrd::session::TCOM_CFG* dialog = openDialog();
+        QVERIFY(dialog);
+        dialog->ComboPort->setCurrentText(QString::fromStdString(m_sim->devicePath()));
+        dialog->OKBtnClick();
+    });
+    m_fixture->form().N3Click();
+    QCOMPARE(m_fixture->program().link.state().connected, 1);
+}
+
+// Disconnect left the connected flag set: an inversion box, closing the service menus and
+// choosing a motor then wrote to the closed port, one "no reply" box per write.
+void SessionTest::disconnectEndsTheConnectionForEveryHandler() {
+    connectThroughDialog();
+    TMainForm& form = m_fixture->form();
+    Program& program = m_fixture->program();
+    form.N9Click();
+    QCOMPARE(program.link.state().connected, 0);
+    const size_t boxes = m_fixture->ui.boxes.size();
+
+    form.statusPage().stateFrame(1)->Inv[3]->click();
+    form.openServiceMenus(false);
+    form.controls().SerNum->setText("65538");
+    form.Closespecialfunction1->trigger();
+    form.controls().ComboBox6->setCurrentIndex(1);
+    form.session().ComboBox6CloseUp();
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes);
+    QCOMPARE(program.model.value(*program.model.find("LIM")), 90.0);
+
+    // No way starts the status poll without a drive.
+    form.Stop_monitorClick();
+    QVERIFY(!form.Timer5->isActive());
+    // The About box closes as soon as it shows.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (form.AboutBox->isVisible())
+            form.AboutBox->close();
+    });
+    closer.start(10);
+    form.About1Click();
+    closer.stop();
+    QVERIFY(!form.Timer5->isActive());
+    form.TabbedNotebook2Click(2);
+    QVERIFY(!form.Timer5->isActive());
+}
+
+// Failed polls counted before a disconnect made the next connection go offline early.
+void SessionTest::everyConnectionCountsPollFailuresAnew() {
+    connectThroughDialog();
+    TMainForm& form = m_fixture->form();
+    m_sim->withDrive([](zrd::sim::SimDrive& d) {
+        d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
+    });
+    for (int tick = 0; tick < 3; ++tick)
+        form.Timer5Timer();
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { d.clearFaults(); });
+    form.N9Click();
+
+    connectThroughDialog();
+    m_sim->withDrive([](zrd::sim::SimDrive& d) {
+        d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
+    });
+    // Five failed polls of the new connection are tolerated, the sixth goes offline.
+    for (int tick = 1; tick <= 5; ++tick) {
+        form.Timer5Timer();
+        QCOMPARE(m_fixture->program().link.state().connected, 1);
+    }
+    form.Timer5Timer();
+    QCOMPARE(m_fixture->program().link.state().connected, 0);
+    QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
 }

@@ -30,10 +30,14 @@ private slots:
     void monitorStartsAndStops();
     void lostPortIsToldOnceAndGoesOffline();
     void readAllSetsTheInversionBoxesWithoutWriting();
+    void disconnectEndsTheConnectionForEveryHandler();
+    void everyConnectionCountsPollFailuresAnew();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.
     void connectDirectly();
+    // Connects through the connection dialog, as the user does.
+    void connectThroughDialog();
     void setWord(int index, int value);
 
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

@@ -137,6 +137,8 @@ void TDriveSession::connectDrive() {
         }
         return;
     }
+    // Every connection counts the status poll's failures anew.
+    m_parts.status.resetFailures();
     if (outcome.open.generatorStopped)
         m_windows.controls->SpeedButton7->setChecked(true);
     if (!outcome.driveAnswered) {
@@ -161,6 +163,9 @@ void TDriveSession::disconnectDrive() {
     m_windows.timers->stopPolls();
     state.linkBusy = false;
     m_parts.link.closePort();
+    // Nothing may write to the closed port: every handler asks this flag first.
+    state.connected = 0;
+    m_parts.status.resetFailures();
     showOffline(m_parts.model.english() ? kOfflineEnglish : kOfflineRussian);
 }
 
@@ -276,7 +281,7 @@ void TDriveSession::stopMonitor() {
     m_windows.monitor->paintFields(colors::kSilver);
     m_windows.monitor->Monitor->setChecked(false);
     m_windows.monitor->Stop_monitor->setChecked(true);
-    m_windows.timers->status()->start();
+    m_windows.timers->restoreIdle();
 }
 
 void TDriveSession::revertMonitor() {
