@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "app/about_box.h"
+#include "formula/formula_error.h"
 
 using namespace zrd::app;
 using namespace zrd::test;
@@ -475,4 +476,35 @@ void SessionTest::everyConnectionCountsPollFailuresAnew() {
     form.Timer5Timer();
     QCOMPARE(m_fixture->program().link.state().connected, 0);
     QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
+}
+
+// A formula error in read-all left the window disabled with "Read n/n" on its button.
+void SessionTest::formulaErrorDuringReadAllGivesTheWindowBack() {
+    zrd::test::ProgramFixture f;
+    DatabaseText db;
+    db.group("Drive").subgroup("Ident");
+    db.parameter({.name = "HVER", .index = 3, .pType = "R", .maxVal = 65535, .defValue = "21"});
+    db.parameter({.name = "LIM", .index = 6, .maxVal = 100, .defValue = "50"});
+    db.parameter({.name = "MT", .index = 7, .maxVal = 10, .defValue = "1"});
+    // The motor type changes, so the formulas run; this one divides by zero.
+    f.writeData(
+        "Param_base.mod",
+        db.text() + "Rf,P2=LIM,6,UINT,R-W,0,f: 1 / 0,1,u,u,50,Limit,Предел,0,0,1,1,1,4\r\n");
+    QVERIFY(f.startUp());
+    zrd::sim::SimServer sim;
+    QVERIFY2(f.connectToSim(sim, [](zrd::sim::SimDrive& d) { d.setRaw(7, 2); }),
+             sim.error().c_str());
+    TMainForm& form = f.form();
+    const QString caption = form.controls().Button9->text();
+
+    QVERIFY_THROWS_EXCEPTION(zrd::formula::FormulaError, form.session().ReadParamAll());
+
+    QVERIFY(form.isEnabled());
+    QCOMPARE(form.controls().Button9->text(), caption);
+    QVERIFY(form.controls().RPar->isHidden());
+    QVERIFY(!f.program().link.state().linkBusy);
+    QVERIFY(form.Timer5->isActive());
+    QVERIFY(form.TimerForTime->isActive());
+    f.program().link.closePort();
+    sim.stop();
 }

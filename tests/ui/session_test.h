@@ -32,6 +32,7 @@ private slots:
     void readAllSetsTheInversionBoxesWithoutWriting();
     void disconnectEndsTheConnectionForEveryHandler();
     void everyConnectionCountsPollFailuresAnew();
+    void formulaErrorDuringReadAllGivesTheWindowBack();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

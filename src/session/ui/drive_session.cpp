@@ -51,7 +51,8 @@ QString qs(const std::string& text) {
 }
 
 // A sweep shows itself while it runs: the polls pause, the window is disabled, the mark is
-// shown and the button counts the positions.
+// shown and the button counts the positions. Whatever ends the sweep (a formula error
+// included), the destructor puts all of it back.
 class SweepDisplay {
 public:
     SweepDisplay(link::DriveLink& link, PollTimers& timers, QWidget* window, QPushButton* button,
@@ -61,19 +62,20 @@ public:
           m_window(window),
           m_button(button),
           m_mark(mark),
-          m_caption(button->text()) {}
-    void begin() {
+          m_caption(button->text()) {
         m_timers.pause();
         m_mark->show();
         m_window->setEnabled(false);
     }
-    void end() {
+    ~SweepDisplay() {
         m_link.state().linkBusy = false;
         m_button->setText(m_caption);
         m_mark->hide();
         m_window->setEnabled(true);
         m_timers.resume();
     }
+    SweepDisplay(const SweepDisplay&) = delete;
+    SweepDisplay& operator=(const SweepDisplay&) = delete;
 
     SweepProgress progress() {
         return [this](int done, int total) {
@@ -300,12 +302,13 @@ bool TDriveSession::ReadParamAll() {
     const link::LinkState& state = m_parts.link.state();
     if (state.linkBusy || state.connected == 0)
         return false;
-    SweepDisplay display(m_parts.link, *m_windows.timers, m_windows.window,
-                         m_windows.controls->Button9, m_windows.controls->RPar);
-    display.begin();
-    Sweeps sweeps(m_parts.link, m_parts.model, m_parts.messages);
-    const ReadAllResult result = sweeps.ReadParamAll(display.progress());
-    display.end();
+    ReadAllResult result;
+    {
+        SweepDisplay display(m_parts.link, *m_windows.timers, m_windows.window,
+                             m_windows.controls->Button9, m_windows.controls->RPar);
+        Sweeps sweeps(m_parts.link, m_parts.model, m_parts.messages);
+        result = sweeps.ReadParamAll(display.progress());
+    }
     if (result.ran)
         showReadValues(result);
     m_windows.notebook->setCurrentIndex(0);
@@ -365,11 +368,9 @@ void TDriveSession::writeAll() {
         return;
     SweepDisplay display(m_parts.link, *m_windows.timers, m_windows.window,
                          m_windows.controls->Button6, m_windows.controls->WPar);
-    display.begin();
     Sweeps sweeps(m_parts.link, m_parts.model, m_parts.messages);
     (void)sweeps.writeAll([this](int, bool, const std::string& action) { logAction(action); },
                           display.progress());
-    display.end();
 }
 
 void TDriveSession::logAction(const std::string& action) {
