@@ -2,19 +2,22 @@
 
 namespace zrd::session {
 
-LinkBusyGuard::LinkBusyGuard(link::DriveLink& link) : m_link(link) {
+LinkBusyGuard::LinkBusyGuard(link::DriveLink& link, Polls polls) : m_link(link) {
     if (m_link.state().linkBusy)
         return;
     m_acquired = true;
     m_link.state().linkBusy = true;
-    m_link.ui().pauseTimers();
+    m_paused = polls == Polls::Pause;
+    if (m_paused)
+        m_link.ui().pauseTimers();
 }
 
 LinkBusyGuard::~LinkBusyGuard() {
     if (!m_acquired)
         return;
     m_link.state().linkBusy = false;
-    m_link.ui().resumeTimers();
+    if (m_paused)
+        m_link.ui().resumeTimers();
 }
 
 }  // namespace zrd::session

@@ -11,7 +11,12 @@ namespace zrd::session {
 // link was busy already, nothing is taken and `acquired()` is false: the caller returns.
 class LinkBusyGuard {
 public:
-    explicit LinkBusyGuard(link::DriveLink& link);
+    // Whether the front end's polls pause while the link is held. The monitor's own tick keeps
+    // them running: the busy flag alone keeps the status poll away, and pausing would restart
+    // the status poll's interval on every tick, so that it never came due.
+    enum class Polls { Pause, Keep };
+
+    explicit LinkBusyGuard(link::DriveLink& link, Polls polls = Polls::Pause);
     ~LinkBusyGuard();
     LinkBusyGuard(const LinkBusyGuard&) = delete;
     LinkBusyGuard& operator=(const LinkBusyGuard&) = delete;
@@ -22,6 +27,7 @@ public:
 private:
     link::DriveLink& m_link;
     bool m_acquired = false;
+    bool m_paused = false;
 };
 
 }  // namespace zrd::session

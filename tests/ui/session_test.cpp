@@ -508,3 +508,23 @@ void SessionTest::formulaErrorDuringReadAllGivesTheWindowBack() {
     f.program().link.closePort();
     sim.stop();
 }
+
+// Each monitor tick stopped and restarted the status poll's timer, so that it never came due
+// while the monitor ran: an error raised in the drive stayed invisible.
+void SessionTest::errorRaisedWhileTheMonitorRunsShows() {
+    Program& program = m_fixture->program();
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    form.Timer5Timer();
+    QCOMPARE(form.driveState().Error->text(), QString("M98"));
+    form.monitorPanel().Monitor->setEnabled(true);
+    form.MonitorClick();
+    QVERIFY(form.TimerMonitor->isActive());
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.raise(zrd::sim::BitList::Errors, 2)); });
+    // The status poll comes due once in 2 s while the monitor ticks every 0.3 s or so.
+    QTRY_COMPARE_WITH_TIMEOUT(form.driveState().Error->text(), QString("1 M24"), 6000);
+    QCOMPARE(form.driveState().ComboBox1->itemText(0), QString("Overvoltage"));
+    QVERIFY(form.TimerMonitor->isActive());
+    form.Stop_monitorClick();
+}

@@ -33,6 +33,7 @@ private slots:
     void disconnectEndsTheConnectionForEveryHandler();
     void everyConnectionCountsPollFailuresAnew();
     void formulaErrorDuringReadAllGivesTheWindowBack();
+    void errorRaisedWhileTheMonitorRunsShows();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

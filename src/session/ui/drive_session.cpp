@@ -256,7 +256,8 @@ void TDriveSession::showStatus(const mon::StatusTick& tick) {
 }
 
 void TDriveSession::pollMonitor() {
-    LinkBusyGuard guard(m_parts.link);
+    // The status poll keeps its own schedule: the busy flag alone keeps it out of this tick.
+    LinkBusyGuard guard(m_parts.link, LinkBusyGuard::Polls::Keep);
     if (!guard)
         return;
     m_windows.monitor->showValues(readMonitorValues(m_parts.access, m_parts.model));
