@@ -427,3 +427,33 @@ void ParamPagesTest::editDialogWritesNothingOutsideTheLimits() {
     program.link.closePort();
     sim.stop();
 }
+
+// After a read the read-only rows turned white like writable ones, and their edit dialog
+// offered "Write" for a value the drive refuses.
+void ParamPagesTest::readOnlyRowStaysReadOnlyAfterARead() {
+    zrd::sim::SimServer sim;
+    QVERIFY2(m_fixture->connectToSim(sim), sim.error().c_str());
+    TMainForm& form = m_fixture->form();
+    form.session().ReadParamAll();
+    TParamFrame& ident = *frameNamed(form, "Ident");
+    QCOMPARE(stateColour(field(ident, "Param0")), colors::kWhite);  // SERH, R-W
+    QLineEdit* version = field(ident, "Param2");                    // HVER, R
+    QVERIFY(!version->isEnabled());
+    QVERIFY(stateColour(version) != colors::kWhite);
+
+    TEdit_par_Form& dialog = *form.Edit_par_Form;
+    dialog.fillFromRow(ident, 2, false);
+    QVERIFY(!dialog.Button1->isEnabled());
+    QVERIFY(dialog.Edit1->isReadOnly());
+    int framesBefore = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { framesBefore = d.framesSeen(); });
+    dialog.Button1Click();
+    int framesAfter = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { framesAfter = d.framesSeen(); });
+    QCOMPARE(framesAfter, framesBefore);
+    // A writable row's dialog still offers it.
+    dialog.fillFromRow(ident, 0, false);
+    QVERIFY(dialog.Button1->isEnabled());
+    m_fixture->program().link.closePort();
+    sim.stop();
+}

@@ -29,6 +29,7 @@ private slots:
     void editingAParameterNamedLikeDtLeavesTheDriveType();
     void editDialogWritesNothingOutsideTheLimits_data();
     void editDialogWritesNothingOutsideTheLimits();
+    void readOnlyRowStaysReadOnlyAfterARead();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

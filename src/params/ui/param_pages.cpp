@@ -106,7 +106,7 @@ void TParamPages::showReadRows() {
     for (TParamFrame* frame : m_frames) {
         for (int k = 0; k < kRowsPerPage; ++k) {
             const int position = frame->positionOf(k);
-            if (position >= 0)
+            if (position >= 0 && m_model.parameter(position).pType == kReadWrite)
                 ui::paintState(frame->row(k).Param, colors::kWhite);
         }
     }

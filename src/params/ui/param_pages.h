@@ -32,7 +32,8 @@ public:
     [[nodiscard]] TParamFrame* frameOfPosition(int position) const;
     // Shows a value text in the row of a table position (no row: nothing happens).
     void showInRow(int position, const QString& text);
-    // After read-all the value fields of the rows turn white.
+    // After read-all the value fields of the writable rows turn white; read-only rows keep
+    // the look of a field that cannot be edited.
     void showReadRows();
     // Marks the limits and the default that the configuration formulas changed: mark bit 1 the
     // minimum, bit 2 the maximum, bit 4 the default. From 4 on the new texts are shown too.

@@ -130,6 +130,10 @@ void TEdit_par_Form::fillFromRow(params::TParamFrame& frame, int k, bool withFun
     Edit4->setText(QString::fromStdString(params::valueText(params::maxDisplay(p))));
     m_updateCondition = p.update_con;
     showUpdateCondition();
+    // A parameter the drive only reports is shown, never offered for writing.
+    const bool writable = p.pType == params::kReadWrite;
+    Edit1->setReadOnly(!writable);
+    Button1->setEnabled(writable);
 
     restoreLayout();
     const std::vector<std::string>* names = m_parts.functionNames.list(functionListOf(p.Pname));
@@ -168,7 +172,7 @@ void TEdit_par_Form::showUpdateCondition() {
 void TEdit_par_Form::Button1Click() {
     link::DriveLink& link = m_parts.link;
     const params::TPar& p = m_parts.model.parameter(m_position);
-    if (link.state().linkBusy)
+    if (p.pType != params::kReadWrite || link.state().linkBusy)
         return;
     if (link.state().connected == 0) {
         close();
