@@ -457,3 +457,20 @@ void ParamPagesTest::readOnlyRowStaysReadOnlyAfterARead() {
     m_fixture->program().link.closePort();
     sim.stop();
 }
+
+// The motor chosen offline stayed in Motor_sel after connecting to a drive that holds another.
+void ParamPagesTest::readAllShowsTheDrivesMotor() {
+    TMainForm& form = m_fixture->form();
+    form.controls().ComboBox6->setCurrentIndex(0);  // "Small", offline
+    form.session().ComboBox6CloseUp();
+    QCOMPARE(form.driveState().Motor_sel->text(), QString("Small"));
+
+    zrd::sim::SimServer sim;
+    QVERIFY2(m_fixture->connectToSim(sim, [](zrd::sim::SimDrive& d) { d.setRaw(44, 3); }),
+             sim.error().c_str());
+    form.session().ReadParamAll();
+    QCOMPARE(form.driveState().Motor_sel->text(), QString("M-300"));
+    QCOMPARE(form.controls().ComboBox6->currentIndex(), 2);
+    m_fixture->program().link.closePort();
+    sim.stop();
+}

@@ -30,6 +30,7 @@ private slots:
     void editDialogWritesNothingOutsideTheLimits_data();
     void editDialogWritesNothingOutsideTheLimits();
     void readOnlyRowStaysReadOnlyAfterARead();
+    void readAllShowsTheDrivesMotor();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

@@ -338,8 +338,9 @@ void TDriveSession::showReadValues(const ReadAllResult& result) {
             m_windows.pages->markChanged(mark.position, mark.mark);
     }
     const TypesOfValues types = typesOfValues(model, m_parts.typeTables);
+    // The motor the drive holds, in the selector and in Motor_sel alike.
     if (types.motorLine)
-        m_windows.controls->selectMotorLine(*types.motorLine);
+        showMotor(*types.motorLine, types.motorName);
     if (types.driveName)
         m_windows.driveState->Dr_Num->setText(qs(*types.driveName));
     m_windows.controls->SerNum->setText(QString::number(serialNumber(model)));
