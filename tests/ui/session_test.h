@@ -34,6 +34,7 @@ private slots:
     void everyConnectionCountsPollFailuresAnew();
     void formulaErrorDuringReadAllGivesTheWindowBack();
     void errorRaisedWhileTheMonitorRunsShows();
+    void cancelledDialogChangesNothing();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

@@ -129,16 +129,9 @@ void TDriveSession::connectDrive() {
     };
     TCOM_CFG dialog(m_parts.connection, link::listSerialDevices(), connectOnDialog,
                     m_parts.link.ui(), m_windows.window);
-    if (dialog.exec() != QDialog::Accepted) {
-        // After a failed open the check still runs on the handle that was left.
-        if (!session::checkConnection(m_parts.link, m_parts.access, m_parts.model, m_parts.messages,
-                                      m_parts.connection) &&
-            m_parts.link.state().handle != link::PortHandle::None) {
-            m_windows.timers->status()->stop();
-            m_windows.monitor->Monitor->setEnabled(false);
-        }
+    // A cancelled dialog changes nothing and says nothing.
+    if (dialog.exec() != QDialog::Accepted)
         return;
-    }
     // Every connection counts the status poll's failures anew.
     m_parts.status.resetFailures();
     if (outcome.open.generatorStopped)
