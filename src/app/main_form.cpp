@@ -246,7 +246,7 @@ void TMainForm::showInRow(int position, const QString& text) {
 
 void TMainForm::restoreIdle() {
     m_timers.restoreIdle();
-    m_monitor->Monitor->setEnabled(true);
+    m_monitor->Monitor->setEnabled(m_timers.connected());
     ui::setEnabledByName(this, kOnlineScopeStop, false);
 }
 
@@ -289,6 +289,8 @@ void TMainForm::Stop_monitorClick() {
 }
 
 void TMainForm::Panel10Click() {
+    if (!m_timers.connected())
+        return;
     Timer5->stop();
     TimerMonitor->start();
 }

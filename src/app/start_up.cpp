@@ -80,7 +80,6 @@ void StartUp::disableDriveControls() {
         item->setEnabled(false);
     ui::setEnabledByName(&m_form, "Button3", false);
     m_form.controls().showOnline(false);
-    m_form.controls().Panel14->setEnabled(false);
     m_program.shell.operatingMode = kStartOperatingMode;
 }
 

@@ -546,3 +546,31 @@ void SessionTest::cancelledDialogChangesNothing() {
     QCOMPARE(form.driveState().State_connection->text(), QString("   Offline"));
     QVERIFY(form.N3->isEnabled());
 }
+
+// After Disconnect the Ready and n=0 lamps stayed lit and the servo and generator panels
+// enabled; a tab click then offered "Start monitor", which showed zeros in the live colour.
+void SessionTest::offlineShowsNoDriveState() {
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    form.Timer5Timer();
+    QCOMPARE(form.driveState().Drive_ready->colour(), colors::kLime);
+    QCOMPARE(form.driveState().N_0->colour(), colors::kLime);
+    QVERIFY(form.controls().Panel7->isEnabled());
+    QVERIFY(form.controls().Panel14->isEnabled());
+
+    form.N9Click();
+    for (zrd::ui::TLamp* lamp : {form.driveState().Servo_enable, form.driveState().N_0,
+                                 form.driveState().drive_on, form.driveState().Drive_ready})
+        QCOMPARE(lamp->colour(), colors::kGrey);
+    for (QGroupBox* panel : {form.controls().Panel7, form.controls().Panel14}) {
+        QVERIFY(!panel->isEnabled());
+        QCOMPARE(stateColour(panel), colors::kGrey);
+    }
+    form.TabbedNotebook2Click(2);
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
+    form.MonitorClick();
+    QVERIFY(!form.TimerMonitor->isActive());
+    QCOMPARE(stateColour(form.monitorPanel().Speed_com), colors::kSilver);
+    form.Panel10Click();
+    QVERIFY(!form.TimerMonitor->isActive());
+}

@@ -35,6 +35,7 @@ private slots:
     void formulaErrorDuringReadAllGivesTheWindowBack();
     void errorRaisedWhileTheMonitorRunsShows();
     void cancelledDialogChangesNothing();
+    void offlineShowsNoDriveState();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

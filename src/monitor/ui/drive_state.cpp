@@ -143,6 +143,8 @@ void TDriveState::showOffline(const QString& state, const QString& detail) {
     paintState(State_connection, colors::kRed);
     State_connection->setText(state);
     Edit5->setText(detail);
+    for (ui::TLamp* lamp : {Servo_enable, N_0, drive_on, Drive_ready})
+        lamp->setColour(colors::kGrey);
 }
 
 void TDriveState::showStatus(const StatusTick& tick, const FrameBits& state,

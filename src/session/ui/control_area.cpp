@@ -194,11 +194,8 @@ void TControlArea::showOnline(bool online) {
     if (online)
         return;
     Button6->setEnabled(false);
-    Panel7->setEnabled(false);
-}
-
-void TControlArea::showGeneratorPanel(bool enabled) {
-    enablePanel(Panel14, enabled);
+    enablePanel(Panel7, false);
+    enablePanel(Panel14, false);
 }
 
 void TControlArea::showOperatingMode(int mode) {

@@ -24,11 +24,9 @@ class TControlArea : public QWidget {
 public:
     explicit TControlArea(QWidget* parent = nullptr);
 
-    // The drive controls an online drive offers: mode, command source and "Read". Offline they
-    // are disabled, and so are "Write" and the servo panel.
+    // The drive controls an online drive offers: mode, command source and "Read". Offline all
+    // drive controls are disabled and the servo and generator panels grey.
     void showOnline(bool online);
-    // The generator panel, enabled or greyed.
-    void showGeneratorPanel(bool enabled);
     // Presses "Current", "Speed" or "Position" for mode 1, 2 or any other.
     void showOperatingMode(int mode);
     // Presses the command-source button of an "INST" value with the panels that go with it:

@@ -220,8 +220,6 @@ void TDriveSession::pollStatus() {
     }
     if (tick.outcome == mon::StatusTick::Outcome::WentOffline) {
         showOffline(message(mon::kMsgStateOffline));
-        m_windows.controls->showServoPanel(false);
-        m_windows.controls->showGeneratorPanel(false);
         // The link stays blocked until a new connection.
         m_parts.link.state().linkBusy = true;
         return;
@@ -259,7 +257,8 @@ void TDriveSession::pollMonitor() {
 void TDriveSession::startMonitor() {
     mon::TMonitorPanel* monitor = m_windows.monitor;
     LinkBusyGuard guard(m_parts.link);
-    if (!guard) {
+    // The monitor reads a connected drive; offline it has nothing to show.
+    if (!guard || !connected()) {
         monitor->Stop_monitor->setChecked(true);
         return;
     }
@@ -284,11 +283,9 @@ void TDriveSession::revertMonitor() {
     m_windows.timers->monitor()->stop();
     m_windows.monitor->paintFields(colors::kSilver);
     m_windows.monitor->Stop_monitor->setChecked(true);
-    m_windows.monitor->Monitor->setEnabled(true);
-    if (!connected()) {
-        m_parts.link.state().linkBusy = true;
+    m_windows.monitor->Monitor->setEnabled(connected());
+    if (!connected())
         m_windows.timers->status()->stop();
-    }
     m_windows.controls->Panel32->setEnabled(true);
 }
 
