@@ -2,6 +2,7 @@
 
 #include "session_test.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -47,6 +48,8 @@ std::string sessionDatabase() {
     text += "Col2=E0,241,0,R,Overcurrent,Ток,0,6\r\n";
     text += "Col3=E2,241,2,R,Overvoltage,Напряжение,0,6\r\n";
     text += "Col4=W0,242,0,R,Hot,Перегрев,0,6\r\n";
+    text +=
+        "Col5=E5,241,5,R,Power stage temperature above its limit,Перегрев силового каскада,0,6\r\n";
     text += "App1=D3,244,3,R,Input 3,Вход 3,0,7\r\n";
     return text;
 }
@@ -573,4 +576,21 @@ void SessionTest::offlineShowsNoDriveState() {
     QCOMPARE(stateColour(form.monitorPanel().Speed_com), colors::kSilver);
     form.Panel10Click();
     QVERIFY(!form.TimerMonitor->isActive());
+}
+
+// The error list's drop-down cut long names ("Drive o...erature").
+void SessionTest::errorListOpensAsWideAsItsLongestName() {
+    connectDirectly();
+    TMainForm& form = m_fixture->form();
+    setWord(240, 0x0002);
+    setWord(241, 1 << 5);
+    form.Timer5Timer();
+    QComboBox* list = form.driveState().ComboBox1;
+    QCOMPARE(list->itemText(0), QString("Power stage temperature above its limit"));
+    list->showPopup();
+    QTRY_VERIFY_WITH_TIMEOUT(list->view()->isVisible(), 2000);
+    const int needed = list->view()->fontMetrics().horizontalAdvance(list->itemText(0));
+    QVERIFY2(list->view()->viewport()->width() >= needed,
+             qPrintable(QString("%1 < %2").arg(list->view()->viewport()->width()).arg(needed)));
+    list->hidePopup();
 }

@@ -36,6 +36,7 @@ private slots:
     void errorRaisedWhileTheMonitorRunsShows();
     void cancelledDialogChangesNothing();
     void offlineShowsNoDriveState();
+    void errorListOpensAsWideAsItsLongestName();
 
 private:
     // Opens the program's link on the simulator and marks the drive connected.

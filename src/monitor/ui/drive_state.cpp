@@ -1,5 +1,6 @@
 #include "monitor/ui/drive_state.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -7,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <algorithm>
 
 #include "core/ui/colors.h"
 #include "core/ui/lamp.h"
@@ -41,6 +44,19 @@ void setListText(QComboBox* list, const QString& text) {
         list->lineEdit()->setReadOnly(true);
     }
     list->setEditText(text);
+}
+
+// The lists sit in a narrow column; their drop-down opens as wide as the longest name, so that
+// no name is cut.
+void fitPopupToItems(QComboBox* list) {
+    const QFontMetrics metrics(list->view()->font());
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(list->itemText(i)));
+    const int frame = 2 * list->view()->frameWidth();
+    const int margins = 4 * metrics.averageCharWidth();
+    list->view()->setMinimumWidth(widest + frame + margins +
+                                  list->view()->verticalScrollBar()->sizeHint().width());
 }
 
 }  // namespace
@@ -186,7 +202,7 @@ void TDriveState::showList(QLineEdit* field, QComboBox* list, const std::vector<
     list->clear();
     for (const std::string& name : names)
         list->addItem(qs(name));
-
+    fitPopupToItems(list);
     if (!names.empty())
         field->setText(qs(count));
 }
