@@ -10,14 +10,22 @@
 
 namespace zrd::monitor {
 
-std::string composeLogEntry(const params::MessageTable& messages, std::string_view language,
-                            std::string_view date, std::string_view time, std::string_view action) {
-    std::string entry = messages.text(kMsgLogDate, language);
-    entry += date;
-    entry += messages.text(kMsgLogTime, language);
-    entry += time;
-    entry += action;
-    return entry;
+std::string composeLogEntry(std::string_view date, std::string_view time, std::string_view action) {
+    while (!action.empty() && action.front() == ' ')
+        action.remove_prefix(1);
+    while (!action.empty() && action.back() == ' ')
+        action.remove_suffix(1);
+    std::string entry;
+    entry.append(date).append(",").append(time).append(",");
+    if (action.find_first_of(",\"") == std::string_view::npos)
+        return entry.append(action);
+    entry += '"';
+    for (const char c : action) {
+        if (c == '"')
+            entry += '"';
+        entry += c;
+    }
+    return entry + '"';
 }
 
 void ActionLog::open(const std::string& folder) {

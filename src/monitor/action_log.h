@@ -15,18 +15,17 @@ inline constexpr const char* kActionLogHeader = "Date,Time,Action";
 // Lines in the file, header included.
 inline constexpr size_t kActionLogLimit = 1000;
 
-// Message numbers of the entry texts.
-using params::kMsgLogDate;
+// Action texts of the entries.
 using params::kMsgLogReadAll;
 using params::kMsgLogSaveOscillogram;
-using params::kMsgLogTime;
 using params::kMsgLogViewOscillogram;
 using params::kMsgWriteAccepted;
 using params::kMsgWriteRefused;
 
-// The text of one entry: message 58, the date, message 59, the time, the action text.
-std::string composeLogEntry(const params::MessageTable& messages, std::string_view language,
-                            std::string_view date, std::string_view time, std::string_view action);
+// One entry in the header's three columns: date, time and the action text. The action's
+// surrounding blanks are dropped; an action holding a comma or a quote is quoted, so that the
+// file reads as the table its header announces.
+std::string composeLogEntry(std::string_view date, std::string_view time, std::string_view action);
 
 // The short history of the user's actions: newest entry first below the header, the whole file
 // rewritten (Windows-1251, CR LF) after every entry.

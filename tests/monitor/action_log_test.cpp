@@ -90,19 +90,23 @@ TEST_F(ActionLogTest, UnwritableLogIsReportedOnceAndNeverStopsTheCaller) {
     EXPECT_EQ(log.lines()[1], "b");
 }
 
-TEST(LogEntryText, JoinsMessagesDateTimeAndAction) {
-    test::TempDir dir;
-    test::RecordingUserInterface ui;
-    params::MessageTable messages;
-    std::string file = "\xEF\xBB\xBF";
-    for (int i = 0; i < 58; ++i)
-        file += "m" + std::to_string(i) + ":x=x\n";
-    file += "date:Date =Дата \ntime: time = время \n";
-    messages.load(dir.write("mess.dic", file), ui);
-    EXPECT_EQ(composeLogEntry(messages, "Eng", "08.12.26", "16:45:00", "Read"),
-              "Date 08.12.26 time 16:45:00Read");
-    EXPECT_EQ(composeLogEntry(messages, "Rus", "08.12.26", "16:45:00", "Чтение"),
-              "Дата 08.12.26 время 16:45:00Чтение");
+// Entries used to run the time into the action ("20:34:08HTOUT: written") under a header that
+// announces three columns.
+TEST(LogEntryText, EntriesHaveTheHeadersThreeColumns) {
+    struct Case {
+        const char* action;
+        const char* entry;
+    };
+    for (const Case& c : {
+             Case{"HTOUT: written", "08.12.26,20:34:08,HTOUT: written"},
+             Case{"  All parameters read from the drive",
+                  "08.12.26,20:34:08,All parameters read from the drive"},
+             Case{"Чтение", "08.12.26,20:34:08,Чтение"},
+             Case{"read, then saved", "08.12.26,20:34:08,\"read, then saved\""},
+             Case{"the \"fast\" set", "08.12.26,20:34:08,\"the \"\"fast\"\" set\""},
+         }) {
+        EXPECT_EQ(composeLogEntry("08.12.26", "20:34:08", c.action), c.entry) << c.action;
+    }
 }
 
 }  // namespace

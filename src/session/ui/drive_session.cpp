@@ -367,8 +367,7 @@ void TDriveSession::writeAll() {
 
 void TDriveSession::logAction(const std::string& action) {
     m_parts.actionLog.write(
-        mon::composeLogEntry(m_parts.messages, m_parts.model.language(),
-                             m_windows.controls->MaskEdit3->text().toStdString(),
+        mon::composeLogEntry(m_windows.controls->MaskEdit3->text().toStdString(),
                              m_windows.controls->MaskEdit4->text().toStdString(), action));
 }
 
