@@ -57,14 +57,16 @@ public:
     SerialPort& port() { return m_port; }
     UserInterface& ui() { return m_ui; }
 
-    // Closes any open handle, then opens and configures the device.
+    // Closes any open handle, then opens and configures the device. A successful open ends
+    // the hung-up state.
     [[nodiscard]] OpenResult openPort(const std::string& device, int baudRate, int portTimeOutMs);
     void closePort();
 
     // Writes n bytes; the count written or -1.
     [[nodiscard]] int PortWrite(const uint8_t* buffer, size_t n);
     // Reads up to the read count into buffer (capacity bytes at most). Returns when the count
-    // is reached, when a complete frame has arrived, or after PortTimeOut ms; -1 on failure.
+    // is reached, when a complete frame has arrived, or after PortTimeOut ms; -1 on failure
+    // and on a hung-up line.
     [[nodiscard]] int PortRead(uint8_t* buffer, size_t capacity);
     template <size_t N>
     [[nodiscard]] int PortRead(std::array<uint8_t, N>& buffer) {
@@ -72,6 +74,7 @@ public:
     }
 
     // Purge, pause, clear errors, pause, then write the first n bytes of the transmit buffer.
+    // -1 at once on a hung-up link.
     [[nodiscard]] int prepareAndWrite(size_t n);
 
     // One parameter exchange on the request record: encode, prepare and write, wait, read into
@@ -88,7 +91,7 @@ public:
     [[nodiscard]] int sendCommand(uint8_t code, uint8_t a1 = 0, uint8_t a2 = 0, uint8_t a3 = 0);
 
     // Waits until at least threshold bytes are queued, within the reply-wait bound of a frame of
-    // the given length. False when the bound passed.
+    // the given length. False when the bound passed or the line hung up.
     [[nodiscard]] bool waitForInput(int threshold, size_t sentLength);
     // The polling wait of the command exchanges: on a missed bound with timeoutEndsIt the reply
     // time-out runs. True when the threshold was reached.
@@ -102,11 +105,15 @@ public:
     [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
 
 private:
+    // True when the port has hung up; the first time, the link goes offline and tells the user.
+    bool checkHangUp();
+
     SerialPort& m_port;
     UserInterface& m_ui;
     LinkState m_state;
     LinkBuffers m_buffers;
     size_t m_lastSentLength = kCommandFrameLength;
+    std::string m_device;
 };
 
 }  // namespace zrd::link
