@@ -107,6 +107,31 @@ int DriveLink::prepareAndWrite(size_t n) {
     return written;
 }
 
+bool DriveLink::receiveReply(ReplyParser& parser) {
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(m_lastSentLength, kLongestReply));
+    std::array<uint8_t, kReceiveBufferSize> chunk{};
+    for (;;) {
+        const int n = m_port.readAvailable(chunk.data(), chunk.size());
+        if (n < 0) {
+            (void)checkHangUp();
+            return false;
+        }
+        // Bytes after the answer are dropped: the next request's purge would drop them anyway.
+        for (int i = 0; i < n; ++i)
+            if (parser.feed(chunk[static_cast<size_t>(i)]))
+                return true;
+        const int left = msUntil(deadline);
+        if (left <= 0)
+            return false;
+        const WaitResult wait = m_port.waitReadable(left);
+        if (wait == WaitResult::HungUp)
+            (void)checkHangUp();
+        if (wait != WaitResult::Readable)
+            return false;
+    }
+}
+
 void DriveLink::ReadPar() {
     // Cleared before the write, so that a request that cannot be written never leaves an
     // earlier reply for the caller to act on.
@@ -116,14 +141,15 @@ void DriveLink::ReadPar() {
     const size_t length = encodeRequest(m_buffers.request, m_buffers.transmit);
     if (prepareAndWrite(length) < 0)
         return;
-    if (!waitForInput(kReplyThreshold, length)) {
+    const bool write = m_buffers.request[0] == kRequestWrite;
+    ReplyParser parser(write ? AwaitedReply::Verdict : AwaitedReply::Read, m_buffers.request[1]);
+    if (!receiveReply(parser)) {
         // A hang-up has taken the link offline already; it is no time-out.
         if (!m_state.hungUp)
             replyTimeout();
         return;
     }
-    // One read only, whatever it returns; a short or failed read leaves byte 1 as it came.
-    (void)PortRead(m_buffers.receive);
+    std::copy_n(parser.frame(), parser.frameLength(), m_buffers.receive.begin());
 }
 
 std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
@@ -191,12 +217,18 @@ bool DriveLink::waitForInput(int threshold, size_t sentLength) {
     }
 }
 
-bool DriveLink::pollingWait(int threshold, bool timeoutEndsIt) {
-    if (waitForInput(threshold, m_lastSentLength))
-        return true;
-    if (timeoutEndsIt && !m_state.hungUp)
-        replyTimeout();
-    return false;
+std::optional<uint8_t> DriveLink::awaitAck(bool timeoutEndsIt) {
+    clearBuffer(m_buffers.request);
+    if (m_state.hungUp)
+        return std::nullopt;
+    ReplyParser parser(AwaitedReply::Ack, 0);
+    if (!receiveReply(parser)) {
+        if (timeoutEndsIt && !m_state.hungUp)
+            replyTimeout();
+        return std::nullopt;
+    }
+    std::copy_n(parser.frame(), parser.frameLength(), m_buffers.request.begin());
+    return parser.status();
 }
 
 void DriveLink::replyTimeout() {

@@ -1,5 +1,6 @@
-// The link against a drive whose line hangs up: the link goes offline once and no wait spins.
-// Every case runs the real transport against zrd-sim's fault injection on a pseudo-terminal.
+// The link against a drive that misbehaves on the line: each exchange takes only the answer to
+// its own request, or none. Every case runs the real transport against zrd-sim's fault
+// injection on a pseudo-terminal.
 #include <time.h>
 
 #include <gtest/gtest.h>
@@ -16,12 +17,132 @@
 namespace zrd::link {
 namespace {
 
+using test::SimLinkTest;
 using Clock = std::chrono::steady_clock;
+
+// How many of the answering indexes must answer under the fault.
+enum class Answers { All, None, RightOrNothing };
+
+struct FaultCase {
+    const char* fault;  // as given to zrd-sim --fault
+    Answers answers;
+};
 
 sim::Fault fault(const char* text) {
     auto f = sim::parseFault(text);
     EXPECT_TRUE(f) << text;
     return f.value_or(sim::Fault{});
+}
+
+// Every second request goes to a silent index: its window is where a late or repeated
+// answer to the request before it lands.
+constexpr uint8_t kSilent[] = {0x21, 0x22, 0x23, 0x24};
+// Values with bytes that travel escaped.
+constexpr uint8_t kAnswering[] = {0x1B, 0xE1, 0x1D, 0xE4};
+uint16_t valueOf(uint8_t index) {
+    return static_cast<uint16_t>(index << 8 | (0xFF - index));
+}
+
+class DriveLinkFaults : public SimLinkTest {
+protected:
+    void SetUp() override {
+        SimLinkTest::SetUp();
+        drive([](sim::SimDrive& d) {
+            for (const uint8_t i : kAnswering)
+                d.setRaw(i, valueOf(i));
+            for (const uint8_t i : kSilent)
+                d.setSilent(i);
+        });
+    }
+
+    void expectAnswers(Answers expected, int answered, const char* fault) {
+        if (expected == Answers::All) {
+            EXPECT_EQ(answered, static_cast<int>(std::size(kAnswering))) << fault;
+        } else if (expected == Answers::None) {
+            EXPECT_EQ(answered, 0) << fault;
+        }
+    }
+};
+
+TEST_F(DriveLinkFaults, ReadTakesOnlyTheValueOfTheIndexItAskedFor) {
+    for (const FaultCase& c : {
+             FaultCase{"noise=00", Answers::All},
+             FaultCase{"noise=30,E1,30", Answers::All},
+             FaultCase{"cut=4", Answers::None},
+             FaultCase{"late=80", Answers::RightOrNothing},
+             FaultCase{"duplicate=40", Answers::RightOrNothing},
+             FaultCase{"split=75@2", Answers::RightOrNothing},
+             FaultCase{"drop=5", Answers::None},
+             FaultCase{"corrupt=2", Answers::None},
+         }) {
+        drive([&](sim::SimDrive& d) {
+            d.clearFaults();
+            d.addFault(fault(c.fault));
+        });
+        int answered = 0;
+        for (size_t k = 0; k < std::size(kAnswering); ++k) {
+            const uint8_t index = kAnswering[k];
+            const auto value = link.readIndex(index);
+            if (value) {
+                EXPECT_EQ(*value, valueOf(index)) << c.fault << " index " << int(index);
+                ++answered;
+            }
+            EXPECT_EQ(link.readIndex(kSilent[k]), std::nullopt) << c.fault;
+        }
+        expectAnswers(c.answers, answered, c.fault);
+    }
+}
+
+TEST_F(DriveLinkFaults, WriteTakesOnlyTheVerdictOnItsOwnRequest) {
+    // Alternately accepted and refused, so that a verdict taken from another write shows.
+    constexpr uint8_t kRefused[] = {0xE1, 0xE4};
+    drive([&](sim::SimDrive& d) {
+        for (const uint8_t i : kRefused)
+            d.setParameter(i, {.known = true, .readOnly = true});
+    });
+    const auto verdictFor = [&](uint8_t index) {
+        return index == kRefused[0] || index == kRefused[1] ? kReplyRefused : kReplyAccepted;
+    };
+    for (const FaultCase& c : {
+             FaultCase{"noise=E1,50,E2", Answers::All},
+             FaultCase{"cut=3", Answers::None},
+             FaultCase{"late=80", Answers::RightOrNothing},
+             FaultCase{"duplicate=40", Answers::RightOrNothing},
+         }) {
+        drive([&](sim::SimDrive& d) {
+            d.clearFaults();
+            d.addFault(fault(c.fault));
+        });
+        int answered = 0;
+        for (size_t k = 0; k < std::size(kAnswering); ++k) {
+            const uint8_t index = kAnswering[k];
+            const uint8_t verdict = link.writeIndex(index, 0x0102);
+            if (verdict != 0) {
+                EXPECT_EQ(verdict, verdictFor(index)) << c.fault << " index " << int(index);
+                ++answered;
+            }
+            EXPECT_EQ(link.writeIndex(kSilent[k], 0x0102), 0) << c.fault;
+        }
+        expectAnswers(c.answers, answered, c.fault);
+    }
+}
+
+TEST_F(DriveLinkFaults, CommandAckCountsOnlyAsAWholeFrame) {
+    struct Case {
+        const char* fault;
+        std::optional<uint8_t> status;
+    };
+    for (const Case& c : {
+             Case{"noise=E1,70,03", 0},
+             Case{"cut=3", std::nullopt},
+             Case{"drop=3", std::nullopt},
+             Case{"corrupt=1", std::nullopt},
+         }) {
+        drive([&](sim::SimDrive& d) { d.addFault(fault(c.fault)); });
+        ASSERT_EQ(link.sendCommand(kCmdCalcPara), 6);
+        EXPECT_EQ(link.awaitAck(false), c.status) << c.fault;
+        drive([](sim::SimDrive& d) { d.clearFaults(); });
+    }
 }
 
 // Records the hang-ups besides everything else.
@@ -46,8 +167,7 @@ bool run(DriveLink& link, Exchange e) {
         case Exchange::Write:
             return link.writeIndex(0x10, 7) != 0;
         case Exchange::Command:
-            return link.sendCommand(kCmdCalcPara) >= 0 && link.pollingWait(1, true) &&
-                   link.PortRead(link.buffers().request) > 0;
+            return link.sendCommand(kCmdCalcPara) >= 0 && link.awaitAck(true).has_value();
     }
     return false;
 }
