@@ -48,6 +48,11 @@ class StderrUserInterface : public UserInterface {
 public:
     void showMessage(const std::string& caption, const std::string& text) override;
     void processEvents() override {}
+    // Says "link lost: <reason>" on stderr and remembers it.
+    void linkLost(const std::string& reason) override;
+
+    // Set once the port hung up: the command then ends with a non-zero status.
+    bool lostLink = false;
 };
 
 // Parsers that throw CliError naming the bad text.

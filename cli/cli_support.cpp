@@ -14,6 +14,11 @@ void StderrUserInterface::showMessage(const std::string& caption, const std::str
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+void StderrUserInterface::linkLost(const std::string& reason) {
+    lostLink = true;
+    std::fprintf(stderr, "link lost: %s\n", reason.c_str());
+}
+
 int parseInt(const std::string& text, const std::string& what, int min, int max) {
     const auto v = parseInteger(text, IntegerBase::DecimalOrHex, min, max);
     if (!v)
