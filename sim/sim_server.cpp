@@ -1,5 +1,4 @@
 #include "sim_server.h"
-#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/os_error.h"
 #include "link/frame_codec.h"
 
 namespace zrd::sim {

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/parse_int.h"
+
 namespace zrd {
 namespace {
 
@@ -54,7 +56,8 @@ std::string formatGeneral(long double value) {
     for (char c : sci.substr(0, ePos))
         if (isDigit(c))
             digits += c;
-    const int exponent = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+    // to_chars writes the exponent as a sign and decimal digits ("e+20", "e-05").
+    const int exponent = parseInt(sci.substr(ePos + 1)).value_or(0);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 
