@@ -44,7 +44,8 @@ int dbCheck(Args& args, const GlobalOptions& options) {
     if (r.endLine >= 0)
         std::printf("scan ended at line %d\n", r.endLine);
     if (!r.refused.empty())
-        throw CliError(std::to_string(r.refused.size()) + " line(s) refused, the first is line " +
+        throw CliError(db->path + ": " + std::to_string(r.refused.size()) +
+                       " line(s) refused, the first is line " +
                        std::to_string(r.refused.front().line));
     return 0;
 }
@@ -142,6 +143,7 @@ int getCommand(const Args& args, const GlobalOptions& options) {
     if (args.empty())
         throw CliError("usage: --port DEV get MNEMONIC...");
     Session s(options, args);
+    s.connect(options);
     int failures = 0;
     for (const auto& name : args) {
         const int position = *s.model().find(name);
@@ -153,6 +155,7 @@ int getCommand(const Args& args, const GlobalOptions& options) {
             continue;
         }
         if (!s.read(position)) {
+            s.checkLink();
             std::fprintf(stderr, "zrdctl: no answer for %s on %s\n", name.c_str(),
                          options.port.c_str());
             ++failures;
@@ -172,24 +175,27 @@ int setCommand(const Args& args, const GlobalOptions& options) {
     pm::ParameterModel& model = s.model();
     const int position = *model.find(name);
     const pm::TPar& p = model.parameter(position);
+    // Checked before the drive is touched: a value outside the limits is never written.
+    model.setCurrentParameter(position);
+    if (!s.access->acceptsEntered(wanted))
+        throw CliError(args[1] + " is outside the limits of " + name + "; nothing written");
+    s.connect(options);
     // What the drive holds now is what a refusal puts back.
     const bool readable = !p.pType.empty() && p.pType != pm::kNeverRead;
-    if (readable && !s.read(position))
+    if (readable && !s.read(position)) {
+        s.checkLink();
         throw CliError("no answer for " + name + " on " + options.port);
+    }
     model.setPreviousValue(position, model.value(position));
-    if (!pm::inDisplayRange(p, wanted))
-        std::fprintf(stderr, "zrdctl: %s is outside %s..%s; the default %s is written\n",
-                     args[1].c_str(), pm::valueText(pm::minDisplay(p)).c_str(),
-                     pm::valueText(pm::maxDisplay(p)).c_str(),
-                     pm::valueText(pm::defaultDisplay(p)).c_str());
     model.setCurrentParameter(position);
     model.setValue(position, wanted);
     s.access->SetParam();
+    s.checkLink();
     const bool accepted = s.access->lastReply() == lk::kReplyAccepted;
     double stands = model.value(position);
     if (accepted) {
         // The drive keeps the rounded raw value; show that rather than the text typed.
-        stands = pm::rawToDisplay(p, pm::displayToRaw(p, stands));
+        stands = pm::rawToDisplay(p, *pm::displayToRaw(p, stands));
         if (readable && s.read(position))
             stands = model.value(position);
     }

@@ -120,6 +120,7 @@ void applyPagePlan(const PagesPlan& plan, ParameterModel& model) {
             const double value = defaultDisplay(p);
             model.setValue(pos, value);
             model.setPreviousValue(pos, value);
+            model.setKnown(pos, false);
         }
     }
 }

@@ -36,7 +36,7 @@ struct PagesPlan {
 PagesPlan planPages(const ParameterModel& model);
 
 // Records the plan in the model: each row's parameter gets its frame slot and its default as
-// value and previous value; every other parameter gets no frame.
+// value and previous value (not a known value); every other parameter gets no frame.
 void applyPagePlan(const PagesPlan& plan, ParameterModel& model);
 
 // Where a table position sits on the pages.
