@@ -1,5 +1,4 @@
 #include "control_commands.h"
-#include "core/parse_int.h"
 
 #include <array>
 #include <charconv>
@@ -8,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/parse_int.h"
 #include "params/parameter_table.h"
 
 namespace zrd::sim {

@@ -1,9 +1,9 @@
 #include "sim_drive.h"
-#include "core/parse_int.h"
 
 #include <algorithm>
 #include <cctype>
 
+#include "core/parse_int.h"
 #include "eeprom_file.h"
 #include "link/frame_codec.h"
 #include "params/parameter_table.h"

@@ -1,5 +1,4 @@
 #include "sim_server.h"
-#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +10,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "core/os_error.h"
+#include "link/baud_rate_linux.h"
 #include "link/frame_codec.h"
 
 namespace zrd::sim {
@@ -63,6 +65,9 @@ bool SimServer::openTty(const std::string& path) {
         return fail("open " + path);
     if (!makeRaw(m_fd))
         return fail("tcsetattr");
+    // A real line runs at the rate the drive is simulated at; any rate, as the program allows.
+    if (!link::setCustomBaudRate(m_fd, m_baudRate))
+        return fail("baud rate " + std::to_string(m_baudRate) + " on " + path);
     m_devicePath = path;
     return true;
 }

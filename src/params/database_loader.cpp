@@ -1,7 +1,5 @@
 #include "params/database_loader.h"
 
-#include "core/parse_int.h"
-
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <limits>
 #include <string_view>
 
+#include "core/parse_int.h"
 #include "core/text_file.h"
 #include "params/message_numbers.h"
 #include "params/utf8_text.h"

@@ -1,8 +1,8 @@
 #include "session/connection.h"
 
-#include "core/parse_int.h"
-
 #include <charconv>
+
+#include "core/parse_int.h"
 
 namespace zrd::session {
 
