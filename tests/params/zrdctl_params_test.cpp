@@ -253,21 +253,6 @@ TEST_F(ZrdctlParams, ReadAllPrintsEveryValueOrADash) {
               "HVER       210\nSPD        2\nNOREAD     1\n");
 }
 
-TEST_F(ZrdctlParams, PagesAndTheParametersOfOnePage) {
-    Outcome r = zrdctl("pages");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "PAGE  ROWS  GROUP                         NAME\n"
-              "1     3     1                             \n");
-    r = zrdctl("db list --page 1");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("\nHVER "), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("\nNOREAD "), std::string::npos) << r.out;
-    r = zrdctl("db list --page 2");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("--page must be a whole number from 1 to 1"), std::string::npos) << r.err;
-}
-
 TEST_F(ZrdctlParams, StatusWithoutStatusWordsSaysSo) {
     const Outcome r = zrdctl("status");
     // The test database has no status words: every row says so.
