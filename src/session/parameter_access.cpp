@@ -53,7 +53,8 @@ void ParameterAccess::SetParam() {
     const int position = m_model.currentParameter();
     const pm::TPar& p = m_model.parameter(position);
     const std::string& language = m_model.language();
-    if (!pm::inDisplayRange(p, m_model.value(position))) {
+    m_substitutedDefault = !pm::inDisplayRange(p, m_model.value(position));
+    if (m_substitutedDefault) {
         // The last guard for callers that did not check: never silent, as the user sees
         // another value written than the one given.
         m_messages.showText(m_link.ui(),

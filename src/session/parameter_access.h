@@ -37,6 +37,10 @@ public:
     // or no exchange ran.
     [[nodiscard]] uint8_t lastReply() const { return m_lastReply; }
 
+    // True when the last SetParam wrote the default in place of a value outside the limits (the
+    // front end logs it).
+    [[nodiscard]] bool substitutedDefault() const { return m_substitutedDefault; }
+
 private:
     void updateRow(int position);
     // "P12 SPD: 600", the start of the messages about a value of the current parameter.
@@ -46,6 +50,7 @@ private:
     params::ParameterModel& m_model;
     const params::MessageTable& m_messages;
     uint8_t m_lastReply = 0;
+    bool m_substitutedDefault = false;
 };
 
 }  // namespace zrd::session

@@ -108,6 +108,7 @@ TEST_F(ParameterAccessTest, WriteSendsHalvesToEvenOrTheDefault) {
         EXPECT_EQ(model.parameterSetState(), pm::ParameterSetState::Ram);
         EXPECT_EQ(ui.eventPasses, passes + 1);
         // The substitution of the default is never silent.
+        EXPECT_EQ(access.substitutedDefault(), *c.said != '\0') << c.name << " " << c.value;
         if (*c.said) {
             ASSERT_EQ(ui.boxes.size(), 1u) << c.name << " " << c.value;
             EXPECT_EQ(ui.boxes[0].text, c.said);
