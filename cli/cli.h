@@ -55,7 +55,7 @@ public:
     bool lostLink = false;
 };
 
-// Parsers that throw CliError naming the bad text.
+// Parsers that throw CliError naming the bad text. Numbers are decimal and finite.
 int parseInt(const std::string& text, const std::string& what, int min, int max);
 double parseDouble(const std::string& text, const std::string& what);
 

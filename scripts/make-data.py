@@ -854,6 +854,10 @@ MESSAGES = {
          "Не удаётся установить тайм-ауты порта."),
     52: ("port_events", "The port event mask cannot be set.",
          "Не удаётся установить маску событий порта."),
+    53: ("nothing_known", "No parameter value is known yet (read the drive or load a file first): "
+         "nothing is written.",
+         "Ни одно значение параметра ещё не известно (прочитайте привод или файл): "
+         "ничего не записано."),
     54: ("language_prompt", "Interface language (Eng or Rus):", "Язык интерфейса (Eng или Rus):"),
     55: ("mnemonic_prompt", "Mnemonic of the parameter", "Мнемоника параметра"),
     56: ("status_tab", "Status", "Состояние"),
@@ -878,6 +882,7 @@ MESSAGES = {
          "Область данных привода сохранена в EEPROM."),
     73: ("mode_position", "  Position", " Положение"),
     74: ("mode_current", "  Current", "  Ток"),
+    75: ("log_no_answer", ": no answer from the drive", ": нет ответа привода"),
     76: ("fg_not_internal", "The function generator needs the Internal command source.",
          "Для генератора функций нужен внутренний источник задания."),
     77: ("fg_not_enabled", "Enable the servo before starting the function generator.",
@@ -888,13 +893,29 @@ MESSAGES = {
     80: ("seconds", " s", " с"),
     81: ("chirp_start", "F1 - Start frequency, Hz (0-2000)", "F1 - Начальная частота, Гц (0-2000)"),
     82: ("chirp_end", "F2 - End frequency, Hz (2-2000)", "F2 - Конечная частота, Гц (2-2000)"),
+    83: ("default_written", "The value lies outside the limits; the default is written instead: ",
+         "Значение вне пределов; вместо него записано значение по умолчанию: "),
     84: ("fg_whole", "The amplitude must be a whole number; the fraction is dropped.",
          "Амплитуда должна быть целым числом; дробная часть отброшена."),
+    85: ("outside_limits", "The value lies outside the limits; nothing is written. Limits: ",
+         "Значение вне пределов; ничего не записано. Пределы: "),
     86: ("no_signal", "No signal", "Нет сигнала"),
     87: ("select_signal", "Select a signal", "Выберите сигнал"),
     88: ("param_refused", ": the drive refused the value.", ": привод не принял значение."),
     89: ("afr_start", "First sample of the 2048 analysed samples",
          "Первая точка из 2048 анализируемых"),
+    90: ("unknown_not_written",
+         "Not written, as their values are not known (neither read from the drive nor loaded "
+         "from a file nor entered): ",
+         "Не записаны, так как их значения неизвестны (не прочитаны из привода, не загружены "
+         "из файла и не введены): "),
+    91: ("write_all_stopped", "The drive stopped answering: writing stopped. Not written from: ",
+         "Привод перестал отвечать: запись остановлена. Не записаны начиная с: "),
+    92: ("read_all_stopped",
+         "The drive stopped answering: reading stopped, the values read so far are kept. "
+         "Not read from: ",
+         "Привод перестал отвечать: чтение остановлено, прочитанные значения сохранены. "
+         "Не прочитаны начиная с: "),
     93: ("calcpara_refused", "The drive refused the CALCPARA command.",
          "Привод отказался выполнить команду CALCPARA."),
     94: ("warning_list", "Warning list", "Список предупреждений"),

@@ -88,6 +88,9 @@ bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
             std::fprintf(stderr, "zrd-sim: the database %s stops at line %d\n", path.c_str(),
                          result.stoppedAtLine);
             return false;
+        case pm::LoadStatus::Empty:
+            std::fprintf(stderr, "zrd-sim: the database %s holds no parameters\n", path.c_str());
+            return false;
     }
     return false;
 }

@@ -561,10 +561,10 @@ void TMainForm::buildPages() {
     }
     m_frames.clear();
 
-    const PagesPlan plan = planPages(m_program.model);
+    const params::PagesPlan plan = planPages(m_program.model);
     applyPagePlan(plan, m_program.model);
     for (size_t slot = 0; slot < plan.pages.size(); ++slot) {
-        const PagePlan& page = plan.pages[slot];
+        const params::PagePlan& page = plan.pages[slot];
         QTabWidget* control = controls[page.group - 1];
         const QString name = qs(page.name);
         auto* frame = new TParamFrame(*this, static_cast<int>(slot), name, control);
@@ -576,7 +576,7 @@ void TMainForm::buildPages() {
             frame->showHeaders();
         m_frames.push_back(frame);
     }
-    for (int g = 0; g < kPageGroups; ++g) {
+    for (int g = 0; g < params::kPageGroups; ++g) {
         TabbedNotebook2->setTabText(kTabFirstGroup + g, qs(plan.captions[static_cast<size_t>(g)]));
         if (controls[g]->count() > 0)
             controls[g]->show();

@@ -71,7 +71,7 @@ TParamFrame::TParamFrame(TMainForm& form, int slot, const QString& name, QWidget
     grid->addWidget(maximum, 0, 6);
     grid->addWidget(default_, 0, 7);
 
-    for (int k = 0; k < kRowsPerPage; ++k) {
+    for (int k = 0; k < params::kRowsPerPage; ++k) {
         ParamRow& r = m_rows[static_cast<size_t>(k)];
         const QString n = QString::number(k);
         r.Min = rowLabel("Min" + n, this);
@@ -104,7 +104,7 @@ TParamFrame::TParamFrame(TMainForm& form, int slot, const QString& name, QWidget
         grid->addWidget(r.DefaultVal, line, 7);
     }
     grid->setColumnStretch(2, 1);
-    grid->setRowStretch(kRowsPerPage + 1, 1);
+    grid->setRowStretch(params::kRowsPerPage + 1, 1);
 }
 
 void TParamFrame::fillRow(int k, int position) {
@@ -138,7 +138,7 @@ void TParamFrame::showHeaders() {
 
 int TParamFrame::rowOf(int position) const {
     const QString text = QString::number(position);
-    for (int k = 0; k < kRowsPerPage; ++k) {
+    for (int k = 0; k < params::kRowsPerPage; ++k) {
         if (m_rows[static_cast<size_t>(k)].index->text() == text)
             return k;
     }
@@ -147,7 +147,7 @@ int TParamFrame::rowOf(int position) const {
 
 bool TParamFrame::eventFilter(QObject* watched, QEvent* event) {
     int k = -1;
-    for (int i = 0; i < kRowsPerPage; ++i) {
+    for (int i = 0; i < params::kRowsPerPage; ++i) {
         if (m_rows[static_cast<size_t>(i)].Param == watched)
             k = i;
     }

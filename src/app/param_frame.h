@@ -3,7 +3,7 @@
 #include <QFrame>
 #include <array>
 
-#include "app/page_layout.h"
+#include "params/page_layout.h"
 
 class QLabel;
 class QLineEdit;
@@ -54,7 +54,7 @@ protected:
 private:
     TMainForm& m_form;
     int m_slot;
-    std::array<ParamRow, kRowsPerPage> m_rows;
+    std::array<ParamRow, params::kRowsPerPage> m_rows;
 };
 
 // True for the keys a value field takes: digits, "-", ".", Backspace and Enter.

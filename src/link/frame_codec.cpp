@@ -108,6 +108,10 @@ void appendEscaped(std::vector<uint8_t>& out, uint8_t byte) {
 uint16_t displayToRaw(double value, double scale) {
     // The default rounding mode of the FPU is to nearest with ties to even.
     const double rounded = std::nearbyint(value / scale);
+    // NaN and the infinities have no low bits; the checked conversion of the parameter model
+    // keeps them off the wire, this one only has to stay defined.
+    if (!std::isfinite(rounded))
+        return 0;
     // Values beyond the 32-bit range keep their low 16 bits only in a well-defined way.
     const double wrapped = std::fmod(rounded, 65536.0);
     const auto whole = static_cast<int32_t>(wrapped);

@@ -93,7 +93,9 @@ void decodeReadReply(ReceiveBuffer& b);
 // Appends a payload byte with the escape table (used by the drive side as well).
 void appendEscaped(std::vector<uint8_t>& out, uint8_t byte);
 
-// raw = value / scale rounded to nearest, halves to even, kept as 16 bits two's complement.
+// raw = value / scale rounded to nearest, halves to even, kept as 16 bits two's complement;
+// 0 when that is no finite number. It wraps: what goes to a parameter uses the checked
+// params::displayToRaw.
 uint16_t displayToRaw(double value, double scale);
 // The 16-bit raw value as a number: signed for "INT" parameters, unsigned otherwise.
 int32_t rawToNumber(uint16_t raw, bool isSigned);

@@ -74,7 +74,7 @@ TParamFrame* frameNamed(TMainForm& form, const QString& name) {
 
 int visibleRows(TParamFrame& frame) {
     int rows = 0;
-    for (int k = 0; k < kRowsPerPage; ++k)
+    for (int k = 0; k < zrd::params::kRowsPerPage; ++k)
         rows += frame.row(k).Param->isVisibleTo(&frame) ? 1 : 0;
     return rows;
 }

@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     }
     if (page != nullptr) {
         int row = 0;
-        while (row < zrd::app::kRowsPerPage - 1 && !page->row(row).Param->isEnabled())
+        while (row < zrd::params::kRowsPerPage - 1 && !page->row(row).Param->isEnabled())
             ++row;
         form.Edit_par_Form->fillFromRow(*page, row, true);
         form.Edit_par_Form->show();

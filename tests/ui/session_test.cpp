@@ -320,7 +320,7 @@ void SessionTest::writeAllLogsEachParameter() {
     TMainForm& form = m_fixture->form();
     Program& program = m_fixture->program();
     program.model.setValueOrigin(0);
-    program.model.setValue(*program.model.find("LIM"), 33);
+    program.model.setKnownValue(*program.model.find("LIM"), 33);
     form.N4Click();
     uint16_t lim = 0;
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { lim = d.raw(6); });
