@@ -147,12 +147,6 @@ public:
     // The answer's bytes as they came on the line, from the start to the end byte.
     [[nodiscard]] const uint8_t* frame() const { return m_raw.data(); }
     [[nodiscard]] size_t frameLength() const { return m_done ? m_rawLength : 0; }
-    // The reply code (0x30, 0x50, 0x51 or 0x70) of the answer.
-    [[nodiscard]] uint8_t code() const { return m_payload[0]; }
-    // The value of a read reply, high byte first.
-    [[nodiscard]] uint16_t raw() const {
-        return static_cast<uint16_t>(m_payload[2] << 8 | m_payload[3]);
-    }
     // The status byte of an acknowledge.
     [[nodiscard]] uint8_t status() const { return m_payload[1]; }
 

@@ -255,23 +255,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{"AckWithoutEnd", kAck, 0, "E1 70 00", ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReplyParserAnswer, GivesTheDecodedFields) {
-    Bytes stream;
-    ASSERT_TRUE(parseHex("E1 30 0A E4 02 05 E2 E1 30 0A 00 00 E2", stream));
-    ReplyParser read(AwaitedReply::Read, 0x0A);
-    int answers = 0;
-    for (const uint8_t b : stream)
-        answers += read.feed(b);
-    EXPECT_EQ(answers, 1);
-    EXPECT_EQ(read.code(), kReplyRead);
-    EXPECT_EQ(read.raw(), 0xE105);
-
-    ReplyParser ack(AwaitedReply::Ack, 0);
-    for (const uint8_t b : {0xE1, 0x70, 0x03, 0xE2})
-        (void)ack.feed(b);
-    EXPECT_EQ(ack.status(), kAckStatusRefused);
-}
-
 TEST(HexText, RoundTrips) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(parseHex("e1 20 E4 02 e2", bytes));

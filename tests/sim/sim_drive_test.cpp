@@ -75,22 +75,5 @@ TEST(SimDriveAnswers, FaultsApplyForTheirCount) {
     EXPECT_EQ(d.answer({0x20, 7})->bytes, (Bytes{0x30, 0xE1, 0xE1, 0x30, 0x07, 0x00, 0x01, 0xE2}));
 }
 
-TEST(SimDriveAnswers, HangUpComesAfterItsFrames) {
-    SimDrive d;
-    d.addFault({FaultKind::Busy, 0, 4, -1});
-    d.addFault({FaultKind::HangUp, 2, 4, -1});
-    // It counts frames beside the other faults, which go on applying.
-    for (int i = 0; i < 2; ++i) {
-        const auto reply = d.answer({0x69, 0, 0, 0});
-        ASSERT_TRUE(reply);
-        EXPECT_FALSE(reply->hangUp);
-        EXPECT_EQ(reply->bytes, (Bytes{0xE1, 0x70, 0x03, 0xE2}));
-    }
-    const auto gone = d.answer({0x69, 0, 0, 0});
-    ASSERT_TRUE(gone);
-    EXPECT_TRUE(gone->hangUp);
-    EXPECT_TRUE(gone->bytes.empty());
-}
-
 }  // namespace
 }  // namespace zrd::sim
