@@ -48,9 +48,14 @@ class StderrUserInterface : public UserInterface {
 public:
     void showMessage(const std::string& caption, const std::string& text) override;
     void processEvents() override {}
+    // Says "link lost: <reason>" on stderr and remembers it.
+    void linkLost(const std::string& reason) override;
+
+    // Set once the port hung up: the command then ends with a non-zero status.
+    bool lostLink = false;
 };
 
-// Parsers that throw CliError naming the bad text.
+// Parsers that throw CliError naming the bad text. Numbers are decimal and finite.
 int parseInt(const std::string& text, const std::string& what, int min, int max);
 double parseDouble(const std::string& text, const std::string& what);
 

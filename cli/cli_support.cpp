@@ -1,7 +1,7 @@
-#include <cerrno>
-#include <cstdlib>
+#include <cmath>
 
 #include "cli.h"
+#include "core/number_text.h"
 #include "core/parse_int.h"
 #include "core/paths.h"
 
@@ -14,6 +14,11 @@ void StderrUserInterface::showMessage(const std::string& caption, const std::str
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
 }
 
+void StderrUserInterface::linkLost(const std::string& reason) {
+    lostLink = true;
+    std::fprintf(stderr, "link lost: %s\n", reason.c_str());
+}
+
 int parseInt(const std::string& text, const std::string& what, int min, int max) {
     const auto v = parseInteger(text, IntegerBase::DecimalOrHex, min, max);
     if (!v)
@@ -23,11 +28,13 @@ int parseInt(const std::string& text, const std::string& what, int min, int max)
 }
 
 double parseDouble(const std::string& text, const std::string& what) {
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0')
+    // Decimal texts only: strtod would also take "nan", "inf" and "0x10".
+    const std::optional<double> v = parseNumber(text);
+    if (!v)
         throw CliError(what + " is not a number: \"" + text + "\"");
-    return v;
+    if (!std::isfinite(*v))
+        throw CliError(what + " is out of range: \"" + text + "\"");
+    return *v;
 }
 
 std::optional<std::string> takeOption(Args& args, const std::string& name) {

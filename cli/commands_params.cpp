@@ -8,6 +8,7 @@
 #include "link/drive_link.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
+#include "params/page_layout.h"
 #include "params/parameter_table.h"
 #include "session/parameter_access.h"
 
@@ -43,7 +44,8 @@ int dbCheck(Args& args, const GlobalOptions& options) {
     if (r.endLine >= 0)
         std::printf("scan ended at line %d\n", r.endLine);
     if (!r.refused.empty())
-        throw CliError(std::to_string(r.refused.size()) + " line(s) refused, the first is line " +
+        throw CliError(db->path + ": " + std::to_string(r.refused.size()) +
+                       " line(s) refused, the first is line " +
                        std::to_string(r.refused.front().line));
     return 0;
 }
@@ -56,18 +58,35 @@ std::string padded(const std::string& text, size_t width) {
     return chars >= width ? text + " " : text + std::string(width - chars, ' ');
 }
 
+// The pages as the program lays them out; page N of the commands is plan.pages[N − 1].
+const pm::PagePlan& pageOf(const pm::PagesPlan& plan, const std::string& text) {
+    const int count = static_cast<int>(plan.pages.size());
+    if (count == 0)
+        throw CliError("the database has no parameter pages");
+    const int page = parseInt(text, "--page", 1, count);
+    return plan.pages[static_cast<size_t>(page - 1)];
+}
+
 int dbList(Args& args, const GlobalOptions& options) {
     const std::string language = languageOption(args, options);
+    const std::optional<std::string> page = takeOption(args, "--page");
     if (args.size() > 1)
-        throw CliError("usage: db list [FILE] [--lang Eng|Rus]");
+        throw CliError("usage: db list [FILE] [--page N] [--lang Eng|Rus]");
     StderrUserInterface ui;
     const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
     const pm::ParameterModel& model = *db->model;
+    std::vector<int> positions;
+    if (page) {
+        positions = pageOf(pm::planPages(model), *page).rows;
+    } else {
+        for (int i = 0; i <= model.lastParameter(); ++i)
+            positions.push_back(i);
+    }
     std::printf("%s%s%s%s%s%s%s%s%s\n", padded("NAME", 10).c_str(), padded("INDEX", 6).c_str(),
                 padded("TYPE", 6).c_str(), padded("ACCESS", 7).c_str(), padded("MIN", 12).c_str(),
                 padded("MAX", 12).c_str(), padded("DEFAULT", 12).c_str(),
                 padded("UNIT", 10).c_str(), "DESCRIPTION");
-    for (int i = 0; i <= model.lastParameter(); ++i) {
+    for (const int i : positions) {
         const pm::TPar& p = model.parameter(i);
         std::printf("%s%s%s%s%s%s%s%s%s\n", padded(p.Pname, 10).c_str(),
                     padded(std::to_string(p.Index), 6).c_str(), padded(p.vType, 6).c_str(),
@@ -81,10 +100,36 @@ int dbList(Args& args, const GlobalOptions& options) {
     return 0;
 }
 
+// Every page of groups 1..5: number, group, name and how many rows it holds.
+int pagesCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const std::string language = languageOption(args, options);
+    if (args.size() > 1)
+        throw CliError("usage: pages [FILE] [--lang Eng|Rus]");
+    StderrUserInterface ui;
+    const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
+    const pm::PagesPlan plan = pm::planPages(*db->model);
+    std::printf("%s%s%s%s\n", padded("PAGE", 6).c_str(), padded("ROWS", 6).c_str(),
+                padded("GROUP", 30).c_str(), "NAME");
+    for (size_t k = 0; k < plan.pages.size(); ++k) {
+        const pm::PagePlan& page = plan.pages[k];
+        const std::string& group = plan.captions.at(static_cast<size_t>(page.group - 1));
+        std::printf("%s%s%s%s\n", padded(std::to_string(k + 1), 6).c_str(),
+                    padded(std::to_string(page.rows.size()), 6).c_str(),
+                    padded(std::to_string(page.group) + " " + group, 30).c_str(),
+                    page.name.c_str());
+    }
+    // Parameters of a page group that found no row are neither shown nor edited in the window.
+    for (const int position : plan.withoutRow)
+        std::fprintf(stderr, "zrdctl: %s has no row on the pages\n",
+                     db->model->parameter(position).Pname.c_str());
+    return 0;
+}
+
 int dbCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     if (args.empty())
-        throw CliError("usage: db check [FILE] | db list [FILE] [--lang Eng|Rus]");
+        throw CliError("usage: db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]");
     const std::string sub = args[0];
     args.erase(args.begin());
     if (sub == "check")
@@ -98,6 +143,7 @@ int getCommand(const Args& args, const GlobalOptions& options) {
     if (args.empty())
         throw CliError("usage: --port DEV get MNEMONIC...");
     Session s(options, args);
+    s.connect(options);
     int failures = 0;
     for (const auto& name : args) {
         const int position = *s.model().find(name);
@@ -109,6 +155,7 @@ int getCommand(const Args& args, const GlobalOptions& options) {
             continue;
         }
         if (!s.read(position)) {
+            s.checkLink();
             std::fprintf(stderr, "zrdctl: no answer for %s on %s\n", name.c_str(),
                          options.port.c_str());
             ++failures;
@@ -128,24 +175,27 @@ int setCommand(const Args& args, const GlobalOptions& options) {
     pm::ParameterModel& model = s.model();
     const int position = *model.find(name);
     const pm::TPar& p = model.parameter(position);
+    // Checked before the drive is touched: a value outside the limits is never written.
+    model.setCurrentParameter(position);
+    if (!s.access->acceptsEntered(wanted))
+        throw CliError(args[1] + " is outside the limits of " + name + "; nothing written");
+    s.connect(options);
     // What the drive holds now is what a refusal puts back.
     const bool readable = !p.pType.empty() && p.pType != pm::kNeverRead;
-    if (readable && !s.read(position))
+    if (readable && !s.read(position)) {
+        s.checkLink();
         throw CliError("no answer for " + name + " on " + options.port);
+    }
     model.setPreviousValue(position, model.value(position));
-    if (!pm::inDisplayRange(p, wanted))
-        std::fprintf(stderr, "zrdctl: %s is outside %s..%s; the default %s is written\n",
-                     args[1].c_str(), pm::valueText(pm::minDisplay(p)).c_str(),
-                     pm::valueText(pm::maxDisplay(p)).c_str(),
-                     pm::valueText(pm::defaultDisplay(p)).c_str());
     model.setCurrentParameter(position);
     model.setValue(position, wanted);
     s.access->SetParam();
+    s.checkLink();
     const bool accepted = s.access->lastReply() == lk::kReplyAccepted;
     double stands = model.value(position);
     if (accepted) {
         // The drive keeps the rounded raw value; show that rather than the text typed.
-        stands = pm::rawToDisplay(p, pm::displayToRaw(p, stands));
+        stands = pm::rawToDisplay(p, *pm::displayToRaw(p, stands));
         if (readable && s.read(position))
             stands = model.value(position);
     }
@@ -156,7 +206,12 @@ int setCommand(const Args& args, const GlobalOptions& options) {
 }  // namespace
 
 void addParameterCommands(CommandList& list) {
-    list.push_back({"db", "db check [FILE] | db list [FILE] [--lang Eng|Rus]", dbCommand});
+    list.push_back(
+        {"db", "db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]", dbCommand});
+    list.push_back({"pages",
+                    "pages [FILE] [--lang Eng|Rus]  the parameter pages, numbered for "
+                    "db list --page",
+                    pagesCommand});
     list.push_back(
         {"get", "--port DEV get MNEMONIC...  read parameters (display units)", getCommand});
     list.push_back({"set", "--port DEV set MNEMONIC VALUE  write one parameter", setCommand});

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "session/connection.h"
+
 namespace zrd::cli {
 
 namespace pm = zrd::params;
@@ -30,11 +32,14 @@ std::unique_ptr<Database> loadDatabase(const std::string& file, const std::strin
         case pm::LoadStatus::Stopped:
             throw CliError(db->path + ": loading stopped at line " +
                            std::to_string(db->result.stoppedAtLine));
+        case pm::LoadStatus::Empty:
+            throw CliError(db->path + " holds no parameters");
     }
     return db;
 }
 
-Session::Session(const GlobalOptions& options, const std::vector<std::string>& names) {
+Session::Session(const GlobalOptions& options, const std::vector<std::string>& names)
+    : device(options.port) {
     if (options.port.empty())
         throw CliError("needs --port DEV");
     db = loadDatabase("", options.lang, options, ui);
@@ -43,11 +48,27 @@ Session::Session(const GlobalOptions& options, const std::vector<std::string>& n
             throw CliError("no parameter " + name + " in " + db->path);
     }
     link = std::make_unique<lk::DriveLink>(*port, ui);
-    if (link->openPort(options.port, options.baud, options.timeoutMs) != lk::OpenResult::Ok)
-        throw CliError("cannot open " + options.port + ": " + port->lastError());
-    // The user named the port: the drive on it counts as connected until it fails to answer.
-    link->state().connected = 1;
     access = std::make_unique<session::ParameterAccess>(*link, *db->model, db->messages);
+}
+
+void Session::connect(const GlobalOptions& options) {
+    session::ConnectionSettings settings;
+    settings.device = options.port;
+    settings.BaudRate = options.baud;
+    settings.PortTimeOut = options.timeoutMs;
+    const session::ConnectOutcome c =
+        session::connectDrive(*link, *access, model(), db->messages, settings);
+    if (c.open.step == session::OpenOutcome::Step::OpenFailed)
+        throw CliError("cannot open " + device + ": " + port->lastError());
+    if (c.open.step != session::OpenOutcome::Step::Opened)
+        throw CliError("cannot send to the drive on " + device);
+    if (!c.driveAnswered)
+        throw CliError("no drive answers on " + device);
+}
+
+void Session::checkLink() const {
+    if (link->state().hungUp)
+        throw CliError("the link to the drive on " + device + " was lost");
 }
 
 bool Session::read(int position) {

@@ -26,21 +26,29 @@ struct Database {
 // A file of the data folder.
 std::string inDataFolder(const GlobalOptions& options, const char* name);
 
-// Loads mess.dic from the data folder and the database (FILE, or the data folder's); a missing
-// or stopped database ends the command. A language overrides the file's setting.
+// Loads mess.dic from the data folder and the database (FILE, or the data folder's); a missing,
+// stopped or empty database ends the command. A language overrides the file's setting.
 std::unique_ptr<Database> loadDatabase(const std::string& file, const std::string& language,
                                        const GlobalOptions& options, UserInterface& ui);
 
-// A database, the port opened on it and the access operations.
+// A database, the link to the drive and the access operations.
 struct Session {
     StderrUserInterface ui;
     std::unique_ptr<Database> db;
     std::unique_ptr<link::SerialPort> port = link::makeSystemSerialPort();
     std::unique_ptr<link::DriveLink> link;
     std::unique_ptr<session::ParameterAccess> access;
+    std::string device;
 
-    // Every name is checked against the database before the drive is touched.
+    // Loads the database and checks every name against it; the drive is not touched yet.
     Session(const GlobalOptions& options, const std::vector<std::string>& names);
+
+    // Connects as the program does: the port opened with its preamble, then "HVER" read.
+    // A port that does not open or a drive that does not answer ends the command.
+    void connect(const GlobalOptions& options);
+
+    // Ends the command when the port hung up since it was opened.
+    void checkLink() const;
 
     params::ParameterModel& model() { return *db->model; }
 

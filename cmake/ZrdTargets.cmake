@@ -1,6 +1,10 @@
 # Shared compile settings, applied per target (no global flags).
 add_library(zrd_options INTERFACE)
-target_compile_options(zrd_options INTERFACE -Wall -Wextra -Werror)
+target_compile_options(zrd_options INTERFACE -Wall -Wextra)
+# Off by default: a packager's compiler may warn where ours does not, and must still build.
+if(ZRD_WARNINGS_AS_ERRORS)
+  target_compile_options(zrd_options INTERFACE -Werror)
+endif()
 if(ZRD_SANITIZE)
   target_compile_options(zrd_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(zrd_options INTERFACE -fsanitize=address,undefined)

@@ -1,5 +1,5 @@
-// Reply decoding and frame assembly on arbitrary bytes: never reads or writes outside the
-// link's fixed buffers.
+// Reply decoding, reply picking and frame assembly on arbitrary bytes: never reads or writes
+// outside the link's fixed buffers.
 #include <cstddef>
 #include <cstdint>
 
@@ -17,5 +17,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t i = 0; i < size; ++i)
         (void)assembler.feed(data[i]);
     (void)lk::holdsCompleteFrame(data, size);
+
+    for (const auto awaited :
+         {lk::AwaitedReply::Read, lk::AwaitedReply::Verdict, lk::AwaitedReply::Ack}) {
+        lk::ReplyParser parser(awaited, size > 0 ? data[0] : 0);
+        for (size_t i = 0; i < size; ++i)
+            if (parser.feed(data[i]))
+                (void)lk::toHex(parser.frame(), parser.frameLength());
+    }
     return 0;
 }

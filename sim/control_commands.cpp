@@ -1,5 +1,4 @@
 #include "control_commands.h"
-#include "core/parse_int.h"
 
 #include <array>
 #include <charconv>
@@ -8,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/parse_int.h"
 #include "params/parameter_table.h"
 
 namespace zrd::sim {
@@ -171,7 +171,8 @@ const std::array<Command, 17>& commands() {
              auto fault = parseFault(std::string(a[0]));
              if (!fault)
                  return fail("unknown fault: " + std::string(a[0]) +
-                             " (silent, delay=MS, drop=N, corrupt=N, refuse, busy, split=MS[@K])");
+                             " (silent, delay=MS, drop=N, corrupt=N, refuse, busy, split=MS[@K], "
+                             "hangup[=N], cut=N, late=MS, duplicate=MS, noise=HEX)");
              if (a.size() == 2) {
                  const auto count = parseLong(a[1], 1, 1'000'000'000);
                  if (!count)

@@ -1,5 +1,4 @@
 #include "control_socket.h"
-#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -9,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "core/os_error.h"
 
 namespace zrd::sim {
 namespace {

@@ -22,7 +22,10 @@ constexpr int kSourceAnalog = 3;
 constexpr double kZeroSpeedRpm = 10.0;
 constexpr double kSpeedReachedRpm = 20.0;
 constexpr double kInPositionCounts = 20.0;
-constexpr double kHeartbeatHalfPeriodS = 0.5;
+// The program reads the status words every 2 s: a heartbeat of a 1 s period (or any divisor of
+// 2 s) would show it the same phase at every poll. Toggling every 1.5 s, three polls in a row
+// always see both phases.
+constexpr double kHeartbeatHalfPeriodS = 1.5;
 
 uint16_t bit(int b) {
     return static_cast<uint16_t>(1u << b);

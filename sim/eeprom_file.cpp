@@ -1,11 +1,12 @@
 #include "eeprom_file.h"
-#include "core/os_error.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "core/os_error.h"
 
 namespace zrd::sim {
 namespace {

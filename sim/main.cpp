@@ -42,6 +42,7 @@ void usage(FILE* out) {
         "  --control PATH: the control socket (default: zrd-sim-PID.sock in $XDG_RUNTIME_DIR\n"
         "    or /tmp)\n"
         "  KIND: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
+        "    | hangup[=N] | cut=N | late=MS | duplicate=MS | noise=HEX (e.g. 30,E1,30)\n"
         "  --fault-count N: the faults given after it apply to N frames (default all)\n"
         "  --error N, --warning N: raise bit N (0..15) of word 241 or 242\n"
         "  --silent X: reads and writes of drive index or mnemonic X get no answer\n"
@@ -86,6 +87,9 @@ bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
         case pm::LoadStatus::Stopped:
             std::fprintf(stderr, "zrd-sim: the database %s stops at line %d\n", path.c_str(),
                          result.stoppedAtLine);
+            return false;
+        case pm::LoadStatus::Empty:
+            std::fprintf(stderr, "zrd-sim: the database %s holds no parameters\n", path.c_str());
             return false;
     }
     return false;

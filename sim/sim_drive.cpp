@@ -1,9 +1,9 @@
 #include "sim_drive.h"
-#include "core/parse_int.h"
 
 #include <algorithm>
 #include <cctype>
 
+#include "core/parse_int.h"
 #include "eeprom_file.h"
 #include "link/frame_codec.h"
 #include "params/parameter_table.h"
@@ -47,6 +47,16 @@ std::optional<Fault> parseFault(const std::string& text) {
         f.kind = FaultKind::Drop;
     else if (name == "corrupt" && parseInt(arg, f.value))
         f.kind = FaultKind::Corrupt;
+    else if (name == "hangup" && (arg.empty() || parseInt(arg, f.value)))
+        f.kind = FaultKind::HangUp;
+    else if (name == "cut" && parseInt(arg, f.value))
+        f.kind = FaultKind::Cut;
+    else if (name == "late" && parseInt(arg, f.value))
+        f.kind = FaultKind::Late;
+    else if (name == "duplicate" && parseInt(arg, f.value))
+        f.kind = FaultKind::Duplicate;
+    else if (name == "noise" && !arg.empty() && lk::parseHex(arg, f.bytes))
+        f.kind = FaultKind::Noise;
     else if (name == "split") {
         const size_t at = arg.find('@');
         if (!parseInt(arg.substr(0, at), f.value))
@@ -257,10 +267,28 @@ void SimDrive::report(const std::string& text) const {
         m_report(text);
 }
 
+void SimDrive::addFault(const Fault& fault) {
+    if (fault.kind == FaultKind::HangUp)
+        m_framesBeforeHangUp = fault.value;
+    else
+        m_faults.push_back(fault);
+}
+
+void SimDrive::clearFaults() {
+    m_faults.clear();
+    m_framesBeforeHangUp.reset();
+}
+
 std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
     ++m_framesSeen;
     if (frame.empty())
         return std::nullopt;
+    if (m_framesBeforeHangUp && (*m_framesBeforeHangUp)-- == 0) {
+        m_framesBeforeHangUp.reset();
+        SimReply gone;
+        gone.hangUp = true;
+        return gone;
+    }
     const Fault active = m_faults.empty() ? Fault{} : m_faults.front();
     useUpFaults();
     if (active.kind == FaultKind::Silent)
@@ -285,6 +313,19 @@ std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
         case FaultKind::Split:
             reply.splitAt = std::min(static_cast<size_t>(active.at), reply.bytes.size());
             reply.splitPauseMs = active.value;
+            break;
+        case FaultKind::Cut:
+            // Never the end byte, however long the reply.
+            reply.bytes.resize(std::min(at, reply.bytes.size() - 1));
+            break;
+        case FaultKind::Late:
+            reply.lateMs = active.value;
+            break;
+        case FaultKind::Duplicate:
+            reply.repeatAfterMs = active.value;
+            break;
+        case FaultKind::Noise:
+            reply.bytes.insert(reply.bytes.begin(), active.bytes.begin(), active.bytes.end());
             break;
         default:
             break;

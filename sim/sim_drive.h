@@ -81,13 +81,18 @@ enum class BitList { Errors, Warnings, AppendixErrors };
 // Failure modes of the simulated drive, applied to the replies it sends.
 enum class FaultKind {
     None,
-    Silent,   // answer nothing
-    Delay,    // answer after `value` ms
-    Drop,     // drop byte number `value` of the reply
-    Corrupt,  // flip the bits of byte number `value`
-    Refuse,   // answer writes with "Q"
-    Busy,     // answer commands with "p" status 3
-    Split,    // send the first `at` bytes, pause `value` ms, send the rest
+    Silent,     // answer nothing
+    Delay,      // answer after `value` ms
+    Drop,       // drop byte number `value` of the reply
+    Corrupt,    // flip the bits of byte number `value`
+    Refuse,     // answer writes with "Q"
+    Busy,       // answer commands with "p" status 3
+    Split,      // send the first `at` bytes, pause `value` ms, send the rest
+    HangUp,     // after `value` more frames, close the line instead of answering
+    Cut,        // send only the first `value` bytes, never the end byte
+    Late,       // send the reply `value` ms late while the drive goes on listening
+    Duplicate,  // send the reply again `value` ms later
+    Noise,      // send `bytes` before the reply
 };
 
 struct Fault {
@@ -96,18 +101,23 @@ struct Fault {
     int at = 4;
     // Number of frames it applies to; negative: every frame from now on.
     int count = -1;
+    std::vector<uint8_t> bytes{};  // the stray bytes of a noise fault
 };
 
-// Parses "silent", "delay=200", "drop=2", "corrupt=3", "refuse", "busy", "split=40" or
-// "split=40@2"; nullopt on anything else.
+// Parses "silent", "delay=200", "drop=2", "corrupt=3", "refuse", "busy", "split=40",
+// "split=40@2", "hangup", "hangup=3", "cut=4", "late=80", "duplicate=30" or "noise=30,E1,30"
+// (hex bytes, also "30E130"); nullopt on anything else.
 std::optional<Fault> parseFault(const std::string& text);
 
 // A reply as the drive sends it: the bytes and the pause before a second piece.
 struct SimReply {
     std::vector<uint8_t> bytes;
-    int delayMs = 0;     // before the first byte
+    int delayMs = 0;     // before the first byte; the drive hears nothing meanwhile
     size_t splitAt = 0;  // 0: no split
     int splitPauseMs = 0;
+    int lateMs = 0;          // sent this late while the drive answers further frames
+    int repeatAfterMs = -1;  // sent once more this long after the first time
+    bool hangUp = false;     // no reply: the line is closed
 };
 
 using RawMemory = std::array<uint16_t, 256>;
@@ -192,9 +202,10 @@ public:
         m_report = std::move(report);
     }
 
-    // Adds a fault; faults apply in the order added, each until its count is used up.
-    void addFault(const Fault& fault) { m_faults.push_back(fault); }
-    void clearFaults() { m_faults.clear(); }
+    // Adds a fault; faults apply in the order added, each until its count is used up. A
+    // hang-up is not queued: it counts the frames it lets pass by itself.
+    void addFault(const Fault& fault);
+    void clearFaults();
 
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
@@ -256,6 +267,7 @@ private:
     std::function<void(const std::string&)> m_report;
 
     std::vector<Fault> m_faults;
+    std::optional<int> m_framesBeforeHangUp;
     int m_framesAnswered = 0;
     int m_framesSeen = 0;
 };

@@ -1,17 +1,20 @@
 #include "sim_server.h"
-#include "core/os_error.h"
 
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "core/os_error.h"
+#include "link/baud_rate_linux.h"
 #include "link/frame_codec.h"
 
 namespace zrd::sim {
@@ -63,6 +66,9 @@ bool SimServer::openTty(const std::string& path) {
         return fail("open " + path);
     if (!makeRaw(m_fd))
         return fail("tcsetattr");
+    // A real line runs at the rate the drive is simulated at; any rate, as the program allows.
+    if (!link::setCustomBaudRate(m_fd, m_baudRate))
+        return fail("baud rate " + std::to_string(m_baudRate) + " on " + path);
     m_devicePath = path;
     return true;
 }
@@ -131,11 +137,14 @@ void SimServer::run() {
     };
     const auto reportControl = [this](const std::string& text) { report(text); };
     for (;;) {
+        const auto wait = std::min(sendDue(), kTick);
         std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
+        if (m_fd < 0)
+            lineFd = -1;
         fds[0] = {lineFd, POLLIN, 0};  // -1 once the line hung up: poll() skips it
         fds[1] = {m_stopPipe[0], POLLIN, 0};
         const size_t controlCount = m_control.fillPoll(&fds[2]);
-        const int ready = ::poll(fds.data(), 2 + controlCount, static_cast<int>(kTick.count()));
+        const int ready = ::poll(fds.data(), 2 + controlCount, static_cast<int>(wait.count()));
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -151,7 +160,7 @@ void SimServer::run() {
                 report("the line " + m_devicePath + " failed: " + zrd::lastOsErrorText());
                 lineFd = -1;
             }
-            for (ssize_t i = 0; i < n; ++i) {
+            for (ssize_t i = 0; i < n && m_fd >= 0; ++i) {
                 if (assembler.feed(chunk[i]))
                     answerFrame(assembler.frame());
             }
@@ -178,19 +187,56 @@ void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
     }
     if (!reply)
         return;
-    // A reply that is late or in pieces waits without holding the lock.
+    if (reply->hangUp) {
+        closeLine();
+        return;
+    }
+    // A reply that is delayed or in pieces waits without holding the lock.
     // The request itself took its wire time on a real line before the drive could answer.
     const auto requestTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate) *
                              static_cast<long long>(frame.size() + 2);
     std::this_thread::sleep_for(requestTime + std::chrono::milliseconds(reply->delayMs));
     const auto& bytes = reply->bytes;
-    if (reply->splitAt == 0 || reply->splitAt >= bytes.size()) {
+    if (reply->lateMs > 0) {
+        m_outbox.push_back({Clock::now() + std::chrono::milliseconds(reply->lateMs), bytes});
+    } else if (reply->splitAt == 0 || reply->splitAt >= bytes.size()) {
         sendPaced(bytes.data(), bytes.size());
-        return;
+    } else {
+        sendPaced(bytes.data(), reply->splitAt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(reply->splitPauseMs));
+        sendPaced(bytes.data() + reply->splitAt, bytes.size() - reply->splitAt);
     }
-    sendPaced(bytes.data(), reply->splitAt);
-    std::this_thread::sleep_for(std::chrono::milliseconds(reply->splitPauseMs));
-    sendPaced(bytes.data() + reply->splitAt, bytes.size() - reply->splitAt);
+    if (reply->repeatAfterMs >= 0)
+        m_outbox.push_back({Clock::now() + std::chrono::milliseconds(reply->lateMs) +
+                                std::chrono::milliseconds(reply->repeatAfterMs),
+                            bytes});
+}
+
+std::chrono::milliseconds SimServer::sendDue() {
+    for (;;) {
+        const auto first =
+            std::min_element(m_outbox.begin(), m_outbox.end(),
+                             [](const Scheduled& a, const Scheduled& b) { return a.due < b.due; });
+        if (first == m_outbox.end())
+            return kTick;
+        const auto now = Clock::now();
+        if (first->due > now)
+            return std::chrono::ceil<std::chrono::milliseconds>(first->due - now);
+        // Taken out first: sending takes the bytes' wire time.
+        const std::vector<uint8_t> bytes = std::move(first->bytes);
+        m_outbox.erase(first);
+        sendPaced(bytes.data(), bytes.size());
+    }
+}
+
+void SimServer::closeLine() {
+    report("hang-up: the line " + m_devicePath + " is closed");
+    for (int* fd : {&m_fd, &m_keepOpen}) {
+        if (*fd >= 0)
+            ::close(*fd);
+        *fd = -1;
+    }
+    m_outbox.clear();
 }
 
 void SimServer::sendPaced(const uint8_t* bytes, size_t count) {
@@ -200,7 +246,7 @@ void SimServer::sendPaced(const uint8_t* bytes, size_t count) {
     for (size_t i = 0; i < count; ++i) {
         due += byteTime;
         std::this_thread::sleep_until(due);
-        if (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR)
+        if (m_fd < 0 || (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR))
             return;
     }
 }

@@ -55,7 +55,17 @@ private:
     void report(const std::string& text) const;
     void answerFrame(const std::vector<uint8_t>& frame);
     void sendPaced(const uint8_t* bytes, size_t count);
+    // Sends the late and repeated replies that are due; the time until the next one.
+    std::chrono::milliseconds sendDue();
+    // A hang-up: the line is closed for good, as when a cable is pulled.
+    void closeLine();
     [[nodiscard]] bool fail(const std::string& what);
+
+    // A reply sent later while the drive goes on listening.
+    struct Scheduled {
+        std::chrono::steady_clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
 
     int m_baudRate;
     int m_fd = -1;        // the side the drive talks on
@@ -69,6 +79,7 @@ private:
     std::function<void()> m_onQuit;
     std::function<void(const std::string&)> m_report;
     std::chrono::steady_clock::time_point m_lastAdvance{};
+    std::vector<Scheduled> m_outbox;  // the server thread's own
     std::thread m_thread;
 };
 

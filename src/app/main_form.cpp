@@ -340,8 +340,8 @@ void TMainForm::closeServiceMenus() {
         throw std::invalid_argument("'" + text.toStdString() + "' is not a valid serial number.");
     const SerialNumberWords words = splitSerialNumber(number);
     params::ParameterModel& model = m_program.model;
-    model.setValue(0, static_cast<double>(words.high));
-    model.setValue(1, static_cast<double>(words.low));
+    model.setKnownValue(0, static_cast<double>(words.high));
+    model.setKnownValue(1, static_cast<double>(words.low));
     showInRow(0, QString::fromStdString(params::valueText(model.value(0))));
     showInRow(1, QString::fromStdString(params::valueText(model.value(1))));
     if (m_timers.connected())

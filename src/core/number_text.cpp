@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "core/parse_int.h"
+
 namespace zrd {
 namespace {
 
@@ -54,27 +56,36 @@ std::string formatGeneral(long double value) {
     for (char c : sci.substr(0, ePos))
         if (isDigit(c))
             digits += c;
-    const int exponent = std::atoi(std::string(sci.substr(ePos + 1)).c_str());
+    // to_chars writes the exponent as a sign and decimal digits ("e+20", "e-05").
+    const int exponent = parseInt(sci.substr(ePos + 1)).value_or(0);
     while (digits.size() > 1 && digits.back() == '0')
         digits.pop_back();
 
+    // Built by appending only: GCC 12 at -O3 takes `"." + string` for an overlapping
+    // copy and warns (-Wrestrict) about code that is correct.
     std::string out = negative ? "-" : "";
-    const int n = static_cast<int>(digits.size());
     if (exponent < kLowestPlainExponent || exponent > kHighestPlainExponent) {
         out += digits[0];
-        if (n > 1)
-            out += "." + digits.substr(1);
-        out += "E" + std::to_string(exponent);
+        if (digits.size() > 1) {
+            out += '.';
+            out.append(digits, 1);
+        }
+        out += 'E';
+        out += std::to_string(exponent);
     } else if (exponent >= 0) {
-        const int whole = exponent + 1;
-        if (n <= whole) {
-            out += digits + std::string(static_cast<size_t>(whole - n), '0');
+        const auto whole = static_cast<size_t>(exponent + 1);
+        if (digits.size() <= whole) {
+            out += digits;
+            out.append(whole - digits.size(), '0');
         } else {
-            out += digits.substr(0, static_cast<size_t>(whole)) + "." +
-                   digits.substr(static_cast<size_t>(whole));
+            out.append(digits, 0, whole);
+            out += '.';
+            out.append(digits, whole);
         }
     } else {
-        out += "0." + std::string(static_cast<size_t>(-exponent - 1), '0') + digits;
+        out += "0.";
+        out.append(static_cast<size_t>(-exponent - 1), '0');
+        out += digits;
     }
     return out;
 }

@@ -1,6 +1,9 @@
 #include "formula/configuration.h"
 
 #include <cmath>
+#include <string>
+
+#include "core/number_text.h"
 
 #include "formula/formula.h"
 
@@ -23,27 +26,52 @@ double evaluate(const std::string& text, const ParameterSource& params) {
     return EvaluatePostfix(list);
 }
 
-int32_t truncated(double v) {
-    return static_cast<int32_t>(std::trunc(v));
+// A result that becomes a limit or default must be a raw value of the parameter: anything else
+// would wrap on the wire or make every value of it fail the limits.
+double rawResult(const pm::TPar& p, double v, const char* what) {
+    if (!pm::fitsRaw(p, v))
+        throw FormulaError(FormulaErrorKind::FloatingPoint, std::string("the ") + what + " of " +
+                                                                p.Pname + ", " + formatGeneral(v) +
+                                                                ", is no 16-bit raw value of it");
+    return v;
 }
 
-// One entry of a pass: the limits first, then the default and its value.
-void applyEntry(const pm::TParR& entry, pm::ParameterModel& model, const ParameterSource& params) {
+int32_t rawLimit(const pm::TPar& p, double v, const char* what) {
+    return static_cast<int32_t>(rawResult(p, std::trunc(v), what));
+}
+
+// One entry of a pass: the limits first, then the default and its value, which the row shows
+// at once: the value table and the pages never disagree.
+void applyEntry(const pm::TParR& entry, pm::ParameterModel& model, const ParameterSource& params,
+                UserInterface& ui) {
     pm::TPar& p = model.parameter(entry.num);
     p.ind_of_change = 0;
     if (isFormula(entry.MinVal)) {
-        p.MinVal = truncated(evaluate(entry.MinVal, params));
+        p.MinVal = rawLimit(p, evaluate(entry.MinVal, params), "minimum");
         p.ind_of_change = kMarkMin;
     }
     if (isFormula(entry.MaxVal)) {
-        p.MaxVal = truncated(evaluate(entry.MaxVal, params));
+        p.MaxVal = rawLimit(p, evaluate(entry.MaxVal, params), "maximum");
         p.ind_of_change += kMarkMax;
     }
     if (isFormula(entry.DefValue)) {
-        p.DefValue = evaluate(entry.DefValue, params);
-        model.setValue(entry.num, p.DefValue * p.scale);
+        p.DefValue = rawResult(p, evaluate(entry.DefValue, params), "default");
+        const double value = p.DefValue * p.scale;
+        model.setValue(entry.num, value);
+        // A value nobody sees is no known value: write-all leaves the drive's own in place.
+        const bool shown = model.hasPageRow(entry.num);
+        model.setKnown(entry.num, shown);
+        if (shown)
+            ui.updatePageRow(entry.num, pm::valueText(value));
         p.ind_of_change += kMarkDefault;
     }
+}
+
+std::optional<double> currentValue(const pm::ParameterModel& model, pm::KnownParameter which) {
+    const std::optional<int> position = model.knownPosition(which);
+    if (!position)
+        return std::nullopt;
+    return model.value(*position);
 }
 
 }  // namespace
@@ -59,7 +87,7 @@ std::optional<ParameterRef> ModelParameters::findByNumpar(std::string_view numpa
     return std::nullopt;
 }
 
-int reevaluateFormulas(pm::ParameterModel& model, int maxPasses) {
+int reevaluateFormulas(pm::ParameterModel& model, int maxPasses, UserInterface& ui) {
     const ModelParameters params(model);
     int passes = 0;
     for (int pass = 1; pass <= maxPasses; ++pass) {
@@ -69,19 +97,22 @@ int reevaluateFormulas(pm::ParameterModel& model, int maxPasses) {
                 break;
             walked = true;
             if (entry.prior_calc == pass)
-                applyEntry(entry, model, params);
+                applyEntry(entry, model, params, ui);
         }
         if (!walked)
             break;
         passes = pass;
     }
+    model.setFormulaBasis(
+        {currentValue(model, pm::KnownParameter::MT), currentValue(model, pm::KnownParameter::DT)});
     return passes;
 }
 
 std::vector<ChangeMark> changeMarks(const pm::ParameterModel& model) {
     std::vector<ChangeMark> marks;
     for (const pm::TParR& entry : model.calculated()) {
-        if (entry.num == 0)
+        // A free entry keeps the link of an earlier load.
+        if (entry.typeD.empty() || entry.num == 0)
             break;
         marks.push_back({entry.num, model.parameter(entry.num).ind_of_change});
     }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/user_interface.h"
 #include "formula/parameter_source.h"
 #include "params/parameter_table.h"
 
@@ -30,10 +31,13 @@ private:
 };
 
 // Evaluates the "f" entries pass by pass (entries whose `prior_calc` equals the pass), setting
-// the linked parameter's limits, default, its value-table entry and `ind_of_change`. A pass that
-// walks no "f" entry ends them. Returns the number of passes run. A bad formula throws
-// FormulaError, the limits set so far staying in place.
-int reevaluateFormulas(params::ParameterModel& model, int maxPasses);
+// the linked parameter's limits, default, its value-table entry and `ind_of_change`. A value
+// set so is shown in its page row through `ui` at once (a known value from then on; without a
+// row it is not known). A pass that walks no "f" entry ends them. Afterwards the model's formula
+// basis holds the motor and drive type values the limits stand for. Returns the number of
+// passes run. A bad formula, or a result that is no 16-bit raw value of its parameter, throws
+// FormulaError, the limits and values set so far staying in place (and shown).
+int reevaluateFormulas(params::ParameterModel& model, int maxPasses, UserInterface& ui);
 
 // A page row to mark after the formulas ran: the parameter and its `ind_of_change`.
 struct ChangeMark {
@@ -42,7 +46,7 @@ struct ChangeMark {
 };
 
 // The marks of the parameters linked by the calculated entries, from entry 0 until the first
-// whose `num` is 0.
+// free one or the first whose `num` is 0.
 std::vector<ChangeMark> changeMarks(const params::ParameterModel& model);
 
 }  // namespace zrd::formula

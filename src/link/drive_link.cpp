@@ -31,8 +31,11 @@ OpenResult DriveLink::openPort(const std::string& device, int baudRate, int port
     closePort();
     const OpenResult result = m_port.open(device, baudRate);
     m_state.handle = result == OpenResult::Ok ? PortHandle::Open : PortHandle::Invalid;
-    if (result == OpenResult::Ok)
+    if (result == OpenResult::Ok) {
         m_state.portTimeOutMs = portTimeOutMs;
+        m_state.hungUp = false;
+        m_device = device;
+    }
     return result;
 }
 
@@ -46,27 +49,50 @@ int DriveLink::PortWrite(const uint8_t* buffer, size_t n) {
     return m_port.write(buffer, n);
 }
 
+bool DriveLink::checkHangUp() {
+    if (m_state.hungUp)
+        return true;
+    if (!m_port.hungUp())
+        return false;
+    const std::string reason = "the port " + m_device + " hung up: " + m_port.lastError();
+    closePort();
+    m_state.hungUp = true;
+    m_state.connected = 0;
+    m_ui.linkLost(reason);
+    return true;
+}
+
 int DriveLink::PortRead(uint8_t* buffer, size_t capacity) {
+    if (m_state.hungUp)
+        return -1;
     const size_t wanted = std::min(static_cast<size_t>(std::max(m_state.readCount, 0)), capacity);
     const auto deadline = Clock::now() + std::chrono::milliseconds(m_state.portTimeOutMs);
     size_t got = 0;
     while (got < wanted) {
         const int n = m_port.readAvailable(buffer + got, wanted - got);
-        if (n < 0)
+        if (n < 0) {
+            if (checkHangUp())
+                return -1;
             return got > 0 ? static_cast<int>(got) : -1;
+        }
         got += static_cast<size_t>(n);
         if (got >= wanted || holdsCompleteFrame(buffer, got))
             break;
         const int left = msUntil(deadline);
         if (left <= 0)
             break;
-        if (!m_port.waitReadable(left))
+        const WaitResult wait = m_port.waitReadable(left);
+        if (wait == WaitResult::HungUp && checkHangUp())
+            return -1;
+        if (wait != WaitResult::Readable)
             break;
     }
     return static_cast<int>(got);
 }
 
 int DriveLink::prepareAndWrite(size_t n) {
+    if (m_state.hungUp)
+        return -1;
     m_port.purge();
     pause(kPreparationPauseMs);
     m_port.clearErrors();
@@ -75,23 +101,55 @@ int DriveLink::prepareAndWrite(size_t n) {
     // a late one) would otherwise be taken for the start of the next reply.
     m_port.purge();
     m_lastSentLength = n;
-    return PortWrite(m_buffers.transmit.data(), n);
+    const int written = PortWrite(m_buffers.transmit.data(), n);
+    if (written < 0)
+        (void)checkHangUp();
+    return written;
+}
+
+bool DriveLink::receiveReply(ReplyParser& parser) {
+    const auto deadline =
+        Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(m_lastSentLength, kLongestReply));
+    std::array<uint8_t, kReceiveBufferSize> chunk{};
+    for (;;) {
+        const int n = m_port.readAvailable(chunk.data(), chunk.size());
+        if (n < 0) {
+            (void)checkHangUp();
+            return false;
+        }
+        // Bytes after the answer are dropped: the next request's purge would drop them anyway.
+        for (int i = 0; i < n; ++i)
+            if (parser.feed(chunk[static_cast<size_t>(i)]))
+                return true;
+        const int left = msUntil(deadline);
+        if (left <= 0)
+            return false;
+        const WaitResult wait = m_port.waitReadable(left);
+        if (wait == WaitResult::HungUp)
+            (void)checkHangUp();
+        if (wait != WaitResult::Readable)
+            return false;
+    }
 }
 
 void DriveLink::ReadPar() {
-    const size_t length = encodeRequest(m_buffers.request, m_buffers.transmit);
     // Cleared before the write, so that a request that cannot be written never leaves an
     // earlier reply for the caller to act on.
     clearBuffer(m_buffers.receive);
+    if (m_state.hungUp)
+        return;
+    const size_t length = encodeRequest(m_buffers.request, m_buffers.transmit);
     if (prepareAndWrite(length) < 0)
         return;
-    clearBuffer(m_buffers.receive);
-    if (!waitForInput(kReplyThreshold, length)) {
-        replyTimeout();
+    const bool write = m_buffers.request[0] == kRequestWrite;
+    ReplyParser parser(write ? AwaitedReply::Verdict : AwaitedReply::Read, m_buffers.request[1]);
+    if (!receiveReply(parser)) {
+        // A hang-up has taken the link offline already; it is no time-out.
+        if (!m_state.hungUp)
+            replyTimeout();
         return;
     }
-    // One read only, whatever it returns; a short or failed read leaves byte 1 as it came.
-    (void)PortRead(m_buffers.receive);
+    std::copy_n(parser.frame(), parser.frameLength(), m_buffers.receive.begin());
 }
 
 std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
@@ -129,6 +187,8 @@ int DriveLink::replyWaitBoundMs(size_t sentLength, int threshold) const {
 }
 
 bool DriveLink::waitForInput(int threshold, size_t sentLength) {
+    if (m_state.hungUp)
+        return false;
     const auto deadline =
         Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(sentLength, threshold));
     const int baud = std::max(m_port.baudRate(), 1);
@@ -142,7 +202,10 @@ bool DriveLink::waitForInput(int threshold, size_t sentLength) {
             return false;
         if (queued == 0) {
             // Nothing readable until the deadline (or a line failure): give up now.
-            if (!m_port.waitReadable(left))
+            const WaitResult wait = m_port.waitReadable(left);
+            if (wait == WaitResult::HungUp && checkHangUp())
+                return false;
+            if (wait != WaitResult::Readable)
                 return m_port.inputQueueCount() >= threshold;
         } else {
             // Some bytes are in: the rest needs at least their wire time.
@@ -154,12 +217,18 @@ bool DriveLink::waitForInput(int threshold, size_t sentLength) {
     }
 }
 
-bool DriveLink::pollingWait(int threshold, bool timeoutEndsIt) {
-    if (waitForInput(threshold, m_lastSentLength))
-        return true;
-    if (timeoutEndsIt)
-        replyTimeout();
-    return false;
+std::optional<uint8_t> DriveLink::awaitAck(bool timeoutEndsIt) {
+    clearBuffer(m_buffers.request);
+    if (m_state.hungUp)
+        return std::nullopt;
+    ReplyParser parser(AwaitedReply::Ack, 0);
+    if (!receiveReply(parser)) {
+        if (timeoutEndsIt && !m_state.hungUp)
+            replyTimeout();
+        return std::nullopt;
+    }
+    std::copy_n(parser.frame(), parser.frameLength(), m_buffers.request.begin());
+    return parser.status();
 }
 
 void DriveLink::replyTimeout() {

@@ -57,14 +57,16 @@ public:
     SerialPort& port() { return m_port; }
     UserInterface& ui() { return m_ui; }
 
-    // Closes any open handle, then opens and configures the device.
+    // Closes any open handle, then opens and configures the device. A successful open ends
+    // the hung-up state.
     [[nodiscard]] OpenResult openPort(const std::string& device, int baudRate, int portTimeOutMs);
     void closePort();
 
     // Writes n bytes; the count written or -1.
     [[nodiscard]] int PortWrite(const uint8_t* buffer, size_t n);
     // Reads up to the read count into buffer (capacity bytes at most). Returns when the count
-    // is reached, when a complete frame has arrived, or after PortTimeOut ms; -1 on failure.
+    // is reached, when a complete frame has arrived, or after PortTimeOut ms; -1 on failure
+    // and on a hung-up line.
     [[nodiscard]] int PortRead(uint8_t* buffer, size_t capacity);
     template <size_t N>
     [[nodiscard]] int PortRead(std::array<uint8_t, N>& buffer) {
@@ -72,14 +74,17 @@ public:
     }
 
     // Purge, pause, clear errors, pause, then write the first n bytes of the transmit buffer.
+    // -1 at once on a hung-up link.
     [[nodiscard]] int prepareAndWrite(size_t n);
 
-    // One parameter exchange on the request record: encode, prepare and write, wait, read into
-    // the receive buffer. The caller inspects the receive buffer; byte 1 is 0 when nothing came.
+    // One parameter exchange on the request record: encode, prepare and write, then read until
+    // the answer to this request has come or the reply-wait bound passed. Afterwards the
+    // receive buffer holds the answer's frame as it came (a read reply with the request's
+    // index, or a verdict), or is cleared (byte 1 is 0) when no answer came.
     void ReadPar();
 
-    // One read request for a drive index: the raw value of the reply, nullopt when no read
-    // reply came.
+    // One read request for a drive index: the raw value of its read reply, nullopt when none
+    // came.
     [[nodiscard]] std::optional<uint16_t> readIndex(uint8_t index);
     // One write request: the verdict's reply code ("P" or "Q"), 0 when none came.
     [[nodiscard]] uint8_t writeIndex(uint8_t index, uint16_t raw);
@@ -88,11 +93,13 @@ public:
     [[nodiscard]] int sendCommand(uint8_t code, uint8_t a1 = 0, uint8_t a2 = 0, uint8_t a3 = 0);
 
     // Waits until at least threshold bytes are queued, within the reply-wait bound of a frame of
-    // the given length. False when the bound passed.
+    // the given length. False when the bound passed or the line hung up.
     [[nodiscard]] bool waitForInput(int threshold, size_t sentLength);
-    // The polling wait of the command exchanges: on a missed bound with timeoutEndsIt the reply
-    // time-out runs. True when the threshold was reached.
-    [[nodiscard]] bool pollingWait(int threshold, bool timeoutEndsIt);
+    // Waits for the acknowledge of the command just sent: only a complete "E1 70 status E2"
+    // frame counts, and it is left in the request record (the commands' reply buffer) as it
+    // came. The status, or nullopt when none came within the reply-wait bound; then, with
+    // timeoutEndsIt, the reply time-out runs.
+    [[nodiscard]] std::optional<uint8_t> awaitAck(bool timeoutEndsIt);
 
     // Restores the idle state after a missing reply: link free, read count 8, and the front
     // end's timers and buttons.
@@ -102,11 +109,18 @@ public:
     [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
 
 private:
+    // Feeds what arrives to the parser until it has the answer (true), the reply-wait bound of
+    // the last request passed, or the line hung up.
+    [[nodiscard]] bool receiveReply(ReplyParser& parser);
+    // True when the port has hung up; the first time, the link goes offline and tells the user.
+    bool checkHangUp();
+
     SerialPort& m_port;
     UserInterface& m_ui;
     LinkState m_state;
     LinkBuffers m_buffers;
     size_t m_lastSentLength = kCommandFrameLength;
+    std::string m_device;
 };
 
 }  // namespace zrd::link

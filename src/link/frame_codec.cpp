@@ -108,6 +108,10 @@ void appendEscaped(std::vector<uint8_t>& out, uint8_t byte) {
 uint16_t displayToRaw(double value, double scale) {
     // The default rounding mode of the FPU is to nearest with ties to even.
     const double rounded = std::nearbyint(value / scale);
+    // NaN and the infinities have no low bits; the checked conversion of the parameter model
+    // keeps them off the wire, this one only has to stay defined.
+    if (!std::isfinite(rounded))
+        return 0;
     // Values beyond the 32-bit range keep their low 16 bits only in a well-defined way.
     const double wrapped = std::fmod(rounded, 65536.0);
     const auto whole = static_cast<int32_t>(wrapped);
@@ -162,6 +166,71 @@ void FrameAssembler::reset() {
     m_inFrame = false;
     m_escape = false;
     m_rawRemaining = 0;
+}
+
+void ReplyParser::startFrame() {
+    m_inFrame = true;
+    m_escape = false;
+    m_broken = false;
+    m_raw[0] = kStartByte;
+    m_rawLength = 1;
+    m_payloadLength = 0;
+}
+
+bool ReplyParser::answersRequest() const {
+    const uint8_t code = m_payload[0];
+    switch (m_awaited) {
+        case AwaitedReply::Read:
+            return m_payloadLength == 4 && code == kReplyRead && m_payload[1] == m_index;
+        case AwaitedReply::Verdict:
+            return m_payloadLength == 2 && (code == kReplyAccepted || code == kReplyRefused) &&
+                   m_payload[1] == m_index;
+        case AwaitedReply::Ack:
+            return m_payloadLength == 2 && code == kReplyAck;
+    }
+    return false;
+}
+
+bool ReplyParser::feed(uint8_t byte) {
+    if (m_done)
+        return false;
+    if (byte == kStartByte) {
+        startFrame();
+        return false;
+    }
+    if (!m_inFrame)
+        return false;
+    // Longer than any answer: it is not one, but its end is still looked for.
+    if (m_rawLength < m_raw.size())
+        m_raw[m_rawLength++] = byte;
+    else
+        m_broken = true;
+    if (byte == kEndByte) {
+        m_inFrame = false;
+        m_done = !m_broken && !m_escape && m_payloadLength > 0 && answersRequest();
+        return m_done;
+    }
+    if (byte == kEscapeByte && !m_escape) {
+        m_escape = true;
+        return false;
+    }
+    uint8_t value = byte;
+    if (m_escape) {
+        m_escape = false;
+        if (byte == kEscapedStart)
+            value = kStartByte;
+        else if (byte == kEscapedEnd)
+            value = kEndByte;
+        else if (byte == kEscapedEscape)
+            value = kEscapeByte;
+        else
+            m_broken = true;
+    }
+    if (m_payloadLength < m_payload.size())
+        m_payload[m_payloadLength++] = value;
+    else
+        m_broken = true;
+    return false;
 }
 
 bool holdsCompleteFrame(const uint8_t* bytes, size_t count) {

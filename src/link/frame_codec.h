@@ -93,7 +93,9 @@ void decodeReadReply(ReceiveBuffer& b);
 // Appends a payload byte with the escape table (used by the drive side as well).
 void appendEscaped(std::vector<uint8_t>& out, uint8_t byte);
 
-// raw = value / scale rounded to nearest, halves to even, kept as 16 bits two's complement.
+// raw = value / scale rounded to nearest, halves to even, kept as 16 bits two's complement;
+// 0 when that is no finite number. It wraps: what goes to a parameter uses the checked
+// params::displayToRaw.
 uint16_t displayToRaw(double value, double scale);
 // The 16-bit raw value as a number: signed for "INT" parameters, unsigned otherwise.
 int32_t rawToNumber(uint16_t raw, bool isSigned);
@@ -117,6 +119,53 @@ private:
     bool m_inFrame = false;
     bool m_escape = false;
     int m_rawRemaining = 0;
+};
+
+// What a request awaits as its answer.
+enum class AwaitedReply : uint8_t {
+    Read,     // E1 30 index high low E2, the index echoed
+    Verdict,  // E1 50 index E2 ("P") or E1 51 index E2 ("Q"), the index echoed
+    Ack,      // E1 70 status E2
+};
+
+// The longest reply a request can have: start, code, three escaped bytes, end.
+inline constexpr size_t kLongestReply = 9;
+
+// Picks the answer to one request out of the bytes that arrive after it was sent. Only a
+// complete frame of the awaited kind counts, and a read reply or verdict only with the
+// request's index: bytes before a start byte, frames of another kind or index, frames with a
+// broken escape or of the wrong length, and frames cut short by a new start byte are skipped.
+// A raw start byte never occurs inside a reply (it is escaped), so it always begins a frame.
+// Fixed storage: nothing is allocated per exchange.
+class ReplyParser {
+public:
+    ReplyParser(AwaitedReply awaited, uint8_t index) : m_awaited(awaited), m_index(index) {}
+
+    // Feeds one byte; true when it completed the awaited answer. Bytes after that are ignored.
+    [[nodiscard]] bool feed(uint8_t byte);
+
+    // The answer's bytes as they came on the line, from the start to the end byte.
+    [[nodiscard]] const uint8_t* frame() const { return m_raw.data(); }
+    [[nodiscard]] size_t frameLength() const { return m_done ? m_rawLength : 0; }
+    // The status byte of an acknowledge.
+    [[nodiscard]] uint8_t status() const { return m_payload[1]; }
+
+private:
+    static constexpr size_t kLongestPayload = 4;
+
+    void startFrame();
+    [[nodiscard]] bool answersRequest() const;
+
+    AwaitedReply m_awaited;
+    uint8_t m_index;
+    std::array<uint8_t, kLongestReply> m_raw{};
+    size_t m_rawLength = 0;
+    std::array<uint8_t, kLongestPayload> m_payload{};
+    size_t m_payloadLength = 0;
+    bool m_inFrame = false;
+    bool m_escape = false;
+    bool m_broken = false;
+    bool m_done = false;
 };
 
 // True when the bytes hold a start byte and, after it, an end byte that ends a frame.

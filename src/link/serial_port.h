@@ -11,6 +11,9 @@ namespace zrd::link {
 // Outcome of opening and configuring a port; each step has its own numbered message.
 enum class OpenResult { Ok, CannotOpen, CannotSetState, CannotSetTimeouts, CannotSetEvents };
 
+// How a wait for input ended.
+enum class WaitResult { Readable, TimedOut, HungUp, Failed };
+
 // One serial line, as the link needs it. One implementation per platform.
 class SerialPort {
 public:
@@ -25,10 +28,13 @@ public:
     [[nodiscard]] virtual int write(const uint8_t* data, size_t count) = 0;
     // Reads what is waiting, at most count bytes, without blocking; -1 on failure.
     [[nodiscard]] virtual int readAvailable(uint8_t* data, size_t count) = 0;
-    // Waits until input is waiting or the time is up; false on time-out or failure.
-    [[nodiscard]] virtual bool waitReadable(int timeoutMs) = 0;
+    // Waits until input is waiting, the time is up, or the other end went away.
+    [[nodiscard]] virtual WaitResult waitReadable(int timeoutMs) = 0;
     // Number of bytes waiting in the input queue (0 when unknown).
     [[nodiscard]] virtual int inputQueueCount() = 0;
+    // True once the other end went away (adapter unplugged, pseudo-terminal master closed);
+    // every operation has failed or will fail. Stays so until the port is closed.
+    [[nodiscard]] virtual bool hungUp() const = 0;
     // Drops whatever waits in the transmit and receive queues.
     virtual void purge() = 0;
     // Clears the line's error state (breaks, overruns); nothing to do on some systems.

@@ -116,6 +116,7 @@ public:
         if (m_fd >= 0)
             ::close(m_fd);
         m_fd = -1;
+        m_hungUp = false;
     }
 
     bool isOpen() const override { return m_fd >= 0; }
@@ -136,8 +137,13 @@ public:
                 return failCount(errno);
             // Output queue full: wait until the line drains a little.
             pollfd p{m_fd, POLLOUT, 0};
-            if (::poll(&p, 1, kWriteStallMs) <= 0)
-                return failCount(errno ? errno : ETIMEDOUT);
+            const int r = ::poll(&p, 1, kWriteStallMs);
+            if (r > 0 && (p.revents & (POLLHUP | POLLERR))) {
+                markHungUp(EIO);
+                return -1;
+            }
+            if (r <= 0)
+                return failCount(r < 0 ? errno : ETIMEDOUT);
         }
         return static_cast<int>(done);
     }
@@ -145,6 +151,8 @@ public:
     int readAvailable(uint8_t* data, size_t count) override {
         if (m_fd < 0)
             return failCount(EBADF);
+        // With VMIN and VTIME 0 an empty queue reads as 0 bytes, and so does a line that hung
+        // up: the wait that follows tells them apart.
         const ssize_t n = ::read(m_fd, data, count);
         if (n >= 0)
             return static_cast<int>(n);
@@ -153,25 +161,45 @@ public:
         return failCount(errno);
     }
 
-    bool waitReadable(int timeoutMs) override {
+    WaitResult waitReadable(int timeoutMs) override {
         if (m_fd < 0)
-            return false;
+            return WaitResult::Failed;
         pollfd p{m_fd, POLLIN, 0};
         int r;
         do {
             r = ::poll(&p, 1, std::max(timeoutMs, 0));
         } while (r < 0 && errno == EINTR);
-        if (r < 0)
+        if (r < 0) {
             m_errno = errno;
-        return r > 0 && (p.revents & POLLIN);
+            return WaitResult::Failed;
+        }
+        if (r == 0)
+            return WaitResult::TimedOut;
+        // A hung-up line reports itself readable as well, and then reads 0 bytes for ever:
+        // the hang-up goes first, or the caller would spin until its deadline.
+        if (p.revents & (POLLHUP | POLLERR)) {
+            markHungUp(EIO);
+            return WaitResult::HungUp;
+        }
+        if (p.revents & POLLNVAL) {
+            m_errno = EBADF;
+            return WaitResult::Failed;
+        }
+        return WaitResult::Readable;
     }
 
     int inputQueueCount() override {
         int n = 0;
-        if (m_fd < 0 || ::ioctl(m_fd, FIONREAD, &n) != 0)
+        if (m_fd < 0)
             return 0;
+        if (::ioctl(m_fd, FIONREAD, &n) != 0) {
+            (void)failCount(errno);
+            return 0;
+        }
         return n;
     }
+
+    bool hungUp() const override { return m_hungUp; }
 
     void purge() override {
         if (m_fd >= 0)
@@ -197,12 +225,25 @@ private:
     }
     int failCount(int error) {
         m_errno = error;
+        // These errors come from a line whose other end is gone; confirm it before saying so.
+        if (error == EIO || error == ENXIO || error == ENODEV)
+            noteHangUp(error);
         return -1;
+    }
+    void noteHangUp(int error) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (m_fd >= 0 && ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)))
+            markHungUp(error);
+    }
+    void markHungUp(int error) {
+        m_hungUp = true;
+        m_errno = error;
     }
 
     int m_fd = -1;
     int m_baud = 0;
     int m_errno = 0;
+    bool m_hungUp = false;
 };
 
 }  // namespace

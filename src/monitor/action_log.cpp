@@ -1,11 +1,11 @@
 #include "monitor/action_log.h"
-#include "core/os_error.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "core/os_error.h"
 #include "core/text_file.h"
 
 namespace zrd::monitor {

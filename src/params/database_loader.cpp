@@ -1,7 +1,5 @@
 #include "params/database_loader.h"
 
-#include "core/parse_int.h"
-
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -9,6 +7,7 @@
 #include <limits>
 #include <string_view>
 
+#include "core/parse_int.h"
 #include "core/text_file.h"
 #include "params/message_numbers.h"
 #include "params/utf8_text.h"
@@ -48,9 +47,30 @@ constexpr Reason kBitOutOfRange = {"The bit number must be 0..15; this line is n
 constexpr Reason kScopeListFull = {
     "The scope signal list holds 127 signals; this parameter is not offered as a signal.",
     "Список сигналов осциллографа вмещает 127 сигналов; этот параметр не включён в список."};
+constexpr Reason kNoSuchParameter = {
+    "No parameter line before it has this mnemonic; this line is not loaded.",
+    "Ни одна строка параметра перед ней не имеет этой мнемоники; эта строка не загружена."};
+constexpr Reason kFieldDoesNotConvert = {
+    "A field of this line does not convert; loading stops.",
+    "Поле этой строки не преобразуется; загрузка остановлена."};
+constexpr Reason kIndexOutOfRange = {
+    "The drive index must be 0..255; loading stops.",
+    "Индекс привода должен быть от 0 до 255; загрузка остановлена."};
+constexpr Reason kLimitOutOfRange = {
+    "Minimum, maximum and default must be 16-bit raw values (-32768..32767 for INT, else "
+    "0..65535); loading stops.",
+    "Минимум, максимум и значение по умолчанию должны быть 16-битными (-32768..32767 для INT, "
+    "иначе 0..65535); загрузка остановлена."};
+constexpr Reason kNoParameters = {"The file holds no parameter line.",
+                                  "В файле нет ни одной строки параметра."};
+
+// Refused lines shown one by one; the rest are counted in one closing message.
+constexpr size_t kRefusalsShown = 10;
 
 // A line that does not convert: the load stops there.
-struct BadLine {};
+struct BadLine {
+    const Reason* reason = &kFieldDoesNotConvert;
+};
 
 // Hands out the comma-separated fields of a line in order. A missing field is an empty text.
 class Fields {
@@ -111,9 +131,12 @@ double toReal(std::string_view field) {
     return v;
 }
 
-// The drive index is kept in 8 bits, as the wire carries it.
+// The wire carries the drive index in 8 bits; a larger one would name another parameter.
 uint8_t toIndex(std::string_view field) {
-    return static_cast<uint8_t>(toInt(field) & 0xFF);
+    const int32_t index = toInt(field);
+    if (index < 0 || index > std::numeric_limits<uint8_t>::max())
+        throw BadLine{&kIndexOutOfRange};
+    return static_cast<uint8_t>(index);
 }
 
 double toScale(std::string_view field) {
@@ -159,6 +182,9 @@ TPar parseParameter(std::string_view line, const std::string& group, const std::
     p.IndexGroup = toInt(f.rest());
     p.NameGroup = group;
     p.NameSubgroup = subgroup;
+    // Limits and default travel as 16-bit raw values: one beyond them would wrap on the wire.
+    if (!fitsRaw(p, p.MinVal) || !fitsRaw(p, p.MaxVal) || !fitsRaw(p, p.DefValue))
+        throw BadLine{&kLimitOutOfRange};
     return p;
 }
 
@@ -217,8 +243,8 @@ enum class BitKind { State, Application, Scope };
 class Loader {
 public:
     Loader(const std::vector<std::string>& lines, ParameterModel& model,
-           const MessageTable& messages, UserInterface& ui)
-        : m_lines(lines), m_model(model), m_messages(messages), m_ui(ui) {}
+           const MessageTable& messages, UserInterface& ui, std::string_view source)
+        : m_lines(lines), m_model(model), m_messages(messages), m_ui(ui), m_source(source) {}
 
     LoadResult run(bool keepLanguage) {
         for (TPar& p : m_model.parameters())
@@ -227,7 +253,9 @@ public:
             r.typeD.clear();
         m_model.setLastParameter(-1);
         m_model.setLastCalculated(-1);
-        // Positions and signals of an earlier load would point at other records now.
+        // Values of an earlier load belong to other records now; so do positions and signals.
+        m_model.forgetValues();
+        m_model.setFormulaBasis({});
         m_model.clearCachedPositions();
         m_model.resetScopeSignals(emptyScopeSignal(m_messages));
         if (!keepLanguage)
@@ -236,6 +264,14 @@ public:
         m_result.status = LoadStatus::Ok;
         if (!scan()) {
             m_result.status = LoadStatus::Stopped;
+            summariseRefusals();
+            return m_result;
+        }
+        if (m_result.parameters == 0) {
+            // Every command would "succeed" on such a table while doing nothing.
+            m_result.status = LoadStatus::Empty;
+            summariseRefusals();
+            m_messages.showText(m_ui, m_source + ": " + reasonText(kNoParameters), language());
             return m_result;
         }
         m_model.cachePositions();
@@ -244,12 +280,22 @@ public:
             const int line = m_lineOfPosition[static_cast<size_t>(position)];
             refuse(line, kScopeListFull);
         }
+        summariseRefusals();
         m_result.scopeSignals = m_model.scopeSignalCount();
         m_model.setRowValuesToDefaults();
+        // The limits of the file stand for its default motor and drive type.
+        m_model.setFormulaBasis({typeDefault(KnownParameter::MT), typeDefault(KnownParameter::DT)});
         return m_result;
     }
 
 private:
+    std::optional<double> typeDefault(KnownParameter which) const {
+        const std::optional<int> position = m_model.knownPosition(which);
+        if (!position)
+            return std::nullopt;
+        return defaultDisplay(m_model.parameter(*position));
+    }
+
     std::string languageSetting() const {
         if (m_lines.size() <= kLanguageLine)
             return {};
@@ -264,7 +310,7 @@ private:
         for (size_t i = 0; i < m_lines.size(); ++i) {
             const std::string& line = m_lines[i];
             if (line == endText) {
-                m_result.endLine = static_cast<int>(i);
+                m_result.endLine = static_cast<int>(i) + 1;
                 return true;
             }
             if (line == kGroupLine || line == kSubgroupLine) {
@@ -282,10 +328,10 @@ private:
             try {
                 if (readLine(static_cast<int>(i), line, endText))
                     continue;
-            } catch (const BadLine&) {
-                m_result.stoppedAtLine = static_cast<int>(i);
+            } catch (const BadLine& bad) {
+                m_result.stoppedAtLine = static_cast<int>(i) + 1;
                 m_result.badLine = line;
-                m_messages.showText(m_ui, m_messages.text(kMsgBadDatabaseLine, language()) + line,
+                m_messages.showText(m_ui, lineMessage(static_cast<int>(i), *bad.reason),
                                     language());
                 return false;
             }
@@ -357,8 +403,14 @@ private:
             refuse(number, kCalculatedTableFull);
             return true;
         }
-        // Linked against the parameters read so far.
-        r.num = m_model.find(r.Pname).value_or(0);
+        // Linked against the parameters read so far; without one it would take over the limits
+        // of position 0.
+        const std::optional<int> linked = m_model.find(r.Pname);
+        if (!linked) {
+            refuse(number, kNoSuchParameter);
+            return true;
+        }
+        r.num = *linked;
         m_model.calculated()[static_cast<size_t>(position)] = std::move(r);
         m_model.setLastCalculated(position);
         m_result.calculated = position + 1;
@@ -409,11 +461,32 @@ private:
     }
 
     void refuse(int number, const Reason& reason) {
-        const std::string& line = m_lines.at(static_cast<size_t>(number));
-        m_result.refused.push_back({number, line});
-        const std::string body = m_messages.text(kMsgBadDatabaseLine, language()) + line + "\n" +
-                                 (isEnglish(language()) ? reason.eng : reason.rus);
-        m_messages.showText(m_ui, body, language());
+        m_result.refused.push_back({number + 1, m_lines.at(static_cast<size_t>(number))});
+        if (m_result.refused.size() <= kRefusalsShown)
+            m_messages.showText(m_ui, lineMessage(number, reason), language());
+    }
+
+    // One message for the refusals beyond the first ones, instead of one each.
+    void summariseRefusals() {
+        if (m_result.refused.size() <= kRefusalsShown)
+            return;
+        const std::string more = std::to_string(m_result.refused.size() - kRefusalsShown);
+        const std::string text = isEnglish(language())
+                                     ? "… and " + more + " more refused lines of " + m_source
+                                     : "… и ещё " + more + " отклонённых строк файла " + m_source;
+        m_messages.showText(m_ui, text, language());
+    }
+
+    // Message 1, the line, then where it stands (1-based, as an editor shows it) and why.
+    std::string lineMessage(int number, const Reason& reason) const {
+        const std::string where = m_source + (isEnglish(language()) ? ", line " : ", строка ") +
+                                  std::to_string(number + 1);
+        return m_messages.text(kMsgBadDatabaseLine, language()) +
+               m_lines.at(static_cast<size_t>(number)) + "\n" + where + ": " + reasonText(reason);
+    }
+
+    const char* reasonText(const Reason& reason) const {
+        return isEnglish(language()) ? reason.eng : reason.rus;
     }
 
     const std::string& language() const { return m_model.language(); }
@@ -422,6 +495,7 @@ private:
     ParameterModel& m_model;
     const MessageTable& m_messages;
     UserInterface& m_ui;
+    std::string m_source;
     LoadResult m_result;
     std::string m_group;
     std::string m_subgroup;
@@ -438,8 +512,9 @@ TPar emptyScopeSignal(const MessageTable& messages) {
 }
 
 LoadResult loadDatabaseLines(const std::vector<std::string>& lines, ParameterModel& model,
-                             const MessageTable& messages, UserInterface& ui, bool keepLanguage) {
-    Loader loader(lines, model, messages, ui);
+                             const MessageTable& messages, UserInterface& ui, bool keepLanguage,
+                             std::string_view source) {
+    Loader loader(lines, model, messages, ui, source.empty() ? kDatabaseFileName : source);
     return loader.run(keepLanguage);
 }
 
@@ -452,7 +527,7 @@ LoadResult loadDatabase(const std::string& path, ParameterModel& model,
             file.status == TextFileStatus::Missing ? LoadStatus::Missing : LoadStatus::Unreadable;
         return result;
     }
-    return loadDatabaseLines(file.lines, model, messages, ui, keepLanguage);
+    return loadDatabaseLines(file.lines, model, messages, ui, keepLanguage, path);
 }
 
 }  // namespace zrd::params

@@ -13,8 +13,8 @@ inline constexpr int kMsgFrameNotWritten = 10;
 inline constexpr int kMsgMinimum = 14;  // page header labels
 inline constexpr int kMsgMaximum = 15;
 inline constexpr int kMsgDefault = 16;
-// The edit dialog refuses a value outside the limits; the limits follow the text.
-inline constexpr int kMsgOutsideLimits = 17;
+// The port hung up; the link's reason (naming the port) follows the text.
+inline constexpr int kMsgPortLost = 17;
 // Captions of the status fields Control .. Error, in this order.
 inline constexpr int kMsgFirstStatusCaption = 18;
 inline constexpr int kMsgLastStatusCaption = 24;
@@ -29,8 +29,7 @@ inline constexpr int kMsgCannotOpen = 49;
 inline constexpr int kMsgCannotSetState = 50;
 inline constexpr int kMsgCannotSetTimeouts = 51;
 inline constexpr int kMsgCannotSetEvents = 52;
-// The port hung up; the port and the reason follow the text.
-inline constexpr int kMsgPortLost = 53;
+inline constexpr int kMsgNothingKnown = 53;  // write-all with no known value at all
 inline constexpr int kMsgStatusPage = 56;
 inline constexpr int kMsgApplicationPage = 57;
 // Action log: date, time and the action texts.
@@ -41,12 +40,18 @@ inline constexpr int kMsgLogViewOscillogram = 61;
 inline constexpr int kMsgLogSaveOscillogram = 62;
 inline constexpr int kMsgWriteAccepted = 63;
 inline constexpr int kMsgWriteRefused = 64;
+inline constexpr int kMsgWriteUnanswered = 75;  // action log: a write without any answer
 inline constexpr int kMsgErrorsPresent = 67;
 inline constexpr int kMsgErrors = 68;
 inline constexpr int kMsgNoErrorsList = 70;
 inline constexpr int kMsgNoScopeSignal = 86;
 inline constexpr int kMsgChooseScopeSignal = 87;
+inline constexpr int kMsgDefaultWritten = 83;  // SetParam's substitution of the default
+inline constexpr int kMsgOutsideLimits = 85;   // an entered value refused before any write
 inline constexpr int kMsgRefused = 88;
+inline constexpr int kMsgUnknownNotWritten = 90;  // write-all skipped values not known
+inline constexpr int kMsgWriteAllStopped = 91;
+inline constexpr int kMsgReadAllStopped = 92;
 inline constexpr int kMsgWarningsPresent = 94;
 inline constexpr int kMsgOneWarning = 95;
 inline constexpr int kMsgWarningCaption = 95;

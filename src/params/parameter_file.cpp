@@ -1,8 +1,11 @@
 #include "params/parameter_file.h"
 
+#include <algorithm>
 #include <fstream>
 
+#include "core/number_text.h"
 #include "core/text_file.h"
+#include "params/utf8_text.h"
 
 namespace zrd::params {
 
@@ -22,18 +25,11 @@ std::string_view trimmed(std::string_view s) {
     return s.substr(first, s.find_last_not_of(' ') - first + 1);
 }
 
-// The whole text must be a decimal number with "." as separator.
-bool toNumber(std::string_view text, double& out) {
-    const std::string s(text);
-    if (s.empty())
-        return false;
-    size_t used = 0;
-    try {
-        out = std::stod(s, &used);
-    } catch (const std::exception&) {
-        return false;
-    }
-    return used == s.size();
+// Issue details are cut to this many characters: a binary file's line can be long.
+constexpr size_t kDetailLength = 40;
+
+std::string detail(std::string_view text) {
+    return utf8Prefix(text, kDetailLength);
 }
 
 }  // namespace
@@ -57,25 +53,42 @@ bool saveParameterFile(const std::string& path, const ParameterModel& model) {
     return static_cast<bool>(out);
 }
 
-ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& model) {
+int ParameterFileLoad::unknown() const {
+    return static_cast<int>(std::count_if(issues.begin(), issues.end(), [](const auto& i) {
+        return i.fault == FileLineFault::UnknownName;
+    }));
+}
+
+int ParameterFileLoad::faults() const {
+    return static_cast<int>(issues.size()) - unknown();
+}
+
+ParameterFileLoad readParameterFile(const std::string& path, const ParameterModel& model) {
     ParameterFileLoad result;
     const TextFile file = readTextFile(path);
     if (file.status != TextFileStatus::Ok)
         return result;
     result.opened = true;
-    model.previousValues() = model.values();
-    for (const std::string& line : file.lines) {
-        if (line.empty() || result.lines >= kParameterCount)
+    size_t i = 0;
+    for (; i < file.lines.size(); ++i) {
+        const std::string& line = file.lines[i];
+        const int number = static_cast<int>(i) + 1;
+        if (line.empty())
             break;
+        if (result.lines >= kParameterCount) {
+            result.issues.push_back({number, FileLineFault::BeyondTable, {}});
+            break;
+        }
         ++result.lines;
         const size_t equals = line.find('=');
         if (equals == std::string::npos) {
-            ++result.unknown;
+            result.issues.push_back({number, FileLineFault::NoEquals, {}});
             continue;
         }
-        const auto position = model.find(trimmed(std::string_view(line).substr(0, equals)));
+        const std::string_view name = trimmed(std::string_view(line).substr(0, equals));
+        const auto position = model.find(name);
         if (!position) {
-            ++result.unknown;
+            result.issues.push_back({number, FileLineFault::UnknownName, detail(name)});
             continue;
         }
         // The value is the line's last (position of "=" + 2) characters, as the padded layout
@@ -84,17 +97,85 @@ ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& mod
         const std::string_view valuePart = tail >= line.size()
                                                ? std::string_view(line)
                                                : std::string_view(line).substr(line.size() - tail);
-        double value = 0;
-        if (!toNumber(trimmed(valuePart), value))
-            throw ParameterFileError("Line " + std::to_string(result.lines) + " of " + path +
-                                     ": \"" + std::string(trimmed(valuePart)) +
-                                     "\" is not a valid floating point value");
-        model.setValue(*position, value);
-        ++result.stored;
+        const std::string_view text = trimmed(valuePart);
+        const std::optional<double> value = parseNumber(text);
+        if (!value) {
+            result.issues.push_back({number, FileLineFault::NotANumber, detail(text)});
+            continue;
+        }
+        if (!displayToRaw(model.parameter(*position), *value)) {
+            result.issues.push_back({number, FileLineFault::DoesNotFit, detail(text), *position});
+            continue;
+        }
+        result.values.push_back({number, *position, *value});
     }
+    if (result.lines == 0 && result.issues.empty())
+        result.issues.push_back({1, FileLineFault::NoLines, {}});
+    // Reading ends at an empty line; lines after it would be lost without a word.
+    if (i < file.lines.size() && file.lines[i].empty()) {
+        const auto more = std::find_if(file.lines.begin() + static_cast<long>(i), file.lines.end(),
+                                       [](const std::string& l) { return !l.empty(); });
+        if (more != file.lines.end())
+            result.issues.push_back({static_cast<int>(i) + 1, FileLineFault::StopsAtEmptyLine, {}});
+    }
+    return result;
+}
+
+void storeParameterFile(ParameterFileLoad& load, ParameterModel& model) {
+    model.previousValues() = model.values();
+    for (const ParameterFileValue& v : load.values)
+        model.setKnownValue(v.position, v.value);
+    load.stored = static_cast<int>(load.values.size());
     model.setValueOrigin(0);
     model.setParameterSetState(ParameterSetState::File);
-    return result;
+}
+
+ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& model) {
+    ParameterFileLoad load = readParameterFile(path, model);
+    if (load.opened)
+        storeParameterFile(load, model);
+    return load;
+}
+
+std::string issueText(const ParameterFileIssue& issue, std::string_view path,
+                      const ParameterModel& model) {
+    const bool eng = model.english();
+    std::string reason;
+    switch (issue.fault) {
+        case FileLineFault::NoEquals:
+            reason = eng ? "no \"=\" in the line" : "в строке нет \"=\"";
+            break;
+        case FileLineFault::NotANumber:
+            reason = eng ? "\"" + issue.detail + "\" is not a number"
+                         : "\"" + issue.detail + "\" не число";
+            break;
+        case FileLineFault::DoesNotFit: {
+            const TPar& p = model.parameter(issue.position);
+            const std::string range = valueText(rawMin(isSigned(p)) * p.scale) + " .. " +
+                                      valueText(rawMax(isSigned(p)) * p.scale);
+            reason = eng ? issue.detail + " is outside the range of " + p.Pname + " (" + range + ")"
+                         : issue.detail + " вне диапазона " + p.Pname + " (" + range + ")";
+            break;
+        }
+        case FileLineFault::UnknownName:
+            reason = eng ? "no parameter " + issue.detail + " in the database"
+                         : "в базе нет параметра " + issue.detail;
+            break;
+        case FileLineFault::NoLines:
+            reason = eng ? "the file holds no parameter line" : "в файле нет строк параметров";
+            break;
+        case FileLineFault::StopsAtEmptyLine:
+            reason =
+                eng ? "reading ends at this empty line; the lines after it are not read"
+                    : "чтение заканчивается на этой пустой строке; строки после неё не читаются";
+            break;
+        case FileLineFault::BeyondTable:
+            reason =
+                eng ? "a file holds at most 300 lines; this one and those after it are not read"
+                    : "файл содержит не более 300 строк; эта и следующие строки не читаются";
+            break;
+    }
+    return std::string(path) + ":" + std::to_string(issue.line) + ": " + reason;
 }
 
 }  // namespace zrd::params

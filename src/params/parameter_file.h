@@ -2,9 +2,9 @@
 
 // Parameter files: one padded line per parameter, mnemonic, "=" and display value.
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "params/parameter_table.h"
 
@@ -13,11 +13,6 @@ namespace zrd::params {
 // Each field is left-justified in at least this many characters.
 inline constexpr size_t kParameterFileField = 20;
 
-// A value text of a parameter file that is not a number; the values before it stay loaded.
-struct ParameterFileError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // One line: mnemonic, "=", value text, each padded to 20 characters.
 std::string parameterFileLine(std::string_view mnemonic, double value);
 
@@ -25,16 +20,57 @@ std::string parameterFileLine(std::string_view mnemonic, double value);
 // cannot be written.
 [[nodiscard]] bool saveParameterFile(const std::string& path, const ParameterModel& model);
 
-struct ParameterFileLoad {
-    bool opened = false;
-    int lines = 0;    // lines taken (up to the first empty one, at most 300)
-    int stored = 0;   // lines whose mnemonic was found
-    int unknown = 0;  // lines whose mnemonic matched no parameter
+// Why a line of a parameter file was not taken.
+enum class FileLineFault {
+    NoEquals,          // no "=" in the line (a binary file reads as such lines)
+    NotANumber,        // the value text is no decimal number
+    DoesNotFit,        // the value is no 16-bit raw value of its parameter (nan, 1e300, 100000)
+    UnknownName,       // no parameter of that mnemonic: a file of another database, not a fault
+    NoLines,           // the file holds no line before its first empty one
+    StopsAtEmptyLine,  // reading ends at this empty line, yet lines follow it
+    BeyondTable,       // the lines from this one on exceed the 300 a file may hold
 };
 
-// Reads a file into the value table (previous values kept first; no limit check, nothing sent);
-// afterwards value origin 0 and parameter-set state "FILE". A value that does not convert
-// throws ParameterFileError naming the line.
+struct ParameterFileIssue {
+    int line = 0;  // numbered from 1, as an editor shows it
+    FileLineFault fault = FileLineFault::NoEquals;
+    std::string detail;  // the value text or the mnemonic the fault is about
+    int position = -1;   // the parameter, for DoesNotFit
+};
+
+// A value of the file for a table position.
+struct ParameterFileValue {
+    int line = 0;
+    int position = 0;
+    double value = 0;
+};
+
+struct ParameterFileLoad {
+    bool opened = false;
+    int lines = 0;                           // lines taken (up to the first empty one, at most 300)
+    int stored = 0;                          // values put into the value table
+    std::vector<ParameterFileValue> values;  // the values the lines hold, in file order
+    // Every line not taken, in file order. All but UnknownName are faults of the file.
+    std::vector<ParameterFileIssue> issues;
+
+    [[nodiscard]] int unknown() const;  // lines whose mnemonic matched no parameter
+    [[nodiscard]] int faults() const;   // lines skipped as faulty
+};
+
+// Reads a file without touching the model: every line whose value converts to a raw value of
+// its parameter gives a value; every other line an issue. Nothing from a faulty line is taken.
+[[nodiscard]] ParameterFileLoad readParameterFile(const std::string& path,
+                                                  const ParameterModel& model);
+
+// Stores the values read (previous values kept first; no limit check, nothing sent); they are
+// known values from now on. Afterwards value origin 0 and parameter-set state "FILE".
+void storeParameterFile(ParameterFileLoad& load, ParameterModel& model);
+
+// readParameterFile, then storeParameterFile when the file could be opened.
 ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& model);
+
+// "FILE:LINE: reason" in the model's language.
+std::string issueText(const ParameterFileIssue& issue, std::string_view path,
+                      const ParameterModel& model);
 
 }  // namespace zrd::params

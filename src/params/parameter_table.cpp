@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "link/frame_codec.h"
@@ -13,8 +14,6 @@ namespace {
 
 static_assert(static_cast<size_t>(KnownParameter::DT) + 1 == kKnownMnemonics.size(),
               "every known parameter has its mnemonic");
-
-// The most significant digits a value text carries.
 
 constexpr std::array<std::string_view, 7> kSetStateTexts = {"Init", "Default", "EEPROM", "RAM",
                                                             "OSC",  "FILE",    "ZERO"};
@@ -32,12 +31,43 @@ bool isSigned(const TPar& p) {
     return p.vType == kSignedType;
 }
 
+int32_t rawMin(bool isSigned) {
+    return isSigned ? std::numeric_limits<int16_t>::min() : 0;
+}
+
+int32_t rawMax(bool isSigned) {
+    return isSigned ? std::numeric_limits<int16_t>::max() : std::numeric_limits<uint16_t>::max();
+}
+
+bool fitsRaw(const TPar& p, double number) {
+    // NaN fails both comparisons.
+    return number >= rawMin(isSigned(p)) && number <= rawMax(isSigned(p));
+}
+
 double rawToDisplay(const TPar& p, uint16_t raw) {
     return link::rawToNumber(raw, isSigned(p)) * p.scale;
 }
 
-uint16_t displayToRaw(const TPar& p, double value) {
-    return link::displayToRaw(value, p.scale);
+std::optional<int32_t> displayToNumber(const TPar& p, double value) {
+    // The default rounding mode of the FPU is to nearest with ties to even.
+    const double rounded = std::nearbyint(value / p.scale);
+    if (!fitsRaw(p, rounded))
+        return std::nullopt;
+    return static_cast<int32_t>(rounded);
+}
+
+std::optional<uint16_t> displayToRaw(const TPar& p, double value) {
+    const std::optional<int32_t> number = displayToNumber(p, value);
+    if (!number)
+        return std::nullopt;
+    return static_cast<uint16_t>(*number & 0xFFFF);
+}
+
+std::optional<int32_t> defaultNumber(const TPar& p) {
+    const double whole = std::trunc(p.DefValue);
+    if (!fitsRaw(p, whole))
+        return std::nullopt;
+    return static_cast<int32_t>(whole);
 }
 
 double minDisplay(const TPar& p) {
@@ -51,7 +81,8 @@ double defaultDisplay(const TPar& p) {
 }
 
 bool inDisplayRange(const TPar& p, double value) {
-    return value >= minDisplay(p) && value <= maxDisplay(p);
+    const std::optional<int32_t> number = displayToNumber(p, value);
+    return number && *number >= p.MinVal && *number <= p.MaxVal;
 }
 
 bool getsPageRow(const TPar& p) {
@@ -62,6 +93,14 @@ bool getsPageRow(const TPar& p) {
 std::string valueText(double value) {
     // The same general format as the formulas compute in, so a value reads alike everywhere.
     return formatGeneral(value);
+}
+
+bool isMotorType(const TPar& p) {
+    return p.Pname == kKnownMnemonics[static_cast<size_t>(KnownParameter::MT)];
+}
+
+bool isDriveType(const TPar& p) {
+    return p.Pname == kKnownMnemonics[static_cast<size_t>(KnownParameter::DT)];
 }
 
 const std::string& units(const TPar& p, std::string_view language) {
@@ -165,7 +204,12 @@ void ParameterModel::setRowValuesToDefaults() {
             continue;
         m_values[i] = defaultDisplay(m_parameters[i]);
         m_previous[i] = m_values[i];
+        m_known[i] = false;
     }
+}
+
+int ParameterModel::knownCount() const {
+    return static_cast<int>(std::count(m_known.begin(), m_known.end(), true));
 }
 
 bool ParameterModel::hasPageRow(int position) const {

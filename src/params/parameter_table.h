@@ -169,17 +169,33 @@ inline constexpr int kValueOriginStartup = -1;
 
 // True when the raw value of the parameter is signed ("INT").
 bool isSigned(const TPar& p);
+// The numbers a 16-bit raw value can stand for: −32768..32767 when signed, else 0..65535.
+int32_t rawMin(bool isSigned);
+int32_t rawMax(bool isSigned);
+// True when the number is one of the parameter's 16-bit raw values.
+bool fitsRaw(const TPar& p, double number);
 // The 16-bit raw value as a display value: signed or unsigned by `vType`, times `scale`.
 double rawToDisplay(const TPar& p, uint16_t raw);
-// value ÷ scale rounded to nearest, halves to even, as 16 bits two's complement.
-uint16_t displayToRaw(const TPar& p, double value);
+// value ÷ scale rounded to nearest, halves to even; nullopt when that is no finite number or
+// lies outside the parameter's raw range (nothing ever wraps).
+std::optional<int32_t> displayToNumber(const TPar& p, double value);
+// The same as the 16 bits sent on the wire (two's complement for negatives).
+std::optional<uint16_t> displayToRaw(const TPar& p, double value);
+// trunc(DefValue), the raw value that stands in for one outside the limits; nullopt when the
+// default is no raw value of the parameter.
+std::optional<int32_t> defaultNumber(const TPar& p);
 double minDisplay(const TPar& p);
 double maxDisplay(const TPar& p);
 double defaultDisplay(const TPar& p);
-// MinVal × scale ≤ value ≤ MaxVal × scale.
+// MinVal ≤ raw ≤ MaxVal for the raw value the display value is sent as: compared in raw units,
+// so that 0.3 with scale 0.1 is the raw 3 it stands for.
 bool inDisplayRange(const TPar& p, double value);
 // True when the parameter gets a row on the parameter pages (group 1..5, Mode_mes 0).
 bool getsPageRow(const TPar& p);
+// The motor type and the drive type parameter: exactly "MT" and "DT", never a mnemonic that
+// merely begins so ("DTCOMP").
+bool isMotorType(const TPar& p);
+bool isDriveType(const TPar& p);
 
 // Shortest general text of a value: at most 15 significant digits, exponent only where
 // needed, "." as decimal separator whatever the locale.
@@ -234,6 +250,30 @@ public:
     }
     ValueTable& values() { return m_values; }
     const ValueTable& values() const { return m_values; }
+
+    // Whether the value-table entry of a position is known: read from the drive, loaded from a
+    // file, entered and accepted by the drive, or computed by a formula and shown. Defaults
+    // and whatever a stopped load left are not; write-all sends known values only.
+    bool isKnown(int position) const { return m_known.at(static_cast<size_t>(position)); }
+    void setKnown(int position, bool known) { m_known.at(static_cast<size_t>(position)) = known; }
+    // Stores a value that is known from now on.
+    void setKnownValue(int position, double v) {
+        setValue(position, v);
+        setKnown(position, true);
+    }
+    // Every value unknown (a database load).
+    void forgetValues() { m_known.fill(false); }
+    int knownCount() const;
+
+    // The motor and drive type values that the formula limits stand for: the database defaults
+    // after a load, the values the formulas saw after an evaluation. Read-all evaluates the
+    // formulas again when the drive reports other types.
+    struct TypeBasis {
+        std::optional<double> motorType;
+        std::optional<double> driveType;
+    };
+    const TypeBasis& formulaBasis() const { return m_formulaBasis; }
+    void setFormulaBasis(const TypeBasis& basis) { m_formulaBasis = basis; }
     ValueTable& previousValues() { return m_previous; }
     const ValueTable& previousValues() const { return m_previous; }
 
@@ -271,7 +311,8 @@ public:
     // The items of the oscilloscope's channel selectors in the given style and language.
     std::vector<SelectorItem> scopeSelectorItems(ScopeListStyle style) const;
 
-    // Value and previous value of every parameter with a page row set to its default.
+    // Value and previous value of every parameter with a page row set to its default (which is
+    // not a known value).
     void setRowValuesToDefaults();
     // True when the parameter's `indexFrame` names an existing frame slot.
     bool hasPageRow(int position) const;
@@ -295,6 +336,8 @@ private:
     ParameterTable m_parameters{};
     ValueTable m_values{};
     ValueTable m_previous{};
+    std::array<bool, kParameterCount> m_known{};
+    TypeBasis m_formulaBasis;
     CalculatedTable m_calculated{};
     BitTable m_stateBits{};
     BitTable m_applicationBits{};

@@ -30,14 +30,17 @@ bool readTable(const std::string& path, TypeTable<N>& table, TypeTablesResult& r
         const std::string& line = file.lines[i];
         if (line.empty() || table.add(line))
             continue;
-        result.refused.push_back({static_cast<int>(i), line});
+        const int number = static_cast<int>(i) + 1;
+        result.refused.push_back({number, line});
         // One box per file is enough to name the first line that found no room.
         if (reported)
             continue;
         reported = true;
+        const std::string where =
+            path + (isEnglish(language) ? ", line " : ", строка ") + std::to_string(number);
         messages.showText(ui,
-                          messages.text(kMsgBadDatabaseLine, language) + line + "\n" +
-                              (isEnglish(language) ? kTableFullEng : kTableFullRus),
+                          messages.text(kMsgBadDatabaseLine, language) + line + "\n" + where +
+                              ": " + (isEnglish(language) ? kTableFullEng : kTableFullRus),
                           language);
     }
     return true;

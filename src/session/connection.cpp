@@ -1,8 +1,8 @@
 #include "session/connection.h"
 
-#include "core/parse_int.h"
-
 #include <charconv>
+
+#include "core/parse_int.h"
 
 namespace zrd::session {
 
@@ -58,11 +58,9 @@ OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings)
         link.state().linkBusy = false;
         return outcome;
     }
-    if (link.waitForInput(lk::kShortReplyThreshold, lk::kCommandFrameLength)) {
-        const int got = link.PortRead(b.request);
-        outcome.generatorStopped =
-            got > 0 && b.request[1] == lk::kReplyAck && b.request[2] != lk::kAckStatusRefused;
-    }
+    // Only a whole acknowledge frame counts: stray bytes and streaming leftovers do not.
+    if (const auto status = link.awaitAck(false))
+        outcome.generatorStopped = *status != lk::kAckStatusRefused;
     return outcome;
 }
 

@@ -60,14 +60,6 @@ double parseDisplayValue(std::string_view text) {
     return value;
 }
 
-std::string limitsRefusal(const pm::TPar& p, double value, const pm::MessageTable& messages,
-                          std::string_view language) {
-    if (pm::inDisplayRange(p, value))
-        return {};
-    return messages.text(pm::kMsgOutsideLimits, language) + pm::valueText(pm::minDisplay(p)) +
-           " ... " + pm::valueText(pm::maxDisplay(p));
-}
-
 EditOutcome writeEditedValue(link::DriveLink& link, ParameterAccess& access,
                              pm::ParameterModel& model, const pm::TypeTables& tables, int position,
                              double value, int waitBeforeWriteMs) {

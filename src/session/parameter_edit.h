@@ -37,11 +37,6 @@ struct FunctionNameLists {
 // "nan", "inf" and numbers beyond the range of a double are refused too.
 double parseDisplayValue(std::string_view text);
 
-// Empty when the value lies within the parameter's limits (bounds included); otherwise the
-// text of the refusal: message 17 followed by the limits in display units.
-std::string limitsRefusal(const params::TPar& p, double value, const params::MessageTable& messages,
-                          std::string_view language);
-
 // What the windows show after an edited value was written.
 struct EditOutcome {
     std::optional<int> operatingMode;       // "OPMOD" 1..3: the mode button to press

@@ -1,5 +1,7 @@
 #include "session/status_poll.h"
 
+#include <array>
+
 namespace zrd::session {
 
 namespace pm = zrd::params;
@@ -70,33 +72,100 @@ mn::StatusTick StatusPoll::tick() {
     return t;
 }
 
-mn::MonitorValues readMonitorValues(ParameterAccess& access, pm::ParameterModel& model) {
-    const auto read = [&](std::string_view mnemonic) -> double {
-        const auto position = model.find(mnemonic);
+namespace {
+
+// The parameters of a monitor tick in the order they are read.
+enum MonitorRead {
+    VSET,
+    VACT,
+    ISET,
+    IACT,
+    TSET,
+    TACT,
+    PRREV,
+    PRCTS,
+    ENCR,
+    PFREV,
+    PFCTS,
+    AINVOL,
+    PINFRQ,
+    PERR,
+    kMonitorReads
+};
+constexpr std::array<std::string_view, kMonitorReads> kMonitorMnemonics = {
+    "VSET",  "VACT", "ISET",  "IACT",  "TSET",   "TACT",   "PRREV",
+    "PRCTS", "ENCR", "PFREV", "PFCTS", "AINVOL", "PINFRQ", "PERR"};
+
+struct MonitorReads {
+    // Per read: the value read this tick, and the value-table entry after it.
+    std::array<std::optional<double>, kMonitorReads> read{};
+    std::array<double, kMonitorReads> table{};
+    int requested = 0;
+    int answered = 0;
+};
+
+MonitorReads readTick(ParameterAccess& access, pm::ParameterModel& model) {
+    MonitorReads r;
+    for (size_t k = 0; k < kMonitorMnemonics.size(); ++k) {
+        const auto position = model.find(kMonitorMnemonics[k]);
         if (!position)
-            return 0;
+            continue;
         model.setCurrentParameter(*position);
         access.ReadParam();
-        return model.value(*position);
-    };
+        ++r.requested;
+        if (access.lastReply() == link::kReplyRead) {
+            ++r.answered;
+            r.read[k] = model.value(*position);
+        }
+        r.table[k] = model.value(*position);
+    }
+    return r;
+}
+
+std::optional<double> position(const std::optional<double>& revolutions,
+                               const std::optional<double>& encoder,
+                               const std::optional<double>& counts) {
+    if (!revolutions || !encoder || !counts)
+        return std::nullopt;
+    return mn::positionCounts(*revolutions, *encoder, *counts);
+}
+
+}  // namespace
+
+MonitorSample readMonitorSample(ParameterAccess& access, pm::ParameterModel& model) {
+    const MonitorReads r = readTick(access, model);
+    MonitorSample v;
+    v.speedCommand = r.read[VSET];
+    v.speedActual = r.read[VACT];
+    v.currentCommand = r.read[ISET];
+    v.currentActual = r.read[IACT];
+    v.torqueCommand = r.read[TSET];
+    v.torqueActual = r.read[TACT];
+    v.positionCommand = position(r.read[PRREV], r.read[ENCR], r.read[PRCTS]);
+    v.positionActual = position(r.read[PFREV], r.read[ENCR], r.read[PFCTS]);
+    v.analogIn = r.read[AINVOL];
+    v.pulseIn = r.read[PINFRQ];
+    v.followError = r.read[PERR];
+    v.requested = r.requested;
+    v.answered = r.answered;
+    return v;
+}
+
+mn::MonitorValues readMonitorValues(ParameterAccess& access, pm::ParameterModel& model) {
+    const MonitorReads r = readTick(access, model);
     mn::MonitorValues v;
-    v.speedCommand = read("VSET");
-    v.speedActual = read("VACT");
-    v.currentCommand = read("ISET");
-    v.currentActual = read("IACT");
-    v.torqueCommand = read("TSET");
-    v.torqueActual = read("TACT");
-    const double commandRevolutions = read("PRREV");
-    const double commandCounts = read("PRCTS");
-    const double encoder = read("ENCR");
-    v.positionCommand = mn::positionCounts(commandRevolutions, encoder, commandCounts);
-    const double actualRevolutions = read("PFREV");
-    const double actualCounts = read("PFCTS");
-    v.positionActual = mn::positionCounts(actualRevolutions, encoder, actualCounts);
-    v.analogIn = read("AINVOL");
-    v.pulseIn = read("PINFRQ");
+    v.speedCommand = r.table[VSET];
+    v.speedActual = r.table[VACT];
+    v.currentCommand = r.table[ISET];
+    v.currentActual = r.table[IACT];
+    v.torqueCommand = r.table[TSET];
+    v.torqueActual = r.table[TACT];
+    v.positionCommand = mn::positionCounts(r.table[PRREV], r.table[ENCR], r.table[PRCTS]);
+    v.positionActual = mn::positionCounts(r.table[PFREV], r.table[ENCR], r.table[PFCTS]);
+    v.analogIn = r.table[AINVOL];
+    v.pulseIn = r.table[PINFRQ];
     v.direction = mn::directionText(v.pulseIn);
-    v.followError = read("PERR");
+    v.followError = r.table[PERR];
     return v;
 }
 

@@ -46,7 +46,23 @@ private:
     int m_failures = 0;
 };
 
-// The fourteen reads in their order; a failed read leaves the last value.
+// One monitor tick as read: a value is nullopt when it was not read this time (the database
+// lacks a parameter it needs, or the drive did not answer).
+struct MonitorSample {
+    std::optional<double> speedCommand, speedActual;
+    std::optional<double> currentCommand, currentActual;
+    std::optional<double> torqueCommand, torqueActual;
+    std::optional<double> positionCommand, positionActual;
+    std::optional<double> analogIn, pulseIn, followError;
+    int requested = 0;  // reads sent
+    int answered = 0;   // reads the drive answered
+};
+
+// The fourteen reads in their order.
+MonitorSample readMonitorSample(ParameterAccess& access, params::ParameterModel& model);
+
+// The same for the monitor fields: a failed read leaves the last value, a parameter the
+// database lacks reads 0.
 monitor::MonitorValues readMonitorValues(ParameterAccess& access, params::ParameterModel& model);
 
 }  // namespace zrd::session

@@ -29,7 +29,8 @@ MotorTypeApplied applyMotorType(link::DriveLink& link, ParameterAccess& access,
         model.setCurrentParameter(*position);
         // The table holds raw values.
         const double raw = parseDisplayValue(values[i]);
-        model.setValue(*position, raw * model.parameter(*position).scale);
+        // The user chose the motor: its values count as entered, known for write-all.
+        model.setKnownValue(*position, raw * model.parameter(*position).scale);
         if (connected) {
             if (waitBeforeWriteMs > 0)
                 link.ui().waitMs(waitBeforeWriteMs);

@@ -196,6 +196,65 @@ TEST(FrameCompleteness, NeedsAnEndByteAfterAStartByte) {
     EXPECT_FALSE(holdsCompleteFrame(endOnly.data(), endOnly.size()));
 }
 
+struct ReplyCase {
+    const char* name;
+    AwaitedReply awaited;
+    uint8_t index;
+    const char* bytes;   // as they arrive after the request
+    const char* answer;  // the frame taken as the answer; empty for none
+};
+
+class ReplyParsing : public ::testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ReplyParsing, TakesOnlyAWholeFrameAnsweringTheRequest) {
+    const auto& c = GetParam();
+    Bytes stream;
+    ASSERT_TRUE(parseHex(c.bytes, stream));
+    ReplyParser parser(c.awaited, c.index);
+    size_t taken = 0;
+    for (size_t i = 0; i < stream.size() && taken == 0; ++i)
+        if (parser.feed(stream[i]))
+            taken = i + 1;
+    EXPECT_EQ(toHex(parser.frame(), parser.frameLength()), c.answer);
+    // The answer ends with its end byte: nothing after it is looked at.
+    EXPECT_TRUE(taken == 0 || stream[taken - 1] == kEndByte);
+}
+
+constexpr auto kRead = AwaitedReply::Read;
+constexpr auto kVerdict = AwaitedReply::Verdict;
+constexpr auto kAck = AwaitedReply::Ack;
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, ReplyParsing,
+    ::testing::Values(
+        ReplyCase{"ReadReply", kRead, 0x0A, "E1 30 0A 12 34 E2", "E1 30 0A 12 34 E2"},
+        ReplyCase{"EscapedReadReply", kRead, 0xE1, "E1 30 E4 02 E4 03 E4 00 E2",
+                  "E1 30 E4 02 E4 03 E4 00 E2"},
+        ReplyCase{"NoiseBeforeTheStart", kRead, 0x0A, "00 30 E2 E1 30 0A 12 34 E2",
+                  "E1 30 0A 12 34 E2"},
+        ReplyCase{"FrameCutShortByANewStart", kRead, 0x0A, "30 E1 30 E1 30 0A 12 34 E2",
+                  "E1 30 0A 12 34 E2"},
+        ReplyCase{"OtherIndexThenOwn", kRead, 0x0A, "E1 30 0B 55 66 E2 E1 30 0A 12 34 E2",
+                  "E1 30 0A 12 34 E2"},
+        ReplyCase{"TailOfAnEarlierFrame", kRead, 0x0A, "0A 12 34 E2", ""},
+        ReplyCase{"CutShort", kRead, 0x0A, "E1 30 0A 12", ""},
+        ReplyCase{"ValueByteMissing", kRead, 0x0A, "E1 30 0A 12 E2", ""},
+        ReplyCase{"OneByteTooMany", kRead, 0x0A, "E1 30 0A 12 34 56 E2", ""},
+        ReplyCase{"LongerThanAnyReply", kRead, 0x0A, "E1 30 0A 12 34 56 78 9A BC DE E2", ""},
+        ReplyCase{"BrokenEscape", kRead, 0x0A, "E1 30 0A E4 07 34 E2", ""},
+        ReplyCase{"EscapeBeforeTheEnd", kRead, 0x0A, "E1 30 0A 12 34 E4 E2", ""},
+        ReplyCase{"VerdictWhenAReadWasAsked", kRead, 0x0A, "E1 50 0A E2", ""},
+        ReplyCase{"Accepted", kVerdict, 0x0A, "E1 50 0A E2", "E1 50 0A E2"},
+        ReplyCase{"RefusedEscapedIndex", kVerdict, 0xE2, "E1 51 E4 03 E2", "E1 51 E4 03 E2"},
+        ReplyCase{"VerdictOnAnotherIndex", kVerdict, 0x0A, "E1 50 0B E2", ""},
+        ReplyCase{"VerdictWithoutIndex", kVerdict, 0x0A, "E1 50 E2", ""},
+        ReplyCase{"ReadReplyWhenAWriteWasAsked", kVerdict, 0x0A, "E1 30 0A 12 34 E2", ""},
+        ReplyCase{"Ack", kAck, 0, "E1 70 03 E2", "E1 70 03 E2"},
+        ReplyCase{"AckAfterAStartedOne", kAck, 0, "E1 70 03 E1 70 00 E2", "E1 70 00 E2"},
+        ReplyCase{"AckWithoutStatus", kAck, 0, "E1 70 E2", ""},
+        ReplyCase{"AckWithoutEnd", kAck, 0, "E1 70 00", ""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(HexText, RoundTrips) {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(parseHex("e1 20 E4 02 e2", bytes));

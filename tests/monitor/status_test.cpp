@@ -32,8 +32,9 @@ ParamFields value(const std::string& key, const std::string& name, int index,
     p.name = name;
     p.index = std::to_string(index);
     p.vType = type;
-    p.minVal = "-32768";
-    p.maxVal = "32767";
+    // The whole raw range of the type.
+    p.minVal = type == "INT" ? "-32768" : "0";
+    p.maxVal = type == "INT" ? "32767" : "65535";
     return p;
 }
 

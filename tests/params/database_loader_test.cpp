@@ -68,7 +68,7 @@ TEST_F(LoaderTest, ParameterLineFillsEveryField) {
     ParamFields s;
     s.key = "P12";
     s.name = "SPD";
-    s.index = "300";  // kept in 8 bits
+    s.index = "200";
     s.vType = "INT";
     s.minVal = "-1000";
     s.maxVal = "+1000";
@@ -88,7 +88,7 @@ TEST_F(LoaderTest, ParameterLineFillsEveryField) {
     const TPar& p = model.parameter(0);
     EXPECT_EQ(p.Numpar, "P12");
     EXPECT_EQ(p.Pname, "SPD");
-    EXPECT_EQ(p.Index, 300 % 256);
+    EXPECT_EQ(p.Index, 200);
     EXPECT_EQ(p.vType, "INT");
     EXPECT_EQ(p.pType, "R-W");
     EXPECT_EQ(p.MinVal, -1000);
@@ -114,15 +114,16 @@ TEST_F(LoaderTest, ParameterLineFillsEveryField) {
 }
 
 TEST_F(LoaderTest, LanguageComesFromLineOneUnlessKept) {
-    EXPECT_TRUE(load(database({}, "Eng")).ok());
+    const std::vector<std::string> one = {fields("P1", "A").line()};
+    EXPECT_TRUE(load(database(one, "Eng")).ok());
     EXPECT_EQ(model.language(), "Eng");
     EXPECT_TRUE(model.english());
-    EXPECT_TRUE(load(database({}, "eng")).ok());
+    EXPECT_TRUE(load(database(one, "eng")).ok());
     EXPECT_FALSE(model.english());
     model.setLanguage("Eng");
-    EXPECT_TRUE(load(database({}, "Rus"), true).ok());
+    EXPECT_TRUE(load(database(one, "Rus"), true).ok());
     EXPECT_EQ(model.language(), "Eng");
-    EXPECT_TRUE(load(database({}, "Rus=x")).ok());
+    EXPECT_TRUE(load(database(one, "Rus=x")).ok());
     EXPECT_EQ(model.language(), "Rus=x");
 }
 
@@ -223,28 +224,29 @@ TEST_F(LoaderTest, EndOfScan) {
         const char* what;
         std::vector<std::string> body;
         int parameters;
-        int endLine;  // within the whole file (two header lines)
+        int endLine;  // within the whole file (two header lines), from 1
     };
     const std::vector<Case> cases = {
-        {"a lone dot ends the data", {".", a}, 0, 2},
+        {"a lone dot ends the data", {".", a}, 0, 3},
         {"the end of the file", {a, b}, 2, -1},
-        {"a parameter line repeated", {a, a, b}, 1, 3},
+        {"a parameter line repeated", {a, a, b}, 1, 4},
         {"the dot no longer ends once a record was read", {a, ".", b}, 2, -1},
         {"a repeat further on is read again", {a, b, a}, 3, -1},
-        {"a calculated line repeated", {a, calc, calc, b}, 1, 4},
+        {"a calculated line repeated", {a, calc, calc, b}, 1, 5},
         {"after a bit line, its first three letters",
          {a, bitLine("Col1", "RDYX", 240, 1), "RDY", b},
          1,
-         4},
+         5},
         {"after a bit line, not the whole mnemonic",
          {a, bitLine("Col1", "RDYX", 240, 1), "RDYX", b},
          2,
          -1},
-        {"an unstored bit line counts too", {a, bitLine("Col1", "XYZ", 17, 1), "XYZ", b}, 1, 4},
+        {"an unstored bit line counts too", {a, bitLine("Col1", "XYZ", 17, 1), "XYZ", b}, 1, 5},
     };
     for (const Case& c : cases) {
         const auto r = load(database(c.body));
-        ASSERT_TRUE(r.ok()) << c.what;
+        // Without a parameter the load counts as failed.
+        EXPECT_EQ(r.status, c.parameters > 0 ? LoadStatus::Ok : LoadStatus::Empty) << c.what;
         EXPECT_EQ(r.parameters, c.parameters) << c.what;
         EXPECT_EQ(model.lastParameter(), c.parameters - 1) << c.what;
         EXPECT_EQ(r.endLine, c.endLine) << c.what;
@@ -266,6 +268,7 @@ TEST_F(LoaderTest, BitLinesGoToTheirWordAndBit) {
         bitLine("Cxx1", "IGN", 240, 8),  // the prefix selects no table
         bitLine("app1", "IGN", 243, 8),
         bitLine("Osc1", "IGN", 0, 8),
+        fields("P1", "A").line(),
     }));
     ASSERT_TRUE(r.ok());
     EXPECT_TRUE(ui.boxes.empty());
@@ -296,11 +299,13 @@ TEST_F(LoaderTest, BitNumberOutsideTheWordIsRefusedWithTheLine) {
                                   bitLine("Col2", "OK", 240, 15), fields("P1", "A").line()}));
     ASSERT_TRUE(r.ok());
     ASSERT_EQ(r.refused.size(), 2u);
-    EXPECT_EQ(r.refused[0].line, 2);
+    EXPECT_EQ(r.refused[0].line, 3);
     EXPECT_EQ(r.refused[1].text, low);
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[0].caption, "Attention");
-    EXPECT_EQ(ui.boxes[0].text.rfind("Bad line: " + high + "\n", 0), 0u) << ui.boxes[0].text;
+    EXPECT_EQ(ui.boxes[0].text, "Bad line: " + high +
+                                    "\nParam_base.mod, line 3: The bit number must be 0..15; this "
+                                    "line is not loaded.");
     EXPECT_EQ(model.stateBits()[15].Pname, "OK");
     EXPECT_EQ(model.find("A"), 0);
 }
@@ -317,8 +322,16 @@ TEST_F(LoaderTest, CalculatedLines) {
         "Remarks follow",
     }));
     ASSERT_TRUE(r.ok());
-    EXPECT_EQ(r.calculated, 3);
+    EXPECT_EQ(r.calculated, 1);
     EXPECT_EQ(r.calculatedWithoutKey, 2);
+    // Lines whose mnemonic has no parameter (yet) would take over the limits of position 0.
+    ASSERT_EQ(r.refused.size(), 2u);
+    EXPECT_EQ(r.refused[0].line, 6);
+    EXPECT_EQ(r.refused[1].line, 7);
+    ASSERT_EQ(ui.boxes.size(), 2u);
+    EXPECT_EQ(ui.boxes[0].text,
+              "Bad line: R,p8=NONE,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0,0\nParam_base.mod, line 6: "
+              "No parameter line before it has this mnemonic; this line is not loaded.");
     const TParR& c = model.calculated()[0];
     EXPECT_EQ(c.typeD, "f");
     EXPECT_EQ(c.Numpar, "P7");
@@ -342,11 +355,7 @@ TEST_F(LoaderTest, CalculatedLines) {
     EXPECT_EQ(c.type_calc, 6);
     EXPECT_EQ(c.NameGroup, "");
     EXPECT_EQ(c.num, 1);
-    EXPECT_EQ(model.calculated()[1].typeD, "");
-    EXPECT_EQ(model.calculated()[1].Numpar, "p8");
-    EXPECT_EQ(model.calculated()[1].num, 0);  // no such parameter
-    EXPECT_EQ(model.calculated()[2].num, 0);  // linked before its parameter was read
-    EXPECT_EQ(model.lastCalculated(), 2);
+    EXPECT_EQ(model.lastCalculated(), 0);
 }
 
 TEST_F(LoaderTest, BadLineStopsTheLoadKeepingWhatWasRead) {
@@ -401,6 +410,15 @@ TEST_F(LoaderTest, BadLineStopsTheLoadKeepingWhatWasRead) {
         "Parameters follow",
         "Col1=RDY,240,x,R,a,b,0,6",
         "Rf,P9=A,1,UINT,R-W,0,10,1,,,5,n,н,0,0,1,1,0",
+        // Beyond what the wire carries: the drive index in 8 bits, raw values in 16.
+        "P2=BAD,256,UINT,R-W,0,100,1,,,0,a,b,0,0,1",
+        "P2=BAD,-1,UINT,R-W,0,100,1,,,0,a,b,0,0,1",
+        "P2=BAD,1,UINT,R-W,-1,100,1,,,0,a,b,0,0,1",
+        "P2=BAD,1,UINT,R-W,0,65536,1,,,0,a,b,0,0,1",
+        "P2=BAD,1,INT,R-W,-32769,100,1,,,0,a,b,0,0,1",
+        "P2=BAD,1,INT,R-W,0,32768,1,,,0,a,b,0,0,1",
+        "P2=BAD,1,INT,R-W,0,100,1,,,1e30,a,b,0,0,1",
+        "P2=BAD,1,UINT,R-W,0,100,1,,,-0.5,a,b,0,0,1",
     };
     for (const std::string& line : badLines) {
         ui.boxes.clear();
@@ -409,11 +427,12 @@ TEST_F(LoaderTest, BadLineStopsTheLoadKeepingWhatWasRead) {
         const auto r = load(database({"[Subgroup]", "Name_subgroup=Signals_osc_page1,",
                                       signal.line(), line, fields("P3", "AFTER").line()}));
         EXPECT_EQ(r.status, LoadStatus::Stopped) << line;
-        EXPECT_EQ(r.stoppedAtLine, 5) << line;
+        EXPECT_EQ(r.stoppedAtLine, 6) << line;
         EXPECT_EQ(r.badLine, line);
         ASSERT_EQ(ui.boxes.size(), 1u) << line;
         EXPECT_EQ(ui.boxes[0].caption, "Attention");
-        EXPECT_EQ(ui.boxes[0].text, "Bad line: " + line);
+        EXPECT_EQ(ui.boxes[0].text.rfind("Bad line: " + line + "\nParam_base.mod, line 6: ", 0), 0u)
+            << ui.boxes[0].text;
         // The record before stays; nothing after it, and nothing built from the tables.
         EXPECT_EQ(model.find("SIG"), 0) << line;
         EXPECT_FALSE(model.find("AFTER")) << line;
@@ -430,7 +449,9 @@ TEST_F(LoaderTest, MessageOneInTheLanguageOfLineOne) {
     EXPECT_EQ(load(database({line}, "Rus")).status, LoadStatus::Stopped);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].caption, "Внимание");
-    EXPECT_EQ(ui.boxes[0].text, "Ошибка в строке: " + line);
+    EXPECT_EQ(ui.boxes[0].text, "Ошибка в строке: " + line +
+                                    "\nParam_base.mod, строка 3: Поле этой строки не "
+                                    "преобразуется; загрузка остановлена.");
 }
 
 TEST_F(LoaderTest, SurplusParameterAndCalculatedLinesAreRefused) {
@@ -450,9 +471,9 @@ TEST_F(LoaderTest, SurplusParameterAndCalculatedLinesAreRefused) {
     EXPECT_EQ(r.calculated, kCalculatedCount);
     EXPECT_EQ(model.calculated()[kCalculatedCount - 1].Pname, "N299");
     ASSERT_EQ(r.refused.size(), 3u);
-    EXPECT_EQ(r.refused[0].line, 2 + kParameterCount);
+    EXPECT_EQ(r.refused[0].line, 3 + kParameterCount);
     EXPECT_EQ(r.refused[0].text, body[kParameterCount]);
-    EXPECT_EQ(r.refused[2].line, 2 + kParameterCount + 2 + kCalculatedCount);
+    EXPECT_EQ(r.refused[2].line, 3 + kParameterCount + 2 + kCalculatedCount);
     ASSERT_EQ(ui.boxes.size(), 3u);
     EXPECT_NE(ui.boxes[0].text.find(body[kParameterCount]), std::string::npos);
     // The scan goes on after the surplus.
@@ -535,6 +556,52 @@ TEST_F(LoaderTest, FileEncodings) {
         ASSERT_TRUE(r.ok()) << c.what;
         EXPECT_EQ(model.parameter(0).RusName, "Скорость") << c.what;
         EXPECT_EQ(model.language(), "Eng") << c.what;
+    }
+}
+
+// A file of 1000 parameter lines: ten refusals one by one, each naming file and line, then one
+// message for the rest.
+TEST_F(LoaderTest, RefusalsBeyondTheTenthAreSummed) {
+    std::vector<std::string> body;
+    for (int i = 0; i < 1000; ++i)
+        body.push_back(fields("P" + std::to_string(i), "N" + std::to_string(i)).line());
+    const std::string path = dir.write("big.mod", "\xEF\xBB\xBF" + test::joinLines(database(body)));
+    const auto r = loadDatabase(path, model, *messages, ui, false);
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r.refused.size(), 700u);
+    EXPECT_EQ(r.refused.back().line, 1002);
+    ASSERT_EQ(ui.boxes.size(), 11u);
+    EXPECT_EQ(ui.boxes[0].text, "Bad line: " + body[300] + "\n" + path +
+                                    ", line 303: The parameter table holds 300 parameters; this "
+                                    "line is not loaded.");
+    EXPECT_NE(ui.boxes[9].text.find(path + ", line 312: "), std::string::npos);
+    EXPECT_EQ(ui.boxes[10].text, "… and 690 more refused lines of " + path);
+}
+
+// A database without parameters would let every command "succeed" doing nothing.
+TEST_F(LoaderTest, FileWithoutParametersIsAFailedLoad) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        LoadStatus status;
+    };
+    for (const Case& c : {Case{"empty", "", LoadStatus::Empty},
+                          Case{"header only", test::joinLines(database({"; no parameters yet"})),
+                               LoadStatus::Empty},
+                          Case{"binary",
+                               std::string("\x7f"
+                                           "ELF\x02\x01\x01\x00\x00\x00\r\n\xff\xfe\x00\x01",
+                                           16),
+                               LoadStatus::Empty},
+                          Case{"binary with a p", std::string("\x00\n\x01\x02\npZ\x03\x04", 9),
+                               LoadStatus::Stopped}}) {
+        ui.boxes.clear();
+        const std::string path = dir.write("Param_base.mod", c.bytes);
+        const auto r = loadDatabase(path, model, *messages, ui, false);
+        EXPECT_EQ(r.status, c.status) << c.what;
+        EXPECT_FALSE(r.ok()) << c.what;
+        ASSERT_EQ(ui.boxes.size(), 1u) << c.what;
+        EXPECT_NE(ui.boxes[0].text.find(path), std::string::npos) << ui.boxes[0].text;
     }
 }
 

@@ -53,7 +53,7 @@ TEST_F(ParameterFileTest, LinesArePaddedToTwentyCharacters) {
 }
 
 TEST_F(ParameterFileTest, SavedValuesReadBackExactly) {
-    const double values[] = {0, -1, 0.125, 1e-12, 123456789012345, -0.001, 1.0 / 3, 2.5e20};
+    const double values[] = {0, -1, 0.125, 1e-12, 32.767, -0.001, 1.0 / 3, -32.768};
     for (int i = 0; i < 8; ++i)
         model.setValue(i, values[i]);
     const std::string path = dir.file("set.prm");
@@ -81,7 +81,7 @@ TEST_F(ParameterFileTest, LaterLineWinsAndUnknownNamesAreSkipped) {
                                "\r\n" + parameterFileLine("PAR1", 7) + "\r\n");
     const ParameterFileLoad r = loadParameterFile(path, model);
     EXPECT_EQ(r.stored, 2);
-    EXPECT_EQ(r.unknown, 1);
+    EXPECT_EQ(r.unknown(), 1);
     EXPECT_EQ(model.value(1), 7);
 }
 
@@ -96,12 +96,70 @@ TEST_F(ParameterFileTest, EmptyLineEndsTheFile) {
     EXPECT_NE(model.value(11), 99);
 }
 
-TEST_F(ParameterFileTest, CompactLineDoesNotConvertAndKeepsEarlierValues) {
-    const std::string path = dir.write("c.prm", parameterFileLine("PAR0", 3) + "\r\nPAR1=5\r\n" +
-                                                    parameterFileLine("PAR2", 4) + "\r\n");
-    EXPECT_THROW(loadParameterFile(path, model), ParameterFileError);
-    EXPECT_EQ(model.value(0), 3);
-    EXPECT_NE(model.value(2), 4);
+// Every line that is not taken is named by its line, and nothing of it reaches the value table;
+// the good lines around it still load.
+TEST_F(ParameterFileTest, FaultyLinesAreSkippedAndNamed) {
+    struct Case {
+        std::string line;
+        FileLineFault fault;
+        std::string text;  // of the issue, after "f.prm:2: "
+    };
+    const std::vector<Case> cases = {
+        {"PAR1=5", FileLineFault::NotANumber, "\"PAR1=5\" is not a number"},
+        {"PAR1 no equals sign", FileLineFault::NoEquals, "no \"=\" in the line"},
+        {std::string("\x01\x02\xff\x7f\x00", 5), FileLineFault::NoEquals, "no \"=\" in the line"},
+        {parameterFileLine("PAR1", 0).substr(0, 40) + "nan", FileLineFault::NotANumber,
+         "\"nan\" is not a number"},
+        {parameterFileLine("PAR1", 0).substr(0, 40) + "inf", FileLineFault::NotANumber,
+         "\"inf\" is not a number"},
+        {parameterFileLine("PAR1", 0).substr(0, 40) + "0x10", FileLineFault::NotANumber,
+         "\"0x10\" is not a number"},
+        {parameterFileLine("PAR1", 0).substr(0, 40) + "1e300", FileLineFault::DoesNotFit,
+         "1e300 is outside the range of PAR1 (-32.768 .. 32.767)"},
+        {parameterFileLine("PAR1", 0).substr(0, 40) + "100", FileLineFault::DoesNotFit,
+         "100 is outside the range of PAR1 (-32.768 .. 32.767)"},
+        {parameterFileLine("NOPE", 1), FileLineFault::UnknownName,
+         "no parameter NOPE in the database"},
+    };
+    for (const Case& c : cases) {
+        model.setValue(1, 8);
+        model.setKnown(1, false);
+        const std::string path =
+            dir.write("f.prm", parameterFileLine("PAR0", 3) + "\r\n" + c.line + "\r\n" +
+                                   parameterFileLine("PAR2", 4) + "\r\n");
+        const ParameterFileLoad r = loadParameterFile(path, model);
+        ASSERT_EQ(r.issues.size(), 1u) << c.text;
+        EXPECT_EQ(r.issues[0].fault, c.fault) << c.text;
+        EXPECT_EQ(issueText(r.issues[0], "f.prm", model), "f.prm:2: " + c.text);
+        EXPECT_EQ(r.faults(), c.fault == FileLineFault::UnknownName ? 0 : 1) << c.text;
+        EXPECT_EQ(model.value(1), 8) << c.text;
+        EXPECT_FALSE(model.isKnown(1)) << c.text;
+        EXPECT_EQ(model.value(0), 3) << c.text;
+        EXPECT_EQ(model.value(2), 4) << c.text;
+        EXPECT_TRUE(model.isKnown(2)) << c.text;
+    }
+}
+
+// Files that hold nothing to load, or more than is read, say so.
+TEST_F(ParameterFileTest, EmptyOrCutFilesAreNamed) {
+    const std::string line = parameterFileLine("PAR0", 3) + "\r\n";
+    std::string long301;
+    for (int i = 0; i < 301; ++i)
+        long301 += line;
+    struct Case {
+        std::string bytes;
+        int line;
+        FileLineFault fault;
+    };
+    for (const Case& c :
+         {Case{"", 1, FileLineFault::NoLines}, Case{"\r\n" + line, 1, FileLineFault::NoLines},
+          Case{line + "\r\n" + line, 2, FileLineFault::StopsAtEmptyLine},
+          Case{long301, 301, FileLineFault::BeyondTable}}) {
+        const ParameterFileLoad r = loadParameterFile(dir.write("e.prm", c.bytes), model);
+        ASSERT_FALSE(r.issues.empty()) << c.line;
+        EXPECT_EQ(r.issues.front().line, c.line);
+        EXPECT_EQ(r.issues.front().fault, c.fault) << c.line;
+    }
 }
 
 TEST_F(ParameterFileTest, MissingFileLoadsNothing) {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace zrd::params {
 namespace {
@@ -49,32 +50,51 @@ TEST(RawConversion, SignednessFollowsValueType) {
     }
 }
 
-TEST(RawConversion, DisplayToRawRoundsHalvesToEven) {
+TEST(RawConversion, DisplayToRawRoundsHalvesToEvenAndNeverWraps) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
     struct Case {
         double value;
         double scale;
-        uint16_t raw;
+        const char* vType;
+        std::optional<uint16_t> raw;
     };
-    for (const Case& c : {Case{2.5, 1, 2}, Case{3.5, 1, 4}, Case{-0.5, 1, 0}, Case{-1.5, 1, 0xFFFE},
-                          Case{10.25, 0.5, 20}, Case{10.75, 0.5, 22}, Case{50, 0.5, 100},
-                          Case{-1, 1, 0xFFFF}, Case{65535, 1, 0xFFFF}}) {
-        EXPECT_EQ(displayToRaw(param("X", c.scale), c.value), c.raw) << c.value << " / " << c.scale;
+    for (const Case& c :
+         {Case{2.5, 1, "UINT", 2}, Case{3.5, 1, "UINT", 4}, Case{-0.5, 1, "INT", 0},
+          Case{-1.5, 1, "INT", 0xFFFE}, Case{10.25, 0.5, "UINT", 20}, Case{10.75, 0.5, "UINT", 22},
+          Case{50, 0.5, "UINT", 100}, Case{-1, 1, "INT", 0xFFFF}, Case{65535, 1, "UINT", 0xFFFF},
+          Case{-32768, 1, "INT", 0x8000}, Case{3276.7, 0.1, "INT", 0x7FFF},
+          // Outside the parameter's 16 bits, or no number at all: nothing to send.
+          Case{-1, 1, "UINT", std::nullopt}, Case{65536, 1, "UINT", std::nullopt},
+          Case{100000, 1, "UINT", std::nullopt}, Case{32768, 1, "INT", std::nullopt},
+          Case{-32769, 1, "INT", std::nullopt}, Case{1e300, 1, "INT", std::nullopt},
+          Case{5e9, 1, "UINT", std::nullopt}, Case{nan, 1, "UINT", std::nullopt},
+          Case{inf, 1, "INT", std::nullopt}, Case{-inf, 0.01, "INT", std::nullopt}}) {
+        EXPECT_EQ(displayToRaw(param("X", c.scale, c.vType), c.value), c.raw)
+            << c.value << " / " << c.scale << " " << c.vType;
     }
 }
 
-TEST(Limits, InDisplayUnitsBothBoundsInclusive) {
-    TPar p = param("X", 0.5);
-    p.MinVal = -10;
-    p.MaxVal = 100;
-    p.DefValue = 50;
-    EXPECT_DOUBLE_EQ(minDisplay(p), -5);
-    EXPECT_DOUBLE_EQ(maxDisplay(p), 50);
-    EXPECT_DOUBLE_EQ(defaultDisplay(p), 25);
-    EXPECT_TRUE(inDisplayRange(p, -5));
-    EXPECT_TRUE(inDisplayRange(p, 50));
-    EXPECT_FALSE(inDisplayRange(p, 50.5));
-    EXPECT_FALSE(inDisplayRange(p, -5.01));
-    EXPECT_FALSE(inDisplayRange(p, std::numeric_limits<double>::quiet_NaN()));
+// Compared in raw units: a value is in range when the raw value it is sent as lies within the
+// limits, whatever the rounding of limit × scale.
+TEST(Limits, ComparedInRawUnitsBothBoundsInclusive) {
+    struct Case {
+        int32_t min, max;
+        double scale;
+        double value;
+        bool in;
+    };
+    for (const Case& c :
+         {Case{-10, 100, 0.5, -5, true}, Case{-10, 100, 0.5, 50, true},
+          Case{-10, 100, 0.5, 50.5, false}, Case{-10, 100, 0.5, -5.3, false},
+          Case{-10, 100, 0.5, -5.01, true}, Case{3, 10, 0.1, 0.3, true},
+          Case{3, 10, 0.1, 0.2, false}, Case{0, 7, 0.1, 0.7, true}, Case{0, 65535, 1, 1e300, false},
+          Case{0, 100, 1, std::numeric_limits<double>::quiet_NaN(), false}}) {
+        TPar p = param("X", c.scale, "INT");
+        p.MinVal = c.min;
+        p.MaxVal = c.max;
+        EXPECT_EQ(inDisplayRange(p, c.value), c.in) << c.value << " in " << c.min << ".." << c.max;
+    }
 }
 
 TEST(LanguageChoice, OnlyExactEngSelectsEnglishTexts) {

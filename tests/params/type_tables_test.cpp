@@ -95,7 +95,7 @@ TEST_F(TypeTablesTest, SurplusLinesAreRefusedOnceNamed) {
     EXPECT_EQ(tables.driveTypes().count(), kDriveTypeLines);
     ASSERT_EQ(r.refused.size(), 2u);
     EXPECT_EQ(r.refused[0].text, "M101 101");
-    EXPECT_EQ(r.refused[1].line, 102);
+    EXPECT_EQ(r.refused[1].line, 103);
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_NE(ui.boxes[0].text.find("M101 101"), std::string::npos);
 }

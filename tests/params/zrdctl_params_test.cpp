@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "params/database_loader.h"
+#include "params/parameter_file.h"
 #include "params_test_support.h"
 #include "recording_ui.h"
 #include "sim_server.h"
@@ -94,8 +95,12 @@ TEST_F(ZrdctlParams, SetWritesWhatTheLimitsAllow) {
     };
     for (const Case& c :
          {Case{"-12.25", 0, "SPD -12\n", 0xFFE8, ""}, Case{"500", 0, "SPD 500\n", 1000, ""},
-          Case{"500.5", 0, "SPD 25\n", 50, "the default 25 is written"},
-          Case{"x", 1, "", 50, "not a number"}}) {
+          // Outside the limits (raw 1001) nothing is written; the limits are named.
+          Case{"500.5", 1, "", 1000, "P2 SPD: 500.5\nE85-500 .. 500"},
+          Case{"x", 1, "", 1000, "not a number"}, Case{"nan", 1, "", 1000, "not a number"},
+          Case{"inf", 1, "", 1000, "not a number"}, Case{"0x10", 1, "", 1000, "not a number"},
+          Case{"1e999", 1, "", 1000, "out of range"}, Case{"1e300", 1, "", 1000, "E85"},
+          Case{"100000", 1, "", 1000, "E85"}}) {
         const Outcome r = zrdctl(std::string("set SPD ") + c.value);
         EXPECT_EQ(r.status, c.status) << c.value << ": " << r.err;
         EXPECT_EQ(r.out, c.out) << c.value;
@@ -126,10 +131,22 @@ TEST_F(ZrdctlParams, FailuresEndWithAReason) {
         EXPECT_EQ(r.status, 1) << c.args;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
     }
+}
+
+// Every command that talks to the drive connects as the program does (the "HVER" check) and
+// ends with a one-line reason when no drive answers.
+TEST_F(ZrdctlParams, DriveCommandsOnASilentDriveEndWithAReason) {
+    const std::string file = dir.write("f.prm", parameterFileLine("SPD", 1) + "\r\n");
     sim.withDrive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 4, -1}); });
-    const Outcome r = zrdctl("get SPD");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("no answer for SPD"), std::string::npos) << r.err;
+    for (const std::string& args :
+         std::vector<std::string>{"get SPD", "set SPD 1", "read-all", "write-all '" + file + "'",
+                                  "status", "monitor --count 1"}) {
+        const Outcome r = zrdctl(args);
+        EXPECT_EQ(r.status, 1) << args;
+        const std::string last = r.err.substr(r.err.rfind("zrdctl: "));
+        EXPECT_EQ(last, "zrdctl: no drive answers on " + sim.devicePath() + "\n") << args;
+        EXPECT_EQ(r.out.find("SPD"), std::string::npos) << args << ": " << r.out;
+    }
 }
 
 TEST_F(ZrdctlParams, DbCheckCountsOrNamesTheBadLine) {
@@ -143,7 +160,8 @@ TEST_F(ZrdctlParams, DbCheckCountsOrNamesTheBadLine) {
     r = zrdctl("db check '" + file + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Attention: Bad line: " + bad), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("line 2"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(file + ", line 3: "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("stopped at line 3"), std::string::npos) << r.err;
 }
 
 TEST_F(ZrdctlParams, DbListShowsDisplayUnitsInTheChosenLanguage) {
@@ -167,9 +185,92 @@ TEST_F(ZrdctlParams, ReadAllFileWrittenBackByWriteAll) {
     EXPECT_EQ(r.status, 0) << r.err;
     // The read-only parameter is never written.
     EXPECT_EQ(r.out,
-              "SPD        accepted\nNOREAD     accepted\nwrite-all: 2 parameters, 0 failures, " +
+              "SPD        accepted\nNOREAD     accepted\nwrite-all: 2 parameters, 0 refused, "
+              "0 unanswered, " +
                   r.out.substr(r.out.rfind(", ") + 2));
     EXPECT_EQ(raw(10), 0xFFE8);
+}
+
+// A file with any line that does not load is refused whole before the drive is touched, with
+// file and line of each fault.
+TEST_F(ZrdctlParams, WriteAllRefusesAFileWithABadLine) {
+    const std::string good = parameterFileLine("NOREAD", 2) + "\r\n";
+    const std::string value = parameterFileLine("SPD", 0).substr(0, 40);
+    struct Case {
+        std::string bytes;
+        std::string err;
+    };
+    for (const Case& c : {Case{good + value + "nan\r\n", ":2: \"nan\" is not a number"},
+                          Case{good + value + "100000\r\n", ":2: 100000 is outside the range"},
+                          Case{"", ":1: the file holds no parameter line"},
+                          Case{std::string("\x7f"
+                                           "ELF\x02\x00\x00\xff\r\n\x01",
+                                           10),
+                               ":1: no \"=\" in the line"}}) {
+        const std::string file = dir.write("bad.prm", c.bytes);
+        const Outcome r = zrdctl("write-all '" + file + "'");
+        EXPECT_EQ(r.status, 1) << c.err;
+        EXPECT_NE(r.err.find("zrdctl: " + file + c.err), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << c.err;
+        EXPECT_EQ(raw(11), 1) << c.err;  // NOREAD's default: the good line was not written
+    }
+}
+
+TEST_F(ZrdctlParams, MonitorPrintsADashForWhatIsNotRead) {
+    const Outcome r = zrdctl("monitor --count 2 --interval 0");
+    // The test database holds none of the monitor parameters: nothing is read, nothing failed.
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string dashes =
+        "         -          -        -        -        -        -"
+        "            -            -        -        -   -        -\n";
+    EXPECT_EQ(r.out.substr(r.out.find('\n') + 1), dashes + dashes);
+}
+
+// The drive falls silent while the monitor runs: it ends with a reason, not with status 0.
+TEST_F(ZrdctlParams, MonitorEndsWhenTheDriveFallsSilent) {
+    dir.write(
+        "Param_base.mod",
+        "\xEF\xBB\xBF" + test::joinLines(test::database({
+                             fields("P1", "HVER", 3, "UINT", "R", 0, 65535, "1", 0).line(),
+                             fields("P2", "VSET", 10, "INT", "R-W", -1000, 1000, "1", 0).line(),
+                         })));
+    const std::string errFile = dir.file("stderr.txt");
+    const std::string command = std::string("'") + ZRDCTL_PATH + "' --data-dir '" + dir.path() +
+                                "' --port " + sim.devicePath() +
+                                " monitor --count 500 --interval 0 2>'" + errFile + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[512];
+    // The header, then the first tick: the drive answered it.
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    ASSERT_NE(std::fgets(line, sizeof line, pipe), nullptr);
+    EXPECT_EQ(std::string(line).substr(0, 10), "        50");  // the raw the drive holds
+    sim.withDrive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 4, -1}); });
+    int ticks = 1;
+    while (std::fgets(line, sizeof line, pipe))
+        ++ticks;
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_LT(ticks, 500);
+    std::ifstream err(errFile);
+    std::stringstream text;
+    text << err.rdbuf();
+    EXPECT_EQ(text.str(), "zrdctl: the drive on " + sim.devicePath() + " does not answer\n");
+}
+
+TEST_F(ZrdctlParams, PagesAndTheParametersOfOnePage) {
+    Outcome r = zrdctl("pages");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "PAGE  ROWS  GROUP                         NAME\n"
+              "1     3     1                             \n");
+    r = zrdctl("db list --page 1");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\nHVER "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\nNOREAD "), std::string::npos) << r.out;
+    r = zrdctl("db list --page 2");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("--page must be a whole number from 1 to 1"), std::string::npos) << r.err;
 }
 
 TEST_F(ZrdctlParams, ReadAllPrintsEveryValueOrADash) {
@@ -184,7 +285,8 @@ TEST_F(ZrdctlParams, StatusWithoutStatusWordsSaysSo) {
     const Outcome r = zrdctl("status");
     // The test database has no status words: every row says so.
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("240 state            no answer"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("240 state            not in the database"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("lacks 6 status word(s)"), std::string::npos) << r.err;
 }
 
 }  // namespace

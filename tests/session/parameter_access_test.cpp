@@ -86,25 +86,65 @@ TEST_F(ParameterAccessTest, WriteSendsHalvesToEvenOrTheDefault) {
         uint8_t index;
         double value;
         uint16_t raw;
-        double stands;  // the value-table entry afterwards
+        double stands;          // the value-table entry afterwards
+        const char* said = "";  // the message when the default stands in
     };
     for (const Case& c :
          {Case{"HALF", 10, 10.0, 20, 10.0}, Case{"HALF", 10, 10.25, 20, 10.25},
           Case{"HALF", 10, 10.75, 22, 10.75}, Case{"HALF", 10, 50.0, 100, 50.0},
-          Case{"HALF", 10, 50.5, 50, 25.0}, Case{"HALF", 10, -0.5, 50, 25.0},
-          Case{"HALF", 10, 0.0, 0, 0.0}, Case{"SIGNED", 11, -0.5, 0, -0.5},
-          Case{"SIGNED", 11, -1.5, 0xFFFE, -1.5}, Case{"SIGNED", 11, -10, 0xFFF6, -10},
-          Case{"SIGNED", 11, 10.5, 0, 0}, Case{"WIDES", 16, -3276.8, 0x8000, -3276.8}}) {
+          Case{"HALF", 10, 50.5, 50, 25.0, "P1 HALF: 50.5\nE8325"},
+          Case{"HALF", 10, -0.5, 50, 25.0, "P1 HALF: -0.5\nE8325"}, Case{"HALF", 10, 0.0, 0, 0.0},
+          Case{"SIGNED", 11, -0.5, 0, -0.5}, Case{"SIGNED", 11, -1.5, 0xFFFE, -1.5},
+          Case{"SIGNED", 11, -10, 0xFFF6, -10}, Case{"SIGNED", 11, 10.5, 10, 10.5},
+          Case{"SIGNED", 11, 10.6, 0, 0, "P2 SIGNED: 10.6\nE830"},
+          Case{"WIDES", 16, -3276.8, 0x8000, -3276.8}}) {
         model.setParameterSetState(pm::ParameterSetState::Eeprom);
         const int passes = ui.eventPasses;
+        ui.boxes.clear();
         write(c.name, c.value);
         EXPECT_EQ(access.lastReply(), kReplyAccepted) << c.name << " " << c.value;
         EXPECT_EQ(driveRaw(c.index), c.raw) << c.name << " " << c.value;
         EXPECT_DOUBLE_EQ(model.value(position(c.name)), c.stands) << c.name << " " << c.value;
         EXPECT_EQ(model.parameterSetState(), pm::ParameterSetState::Ram);
         EXPECT_EQ(ui.eventPasses, passes + 1);
+        // The substitution of the default is never silent.
+        EXPECT_EQ(access.substitutedDefault(), *c.said != '\0') << c.name << " " << c.value;
+        if (*c.said) {
+            ASSERT_EQ(ui.boxes.size(), 1u) << c.name << " " << c.value;
+            EXPECT_EQ(ui.boxes[0].text, c.said);
+        } else {
+            EXPECT_TRUE(ui.boxes.empty()) << c.name << " " << c.value;
+        }
     }
-    EXPECT_TRUE(ui.boxes.empty());
+}
+
+// A typed value is checked in raw units before anything is sent; outside the limits the
+// message names them and the drive sees no frame.
+TEST_F(ParameterAccessTest, EnteredValueOutsideTheLimitsIsRefusedBeforeWriting) {
+    struct Case {
+        const char* name;
+        double value;
+        bool accepted;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{"HALF", 50, true, ""}, Case{"HALF", 0, true, ""},
+          Case{"HALF", 50.5, false, "P1 HALF: 50.5\nE850 .. 50"},
+          Case{"HALF", -0.5, false, "P1 HALF: -0.5\nE850 .. 50"}, Case{"SIGNED", -10.4, true, ""},
+          Case{"SIGNED", 1e300, false, "P2 SIGNED: 1E300\nE85-10 .. 10"},
+          Case{"WIDES", -3276.8, true, ""}}) {
+        ui.boxes.clear();
+        const int frames = framesSeen();
+        model.setCurrentParameter(position(c.name));
+        EXPECT_EQ(access.acceptsEntered(c.value), c.accepted) << c.name << " " << c.value;
+        EXPECT_EQ(framesSeen(), frames);
+        if (*c.said) {
+            ASSERT_EQ(ui.boxes.size(), 1u) << c.name << " " << c.value;
+            EXPECT_EQ(ui.boxes[0].text, c.said);
+        } else {
+            EXPECT_TRUE(ui.boxes.empty()) << c.name << " " << c.value;
+        }
+    }
 }
 
 TEST_F(ParameterAccessTest, AcceptedWriteWithoutConnectedFlagLeavesTheSetState) {

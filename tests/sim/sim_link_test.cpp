@@ -47,13 +47,10 @@ protected:
 
     // The acknowledge status of a command, or -1 without one.
     int command(uint8_t code) {
-        if (link.sendCommand(code) != static_cast<int>(lk::kCommandFrameLength) ||
-            !link.pollingWait(lk::kShortReplyThreshold, false))
+        if (link.sendCommand(code) != static_cast<int>(lk::kCommandFrameLength))
             return -1;
-        auto& reply = link.buffers().request;
-        if (link.PortRead(reply) < 3 || reply[1] != lk::kReplyAck)
-            return -1;
-        return reply[2];
+        const auto status = link.awaitAck(false);
+        return status ? *status : -1;
     }
 
     std::unique_ptr<params::ParameterModel> owner = std::make_unique<params::ParameterModel>();

@@ -109,6 +109,20 @@ TEST_F(SimState, PositionsSplitIntoRevolutionsAndCounts) {
     EXPECT_EQ(raw("PERR"), st.positionCommand - st.positionActual);
 }
 
+TEST_F(SimState, HeartbeatChangesBetweenTheProgramsStatusPolls) {
+    // The program reads the status words every 2 s, starting at any moment.
+    constexpr int kPollMs = 2000;
+    for (const int startMs : {0, 400, 900, 1300, 2100}) {
+        runMs(startMs);
+        bool seen[2] = {false, false};
+        for (int poll = 0; poll < 3; ++poll) {
+            seen[appBit(kAppHeartbeat)] = true;
+            runMs(kPollMs);
+        }
+        EXPECT_TRUE(seen[0] && seen[1]) << "polls starting a further " << startMs << " ms on";
+    }
+}
+
 TEST_F(SimState, RaisedBitsShowInTheirWords) {
     struct Case {
         const char* name;

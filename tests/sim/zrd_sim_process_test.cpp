@@ -207,6 +207,27 @@ TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
     EXPECT_FALSE(std::filesystem::exists(control));
 }
 
+TEST_F(ZrdSimProcess, HangUpReachesZrdctlAsALostLink) {
+    SimProcess p({"--db", shipped("Param_base.mod"), "--control", control, "--fault", "hangup"},
+                 dir.file("sim-stderr.txt"));
+    const std::string device = p.line();
+    ASSERT_TRUE(device.starts_with("/dev/")) << device << readFile(dir.file("sim-stderr.txt"));
+    ASSERT_EQ(p.line(), control);
+
+    const Outcome read = zrdctl("--data-dir '" + std::string(ZRD_SHIPPED_DATA_DIR) + "' --port " +
+                                device + " get ENMOD");
+    EXPECT_NE(read.status, 0);
+    const std::string lost = "link lost: the port " + device + " hung up";
+    const size_t at = read.err.find(lost);
+    EXPECT_NE(at, std::string::npos) << read.err;
+    EXPECT_EQ(read.err.find("link lost", at + 1), std::string::npos) << "once: " << read.err;
+
+    // The drive's line is gone; its control channel is not.
+    EXPECT_EQ(sim("get ENMOD").out, "ok 1\n");
+    EXPECT_EQ(sim("quit").out, "ok bye\n");
+    EXPECT_EQ(p.exitStatus(), 0);
+}
+
 TEST_F(ZrdSimProcess, ZrdctlSimFailsWithAReason) {
     struct Case {
         const char* args;

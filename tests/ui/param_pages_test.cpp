@@ -76,7 +76,7 @@ TParamFrame* frameNamed(TMainForm& form, const QString& name) {
 
 int visibleRows(TParamFrame& frame) {
     int rows = 0;
-    for (int k = 0; k < kRowsPerPage; ++k)
+    for (int k = 0; k < zrd::params::kRowsPerPage; ++k)
         rows += frame.row(k).Param->isVisibleTo(&frame) ? 1 : 0;
     return rows;
 }
@@ -384,11 +384,11 @@ void ParamPagesTest::editDialogWritesNothingOutsideTheLimits_data() {
     QTest::addColumn<QString>("entered");
     QTest::addColumn<QString>("refusal");  // empty: the text is no number at all
     QTest::newRow("above") << "150"
-                           << "Outside 0 ... 100";
+                           << "Outside 0 .. 100";
     QTest::newRow("below") << "-1"
-                           << "Outside 0 ... 100";
+                           << "Outside 0 .. 100";
     QTest::newRow("far above") << "1e300"
-                               << "Outside 0 ... 100";
+                               << "Outside 0 .. 100";
     QTest::newRow("not a number") << "nan"
                                   << "";
     QTest::newRow("infinite") << "inf"
@@ -417,7 +417,9 @@ void ParamPagesTest::editDialogWritesNothingOutsideTheLimits() {
     } else {
         dialog.Button1Click();
         QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
-        QCOMPARE(QString::fromStdString(m_fixture->ui.boxes.back().text), refusal);
+        // The message names the parameter, the value and the limits.
+        const QString text = QString::fromStdString(m_fixture->ui.boxes.back().text);
+        QVERIFY2(text.startsWith("P24 KPI: ") && text.endsWith(refusal), qPrintable(text));
     }
     int framesAfter = 0;
     sim.withDrive([&](zrd::sim::SimDrive& d) { framesAfter = d.framesSeen(); });

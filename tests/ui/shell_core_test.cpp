@@ -7,8 +7,8 @@
 
 #include "app/access_levels.h"
 #include "app/cpu_speed.h"
-#include "app/page_layout.h"
 #include "app/start_options.h"
+#include "params/page_layout.h"
 #include "session/parameter_edit.h"
 #include "shell_core_test.h"
 
@@ -226,7 +226,7 @@ void ShellCoreTest::functionLists() {
 void ShellCoreTest::longSubgroupOfGroup2SplitsInTwoPages() {
     params::ParameterModel model;
     fill(model, run("A", 20, 2, "Motor_data"));
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), 2);
     QCOMPARE(plan.pages[0].name, std::string("Motor_data_page1"));
     QCOMPARE(static_cast<int>(plan.pages[0].rows.size()), 16);
@@ -242,7 +242,7 @@ void ShellCoreTest::pageNumbersCountAcrossSubgroups() {
     for (const Placed& p : run("B", 17, 3, "Filter"))
         list.push_back(p);
     fill(model, list);
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), 3);
     QCOMPARE(plan.pages[0].name, std::string("Loop_page1"));
     QCOMPARE(plan.pages[1].name, std::string("Filter_page2"));
@@ -255,7 +255,7 @@ void ShellCoreTest::resumedGroup1SubgroupGetsAnEmptyPage() {
     params::ParameterModel model;
     fill(model,
          {{"A0", 1, "Ident"}, {"A1", 1, "Ident"}, {"B0", 1, "Interface"}, {"A2", 1, "Ident"}});
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), 3);
     QCOMPARE(plan.pages[0].name, std::string("Ident"));
     QCOMPARE(plan.pages[0].rows, (std::vector<int>{0, 1, 3}));
@@ -267,7 +267,7 @@ void ShellCoreTest::resumedGroup1SubgroupGetsAnEmptyPage() {
 void ShellCoreTest::fullGroup1PageSendsTheRestWithoutRow() {
     params::ParameterModel model;
     fill(model, run("A", 18, 1, "Big"));
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), 1);
     QCOMPARE(static_cast<int>(plan.pages[0].rows.size()), 16);
     QCOMPARE(plan.withoutRow, (std::vector<int>{16, 17}));
@@ -276,7 +276,7 @@ void ShellCoreTest::fullGroup1PageSendsTheRestWithoutRow() {
 void ShellCoreTest::parametersWithoutRowStayOffThePages() {
     params::ParameterModel model;
     fill(model, {{"A", 4, "S"}, {"HIDDEN", 4, "S", 1}, {"STATUS", 6, "S"}, {"B", 4, "S"}});
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), 1);
     QCOMPARE(plan.pages[0].rows, (std::vector<int>{0, 3}));
     QCOMPARE(plan.captions[0], std::string());  // group 1 has nobody: empty caption
@@ -290,7 +290,7 @@ void ShellCoreTest::pageListStopsAt200() {
     for (int i = 0; i < params::kParameterCount; ++i)
         list.push_back({"S" + std::to_string(i), 2, "S" + std::to_string(i)});
     fill(model, list);
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     QCOMPARE(static_cast<int>(plan.pages.size()), params::kPageFrameCount);
     QCOMPARE(static_cast<int>(plan.withoutRow.size()),
              params::kParameterCount - params::kPageFrameCount);
@@ -301,14 +301,14 @@ void ShellCoreTest::appliedPlanSetsFramesAndDefaults() {
     fill(model, run("A", 20, 2, "Motor_data"));
     model.parameter(25).Pname = "LOOSE";  // no group: no row
     model.parameter(25).indexFrame = 3;
-    const PagesPlan plan = planPages(model);
+    const params::PagesPlan plan = planPages(model);
     applyPagePlan(plan, model);
     QCOMPARE(model.parameter(0).indexFrame, 0);
     QCOMPARE(model.parameter(19).indexFrame, 1);
     QCOMPARE(model.parameter(25).indexFrame, params::kNoFrame);
     QCOMPARE(model.value(19), 20 * 0.5);
     QCOMPARE(model.previousValue(19), 20 * 0.5);
-    const RowPlace place = findRow(plan, 17);
+    const params::RowPlace place = findRow(plan, 17);
     QCOMPARE(place.frame, 1);
     QCOMPARE(place.row, 1);
     QCOMPARE(findRow(plan, 25).frame, params::kNoFrame);

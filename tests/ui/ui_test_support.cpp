@@ -73,7 +73,7 @@ std::string messageFileText() {
         if (n == 18)
             eng = "  Speed";
         // The limits follow this one.
-        if (n == 17)
+        if (n == 85)
             eng = "Outside ";
 
         text += "m" + std::to_string(n) + ":" + eng + "=R" + std::to_string(n) + "\r\n";

@@ -2,7 +2,8 @@
 //   draw_pictures <output folder>
 // writes Pic2_eng.bmp, Pic2_rus.bmp, Inverter.bmp, Current_cntr_1.bmp, Current_cntr_2.bmp,
 // Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files. Run it under the offscreen
-// platform (QT_QPA_PLATFORM=offscreen); the texts use the DejaVu Sans font.
+// platform (QT_QPA_PLATFORM=offscreen); the texts use the DejaVu Sans font. Parameters and
+// signals are named by their mnemonics in Param_base.mod, so a user finds them on the pages.
 
 #include <QFont>
 #include <QGuiApplication>
@@ -364,19 +365,19 @@ bool drawOverview(const QString& path, const OverviewTexts& t) {
     s.wire({{14, y}, {96, y}});
     s.sum({107, y});
     s.wire({{118, y}, {position.left(), y}}, kForward, false);
-    s.block(position, t.positionController, "KV");
+    s.block(position, t.positionController, "KPP");
     s.text(QPointF(position.center().x(), position.top() - 12), "PERR", Qt::AlignHCenter, 8, kNote);
 
     s.wire({{position.right(), y}, {274, y}});
     s.sum({285, y}, "+", "−", "+");
-    s.block(speed, t.speedController, "PI: KPV, TNV");
+    s.block(speed, t.speedController, "PI: KPV, KIV");
     s.wire({{296, y}, {speed.left(), y}}, kForward, false);
     s.text(QPointF(244, y - 12), "VSET", Qt::AlignHCenter, 8, kNote);
 
     s.wire({{speed.right(), y}, {452, y}});
     s.sum({463, y}, "+", "−", "+");
     s.wire({{474, y}, {current.left(), y}}, kForward, false);
-    s.block(current, t.currentController, "PI: KPI, TNI");
+    s.block(current, t.currentController, "PI: KPI, KII");
     s.text(QPointF(422, y - 12), "ISET", Qt::AlignHCenter, 8, kNote);
 
     s.wire({{current.right(), y}, {inverter.left(), y}});
@@ -445,7 +446,7 @@ bool drawInverter(const QString& path) {
     p.drawLine(QPointF(145, 208), QPointF(175, 208));
     p.drawLine(QPointF(160, 208), QPointF(160, bottom));
     s.text(QPointF(180, 202), "C", Qt::AlignLeft, 9, kInk, true);
-    s.text(QPointF(100, 240), "UDC", Qt::AlignHCenter, 8.5, kNote);
+    s.text(QPointF(100, 240), "VBUS", Qt::AlignHCenter, 8.5, kNote);
 
     for (int i = 0; i < 3; ++i) {
         const double x = xs[i];
@@ -497,15 +498,15 @@ bool drawCurrentLoop(const QString& path) {
     s.text(QPointF(16, y + 24), "from the speed\ncontroller", Qt::AlignLeft, 8, kNote);
     const QRectF limit(110, y - 28, 96, 56);
     s.wire({{16, y}, {limit.left(), y}});
-    s.block(limit, "Current limit", "IFL, IWL");
+    s.block(limit, "Current limit", "IFL, ICONT");
     s.wire({{limit.right(), y}, {246, y}});
     s.sum({257, y});
     const QRectF pi(290, y - 32, 100, 64);
     s.wire({{268, y}, {pi.left(), y}});
-    s.block(pi, "PI controller", "KPI, TNI");
+    s.block(pi, "PI controller", "KPI, KII");
     const QRectF voltage(430, y - 28, 96, 56);
     s.wire({{pi.right(), y}, {voltage.left(), y}});
-    s.block(voltage, "Voltage limit", "Uq ≤ UDC/√3");
+    s.block(voltage, "Voltage limit", "Uq ≤ VBUS/√3");
     const QRectF park(566, y - 28, 96, 56);
     s.wire({{voltage.right(), y}, {park.left(), y}});
     s.block(park, "Inverse Park", "d,q → α,β");
@@ -580,13 +581,13 @@ bool drawSpeedLoop(const QString& path) {
     s.sum({219, y});
     const QRectF pi(252, y - 32, 100, 64);
     s.wire({{230, y}, {pi.left(), y}});
-    s.block(pi, "PI controller", "KPV, TNV");
+    s.block(pi, "PI controller", "KPV, KIV");
     const QRectF filters(384, y - 32, 150, 64);
     s.wire({{pi.right(), y}, {filters.left(), y}});
     s.block(filters, "Filters 1..4", "biquad: notch, low pass");
     const QRectF limit(562, y - 28, 96, 56);
     s.wire({{filters.right(), y}, {limit.left(), y}});
-    s.block(limit, "Torque limit", "IFL, IWL");
+    s.block(limit, "Torque limit", "ILIMP, ILIMN");
     s.wire({{limit.right(), y}, {736, y}});
     s.text(QPointF(700, y - 16), "ISET", Qt::AlignLeft, 9, kInk, true);
 
@@ -612,7 +613,7 @@ bool drawPositionLoop(const QString& path) {
     s.text(QPointF(16, y + 16), "PINFRQ", Qt::AlignLeft, 8, kNote);
     const QRectF gear(86, y - 30, 100, 60);
     s.wire({{16, y}, {gear.left(), y}});
-    s.block(gear, "Electronic gear", "PINC / PFINC");
+    s.block(gear, "Electronic gear", "GEARN / GEARD");
     const QRectF command(210, y - 30, 140, 60);
     s.wire({{gear.right(), y}, {command.left(), y}});
     s.block(command, "Position command", "PRREV · ENCR + PRCTS");
@@ -621,7 +622,7 @@ bool drawPositionLoop(const QString& path) {
     const QRectF gain(440, y - 30, 80, 60);
     s.wire({{402, y}, {gain.left(), y}});
     s.text(QPointF(420, y - 14), "PERR", Qt::AlignHCenter, 8, kNote);
-    s.block(gain, "Gain", "KV");
+    s.block(gain, "Gain", "KPP");
     s.wire({{gain.right(), y}, {566, y}});
     s.sum({577, y}, "+", "", "+");
     s.wire({{588, y}, {736, y}});
@@ -630,7 +631,7 @@ bool drawPositionLoop(const QString& path) {
     const QRectF feed(424, 60, 112, 44);
     s.wire({{364, y}, {364, 82}, {feed.left(), 82}});
     s.dot({364, y});
-    s.block(feed, "Feed forward", "d/dt");
+    s.block(feed, "Feed forward", "d/dt · KVFFP");
     s.wire({{feed.right(), 82}, {577, 82}, {577, y - 11}});
 
     const QRectF counter(410, 270, 150, 56);

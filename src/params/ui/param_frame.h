@@ -3,16 +3,14 @@
 #include <QFrame>
 #include <array>
 
-#include "app/page_layout.h"
 #include "params/message_table.h"
+#include "params/page_layout.h"
 #include "params/parameter_table.h"
 
 class QLabel;
 class QLineEdit;
 
 namespace zrd::params {
-
-using app::kRowsPerPage;
 
 // One row of a parameter page.
 struct ParamRow {

@@ -11,8 +11,6 @@ namespace zrd::params {
 namespace {
 
 namespace colors = zrd::ui::colors;
-using app::PagePlan;
-using app::PagesPlan;
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
@@ -64,8 +62,8 @@ void TParamPages::build() {
     }
     m_frames.clear();
 
-    const PagesPlan plan = app::planPages(m_model);
-    app::applyPagePlan(plan, m_model);
+    const PagesPlan plan = planPages(m_model);
+    applyPagePlan(plan, m_model);
     for (size_t slot = 0; slot < plan.pages.size(); ++slot) {
         const PagePlan& page = plan.pages[slot];
         QTabWidget* control = m_controls[static_cast<size_t>(page.group - 1)];

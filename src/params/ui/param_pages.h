@@ -5,8 +5,8 @@
 #include <array>
 #include <vector>
 
-#include "app/page_layout.h"
 #include "params/message_table.h"
+#include "params/page_layout.h"
 #include "params/parameter_table.h"
 
 class QTabWidget;
@@ -14,8 +14,6 @@ class QTabWidget;
 namespace zrd::params {
 
 class TParamFrame;
-
-using app::kPageGroups;
 
 // The parameter pages of groups 1..5: a tab of the group notebook per group, a page control on
 // it and one TParamFrame per page, built anew from the parameter table after each load.

@@ -167,10 +167,11 @@ void TDriveSession::disconnectDrive() {
 void TDriveSession::linkLost(const std::string& reason) {
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
-    m_parts.messages.showText(m_parts.link.ui(),
-                              m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) +
-                                  m_parts.connection.device + " (" + reason + ")",
-                              m_parts.model.language());
+    // The link's reason names the port.
+    m_parts.messages.showText(
+        m_parts.link.ui(),
+        m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason,
+        m_parts.model.language());
     showOffline(message(pm::kMsgStateOffline));
 }
 

@@ -181,10 +181,8 @@ void TEdit_par_Form::Button1Click() {
     // The entry is checked before anything is written: a text that is no number ends here
     // with the general error report, a value outside the limits with a message naming them.
     const double value = parseDisplayValue(Edit1->text().toStdString());
-    const std::string& language = m_parts.model.language();
-    const std::string refusal = limitsRefusal(p, value, m_parts.messages, language);
-    if (!refusal.empty()) {
-        m_parts.messages.showText(link.ui(), refusal, language);
+    m_parts.model.setCurrentParameter(m_position);
+    if (!m_parts.access.acceptsEntered(value)) {
         Edit1->selectAll();
         Edit1->setFocus();
         return;

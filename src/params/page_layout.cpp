@@ -1,28 +1,28 @@
-#include "app/page_layout.h"
+#include "params/page_layout.h"
 
 #include <string_view>
 
-namespace zrd::app {
+namespace zrd::params {
 namespace {
 
-bool inGroup(const params::TPar& p, int group) {
+bool inGroup(const TPar& p, int group) {
     return !p.Pname.empty() && p.IndexGroup == group && p.Mode_mes == 0;
 }
 
 // Adds a page unless the frame list is full; the new page's index, or -1.
 int addPage(PagesPlan& plan, int group, std::string name) {
-    if (static_cast<int>(plan.pages.size()) >= params::kPageFrameCount)
+    if (static_cast<int>(plan.pages.size()) >= kPageFrameCount)
         return -1;
     plan.pages.push_back(PagePlan{group, std::move(name), {}});
     return static_cast<int>(plan.pages.size()) - 1;
 }
 
-void planFirstGroup(const params::ParameterModel& model, PagesPlan& plan) {
+void planFirstGroup(const ParameterModel& model, PagesPlan& plan) {
     const size_t firstPage = plan.pages.size();
     // Pages: one per run of the same subgroup.
     const std::string* runSubgroup = nullptr;
-    for (int pos = 0; pos < params::kParameterCount; ++pos) {
-        const params::TPar& p = model.parameter(pos);
+    for (int pos = 0; pos < kParameterCount; ++pos) {
+        const TPar& p = model.parameter(pos);
         if (!inGroup(p, 1))
             continue;
         if (runSubgroup == nullptr || *runSubgroup != p.NameSubgroup) {
@@ -32,8 +32,8 @@ void planFirstGroup(const params::ParameterModel& model, PagesPlan& plan) {
     }
     // Rows: the first page of the subgroup's name; a resumed run's own page stays empty.
     // When that page is full the parameter goes to a later page of the same name.
-    for (int pos = 0; pos < params::kParameterCount; ++pos) {
-        const params::TPar& p = model.parameter(pos);
+    for (int pos = 0; pos < kParameterCount; ++pos) {
+        const TPar& p = model.parameter(pos);
         if (!inGroup(p, 1))
             continue;
         bool placed = false;
@@ -49,13 +49,13 @@ void planFirstGroup(const params::ParameterModel& model, PagesPlan& plan) {
     }
 }
 
-void planLaterGroup(const params::ParameterModel& model, int group, PagesPlan& plan) {
+void planLaterGroup(const ParameterModel& model, int group, PagesPlan& plan) {
     int current = -1;
     int pagesOfGroup = 0;
     const std::string* subgroup = nullptr;
     bool full = false;  // the frame list has no room left
-    for (int pos = 0; pos < params::kParameterCount; ++pos) {
-        const params::TPar& p = model.parameter(pos);
+    for (int pos = 0; pos < kParameterCount; ++pos) {
+        const TPar& p = model.parameter(pos);
         if (!inGroup(p, group))
             continue;
         const bool newSubgroup = subgroup == nullptr || *subgroup != p.NameSubgroup;
@@ -83,10 +83,10 @@ void planLaterGroup(const params::ParameterModel& model, int group, PagesPlan& p
 
 // The group's name as its tab shows it: the name in force after the last change of name
 // between one parameter of the group and the next.
-std::string groupCaption(const params::ParameterModel& model, int group) {
+std::string groupCaption(const ParameterModel& model, int group) {
     std::string caption;
-    const params::TPar* previous = nullptr;
-    for (const params::TPar& p : model.parameters()) {
+    const TPar* previous = nullptr;
+    for (const TPar& p : model.parameters()) {
         if (!inGroup(p, group))
             continue;
         if (previous == nullptr || previous->NameGroup != p.NameGroup)
@@ -98,7 +98,7 @@ std::string groupCaption(const params::ParameterModel& model, int group) {
 
 }  // namespace
 
-PagesPlan planPages(const params::ParameterModel& model) {
+PagesPlan planPages(const ParameterModel& model) {
     PagesPlan plan;
     for (int g = 1; g <= kPageGroups; ++g) {
         plan.captions[static_cast<size_t>(g - 1)] = groupCaption(model, g);
@@ -110,16 +110,17 @@ PagesPlan planPages(const params::ParameterModel& model) {
     return plan;
 }
 
-void applyPagePlan(const PagesPlan& plan, params::ParameterModel& model) {
-    for (params::TPar& p : model.parameters())
-        p.indexFrame = params::kNoFrame;
+void applyPagePlan(const PagesPlan& plan, ParameterModel& model) {
+    for (TPar& p : model.parameters())
+        p.indexFrame = kNoFrame;
     for (size_t slot = 0; slot < plan.pages.size(); ++slot) {
         for (int pos : plan.pages[slot].rows) {
-            params::TPar& p = model.parameter(pos);
+            TPar& p = model.parameter(pos);
             p.indexFrame = static_cast<int>(slot);
-            const double value = params::defaultDisplay(p);
+            const double value = defaultDisplay(p);
             model.setValue(pos, value);
             model.setPreviousValue(pos, value);
+            model.setKnown(pos, false);
         }
     }
 }
@@ -135,4 +136,4 @@ RowPlace findRow(const PagesPlan& plan, int position) {
     return {};
 }
 
-}  // namespace zrd::app
+}  // namespace zrd::params

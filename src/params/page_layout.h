@@ -1,12 +1,15 @@
 #pragma once
 
+// The parameter pages: which parameters of groups 1..5 share a page of 16 rows, and in which
+// row each one stands.
+
 #include <array>
 #include <string>
 #include <vector>
 
 #include "params/parameter_table.h"
 
-namespace zrd::app {
+namespace zrd::params {
 
 inline constexpr int kRowsPerPage = 16;
 inline constexpr int kPageGroups = 5;
@@ -30,17 +33,17 @@ struct PagesPlan {
 // Lays the parameters of groups 1..5 out on pages of 16 rows. Group 1 makes one page per run
 // of a subgroup, named after it; groups 2..5 name pages subgroup + "_page" + N and start a new
 // one when the subgroup changes or the page is full. At most 200 pages in all.
-PagesPlan planPages(const params::ParameterModel& model);
+PagesPlan planPages(const ParameterModel& model);
 
 // Records the plan in the model: each row's parameter gets its frame slot and its default as
-// value and previous value; every other parameter gets no frame.
-void applyPagePlan(const PagesPlan& plan, params::ParameterModel& model);
+// value and previous value (not a known value); every other parameter gets no frame.
+void applyPagePlan(const PagesPlan& plan, ParameterModel& model);
 
 // Where a table position sits on the pages.
 struct RowPlace {
-    int frame = params::kNoFrame;
+    int frame = kNoFrame;
     int row = -1;
 };
 RowPlace findRow(const PagesPlan& plan, int position);
 
-}  // namespace zrd::app
+}  // namespace zrd::params
