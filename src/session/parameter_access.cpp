@@ -1,5 +1,7 @@
 #include "session/parameter_access.h"
 
+#include <algorithm>
+
 #include "params/message_numbers.h"
 
 namespace zrd::session {
@@ -57,11 +59,16 @@ void ParameterAccess::SetParam() {
     if (m_substitutedDefault) {
         // The last guard for callers that did not check: never silent, as the user sees
         // another value written than the one given.
-        m_messages.showText(m_link.ui(),
-                            valueCaption(p, m_model.value(position)) +
-                                m_messages.text(pm::kMsgDefaultWritten, language) +
-                                pm::valueText(pm::defaultDisplay(p)),
-                            language);
+        const std::string text = valueCaption(p, m_model.value(position)) +
+                                 m_messages.text(pm::kMsgDefaultWritten, language) +
+                                 pm::valueText(pm::defaultDisplay(p));
+        m_messages.showText(m_link.ui(), text, language);
+        if (m_report) {
+            // One log line: the box's line break becomes a blank.
+            std::string action = text;
+            std::replace(action.begin(), action.end(), '\n', ' ');
+            m_report(action);
+        }
         m_model.setValue(position, pm::defaultDisplay(p));
     }
     // The database's limits and defaults are raw values of the parameter, so this holds unless

@@ -2,6 +2,9 @@
 
 // Reading and writing the current parameter: ReadParam and SetParam.
 
+#include <functional>
+#include <string>
+
 #include "link/drive_link.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
@@ -41,6 +44,10 @@ public:
     // front end logs it).
     [[nodiscard]] bool substitutedDefault() const { return m_substitutedDefault; }
 
+    // Told of each substitution of the default, with its action-log text.
+    using SubstitutionReport = std::function<void(const std::string& action)>;
+    void setSubstitutionReport(SubstitutionReport report) { m_report = std::move(report); }
+
 private:
     void updateRow(int position);
     // "P12 SPD: 600", the start of the messages about a value of the current parameter.
@@ -51,6 +58,7 @@ private:
     const params::MessageTable& m_messages;
     uint8_t m_lastReply = 0;
     bool m_substitutedDefault = false;
+    SubstitutionReport m_report;
 };
 
 }  // namespace zrd::session

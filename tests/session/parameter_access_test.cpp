@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../params/params_test_support.h"
 #include "params/database_loader.h"
 #include "sim_fixture.h"
@@ -98,6 +100,8 @@ TEST_F(ParameterAccessTest, WriteSendsHalvesToEvenOrTheDefault) {
           Case{"SIGNED", 11, -10, 0xFFF6, -10}, Case{"SIGNED", 11, 10.5, 10, 10.5},
           Case{"SIGNED", 11, 10.6, 0, 0, "P2 SIGNED: 10.6\nE830"},
           Case{"WIDES", 16, -3276.8, 0x8000, -3276.8}}) {
+        std::vector<std::string> logged;
+        access.setSubstitutionReport([&](const std::string& action) { logged.push_back(action); });
         model.setParameterSetState(pm::ParameterSetState::Eeprom);
         const int passes = ui.eventPasses;
         ui.boxes.clear();
@@ -112,8 +116,13 @@ TEST_F(ParameterAccessTest, WriteSendsHalvesToEvenOrTheDefault) {
         if (*c.said) {
             ASSERT_EQ(ui.boxes.size(), 1u) << c.name << " " << c.value;
             EXPECT_EQ(ui.boxes[0].text, c.said);
+            // ... and goes to the action log as well.
+            std::string line = c.said;
+            std::replace(line.begin(), line.end(), '\n', ' ');
+            EXPECT_EQ(logged, std::vector<std::string>{line});
         } else {
             EXPECT_TRUE(ui.boxes.empty()) << c.name << " " << c.value;
+            EXPECT_TRUE(logged.empty()) << c.name << " " << c.value;
         }
     }
 }

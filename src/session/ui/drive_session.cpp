@@ -107,6 +107,8 @@ TDriveSession::TDriveSession(const SessionParts& parts, const SessionWindows& wi
     connect(m_windows.pages, &pm::TParamPages::ParamMouseDown, this,
             &TDriveSession::ParamMouseDown);
     connect(m_windows.editor, &TEdit_par_Form::written, this, &TDriveSession::showEditOutcome);
+    // A default written in place of a value is an action of its own in the log.
+    m_parts.access.setSubstitutionReport([this](const std::string& action) { logAction(action); });
     m_windows.N9->setEnabled(false);
 }
 
