@@ -130,22 +130,28 @@ std::optional<double> position(const std::optional<double>& revolutions,
     return mn::positionCounts(*revolutions, *encoder, *counts);
 }
 
+// The monitor's fields from one tick: its answers (optional) or the value-table entries.
+template <class Fields, class Values, class Position>
+void fillFields(Fields& v, const Values& x, Position position) {
+    v.speedCommand = x[VSET];
+    v.speedActual = x[VACT];
+    v.currentCommand = x[ISET];
+    v.currentActual = x[IACT];
+    v.torqueCommand = x[TSET];
+    v.torqueActual = x[TACT];
+    v.positionCommand = position(x[PRREV], x[ENCR], x[PRCTS]);
+    v.positionActual = position(x[PFREV], x[ENCR], x[PFCTS]);
+    v.analogIn = x[AINVOL];
+    v.pulseIn = x[PINFRQ];
+    v.followError = x[PERR];
+}
+
 }  // namespace
 
 MonitorSample readMonitorSample(ParameterAccess& access, pm::ParameterModel& model) {
     const MonitorReads r = readTick(access, model);
     MonitorSample v;
-    v.speedCommand = r.read[VSET];
-    v.speedActual = r.read[VACT];
-    v.currentCommand = r.read[ISET];
-    v.currentActual = r.read[IACT];
-    v.torqueCommand = r.read[TSET];
-    v.torqueActual = r.read[TACT];
-    v.positionCommand = position(r.read[PRREV], r.read[ENCR], r.read[PRCTS]);
-    v.positionActual = position(r.read[PFREV], r.read[ENCR], r.read[PFCTS]);
-    v.analogIn = r.read[AINVOL];
-    v.pulseIn = r.read[PINFRQ];
-    v.followError = r.read[PERR];
+    fillFields(v, r.read, position);
     v.requested = r.requested;
     v.answered = r.answered;
     return v;
@@ -154,18 +160,8 @@ MonitorSample readMonitorSample(ParameterAccess& access, pm::ParameterModel& mod
 mn::MonitorValues readMonitorValues(ParameterAccess& access, pm::ParameterModel& model) {
     const MonitorReads r = readTick(access, model);
     mn::MonitorValues v;
-    v.speedCommand = r.table[VSET];
-    v.speedActual = r.table[VACT];
-    v.currentCommand = r.table[ISET];
-    v.currentActual = r.table[IACT];
-    v.torqueCommand = r.table[TSET];
-    v.torqueActual = r.table[TACT];
-    v.positionCommand = mn::positionCounts(r.table[PRREV], r.table[ENCR], r.table[PRCTS]);
-    v.positionActual = mn::positionCounts(r.table[PFREV], r.table[ENCR], r.table[PFCTS]);
-    v.analogIn = r.table[AINVOL];
-    v.pulseIn = r.table[PINFRQ];
+    fillFields(v, r.table, mn::positionCounts);
     v.direction = mn::directionText(v.pulseIn);
-    v.followError = r.table[PERR];
     return v;
 }
 
