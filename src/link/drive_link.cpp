@@ -152,11 +152,17 @@ void DriveLink::ReadPar() {
     std::copy_n(parser.frame(), parser.frameLength(), m_buffers.receive.begin());
 }
 
-std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
+void DriveLink::exchange(uint8_t letter, uint8_t index, uint16_t raw) {
     clearBuffer(m_buffers.request);
-    m_buffers.request[0] = kRequestRead;
+    m_buffers.request[0] = letter;
     m_buffers.request[1] = index;
+    m_buffers.request[2] = static_cast<uint8_t>(raw >> 8);
+    m_buffers.request[3] = static_cast<uint8_t>(raw & 0xFF);
     ReadPar();
+}
+
+std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
+    exchange(kRequestRead, index, 0);
     if (m_buffers.receive[1] != kReplyRead)
         return std::nullopt;
     decodeReadReply(m_buffers.receive);
@@ -164,12 +170,7 @@ std::optional<uint16_t> DriveLink::readIndex(uint8_t index) {
 }
 
 uint8_t DriveLink::writeIndex(uint8_t index, uint16_t raw) {
-    clearBuffer(m_buffers.request);
-    m_buffers.request[0] = kRequestWrite;
-    m_buffers.request[1] = index;
-    m_buffers.request[2] = static_cast<uint8_t>(raw >> 8);
-    m_buffers.request[3] = static_cast<uint8_t>(raw & 0xFF);
-    ReadPar();
+    exchange(kRequestWrite, index, raw);
     const uint8_t verdict = m_buffers.receive[1];
     return verdict == kReplyAccepted || verdict == kReplyRefused ? verdict : 0;
 }

@@ -109,6 +109,8 @@ public:
     [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
 
 private:
+    // Fills the request record (the data bytes go unused by a read) and runs ReadPar.
+    void exchange(uint8_t letter, uint8_t index, uint16_t raw);
     // Feeds what arrives to the parser until it has the answer (true), the reply-wait bound of
     // the last request passed, or the line hung up.
     [[nodiscard]] bool receiveReply(ReplyParser& parser);
