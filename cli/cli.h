@@ -20,17 +20,34 @@ struct GlobalOptions {
     std::string lang;     // empty: the database's setting
 };
 
+// Exit statuses of every command, so that a script can tell the cases apart.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the drive refused, values differ, a file is unusable
+inline constexpr int kExitUsage = 2;   // the command line is wrong
+inline constexpr int kExitLink = 3;    // the port does not open, the drive does not answer
+
 // A failure that ends the command with a one-line reason on stderr and exit status 1.
 struct CliError : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+// A command line that cannot be run: exit status 2.
+struct UsageError : CliError {
+    using CliError::CliError;
+};
+// The port does not open, the drive does not answer or the link was lost: exit status 3.
+struct LinkError : CliError {
+    using CliError::CliError;
 };
 
 using Args = std::vector<std::string>;
 
 struct Command {
     std::string name;
-    std::string usage;  // shown by --help
+    std::string usage;  // the synopsis after "zrdctl", e.g. "--port DEV get [--json] NAME..."
     std::function<int(const Args&, const GlobalOptions&)> run;
+    // What it does and its options; "help COMMAND", "COMMAND --help" and the manual page show
+    // it. The first line is the summary in the list of commands.
+    std::string help = {};
 };
 
 using CommandList = std::vector<Command>;
@@ -42,6 +59,7 @@ void addFormulaCommands(CommandList& list);    // commands_formula.cpp
 void addParameterCommands(CommandList& list);  // commands_params.cpp
 void addSessionCommands(CommandList& list);    // commands_session.cpp
 void addSimCommands(CommandList& list);        // commands_sim.cpp
+void addPortCommands(CommandList& list);       // commands_ports.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {
@@ -55,7 +73,7 @@ public:
     bool lostLink = false;
 };
 
-// Parsers that throw CliError naming the bad text. Numbers are decimal and finite.
+// Parsers that throw UsageError naming the bad text. Numbers are decimal and finite.
 int parseInt(const std::string& text, const std::string& what, int min, int max);
 double parseDouble(const std::string& text, const std::string& what);
 
@@ -64,7 +82,12 @@ std::optional<std::string> takeOption(Args& args, const std::string& name);
 // Pulls a "--flag" out of args.
 bool takeFlag(Args& args, const std::string& name);
 
-// The data folder: --data-dir, else TORVANTA_DATA, else the folder of zrdctl itself.
+// The data folder: --data-dir, else TORVANTA_DATA, else the folder of zrdctl itself when the
+// data set lies there, else share/torvanta of the installation.
 std::string dataDirectory(const GlobalOptions& options);
+
+// JSON texts for --json output: a string quoted and escaped, a finite number.
+std::string jsonString(const std::string& text);
+std::string jsonNumber(double value);
 
 }  // namespace zrd::cli

@@ -18,9 +18,13 @@ namespace fm = zrd::formula;
 constexpr const char* kSynopsis =
     "formula [--postfix] [--ask] [--test] [--db FILE] [--set pN=VALUE ...] TEXT";
 constexpr const char* kHelp =
-    "\n      convert and evaluate a formula; --postfix also prints the postfix items,\n"
-    "      --test prepares the text as the test dialog does (implies --ask), --ask reads\n"
-    "      parameter values from stdin (an empty line keeps the preset 0; --set answers too)";
+    "Converts and evaluates a text of the formula language, as the formula test dialog does.\n"
+    "--postfix  also prints the postfix items\n"
+    "--test     prepares the text as the test dialog does (implies --ask)\n"
+    "--ask      reads parameter values from stdin (an empty line keeps the preset 0; --set "
+    "answers too)\n"
+    "--db FILE  takes parameter values from a parameter database\n"
+    "--set pN=VALUE  the value of a parameter reference";
 
 // --set values first, then the database when one is given.
 class CombinedSource : public fm::ParameterSource {
@@ -73,7 +77,7 @@ struct Assignment {
 Assignment splitAssignment(const std::string& text) {
     const size_t eq = text.find('=');
     if (eq == std::string::npos || eq == 0)
-        throw CliError("--set needs NAME=VALUE, not \"" + text + "\"");
+        throw UsageError("--set needs NAME=VALUE, not \"" + text + "\"");
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -93,9 +97,9 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
     while (const auto set = takeOption(args, "--set"))
         assignments.push_back(splitAssignment(*set));
     if (args.size() != 1)
-        throw CliError(std::string("usage: zrdctl ") + kSynopsis);
+        throw UsageError(std::string("usage: zrdctl ") + kSynopsis);
     if (ask && db)
-        throw CliError("--db gives values to references; with --ask they are asked");
+        throw UsageError("--db gives values to references; with --ask they are asked");
 
     std::string text = args[0];
     if (test) {
@@ -141,7 +145,7 @@ int formulaCommand(const Args& given, const GlobalOptions& options) {
 }  // namespace
 
 void addFormulaCommands(CommandList& list) {
-    list.push_back({"formula", std::string(kSynopsis) + kHelp, formulaCommand});
+    list.push_back({"formula", kSynopsis, formulaCommand, kHelp});
 }
 
 }  // namespace zrd::cli

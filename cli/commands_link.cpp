@@ -2,6 +2,7 @@
 #include <cinttypes>
 
 #include "cli.h"
+#include "drive_session.h"
 #include "link/drive_link.h"
 #include "link/frame_codec.h"
 
@@ -20,7 +21,7 @@ void printHex(const uint8_t* bytes, size_t n) {
 
 int frameCommand(const Args& args, const GlobalOptions&) {
     if (args.empty())
-        throw CliError("frame needs read, write or cmd");
+        throw UsageError("frame needs read, write or cmd");
     lk::TransmitBuffer tx{};
     lk::RequestRecord request{};
     const std::string& kind = args[0];
@@ -40,7 +41,8 @@ int frameCommand(const Args& args, const GlobalOptions&) {
                                            byteArg(args[3], "A2"), byteArg(args[4], "A3"));
         printHex(tx.data(), n);
     } else {
-        throw CliError("usage: frame read INDEX | frame write INDEX RAW | frame cmd CODE A1 A2 A3");
+        throw UsageError(
+            "usage: frame read INDEX | frame write INDEX RAW | frame cmd CODE A1 A2 A3");
     }
     return 0;
 }
@@ -51,7 +53,7 @@ std::vector<uint8_t> hexArgs(const Args& args) {
         joined += a + " ";
     std::vector<uint8_t> bytes;
     if (args.empty() || !lk::parseHex(joined, bytes))
-        throw CliError("not hex bytes: " + joined);
+        throw UsageError("not hex bytes: " + joined);
     return bytes;
 }
 
@@ -59,7 +61,7 @@ int decodeCommand(const Args& args, const GlobalOptions&) {
     const std::vector<uint8_t> bytes = hexArgs(args);
     lk::ReceiveBuffer b{};
     if (bytes.size() > b.size())
-        throw CliError("a reply has at most 20 bytes");
+        throw UsageError("a reply has at most 20 bytes");
     std::copy(bytes.begin(), bytes.end(), b.begin());
     if (b[1] != lk::kReplyRead)
         throw CliError("not a read reply (byte 1 is not 30)");
@@ -69,50 +71,32 @@ int decodeCommand(const Args& args, const GlobalOptions&) {
     return 0;
 }
 
-const char* openFailureText(lk::OpenResult r) {
-    switch (r) {
-        case lk::OpenResult::CannotOpen:
-            return "cannot open the port";
-        case lk::OpenResult::CannotSetState:
-            return "cannot set the port's line settings";
-        case lk::OpenResult::CannotSetTimeouts:
-            return "cannot set the port's time-outs";
-        case lk::OpenResult::CannotSetEvents:
-            return "cannot set the port's event mask";
-        case lk::OpenResult::Ok:
-            break;
-    }
-    return "";
-}
-
 int rawCommand(const Args& args, const GlobalOptions& options) {
     if (options.port.empty())
-        throw CliError("raw needs --port DEV");
+        throw UsageError("raw needs --port DEV");
     const std::vector<uint8_t> bytes = hexArgs(args);
+    if (bytes.size() > lk::kTransmitBufferSize)
+        throw UsageError("a frame has at most 24 bytes");
     StderrUserInterface ui;
     auto port = lk::makeSystemSerialPort();
     lk::DriveLink link(*port, ui);
     if (const auto r = link.openPort(options.port, options.baud, options.timeoutMs);
         r != lk::OpenResult::Ok)
-        throw CliError(std::string(openFailureText(r)) + " " + options.port + ": " +
-                       port->lastError());
+        portDidNotOpen(options, *port, r, ui);
     auto& tx = link.buffers().transmit;
-    if (bytes.size() > tx.size())
-        throw CliError("a frame has at most 24 bytes");
     lk::clearBuffer(tx);
     std::copy(bytes.begin(), bytes.end(), tx.begin());
     lk::clearBuffer(link.buffers().receive);
     if (link.prepareAndWrite(bytes.size()) < 0)
-        throw CliError("cannot write to " + options.port + ": " + port->lastError());
-    if (!link.waitForInput(lk::kShortReplyThreshold, bytes.size())) {
-        std::fprintf(stderr, "no reply within %d ms\n",
-                     link.replyWaitBoundMs(bytes.size(), lk::kShortReplyThreshold));
-        return 1;
-    }
+        throw LinkError("cannot write to " + options.port + ": " + port->lastError());
+    if (!link.waitForInput(lk::kShortReplyThreshold, bytes.size()))
+        throw LinkError(
+            "no reply within " +
+            std::to_string(link.replyWaitBoundMs(bytes.size(), lk::kShortReplyThreshold)) + " ms");
     auto& rx = link.buffers().receive;
     const int n = link.PortRead(rx);
     if (n <= 0)
-        throw CliError("reading the reply failed");
+        throw LinkError("reading the reply failed");
     printHex(rx.data(), static_cast<size_t>(n));
     return 0;
 }
@@ -120,10 +104,15 @@ int rawCommand(const Args& args, const GlobalOptions& options) {
 }  // namespace
 
 void addLinkCommands(CommandList& list) {
-    list.push_back(
-        {"frame", "frame read INDEX | write INDEX RAW | cmd CODE A1 A2 A3", frameCommand});
-    list.push_back({"decode", "decode HEX...      decode a read reply", decodeCommand});
-    list.push_back({"raw", "--port DEV [--baud N] [--timeout MS] raw HEX...", rawCommand});
+    list.push_back({"frame", "frame read INDEX | write INDEX RAW | cmd CODE A1 A2 A3", frameCommand,
+                    "Prints a request or command frame as hex bytes, escapes applied.\n"
+                    "INDEX, RAW, CODE and A1..A3 are decimal or 0x hex; RAW is -32768..65535."});
+    list.push_back({"decode", "decode HEX...", decodeCommand,
+                    "Decodes a read reply (E1 30 ...): the drive index and the raw value, "
+                    "unsigned and signed."});
+    list.push_back({"raw", "--port DEV raw HEX...", rawCommand,
+                    "Sends one frame of hex bytes with the request preparation and prints the "
+                    "bytes of the reply.\nExit status 3 when no reply comes."});
 }
 
 }  // namespace zrd::cli

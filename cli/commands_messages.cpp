@@ -11,7 +11,7 @@ int messagesCommand(const Args& argsIn, const GlobalOptions& options) {
     if (lang.empty())
         lang = zrd::params::kEnglish;
     if (args.size() != 2)
-        throw CliError("usage: messages FILE N [--lang Eng|Rus]");
+        throw UsageError("usage: messages FILE N [--lang Eng|Rus]");
     const int n = parseInt(args[1], "N", 0, zrd::params::kMessageCount - 1);
     StderrUserInterface ui;
     zrd::params::MessageTable table;
@@ -23,7 +23,8 @@ int messagesCommand(const Args& argsIn, const GlobalOptions& options) {
 }  // namespace
 
 void addMessageCommands(CommandList& list) {
-    list.push_back({"messages", "messages FILE N [--lang Eng|Rus]", messagesCommand});
+    list.push_back({"messages", "messages FILE N [--lang Eng|Rus]", messagesCommand,
+                    "Prints message N of a message file (mess.dic) in the language given."});
 }
 
 }  // namespace zrd::cli

@@ -25,7 +25,7 @@ std::string languageOption(Args& args, const GlobalOptions& options) {
 int dbCheck(Args& args, const GlobalOptions& options) {
     const std::string language = languageOption(args, options);
     if (args.size() > 1)
-        throw CliError("usage: db check [FILE] [--lang Eng|Rus]");
+        throw UsageError("usage: db check [FILE] [--lang Eng|Rus]");
     StderrUserInterface ui;
     const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
     const pm::LoadResult& r = db->result;
@@ -71,7 +71,7 @@ int dbList(Args& args, const GlobalOptions& options) {
     const std::string language = languageOption(args, options);
     const std::optional<std::string> page = takeOption(args, "--page");
     if (args.size() > 1)
-        throw CliError("usage: db list [FILE] [--page N] [--lang Eng|Rus]");
+        throw UsageError("usage: db list [FILE] [--page N] [--lang Eng|Rus]");
     StderrUserInterface ui;
     const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
     const pm::ParameterModel& model = *db->model;
@@ -105,7 +105,7 @@ int pagesCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     const std::string language = languageOption(args, options);
     if (args.size() > 1)
-        throw CliError("usage: pages [FILE] [--lang Eng|Rus]");
+        throw UsageError("usage: pages [FILE] [--lang Eng|Rus]");
     StderrUserInterface ui;
     const auto db = loadDatabase(args.empty() ? "" : args[0], language, options, ui);
     const pm::PagesPlan plan = pm::planPages(*db->model);
@@ -129,46 +129,63 @@ int pagesCommand(const Args& argsIn, const GlobalOptions& options) {
 int dbCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     if (args.empty())
-        throw CliError("usage: db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]");
+        throw UsageError("usage: db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]");
     const std::string sub = args[0];
     args.erase(args.begin());
     if (sub == "check")
         return dbCheck(args, options);
     if (sub == "list")
         return dbList(args, options);
-    throw CliError("db knows check and list, not " + sub);
+    throw UsageError("db knows check and list, not " + sub);
 }
 
-int getCommand(const Args& args, const GlobalOptions& options) {
+int getCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const bool json = takeFlag(args, "--json");
     if (args.empty())
-        throw CliError("usage: --port DEV get MNEMONIC...");
+        throw UsageError("usage: --port DEV get [--json] MNEMONIC...");
     Session s(options, args);
     s.connect(options);
-    int failures = 0;
+    int neverRead = 0;
+    int unanswered = 0;
+    std::string values;
+    std::string failures;
+    const auto fail = [&](const std::string& name, const std::string& reason) {
+        std::fprintf(stderr, "zrdctl: %s %s\n", name.c_str(), reason.c_str());
+        failures += std::string(failures.empty() ? "" : ", ") + "{\"name\": " + jsonString(name) +
+                    ", \"reason\": " + jsonString(reason) + "}";
+    };
     for (const auto& name : args) {
         const int position = *s.model().find(name);
         const pm::TPar& p = s.model().parameter(position);
         if (p.pType.empty() || p.pType == pm::kNeverRead) {
-            std::fprintf(stderr, "zrdctl: %s is never read (access \"%s\")\n", name.c_str(),
-                         p.pType.c_str());
-            ++failures;
+            fail(name, "is never read (access \"" + p.pType + "\")");
+            ++neverRead;
             continue;
         }
         if (!s.read(position)) {
             s.checkLink();
-            std::fprintf(stderr, "zrdctl: no answer for %s on %s\n", name.c_str(),
-                         options.port.c_str());
-            ++failures;
+            fail(name, "got no answer on " + options.port);
+            ++unanswered;
             continue;
         }
-        std::printf("%s %s\n", name.c_str(), pm::valueText(s.model().value(position)).c_str());
+        const double value = s.model().value(position);
+        if (json)
+            values += std::string(values.empty() ? "" : ", ") + jsonString(name) + ": " +
+                      jsonNumber(value);
+        else
+            std::printf("%s %s\n", name.c_str(), pm::valueText(value).c_str());
     }
-    return failures == 0 ? 0 : 1;
+    if (json)
+        std::printf("{\"values\": {%s}, \"failures\": [%s]}\n", values.c_str(), failures.c_str());
+    if (unanswered > 0)
+        return kExitLink;
+    return neverRead == 0 ? kExitOk : kExitFailed;
 }
 
 int setCommand(const Args& args, const GlobalOptions& options) {
     if (args.size() != 2)
-        throw CliError("usage: --port DEV set MNEMONIC VALUE");
+        throw UsageError("usage: --port DEV set MNEMONIC VALUE");
     const std::string& name = args[0];
     const double wanted = parseDouble(args[1], "VALUE");
     Session s(options, {name});
@@ -184,7 +201,7 @@ int setCommand(const Args& args, const GlobalOptions& options) {
     const bool readable = !p.pType.empty() && p.pType != pm::kNeverRead;
     if (readable && !s.read(position)) {
         s.checkLink();
-        throw CliError("no answer for " + name + " on " + options.port);
+        throw LinkError("no answer for " + name + " on " + options.port);
     }
     model.setPreviousValue(position, model.value(position));
     model.setCurrentParameter(position);
@@ -206,15 +223,24 @@ int setCommand(const Args& args, const GlobalOptions& options) {
 }  // namespace
 
 void addParameterCommands(CommandList& list) {
-    list.push_back(
-        {"db", "db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]", dbCommand});
-    list.push_back({"pages",
-                    "pages [FILE] [--lang Eng|Rus]  the parameter pages, numbered for "
-                    "db list --page",
-                    pagesCommand});
-    list.push_back(
-        {"get", "--port DEV get MNEMONIC...  read parameters (display units)", getCommand});
-    list.push_back({"set", "--port DEV set MNEMONIC VALUE  write one parameter", setCommand});
+    list.push_back({"db", "db check [FILE] | db list [FILE] [--page N] [--lang Eng|Rus]", dbCommand,
+                    "Checks or lists a parameter database (the data set's by default).\n"
+                    "check: loads it and prints its counts, or the faulty line.\n"
+                    "list: every parameter (with --page, those of page N in row order) with its "
+                    "limits and default in display units."});
+    list.push_back({"pages", "pages [FILE] [--lang Eng|Rus]", pagesCommand,
+                    "Lists the parameter pages as the window lays them out: number (for db list "
+                    "--page), rows, group and name."});
+    list.push_back({"get", "--port DEV get [--json] MNEMONIC...", getCommand,
+                    "Reads parameters from the drive and prints them in display units, one "
+                    "\"NAME VALUE\" a line.\n"
+                    "--json  one object: {\"values\": {NAME: VALUE, ...}, \"failures\": "
+                    "[{\"name\", \"reason\"}, ...]}\n"
+                    "Exit status 1 when a parameter is never read, 3 when one got no answer."});
+    list.push_back({"set", "--port DEV set MNEMONIC VALUE", setCommand,
+                    "Writes one parameter and prints the value that stands.\n"
+                    "A value outside the limits is refused before anything is written. Exit "
+                    "status 1 when the value is refused, by the limits or by the drive."});
 }
 
 }  // namespace zrd::cli

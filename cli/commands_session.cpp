@@ -1,4 +1,5 @@
-// zrdctl subcommands of a drive session: read-all and write-all, status words, monitor values.
+// zrdctl subcommands of a drive session: read-all and write-all, comparing with a file, status
+// words, monitor values.
 #include <chrono>
 #include <thread>
 
@@ -25,6 +26,17 @@ std::string names(const Session& s, const std::vector<int>& positions) {
     return out;
 }
 
+std::string jsonNames(const Session& s, const std::vector<int>& positions) {
+    std::string out;
+    for (const int position : positions)
+        out += (out.empty() ? "" : ", ") + jsonString(s.db->model->parameter(position).Pname);
+    return "[" + out + "]";
+}
+
+std::string jsonValue(const std::optional<double>& value) {
+    return value ? jsonNumber(*value) : "null";
+}
+
 // Reads every parameter; the values that came are also put into the value table (read-all
 // itself stores only those with a page row). A link that died ends the command.
 session::ReadAllResult readEverything(Session& s) {
@@ -35,27 +47,40 @@ session::ReadAllResult readEverything(Session& s) {
             s.model().setKnownValue(static_cast<int>(i), *r.read[i]);
     s.checkLink();
     if (r.linkLost)
-        throw CliError("the drive on " + s.device + " stopped answering at " +
-                       s.model().parameter(r.stoppedAt).Pname);
+        throw LinkError("the drive on " + s.device + " stopped answering at " +
+                        s.model().parameter(r.stoppedAt).Pname);
     return r;
 }
 
 int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     const auto file = takeOption(args, "-o");
+    const bool json = takeFlag(args, "--json");
     if (!args.empty())
-        throw CliError("usage: --port DEV read-all [-o FILE]");
+        throw UsageError("usage: --port DEV read-all [-o FILE] [--json]");
     Session s(options, {});
     s.connect(options);
     const auto start = Clock::now();
     const session::ReadAllResult r = readEverything(s);
+    const double seconds = secondsSince(start);
     if (file) {
         // A backup with defaults in place of the values that never came would restore them.
         if (!r.gaveUp.empty())
-            throw CliError("no answer for " + names(s, r.gaveUp) + "; " + *file + " not written");
+            throw LinkError("no answer for " + names(s, r.gaveUp) + "; " + *file + " not written");
         if (!pm::saveParameterFile(*file, s.model()))
             throw CliError("cannot write " + *file);
-    } else {
+    }
+    if (json) {
+        std::string values;
+        for (int i = 0; i < r.positions; ++i)
+            values += std::string(i == 0 ? "" : ", ") + jsonString(s.model().parameter(i).Pname) +
+                      ": " + jsonValue(r.read[static_cast<size_t>(i)]);
+        std::printf(
+            "{\"values\": {%s}, \"unanswered\": %s, \"parameters\": %d, \"seconds\": %.3f}\n",
+            values.c_str(), jsonNames(s, r.gaveUp).c_str(), r.positions, seconds);
+        return r.gaveUp.empty() ? kExitOk : kExitLink;
+    }
+    if (!file) {
         for (int i = 0; i < r.positions; ++i) {
             const auto& v = r.read[static_cast<size_t>(i)];
             std::printf("%-10s %s\n", s.model().parameter(i).Pname.c_str(),
@@ -63,8 +88,8 @@ int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
         }
     }
     std::printf("read-all: %d parameters, %zu failures, %.2f s\n", r.positions, r.gaveUp.size(),
-                secondsSince(start));
-    return r.gaveUp.empty() ? 0 : 1;
+                seconds);
+    return r.gaveUp.empty() ? kExitOk : kExitLink;
 }
 
 const char* verdictText(uint8_t verdict) {
@@ -87,16 +112,15 @@ pm::ParameterFileLoad checkedFile(const std::string& path, const Session& s) {
         std::fprintf(stderr, "zrdctl: %s%s\n", pm::issueText(issue, path, *s.db->model).c_str(),
                      issue.fault == pm::FileLineFault::UnknownName ? "; line skipped" : "");
     if (load.faults() > 0)
-        throw CliError(path + ": " + std::to_string(load.faults()) +
-                       " bad line(s); nothing written");
+        throw CliError(path + ": " + std::to_string(load.faults()) + " bad line(s)");
     if (load.values.empty())
-        throw CliError(path + " holds no value of a parameter of the database; nothing written");
+        throw CliError(path + " holds no value of a parameter of the database");
     return load;
 }
 
 int writeAllCommand(const Args& args, const GlobalOptions& options) {
     if (args.size() != 1)
-        throw CliError("usage: --port DEV write-all FILE");
+        throw UsageError("usage: --port DEV write-all FILE");
     Session s(options, {});
     pm::ParameterFileLoad load = checkedFile(args[0], s);
     s.connect(options);
@@ -104,7 +128,7 @@ int writeAllCommand(const Args& args, const GlobalOptions& options) {
     // Parameters the file does not name keep the drive's own values.
     const session::ReadAllResult before = readEverything(s);
     if (!before.gaveUp.empty())
-        throw CliError("no answer for " + names(s, before.gaveUp) + "; nothing was written");
+        throw LinkError("no answer for " + names(s, before.gaveUp) + "; nothing was written");
     pm::storeParameterFile(load, s.model());
     session::Sweeps sweeps(*s.link, s.model(), s.db->messages);
     const session::WriteAllResult r = sweeps.writeAll({});
@@ -117,14 +141,65 @@ int writeAllCommand(const Args& args, const GlobalOptions& options) {
     if (!r.ran)
         throw CliError("nothing was written");
     if (r.linkLost)
-        throw CliError("the drive on " + s.device + " stopped answering; not written from " +
-                       s.model().parameter(r.stoppedAt).Pname + " on");
+        throw LinkError("the drive on " + s.device + " stopped answering; not written from " +
+                        s.model().parameter(r.stoppedAt).Pname + " on");
     if (!r.skipped.empty())
         throw CliError("not written, as never read: " + names(s, r.skipped));
-    if (r.refused + r.unanswered > 0)
-        throw CliError(std::to_string(r.refused + r.unanswered) +
-                       " write(s) failed: " + names(s, r.failedPositions));
-    return 0;
+    if (r.unanswered > 0)
+        throw LinkError(std::to_string(r.unanswered) +
+                        " write(s) without an answer: " + names(s, r.failedPositions));
+    if (r.refused > 0)
+        throw CliError(std::to_string(r.refused) +
+                       " write(s) refused: " + names(s, r.failedPositions));
+    return kExitOk;
+}
+
+// The drive's values of the parameters a file names, against the file's: equal when they are
+// the same raw value (the file's text may carry more digits than the drive keeps).
+int diffCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const bool json = takeFlag(args, "--json");
+    if (args.size() != 1)
+        throw UsageError("usage: --port DEV diff [--json] FILE");
+    Session s(options, {});
+    const pm::ParameterFileLoad load = checkedFile(args[0], s);
+    s.connect(options);
+    std::string differences;
+    std::vector<int> unanswered;
+    int compared = 0;
+    int differing = 0;
+    for (const pm::ParameterFileValue& v : load.values) {
+        const pm::TPar& p = s.model().parameter(v.position);
+        if (p.pType.empty() || p.pType == pm::kNeverRead)
+            continue;
+        if (!s.read(v.position)) {
+            s.checkLink();
+            unanswered.push_back(v.position);
+            continue;
+        }
+        ++compared;
+        const double drive = s.model().value(v.position);
+        if (pm::displayToRaw(p, drive) == pm::displayToRaw(p, v.value))
+            continue;
+        ++differing;
+        if (json)
+            differences +=
+                std::string(differences.empty() ? "" : ", ") + "{\"name\": " + jsonString(p.Pname) +
+                ", \"file\": " + jsonNumber(v.value) + ", \"drive\": " + jsonNumber(drive) + "}";
+        else
+            std::printf("%-10s file %-12s drive %s\n", p.Pname.c_str(),
+                        pm::valueText(v.value).c_str(), pm::valueText(drive).c_str());
+    }
+    if (json)
+        std::printf("{\"file\": %s, \"compared\": %d, \"differences\": [%s], \"unanswered\": %s}\n",
+                    jsonString(args[0]).c_str(), compared, differences.c_str(),
+                    jsonNames(s, unanswered).c_str());
+    else
+        std::printf("diff: %d compared, %d differ, %zu unanswered\n", compared, differing,
+                    unanswered.size());
+    if (!unanswered.empty())
+        throw LinkError("no answer for " + names(s, unanswered));
+    return differing == 0 ? kExitOk : kExitFailed;
 }
 
 std::string hexWord(uint16_t w) {
@@ -143,9 +218,18 @@ std::string joined(const std::vector<std::string>& names) {
     return out;
 }
 
-int statusCommand(const Args& args, const GlobalOptions& options) {
+std::string jsonList(const std::vector<std::string>& names) {
+    std::string out;
+    for (const auto& n : names)
+        out += (out.empty() ? "" : ", ") + jsonString(n);
+    return "[" + out + "]";
+}
+
+int statusCommand(const Args& argsIn, const GlobalOptions& options) {
+    Args args = argsIn;
+    const bool json = takeFlag(args, "--json");
     if (!args.empty())
-        throw CliError("usage: --port DEV status");
+        throw UsageError("usage: --port DEV status [--json]");
     Session s(options, {});
     s.connect(options);
     session::StatusPoll poll(*s.link, s.model(), s.db->messages);
@@ -158,18 +242,29 @@ int statusCommand(const Args& args, const GlobalOptions& options) {
     };
     int silent = 0;
     int missing = 0;
+    std::string words;
+    const auto jsonRow = [&](const Row& row, const std::string& rest) {
+        words += std::string(words.empty() ? "" : ", ") + "{\"word\": " + std::to_string(row.word) +
+                 ", \"label\": " + jsonString(row.label) + ", " + rest + "}";
+    };
     for (const Row& row : {Row{240, 0, 0, "state"}, Row{241, 0, 1, "errors"},
                            Row{242, 0, 2, "warnings"}, Row{243, 1, 0, "application"},
                            Row{244, 1, 1, "inputs"}, Row{246, 1, 2, "appendix errors"}}) {
         if (!s.model().statusWordPosition(row.word)) {
-            std::printf("%d %-16s not in the database\n", row.word, row.label);
+            if (json)
+                jsonRow(row, "\"value\": null, \"reason\": \"not in the database\"");
+            else
+                std::printf("%d %-16s not in the database\n", row.word, row.label);
             ++missing;
             continue;
         }
         const auto value = poll.readWord(row.word);
         if (!value) {
             s.checkLink();
-            std::printf("%d %-16s no answer\n", row.word, row.label);
+            if (json)
+                jsonRow(row, "\"value\": null, \"reason\": \"no answer\"");
+            else
+                std::printf("%d %-16s no answer\n", row.word, row.label);
             ++silent;
             continue;
         }
@@ -177,15 +272,21 @@ int statusCommand(const Args& args, const GlobalOptions& options) {
         frame.decode(row.column, static_cast<uint8_t>(*value & 0xFF),
                      static_cast<uint8_t>(*value >> 8));
         const auto& names = row.frame == 0 ? s.model().stateBits() : s.model().applicationBits();
-        std::printf("%d %-16s %s  %s\n", row.word, row.label, hexWord(*value).c_str(),
-                    joined(mon::setBitNames(frame, row.column, names, language)).c_str());
+        const std::vector<std::string> set = mon::setBitNames(frame, row.column, names, language);
+        if (json)
+            jsonRow(row, "\"value\": " + std::to_string(*value) + ", \"bits\": " + jsonList(set));
+        else
+            std::printf("%d %-16s %s  %s\n", row.word, row.label, hexWord(*value).c_str(),
+                        joined(set).c_str());
     }
+    if (json)
+        std::printf("{\"words\": [%s]}\n", words.c_str());
     if (silent > 0)
-        throw CliError("no answer for " + std::to_string(silent) + " status word(s) on " +
-                       s.device);
+        throw LinkError("no answer for " + std::to_string(silent) + " status word(s) on " +
+                        s.device);
     if (missing > 0)
         throw CliError(s.db->path + " lacks " + std::to_string(missing) + " status word(s)");
-    return 0;
+    return kExitOk;
 }
 
 int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
@@ -193,12 +294,17 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
     const int count = parseInt(takeOption(args, "--count").value_or("10"), "--count", 1, 1'000'000);
     const int interval =
         parseInt(takeOption(args, "--interval").value_or("300"), "--interval", 0, 60'000);
+    const bool json = takeFlag(args, "--json");
     if (!args.empty())
-        throw CliError("usage: --port DEV monitor [--count N] [--interval MS]");
+        throw UsageError("usage: --port DEV monitor [--count N] [--interval MS] [--json]");
     Session s(options, {});
     s.connect(options);
-    std::printf("%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", "VSET", "VACT", "ISET",
-                "IACT", "TSET", "TACT", "POS_CMD", "POS_ACT", "AIN", "PIN", "DIR", "PERR");
+    constexpr const char* kColumns[] = {"VSET",    "VACT",    "ISET", "IACT", "TSET", "TACT",
+                                        "POS_CMD", "POS_ACT", "AIN",  "PIN",  "DIR",  "PERR"};
+    if (!json)
+        std::printf("%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", kColumns[0],
+                    kColumns[1], kColumns[2], kColumns[3], kColumns[4], kColumns[5], kColumns[6],
+                    kColumns[7], kColumns[8], kColumns[9], kColumns[10], kColumns[11]);
     int unanswered = 0;
     for (int tick = 0; tick < count; ++tick) {
         // The pace of the output, not a wait for a result.
@@ -210,34 +316,72 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
             return x ? pm::valueText(*x) : std::string("-");
         };
         const std::string direction = v.pulseIn ? mon::directionText(*v.pulseIn) : "-";
-        std::printf(
-            "%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", t(v.speedCommand).c_str(),
-            t(v.speedActual).c_str(), t(v.currentCommand).c_str(), t(v.currentActual).c_str(),
-            t(v.torqueCommand).c_str(), t(v.torqueActual).c_str(), t(v.positionCommand).c_str(),
-            t(v.positionActual).c_str(), t(v.analogIn).c_str(), t(v.pulseIn).c_str(),
-            direction.c_str(), t(v.followError).c_str());
+        if (json) {
+            // One object a line, so that a reader can take each tick as it comes.
+            const std::optional<double> values[] = {
+                v.speedCommand,  v.speedActual,  v.currentCommand,  v.currentActual,
+                v.torqueCommand, v.torqueActual, v.positionCommand, v.positionActual,
+                v.analogIn,      v.pulseIn};
+            std::string line = "{\"tick\": " + std::to_string(tick);
+            for (size_t i = 0; i < std::size(values); ++i)
+                line += std::string(", ") + jsonString(kColumns[i]) + ": " + jsonValue(values[i]);
+            line += ", \"DIR\": " + (v.pulseIn ? jsonString(direction) : std::string("null"));
+            line += ", \"PERR\": " + jsonValue(v.followError) + "}";
+            std::printf("%s\n", line.c_str());
+        } else {
+            std::printf(
+                "%10s %10s %8s %8s %8s %8s %12s %12s %8s %8s %3s %8s\n", t(v.speedCommand).c_str(),
+                t(v.speedActual).c_str(), t(v.currentCommand).c_str(), t(v.currentActual).c_str(),
+                t(v.torqueCommand).c_str(), t(v.torqueActual).c_str(), t(v.positionCommand).c_str(),
+                t(v.positionActual).c_str(), t(v.analogIn).c_str(), t(v.pulseIn).c_str(),
+                direction.c_str(), t(v.followError).c_str());
+        }
         std::fflush(stdout);
         s.checkLink();
         if (v.requested > 0 && v.answered == 0)
-            throw CliError("the drive on " + s.device + " does not answer");
+            throw LinkError("the drive on " + s.device + " does not answer");
         unanswered += v.requested - v.answered;
     }
     if (unanswered > 0)
-        throw CliError(std::to_string(unanswered) + " read(s) without an answer on " + s.device);
-    return 0;
+        throw LinkError(std::to_string(unanswered) + " read(s) without an answer on " + s.device);
+    return kExitOk;
 }
 
 }  // namespace
 
 void addSessionCommands(CommandList& list) {
-    list.push_back(
-        {"read-all", "--port DEV read-all [-o FILE]  read every parameter", readAllCommand});
-    list.push_back({"write-all", "--port DEV write-all FILE  write a parameter file to the drive",
-                    writeAllCommand});
-    list.push_back(
-        {"status", "--port DEV status  the six status words and their set bits", statusCommand});
-    list.push_back({"monitor", "--port DEV monitor [--count N] [--interval MS]  process values",
-                    monitorCommand});
+    list.push_back({"read-all", "--port DEV read-all [-o FILE] [--json]", readAllCommand,
+                    "Reads every parameter and prints \"NAME VALUE\" lines (\"-\" for one that "
+                    "did not answer) and a summary.\n"
+                    "-o FILE  writes a parameter file instead (not when a parameter did not "
+                    "answer)\n"
+                    "--json  one object: {\"values\": {NAME: VALUE or null, ...}, \"unanswered\": "
+                    "[NAME, ...], \"parameters\": N, \"seconds\": S}\n"
+                    "Exit status 3 when a parameter did not answer."});
+    list.push_back({"write-all", "--port DEV write-all FILE", writeAllCommand,
+                    "Writes a parameter file to the drive and names each verdict.\n"
+                    "The whole file is checked first: any bad line and nothing is written. Exit "
+                    "status 1 when the drive refused a value, 3 when a write got no answer."});
+    list.push_back({"diff", "--port DEV diff [--json] FILE", diffCommand,
+                    "Compares the drive's values with a parameter file.\n"
+                    "Each parameter the file names is read, and the differing ones are printed as "
+                    "\"NAME file VALUE drive VALUE\". Values count as equal when they give the "
+                    "same raw value.\n"
+                    "--json  one object: {\"file\", \"compared\": N, \"differences\": [{\"name\", "
+                    "\"file\", \"drive\"}, ...], \"unanswered\": [NAME, ...]}\n"
+                    "Exit status 0 when they agree, 1 when they differ, 3 when a read got no "
+                    "answer."});
+    list.push_back({"status", "--port DEV status [--json]", statusCommand,
+                    "Reads the six status words and prints each in hex with the names of its set "
+                    "bits.\n"
+                    "--json  one object: {\"words\": [{\"word\", \"label\", \"value\" (null when "
+                    "not read), \"bits\": [NAME, ...]}, ...]}"});
+    list.push_back({"monitor", "--port DEV monitor [--count N] [--interval MS] [--json]",
+                    monitorCommand,
+                    "Reads the twelve monitor values N times (10), MS apart (300).\n"
+                    "A value not read shows as \"-\".\n"
+                    "--json  one object per line and tick: {\"tick\": N, \"VSET\": V, ..., "
+                    "\"PERR\": V}, null for a value not read"});
 }
 
 }  // namespace zrd::cli

@@ -44,14 +44,14 @@ std::string systemError(const std::string& what) {
 
 void connectTo(const Socket& s, const std::string& path) {
     if (s.fd() < 0)
-        throw CliError(systemError("socket"));
+        throw LinkError(systemError("socket"));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path)
-        throw CliError("control socket path too long: " + path);
+        throw UsageError("control socket path too long: " + path);
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     if (::connect(s.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
-        throw CliError(systemError("cannot reach the simulator at " + path));
+        throw LinkError(systemError("cannot reach the simulator at " + path));
 }
 
 void sendLine(const Socket& s, const std::string& line) {
@@ -62,7 +62,7 @@ void sendLine(const Socket& s, const std::string& line) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw CliError(systemError("cannot send to the simulator"));
+            throw LinkError(systemError("cannot send to the simulator"));
         sent += static_cast<size_t>(n);
     }
 }
@@ -77,14 +77,14 @@ std::string readLine(const Socket& s) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (left.count() <= 0)
-            throw CliError("the simulator did not answer within " +
-                           std::to_string(kAnswerWait.count()) + " ms");
+            throw LinkError("the simulator did not answer within " +
+                            std::to_string(kAnswerWait.count()) + " ms");
         pollfd p{s.fd(), POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR)
             continue;
         if (ready < 0)
-            throw CliError(systemError("poll"));
+            throw LinkError(systemError("poll"));
         if (ready == 0)
             continue;
         char chunk[512];
@@ -92,9 +92,9 @@ std::string readLine(const Socket& s) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
-            throw CliError(systemError("cannot read the simulator's answer"));
+            throw LinkError(systemError("cannot read the simulator's answer"));
         if (n == 0)
-            throw CliError("the simulator closed the control channel without an answer");
+            throw LinkError("the simulator closed the control channel without an answer");
         text.append(chunk, static_cast<size_t>(n));
     }
 }
@@ -106,17 +106,17 @@ int simCommand(const Args& argsIn, const GlobalOptions&) {
         path = env;
     if (!args.empty() && args[0] == "--control") {
         if (args.size() < 2)
-            throw CliError("--control needs a value");
+            throw UsageError("--control needs a value");
         path = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     if (path.empty() || args.empty())
-        throw CliError(std::string("usage: ") + kUsage + " (or the path in " + kControlVariable +
-                       ")");
+        throw UsageError(std::string("usage: ") + kUsage + " (or the path in " + kControlVariable +
+                         ")");
     std::string line;
     for (const std::string& word : args) {
         if (word.find_first_of("\r\n") != std::string::npos)
-            throw CliError("a command is one line");
+            throw UsageError("a command is one line");
         line += (line.empty() ? "" : " ") + word;
     }
     Socket socket;
@@ -134,7 +134,11 @@ int simCommand(const Args& argsIn, const GlobalOptions&) {
 }  // namespace
 
 void addSimCommands(CommandList& list) {
-    list.push_back({"sim", kUsage, simCommand});
+    list.push_back({"sim", kUsage, simCommand,
+                    "Sends one command to a running simulated drive and prints its answer.\n"
+                    "PATH is the drive's control socket ($ZRD_SIM_CONTROL when not given); the "
+                    "commands are in docs/simulator.md. Exit status 1 when the simulator refuses "
+                    "the command, 3 when it cannot be reached."});
 }
 
 }  // namespace zrd::cli

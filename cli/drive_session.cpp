@@ -2,7 +2,9 @@
 
 #include <filesystem>
 
+#include "link/port_info.h"
 #include "session/connection.h"
+#include "session/port_advice.h"
 
 namespace zrd::cli {
 
@@ -41,11 +43,11 @@ std::unique_ptr<Database> loadDatabase(const std::string& file, const std::strin
 Session::Session(const GlobalOptions& options, const std::vector<std::string>& names)
     : device(options.port) {
     if (options.port.empty())
-        throw CliError("needs --port DEV");
+        throw UsageError("needs --port DEV");
     db = loadDatabase("", options.lang, options, ui);
     for (const auto& name : names) {
         if (!db->model->find(name))
-            throw CliError("no parameter " + name + " in " + db->path);
+            throw UsageError("no parameter " + name + " in " + db->path);
     }
     link = std::make_unique<lk::DriveLink>(*port, ui);
     access = std::make_unique<session::ParameterAccess>(*link, *db->model, db->messages);
@@ -58,17 +60,37 @@ void Session::connect(const GlobalOptions& options) {
     settings.PortTimeOut = options.timeoutMs;
     const session::ConnectOutcome c =
         session::connectDrive(*link, *access, model(), db->messages, settings);
+    // The open's failure and its advice were shown by the connection itself.
     if (c.open.step == session::OpenOutcome::Step::OpenFailed)
-        throw CliError("cannot open " + device + ": " + port->lastError());
+        throw LinkError("cannot open " + device + ": " + port->lastError());
     if (c.open.step != session::OpenOutcome::Step::Opened)
-        throw CliError("cannot send to the drive on " + device);
+        throw LinkError("cannot send to the drive on " + device);
     if (!c.driveAnswered)
-        throw CliError("no drive answers on " + device);
+        throw LinkError("no drive answers on " + device);
+    const std::string advice = session::latencyAdvice(
+        link::describePort(device), inDataFolder(options, session::kSerialRulesFile), db->messages,
+        model().language());
+    if (!advice.empty())
+        std::fprintf(stderr, "zrdctl: note: %s\n", advice.c_str());
 }
 
 void Session::checkLink() const {
     if (link->state().hungUp)
-        throw CliError("the link to the drive on " + device + " was lost");
+        throw LinkError("the link to the drive on " + device + " was lost");
+}
+
+void portDidNotOpen(const GlobalOptions& options, const lk::SerialPort& port, lk::OpenResult result,
+                    UserInterface& ui) {
+    pm::MessageTable messages;
+    messages.load(inDataFolder(options, pm::kMessageFileName), ui);
+    const std::string language = options.lang.empty() ? pm::kEnglish : options.lang;
+    const std::string advice = session::openFailureAdvice(
+        lk::diagnoseOpenFailure(options.port, port.lastErrorCode()), messages, language);
+    if (!advice.empty())
+        std::fprintf(stderr, "%s\n", advice.c_str());
+    const char* step =
+        result == lk::OpenResult::CannotOpen ? "cannot open " : "cannot set up the port ";
+    throw LinkError(step + options.port + ": " + port.lastError());
 }
 
 bool Session::read(int position) {

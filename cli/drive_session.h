@@ -31,6 +31,11 @@ std::string inDataFolder(const GlobalOptions& options, const char* name);
 std::unique_ptr<Database> loadDatabase(const std::string& file, const std::string& language,
                                        const GlobalOptions& options, UserInterface& ui);
 
+// Ends the command for a port that did not open (exit status 3): why, with the command that
+// helps (missing permission, a program holding the port) on stderr, then the one-line reason.
+[[noreturn]] void portDidNotOpen(const GlobalOptions& options, const link::SerialPort& port,
+                                 link::OpenResult result, UserInterface& ui);
+
 // A database, the link to the drive and the access operations.
 struct Session {
     StderrUserInterface ui;
@@ -44,7 +49,8 @@ struct Session {
     Session(const GlobalOptions& options, const std::vector<std::string>& names);
 
     // Connects as the program does: the port opened with its preamble, then "HVER" read.
-    // A port that does not open or a drive that does not answer ends the command.
+    // A port that does not open or a drive that does not answer ends the command. An adapter
+    // whose latency timer slows every exchange is named on stderr, with the cure.
     void connect(const GlobalOptions& options);
 
     // Ends the command when the port hung up since it was opened.

@@ -10,7 +10,7 @@ It reads the files as the program reads them and checks, among other things:
 - every formula: it is converted and evaluated with an independent implementation of
   the formula language, for every motor type and drive type, passes in order, and the
   results must keep each default inside its limits;
-- Motor_type.mod, Drive_type.mod, mess.dic (exactly 100 messages), dict_eng.dic and
+- Motor_type.mod, Drive_type.mod, mess.dic (exactly 120 messages), dict_eng.dic and
   the function-name lists.
 Exit status 0 when everything holds; otherwise each fault is printed.
 """
@@ -857,9 +857,13 @@ def check_types(db, motors, drives):
         fault("DT limits do not match the drive types")
 
 
+# Numbered messages the program knows: 0..MESSAGE_COUNT-1.
+MESSAGE_COUNT = 120
+
+
 def check_messages(lines):
-    if len(lines) != 100:
-        fault("mess.dic: %d lines, not 100" % len(lines))
+    if len(lines) != MESSAGE_COUNT:
+        fault("mess.dic: %d lines, not %d" % (len(lines), MESSAGE_COUNT))
     texts = []
     for n, line in enumerate(lines):
         name, colon, rest = line.partition(":")
@@ -869,7 +873,7 @@ def check_messages(lines):
         if not eng.strip() or not rus.strip():
             fault("mess.dic line %d: empty text" % n)
         texts.append((eng, rus))
-    if len(texts) == 100:
+    if len(texts) == MESSAGE_COUNT:
         if texts[32] != ("Eng", "Rus"):
             fault("mess.dic: message 32 is not Eng=Rus")
         if not (texts[71][0].isdigit() and texts[71][1].isdigit()):

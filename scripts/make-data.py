@@ -926,7 +926,61 @@ MESSAGES = {
     98: ("error_none", "No errors", "Нет ошибок"),
     99: ("print_window", "Copy the whole window (Yes) or only the magnitude chart (No)?",
          "Копировать всё окно (Да) или только график амплитуды (Нет)?"),
+    # Serial ports and settings. %1, %2 ... stand for the texts the program fills in; the
+    # commands to type follow the text on lines of their own.
+    100: ("port_join_group",
+          "No permission to open %1: the port belongs to the group \"%2\", and the user \"%3\" "
+          "is not in it. Join the group with this command, then log out and in again:",
+          "Нет прав на открытие %1: порт принадлежит группе \"%2\", а пользователь \"%3\" в "
+          "неё не входит. Добавьте его в группу этой командой, затем выйдите из системы и "
+          "войдите снова:"),
+    101: ("port_login_again",
+          "No permission to open %1: the user \"%3\" was added to the group \"%2\" after "
+          "logging in. Log out and in again, or start the program from a shell after this "
+          "command:",
+          "Нет прав на открытие %1: пользователь \"%3\" добавлен в группу \"%2\" после входа "
+          "в систему. Выйдите из системы и войдите снова или запустите программу из оболочки "
+          "после этой команды:"),
+    102: ("port_no_access",
+          "No permission to open %1 (owner %2, group %3, mode %4): neither the owner's nor the "
+          "group's rights admit the user \"%5\". Ask the administrator for access to the port, "
+          "for example through a udev rule.",
+          "Нет прав на открытие %1 (владелец %2, группа %3, режим %4): ни права владельца, ни "
+          "права группы не допускают пользователя \"%5\". Попросите администратора открыть "
+          "доступ к порту, например правилом udev."),
+    103: ("port_busy",
+          "The port %1 is in use by another program: %2. Close it, then connect again.",
+          "Порт %1 занят другой программой: %2. Закройте её и подключитесь снова."),
+    104: ("port_busy_unknown",
+          "The port %1 is in use by another program (the system does not tell which; it may "
+          "belong to another user). Close it, then connect again.",
+          "Порт %1 занят другой программой (какой, система не сообщает; возможно, она "
+          "принадлежит другому пользователю). Закройте её и подключитесь снова."),
+    105: ("port_latency",
+          "The USB serial adapter of %1 holds every reply back for up to %2 ms (its latency "
+          "timer), and every exchange with the drive waits that long. The first command lowers "
+          "it to 1 ms until the adapter is unplugged; the second installs the udev rule shipped "
+          "with the program, which lowers it whenever an adapter is plugged in:",
+          "USB-адаптер порта %1 задерживает каждый ответ до %2 мс (таймер задержки), и каждый "
+          "обмен с приводом ждёт столько же. Первая команда снижает задержку до 1 мс до "
+          "отключения адаптера; вторая устанавливает поставляемое с программой правило udev, "
+          "которое снижает её при каждом подключении адаптера:"),
+    106: ("settings_broken",
+          "The settings file %1 cannot be read. It is set aside as %2, and the program starts "
+          "with its default settings.",
+          "Файл настроек %1 не читается. Он сохранён как %2, программа запускается с "
+          "настройками по умолчанию."),
+    107: ("settings_value",
+          "The settings file %1 holds an unusable value for \"%2\"; the default is used instead.",
+          "Файл настроек %1 содержит негодное значение \"%2\"; используется значение по "
+          "умолчанию."),
+    108: ("settings_not_saved", "The settings cannot be written to %1; they are not kept for "
+          "the next run.",
+          "Настройки не удаётся записать в %1; при следующем запуске их не будет."),
 }
+
+# The message table's size: numbers above the last message are reserved.
+MESSAGE_COUNT = 120
 
 # ---------------------------------------------------------------------------------
 # Window dictionary: English window texts and their Russian translations.
@@ -1346,7 +1400,7 @@ def main():
     write_text(os.path.join(out, "Drive_type.mod"), drive_lines, bom=False)
 
     mess = []
-    for n in range(100):
+    for n in range(MESSAGE_COUNT):
         name, eng, rus = MESSAGES.get(n, ("reserved%02d" % n, "Reserved message %d" % n,
                                           "Резервное сообщение %d" % n))
         mess.append("%s:%s=%s" % (name, eng, rus))

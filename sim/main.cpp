@@ -14,9 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "core/help_text.h"
 #include "core/os_error.h"
 #include "core/parse_int.h"
 #include "core/paths.h"
+#include "core/version.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
@@ -26,29 +28,54 @@ namespace sim = zrd::sim;
 
 namespace {
 
+zrd::ProgramHelp simHelp() {
+    zrd::ProgramHelp help;
+    help.name = "zrd-sim";
+    help.summary = "a simulated ZRD servo drive on a pseudo-terminal";
+    help.synopsis = {
+        "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
+        "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
+        "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S]",
+        "--version"};
+    help.description =
+        "Opens a pseudo-terminal (or PATH), prints the device path on the first line and the "
+        "control socket on the second, and answers the program's frames as a ZRD drive until "
+        "interrupted or told \"quit\" on the control channel (zrdctl sim).";
+    zrd::HelpSection options{"Options", "", {}};
+    options.items = {
+        {"--baud N", "the line speed whose byte time the drive keeps (115200)"},
+        {"--tty PATH", "answer on this terminal instead of a new pseudo-terminal"},
+        {"--db FILE",
+         "the parameter database: its limits, access and defaults (default: "
+         "Param_base.mod of the data set, beside zrd-sim or in share/torvanta of "
+         "the installation); without one every write is accepted"},
+        {"--eeprom FILE",
+         "the EEPROM image; loaded at start when it exists, written by every "
+         "store (default: kept in memory)"},
+        {"--control PATH",
+         "the control socket (default: zrd-sim-PID.sock in $XDG_RUNTIME_DIR "
+         "or /tmp)"},
+        {"--fault KIND",
+         "silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K] "
+         "| hangup[=N] | cut=N | late=MS | duplicate=MS | noise=HEX (e.g. "
+         "30,E1,30)"},
+        {"--fault-count N", "the faults given after it apply to N frames (default all)"},
+        {"--error N, --warning N", "raise bit N (0..15) of word 241 or 242"},
+        {"--silent X", "reads and writes of drive index or mnemonic X get no answer"},
+        {"--answer X=RAW", "reads of X answer RAW (-32768..65535) whatever the memory holds"},
+        {"--input N", "digital input N (1..16) is on"},
+        {"--noise S", "scale of the measurement noise (default 1, 0 exact)"},
+        {"--help", "this text"},
+        {"--version", "the version, and the commit it was built from"},
+        {"--man-page", "this help as a manual page (the build installs it)"}};
+    zrd::HelpSection environment{"Environment", "", {}};
+    environment.items = {{"TORVANTA_DATA", "the data folder, when --db is not given"}};
+    help.sections = {options, environment};
+    return help;
+}
+
 void usage(FILE* out) {
-    std::fprintf(
-        out,
-        "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH]\n"
-        "               [--fault KIND]... [--fault-count N] [--error N]... [--warning N]...\n"
-        "               [--silent X]... [--answer X=RAW]... [--input N]... [--noise S]\n"
-        "  Opens a pseudo-terminal (or PATH), prints the device path on the first line and the\n"
-        "  control socket on the second, and answers the program's frames as a ZRD drive until\n"
-        "  interrupted or told \"quit\" on the control channel.\n"
-        "  --db FILE: the parameter database (default: Param_base.mod beside zrd-sim);\n"
-        "    its limits, access and defaults; without one every write is accepted\n"
-        "  --eeprom FILE: the EEPROM image; loaded at start when it exists, written by every\n"
-        "    store (default: kept in memory)\n"
-        "  --control PATH: the control socket (default: zrd-sim-PID.sock in $XDG_RUNTIME_DIR\n"
-        "    or /tmp)\n"
-        "  KIND: silent | delay=MS | drop=N | corrupt=N | refuse | busy | split=MS[@K]\n"
-        "    | hangup[=N] | cut=N | late=MS | duplicate=MS | noise=HEX (e.g. 30,E1,30)\n"
-        "  --fault-count N: the faults given after it apply to N frames (default all)\n"
-        "  --error N, --warning N: raise bit N (0..15) of word 241 or 242\n"
-        "  --silent X: reads and writes of drive index or mnemonic X get no answer\n"
-        "  --answer X=RAW: reads of X answer RAW (-32768..65535) whatever the memory holds\n"
-        "  --input N: digital input N (1..16) is on\n"
-        "  --noise S: scale of the measurement noise (default 1, 0 exact)\n");
+    std::fprintf(out, "%s", zrd::plainHelp(simHelp()).c_str());
 }
 
 bool toInt(const char* text, int& out) {
@@ -183,6 +210,12 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
+        } else if (arg == "--version") {
+            std::printf("zrd-sim %s\n", zrd::versionText().c_str());
+            return 0;
+        } else if (arg == "--man-page") {
+            std::printf("%s", zrd::manPage(simHelp(), zrd::versionText()).c_str());
+            return 0;
         } else if (arg == "--baud" && hasValue) {
             if (!toInt(argv[++i], baud)) {
                 std::fprintf(stderr, "zrd-sim: baud rate is not a positive number: %s\n", argv[i]);
@@ -251,15 +284,16 @@ int main(int argc, char** argv) {
             return 2;
         haveDatabase = true;
     } else {
-        const std::string beside =
-            (std::filesystem::path(zrd::programFolder()) / zrd::params::kDatabaseFileName).string();
-        if (std::filesystem::exists(beside)) {
-            if (!loadDatabase(beside, *model))
+        const std::string folder = zrd::dataFolder();
+        const std::string shipped =
+            (std::filesystem::path(folder) / zrd::params::kDatabaseFileName).string();
+        if (std::filesystem::exists(shipped)) {
+            if (!loadDatabase(shipped, *model))
                 return 2;
             haveDatabase = true;
         } else {
-            std::fprintf(stderr, "zrd-sim: no %s beside the program; every write is accepted\n",
-                         zrd::params::kDatabaseFileName);
+            std::fprintf(stderr, "zrd-sim: no %s in %s; every write is accepted\n",
+                         zrd::params::kDatabaseFileName, folder.c_str());
         }
     }
 

@@ -4,35 +4,15 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/main_form.h"
+#include "app/torvanta_application.h"
 
 namespace zrd::app {
-namespace {
 
-// The program's emblem: a servo motor's flange with its shaft and the encoder ring.
-QPixmap emblem() {
-    QPixmap pixmap(64, 64);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(30, 60, 110), 2));
-    p.setBrush(QColor(70, 120, 190));
-    p.drawRoundedRect(QRectF(6, 10, 52, 44), 6, 6);
-    p.setBrush(QColor(225, 230, 240));
-    p.drawEllipse(QPointF(32, 32), 15, 15);
-    p.setBrush(QColor(250, 190, 40));
-    p.drawEllipse(QPointF(32, 32), 6, 6);
-    p.setPen(QPen(QColor(30, 60, 110), 1.5, Qt::DashLine));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(QPointF(32, 32), 11, 11);
-    return pixmap;
-}
-
-}  // namespace
+constexpr int kIconSize = 64;
 
 TAboutBox::TAboutBox(TMainForm& form) : QDialog(&form), m_form(form) {
     setObjectName("AboutBox");
@@ -41,15 +21,21 @@ TAboutBox::TAboutBox(TMainForm& form) : QDialog(&form), m_form(form) {
 
     ProgramIcon = new QLabel(this);
     ProgramIcon->setObjectName("ProgramIcon");
-    ProgramIcon->setPixmap(emblem());
+    ProgramIcon->setPixmap(programIcon().pixmap(kIconSize, kIconSize));
     ProductName = new QLabel(kAboutProduct, this);
     ProductName->setObjectName("ProductName");
     QFont big = ProductName->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
     ProductName->setFont(big);
-    Version = new QLabel(kAboutVersion, this);
+    // The version of the build, as --version prints it; the product's own when none is given.
+    const std::string& built = form.program().options.versionText;
+    Version =
+        new QLabel(built.empty() ? QString(kAboutVersion)
+                                 : QStringLiteral("Version %1").arg(QString::fromStdString(built)),
+                   this);
     Version->setObjectName("Version");
+    Version->setWordWrap(true);
     Comments = new QLabel(kAboutBuildDate, this);
     Comments->setObjectName("Comments");
     Copyright = new QLabel(kAboutMaker, this);
@@ -78,7 +64,7 @@ TAboutBox::TAboutBox(TMainForm& form) : QDialog(&form), m_form(form) {
     buttons->addWidget(OKButton);
     buttons->addStretch();
     root->addLayout(buttons);
-    setFixedSize(360, 190);
+    setFixedSize(400, 190);
 
     // Keys reach the box itself when the focused button does not take them (every letter),
     // so each typed character is seen once.

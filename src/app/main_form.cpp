@@ -21,11 +21,13 @@
 #include "app/start_up.h"
 #include "core/ui/colors.h"
 #include "core/ui/controls.h"
+#include "core/ui/settings_file.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
 #include "params/ui/param_pages.h"
 #include "session/link_busy_guard.h"
+#include "session/port_advice.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
@@ -54,7 +56,9 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
       Timer1(new QTimer(this)),
       Timer4(new QTimer(this)),
       m_program(program),
-      m_timers(TimerForTime, Timer5, TimerMonitor, program.link.state()) {
+      m_timers(TimerForTime, Timer5, TimerMonitor, program.link.state()),
+      m_settings(std::make_unique<ui::SettingsFile>(
+          QString::fromStdString(program.options.settingsFile))) {
     setObjectName("MainForm");
     setWindowTitle(kMainCaption);
     // Minimise and close only: the layout is made for one size.
@@ -232,6 +236,7 @@ void TMainForm::createSession() {
         m_controls, Edit_par_Form,    &m_timers, N3,           N9,           N4,
         N10,        Setconfiguration1};
     m_session = new session::TDriveSession(parts, windows, this);
+    m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
     connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
@@ -255,7 +260,20 @@ void TMainForm::linkLost(const std::string& reason) {
 }
 
 void TMainForm::N3Click() {
-    m_session->connectDrive();
+    if (!m_session->connectDrive())
+        return;
+    // The port that opened is offered first at the next start.
+    const session::ConnectionSettings& c = m_program.connection;
+    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut});
+    saveSettings();
+}
+
+void TMainForm::saveSettings() {
+    if (const auto problem = m_settings->save())
+        m_program.messages.showText(
+            m_program.ui,
+            params::withArguments(m_program.message(problem->message), problem->arguments),
+            m_program.language());
 }
 
 void TMainForm::N9Click() {
@@ -367,6 +385,8 @@ void TMainForm::Exit1Click() {
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
+    m_settings->setLastPage(TabbedNotebook2->currentIndex());
+    saveSettings();
     Timer5->stop();
     m_program.link.state().linkBusy = false;
     m_program.shell.offlineCaptureWaiting = false;

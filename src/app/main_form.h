@@ -16,6 +16,9 @@ class QTimer;
 namespace zrd::params {
 class TParamPages;
 }
+namespace zrd::ui {
+class SettingsFile;
+}
 namespace zrd::monitor {
 class TDriveState;
 class TMonitorPanel;
@@ -88,6 +91,10 @@ public:
     monitor::TMonitorPanel& monitorPanel() { return *m_monitor; }
     session::TControlArea& controls() { return *m_controls; }
     session::TDriveSession& session() { return *m_session; }
+    // What is remembered between runs (the file named by the start options).
+    ui::SettingsFile& settings() { return *m_settings; }
+    // Writes the settings; a file that cannot be written is told.
+    void saveSettings();
 
     // Menu: File
     QMenu* File1;
@@ -179,6 +186,7 @@ private:
     session::TControlArea* m_controls = nullptr;
     session::TDriveSession* m_session = nullptr;
     session::PollTimers m_timers;
+    std::unique_ptr<ui::SettingsFile> m_settings;
     bool m_perforated = false;
 };
 

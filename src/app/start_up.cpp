@@ -16,6 +16,7 @@
 #include "app/main_form.h"
 #include "app/shell_messages.h"
 #include "core/ui/controls.h"
+#include "core/ui/settings_file.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
@@ -58,6 +59,7 @@ bool StartUp::run() {
     cachePositionsAndUnits();
     m_program.shell.channelScales = {1.0, 1.0, 1.0, 1.0};
     m_program.loadFunctionNameLists();
+    applySettings();
     checkConnection();
     m_form.Timer4->stop();
     m_form.Timer1->start();
@@ -135,6 +137,25 @@ void StartUp::loadTypeTables() {
 void StartUp::cachePositionsAndUnits() {
     m_program.model.cachePositions();
     m_form.monitorPanel().showUnits(m_program.model);
+}
+
+void StartUp::applySettings() {
+    ui::SettingsFile& settings = m_form.settings();
+    for (const ui::SettingsFile::Problem& problem : settings.load())
+        m_program.messages.showText(
+            m_program.ui,
+            params::withArguments(m_program.message(problem.message), problem.arguments),
+            m_program.language());
+    // A simulated drive started beside the program is offered before the remembered port.
+    if (const auto c = settings.connection()) {
+        session::ConnectionSettings& connection = m_program.connection;
+        if (m_program.options.simDevice.empty())
+            connection.device = c->device;
+        connection.BaudRate = c->baudRate;
+        connection.PortTimeOut = c->timeOutMs;
+    }
+    if (const auto page = settings.lastPage(m_form.TabbedNotebook2->count()))
+        m_form.TabbedNotebook2->setCurrentIndex(*page);
 }
 
 void StartUp::checkConnection() {

@@ -22,6 +22,7 @@ private:
     [[nodiscard]] bool loadDatabase();
     void loadTypeTables();
     void cachePositionsAndUnits();
+    void applySettings();
     void checkConnection();
 
     TMainForm& m_form;

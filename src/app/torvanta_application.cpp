@@ -2,6 +2,7 @@
 
 #include "app/main_form.h"
 
+#include <QIcon>
 #include <QMessageBox>
 #include <QStyleFactory>
 #include <exception>
@@ -12,7 +13,17 @@ TorvantaApplication::TorvantaApplication(int& argc, char** argv) : QApplication(
 
 void TorvantaApplication::setUpLook() {
     setApplicationName(kApplicationTitle);
+    // The desktop entry the window belongs to (its menu entry and icon).
+    setDesktopFileName(kDesktopFileName);
+    setWindowIcon(programIcon());
     setStyle(QStyleFactory::create("Fusion"));
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/torvanta-%1.png").arg(size), QSize(size, size));
+    return icon;
 }
 
 bool TorvantaApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,9 +1,16 @@
 #pragma once
 
 #include <QApplication>
+#include <QIcon>
 #include <functional>
 
 namespace zrd::app {
+
+// The name of the desktop entry (and of the icon) that the package installs.
+inline constexpr const char* kDesktopFileName = "com.qxtorvanta.Torvanta";
+
+// The program's icon in every size it is drawn in (data/icons, built into the program).
+QIcon programIcon();
 
 // The application object. It holds the general error report: an error that no handler
 // caught is shown with its own text, and the program goes on with the next event.

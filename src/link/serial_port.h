@@ -43,13 +43,16 @@ public:
     [[nodiscard]] virtual int baudRate() const = 0;
     // Text of the last system error, for reports.
     [[nodiscard]] virtual std::string lastError() const = 0;
+    // Number of the last system error (errno), 0 when none or unknown: what tells a missing
+    // permission or a port held by another program apart.
+    [[nodiscard]] virtual int lastErrorCode() const { return 0; }
 };
 
 // The port implementation of this platform.
 std::unique_ptr<SerialPort> makeSystemSerialPort();
 
-// Serial devices present on this machine (and any extra path the caller adds).
-std::vector<std::string> listSerialDevices();
+// Serial devices present on this machine, found in the given device folder.
+std::vector<std::string> listSerialDevices(const std::string& devFolder = "/dev");
 
 // The device name other systems give list position p ("COM1" ... "\\.\COM10" ...).
 std::string windowsPortName(int listPosition);

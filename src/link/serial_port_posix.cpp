@@ -214,6 +214,7 @@ public:
     std::string lastError() const override {
         return m_errno == 0 ? "no error" : zrd::osErrorText(m_errno);
     }
+    int lastErrorCode() const override { return m_errno; }
 
 private:
     static constexpr int kWriteStallMs = 1000;
@@ -252,11 +253,11 @@ std::unique_ptr<SerialPort> makeSystemSerialPort() {
     return std::make_unique<PosixSerialPort>();
 }
 
-std::vector<std::string> listSerialDevices() {
+std::vector<std::string> listSerialDevices(const std::string& devFolder) {
     namespace fs = std::filesystem;
     std::vector<std::string> found;
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator("/dev", ec)) {
+    for (const auto& entry : fs::directory_iterator(devFolder, ec)) {
         const std::string name = entry.path().filename().string();
         if (name.starts_with("ttyUSB") || name.starts_with("ttyACM"))
             found.push_back(entry.path());
@@ -271,7 +272,7 @@ std::vector<std::string> listSerialDevices() {
             ::close(fd);
         }
     }
-    for (const auto& entry : fs::directory_iterator("/dev/serial/by-id", ec))
+    for (const auto& entry : fs::directory_iterator(fs::path(devFolder) / "serial" / "by-id", ec))
         found.push_back(entry.path());
     std::sort(found.begin(), found.end());
     return found;

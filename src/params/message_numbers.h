@@ -58,5 +58,18 @@ inline constexpr int kMsgWarningCaption = 95;
 inline constexpr int kMsgWarnings = 96;
 inline constexpr int kMsgNoWarningsList = 97;
 inline constexpr int kMsgNoErrors = 98;
+// Serial ports: why a port does not open, and the adapter's latency timer. "%1" … in the texts
+// stand for the port and the details; the commands to type follow on lines of their own.
+inline constexpr int kMsgPortJoinGroup = 100;    // %1 port, %2 group, %3 user
+inline constexpr int kMsgPortLogInAgain = 101;   // %1 port, %2 group, %3 user
+inline constexpr int kMsgPortNoAccess = 102;     // %1 port, %2 owner, %3 group, %4 mode, %5 user
+inline constexpr int kMsgPortBusy = 103;         // %1 port, %2 the programs that hold it
+inline constexpr int kMsgPortBusyUnknown = 104;  // %1 port
+inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
+// The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
+// %2 key), not writable (%1 file).
+inline constexpr int kMsgSettingsBroken = 106;
+inline constexpr int kMsgSettingsValue = 107;
+inline constexpr int kMsgSettingsNotSaved = 108;
 
 }  // namespace zrd::params

@@ -21,6 +21,21 @@ TMess_screen parseMessageLine(std::string_view line) {
     return record;
 }
 
+std::string withArguments(std::string_view text, const std::vector<std::string>& arguments) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        const size_t n = next >= '1' && next <= '9' ? static_cast<size_t>(next - '1') : 9;
+        if (text[i] == '%' && n < arguments.size()) {
+            out += arguments[n];
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 void MessageTable::load(const std::string& path, UserInterface& ui) {
     const TextFile file = readTextFile(path);
     if (file.status == TextFileStatus::ReadError) {

@@ -3,12 +3,13 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/user_interface.h"
 
 namespace zrd::params {
 
-inline constexpr int kMessageCount = 100;
+inline constexpr int kMessageCount = 120;
 inline constexpr const char* kMessageFileName = "mess.dic";
 inline constexpr const char* kEnglish = "Eng";
 // Shown when the message file exists but cannot be read; the table cannot supply it.
@@ -29,10 +30,14 @@ struct TMess_screen {
 // Splits one message line into name, English and Russian text.
 TMess_screen parseMessageLine(std::string_view line);
 
+// A message text with "%1" … "%9" replaced by the arguments in order; a number without an
+// argument stays as it is.
+std::string withArguments(std::string_view text, const std::vector<std::string>& arguments);
+
 class MessageTable {
 public:
     // Loads the file; missing file: every text stays empty, nothing shown; read error: the fixed
-    // "Attention" box. Lines beyond the 100th stored message are ignored.
+    // "Attention" box. Lines beyond the table's last message are ignored.
     void load(const std::string& path, UserInterface& ui);
 
     // Text of message n in the given language; empty for numbers outside the table.

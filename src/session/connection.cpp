@@ -3,6 +3,8 @@
 #include <charconv>
 
 #include "core/parse_int.h"
+#include "link/port_info.h"
+#include "session/port_advice.h"
 
 namespace zrd::session {
 
@@ -69,8 +71,17 @@ OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings)
 OpenOutcome openConnection(lk::DriveLink& link, const ConnectionSettings& settings,
                            const pm::MessageTable& messages, std::string_view language) {
     OpenOutcome outcome = openAndStop(link, settings);
-    if (outcome.message != 0)
+    if (outcome.message == kMsgCannotOpen) {
+        outcome.advice =
+            openFailureAdvice(lk::diagnoseOpenFailure(settings.device, link.port().lastErrorCode()),
+                              messages, language);
+    }
+    if (outcome.message != 0 && outcome.advice.empty())
         messages.show(link.ui(), outcome.message, language);
+    else if (outcome.message != 0)
+        messages.showText(link.ui(),
+                          messages.text(outcome.message, language) + "\n\n" + outcome.advice,
+                          language);
     return outcome;
 }
 

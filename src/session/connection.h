@@ -47,14 +47,17 @@ struct OpenOutcome {
         ScopeStopFailed,
         GeneratorStopFailed
     } step = Step::Opened;
-    int message = 0;                 // the numbered message to show, 0 for none
+    int message = 0;  // the numbered message to show, 0 for none
+    // Why the port did not open and what helps (missing permission, a program holding it);
+    // shown after the message. Empty when the system tells nothing more.
+    std::string advice;
     bool scopeWasStreaming = false;  // the drive was still streaming and was told to stop
     bool generatorStopped = false;   // the drive acknowledged the generator's stop
 };
 
 // Opens the device with the settings and runs the preamble: a streaming drive is stopped,
-// the function generator is stopped. A failure shows its numbered message; the front end
-// shows the state.
+// the function generator is stopped. A failure shows its numbered message (with the advice of a
+// port that did not open in the same box); the front end shows the state.
 OpenOutcome openConnection(link::DriveLink& link, const ConnectionSettings& settings,
                            const params::MessageTable& messages, std::string_view language);
 

@@ -83,11 +83,12 @@ TEST_F(MessageFile, ReadsEveryEncoding) {
 
 TEST_F(MessageFile, LinesBeyondTheTableAreIgnored) {
     std::string bytes;
-    for (int i = 0; i < 150; ++i)
+    for (int i = 0; i < kMessageCount + 50; ++i)
         bytes += "m" + std::to_string(i) + ":E" + std::to_string(i) + "=R\n";
     const auto t = load(bytes);
-    EXPECT_EQ(t.text(99, "Eng"), "E99");
-    EXPECT_EQ(t.text(100, "Eng"), "");
+    const int last = kMessageCount - 1;
+    EXPECT_EQ(t.text(last, "Eng"), "E" + std::to_string(last));
+    EXPECT_EQ(t.text(kMessageCount, "Eng"), "");
     EXPECT_EQ(t.text(-1, "Eng"), "");
 }
 

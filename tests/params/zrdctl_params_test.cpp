@@ -97,9 +97,10 @@ TEST_F(ZrdctlParams, SetWritesWhatTheLimitsAllow) {
          {Case{"-12.25", 0, "SPD -12\n", 0xFFE8, ""}, Case{"500", 0, "SPD 500\n", 1000, ""},
           // Outside the limits (raw 1001) nothing is written; the limits are named.
           Case{"500.5", 1, "", 1000, "P2 SPD: 500.5\nE85-500 .. 500"},
-          Case{"x", 1, "", 1000, "not a number"}, Case{"nan", 1, "", 1000, "not a number"},
-          Case{"inf", 1, "", 1000, "not a number"}, Case{"0x10", 1, "", 1000, "not a number"},
-          Case{"1e999", 1, "", 1000, "out of range"}, Case{"1e300", 1, "", 1000, "E85"},
+          // A text that is no number is a usage error (2), not a refusal (1).
+          Case{"x", 2, "", 1000, "not a number"}, Case{"nan", 2, "", 1000, "not a number"},
+          Case{"inf", 2, "", 1000, "not a number"}, Case{"0x10", 2, "", 1000, "not a number"},
+          Case{"1e999", 2, "", 1000, "out of range"}, Case{"1e300", 1, "", 1000, "E85"},
           Case{"100000", 1, "", 1000, "E85"}}) {
         const Outcome r = zrdctl(std::string("set SPD ") + c.value);
         EXPECT_EQ(r.status, c.status) << c.value << ": " << r.err;
@@ -123,12 +124,14 @@ TEST_F(ZrdctlParams, RefusedWriteShowsMessage88AndTheRestoredValue) {
 TEST_F(ZrdctlParams, FailuresEndWithAReason) {
     struct Case {
         const char* args;
+        int status;
         const char* err;
     };
-    for (const Case& c : {Case{"get NOPE", "no parameter NOPE"},
-                          Case{"get NOREAD", "NOREAD is never read"}, Case{"set SPD", "usage"}}) {
+    for (const Case& c :
+         {Case{"get NOPE", 2, "no parameter NOPE"}, Case{"get NOREAD", 1, "NOREAD is never read"},
+          Case{"set SPD", 2, "usage"}}) {
         const Outcome r = zrdctl(c.args);
-        EXPECT_EQ(r.status, 1) << c.args;
+        EXPECT_EQ(r.status, c.status) << c.args;
         EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
     }
 }
@@ -142,7 +145,7 @@ TEST_F(ZrdctlParams, DriveCommandsOnASilentDriveEndWithAReason) {
          std::vector<std::string>{"get SPD", "set SPD 1", "read-all", "write-all '" + file + "'",
                                   "status", "monitor --count 1"}) {
         const Outcome r = zrdctl(args);
-        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_EQ(r.status, 3) << args;
         const std::string last = r.err.substr(r.err.rfind("zrdctl: "));
         EXPECT_EQ(last, "zrdctl: no drive answers on " + sim.devicePath() + "\n") << args;
         EXPECT_EQ(r.out.find("SPD"), std::string::npos) << args << ": " << r.out;
@@ -250,7 +253,7 @@ TEST_F(ZrdctlParams, MonitorEndsWhenTheDriveFallsSilent) {
     while (std::fgets(line, sizeof line, pipe))
         ++ticks;
     const int status = ::pclose(pipe);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 3);
     EXPECT_LT(ticks, 500);
     std::ifstream err(errFile);
     std::stringstream text;
@@ -269,7 +272,7 @@ TEST_F(ZrdctlParams, PagesAndTheParametersOfOnePage) {
     EXPECT_NE(r.out.find("\nHVER "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("\nNOREAD "), std::string::npos) << r.out;
     r = zrdctl("db list --page 2");
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("--page must be a whole number from 1 to 1"), std::string::npos) << r.err;
 }
 

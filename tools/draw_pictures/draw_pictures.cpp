@@ -1,10 +1,13 @@
-// Draws the structure pictures of the ZRD servo drive that the block-diagram tab shows:
+// Draws the structure pictures of the ZRD servo drive that the block-diagram tab shows, and the
+// program's icon:
 //   draw_pictures <output folder>
 // writes Pic2_eng.bmp, Pic2_rus.bmp, Inverter.bmp, Current_cntr_1.bmp, Current_cntr_2.bmp,
-// Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files. Run it under the offscreen
+// Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files, and icons/torvanta.svg with
+// icons/torvanta-N.png (program_icon.cpp). Run it under the offscreen
 // platform (QT_QPA_PLATFORM=offscreen); the texts use the DejaVu Sans font. Parameters and
 // signals are named by their mnemonics in Param_base.mod, so a user finds them on the pages.
 
+#include <QDir>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -17,6 +20,8 @@
 #include <map>
 #include <utility>
 #include <vector>
+
+#include "program_icon.h"
 
 namespace {
 
@@ -670,6 +675,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "draw_pictures: cannot write %s\n", picture.file);
             return 1;
         }
+    }
+    if (!QDir().mkpath(folder + "icons") || !drawProgramIcon(folder + "icons/")) {
+        std::fprintf(stderr, "draw_pictures: cannot write the icons\n");
+        return 1;
     }
     return 0;
 }

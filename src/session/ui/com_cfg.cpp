@@ -3,32 +3,94 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QIntValidator>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
+#include <QTreeView>
+
+#include "session/port_advice.h"
 
 namespace zrd::session {
+namespace {
 
-TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> devices, Opener opener,
+// Wide enough for a by-id name and the latency commands, which are not broken.
+constexpr int kNotesWidth = 520;
+// The list's columns: the device path the box takes, the description beside it.
+constexpr int kPathColumn = 0;
+constexpr int kDescriptionColumn = 1;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+}  // namespace
+
+QString portNotes(const link::PortInfo& info, const std::string& rulesFile,
+                  const params::MessageTable& messages, std::string_view language) {
+    QStringList lines;
+    if (const std::string summary = link::portSummary(info); !summary.empty())
+        lines << qs(summary);
+    if (const std::string advice = latencyAdvice(info, rulesFile, messages, language);
+        !advice.empty())
+        lines << qs(advice);
+    return lines.join('\n');
+}
+
+TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> ports, Opener opener,
                    UserInterface& ui, QWidget* parent)
     : QDialog(parent), m_settings(settings), m_opener(std::move(opener)), m_ui(ui) {
     setObjectName("COM_CFG");
     setWindowTitle("Connection parameters");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
     auto* form = new QFormLayout(this);
+    // The dialog keeps the size of its content: fixed for the user, taller with longer notes.
+    form->setSizeConstraint(QLayout::SetFixedSize);
 
     ComboPort = new QComboBox(this);
     ComboPort->setObjectName("ComboPort");
     ComboPort->setEditable(true);
     ComboPort->setMinimumWidth(260);
     // The simulator's device or the last one used comes first.
-    if (!settings.device.empty() &&
-        std::find(devices.begin(), devices.end(), settings.device) == devices.end())
-        devices.insert(devices.begin(), settings.device);
-    for (const auto& d : devices)
-        ComboPort->addItem(QString::fromStdString(d));
-    ComboPort->setCurrentText(QString::fromStdString(settings.device));
+    const bool listed = std::any_of(ports.begin(), ports.end(), [&](const link::PortInfo& p) {
+        return p.device == settings.device;
+    });
+    if (!settings.device.empty() && !listed) {
+        link::PortInfo first;
+        first.device = settings.device;
+        ports.insert(ports.begin(), first);
+    }
+    auto* model = new QStandardItemModel(0, 2, ComboPort);
+    for (const link::PortInfo& p : ports) {
+        auto* path = new QStandardItem(qs(p.device));
+        auto* description = new QStandardItem(qs(link::portSummary(p)));
+        path->setToolTip(description->text());
+        model->appendRow({path, description});
+    }
+    // The drop-down shows each port's description beside its path; the box takes the path.
+    auto* view = new QTreeView(ComboPort);
+    view->setObjectName("PortList");
+    view->setHeaderHidden(true);
+    view->setRootIsDecorated(false);
+    view->setAllColumnsShowFocus(true);
+    ComboPort->setModel(model);
+    ComboPort->setView(view);
+    ComboPort->setModelColumn(kPathColumn);
+    view->header()->setSectionResizeMode(kPathColumn, QHeaderView::ResizeToContents);
+    view->header()->setSectionResizeMode(kDescriptionColumn, QHeaderView::ResizeToContents);
+    view->setMinimumWidth(kNotesWidth);
+    ComboPort->setCurrentText(qs(settings.device));
     form->addRow("Port", ComboPort);
+
+    PortInfo = new QLabel(this);
+    PortInfo->setObjectName("PortInfo");
+    PortInfo->setWordWrap(true);
+    PortInfo->setFixedWidth(kNotesWidth);
+    PortInfo->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    PortInfo->hide();
+    form->addRow(PortInfo);
 
     ComboBaud = new QComboBox(this);
     ComboBaud->setObjectName("ComboBaud");
@@ -61,7 +123,19 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> device
     form->addRow(buttons);
     connect(OKBtn, &QPushButton::clicked, this, &TCOM_CFG::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    setFixedSize(sizeHint());
+    connect(ComboPort, &QComboBox::currentTextChanged, this, &TCOM_CFG::showPortNotes);
+}
+
+void TCOM_CFG::setPortNotes(PortNotes notes) {
+    m_notes = std::move(notes);
+    showPortNotes();
+}
+
+void TCOM_CFG::showPortNotes() {
+    const QString text =
+        m_notes ? m_notes(ComboPort->currentText().trimmed().toStdString()) : QString();
+    PortInfo->setText(text);
+    PortInfo->setVisible(!text.isEmpty());
 }
 
 bool TCOM_CFG::numberFrom(QLineEdit* box, const QString& what, int& out) {

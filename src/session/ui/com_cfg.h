@@ -2,15 +2,25 @@
 
 #include <QDialog>
 #include <functional>
+#include <string_view>
+#include <vector>
 
 #include "core/user_interface.h"
+#include "link/port_info.h"
+#include "params/message_table.h"
 #include "session/connection.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace zrd::session {
+
+// The text under the port of the connection dialog: what the system tells about the port, and
+// for an adapter whose latency timer is above 1 ms, the timer and the commands that lower it.
+QString portNotes(const link::PortInfo& info, const std::string& rulesFile,
+                  const params::MessageTable& messages, std::string_view language);
 
 // "Connection parameters": the port, baud rate, time-out and repeat number. OK hands the
 // settings to the opener; the dialog closes only when the opener says the port is open.
@@ -19,11 +29,18 @@ class TCOM_CFG : public QDialog {
 public:
     // Opens the port with the settings; true when the dialog may close.
     using Opener = std::function<bool(ConnectionSettings&)>;
+    // The notes shown under the port for a device path (portNotes of its description).
+    using PortNotes = std::function<QString(const std::string& device)>;
 
-    TCOM_CFG(ConnectionSettings& settings, std::vector<std::string> devices, Opener opener,
+    // The list offers the ports with their descriptions beside the paths.
+    TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> ports, Opener opener,
              UserInterface& ui, QWidget* parent = nullptr);
 
+    // Shows the notes of the port chosen or typed, now and whenever it changes.
+    void setPortNotes(PortNotes notes);
+
     QComboBox* ComboPort;
+    QLabel* PortInfo;
     QComboBox* ComboBaud;
     QLineEdit* EditTimeOut;
     QLineEdit* NumTry;
@@ -37,10 +54,12 @@ public slots:
 private:
     // A box's text that is not a whole positive number: say which and keep the dialog open.
     bool numberFrom(QLineEdit* box, const QString& what, int& out);
+    void showPortNotes();
 
     ConnectionSettings& m_settings;
     Opener m_opener;
     UserInterface& m_ui;
+    PortNotes m_notes;
 };
 
 }  // namespace zrd::session

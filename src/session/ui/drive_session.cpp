@@ -121,7 +121,7 @@ bool TDriveSession::servoPanelAllowed() const {
     return enmod && m_parts.model.value(*enmod) == 1;
 }
 
-void TDriveSession::connectDrive() {
+bool TDriveSession::connectDrive() {
     ConnectOutcome outcome;
     const auto connectOnDialog = [&](ConnectionSettings& settings) {
         outcome = session::connectDrive(m_parts.link, m_parts.access, m_parts.model,
@@ -129,11 +129,15 @@ void TDriveSession::connectDrive() {
         // The dialog closes once the port is open; whether a drive answered is told after.
         return outcome.open.step == OpenOutcome::Step::Opened;
     };
-    TCOM_CFG dialog(m_parts.connection, link::listSerialDevices(), connectOnDialog,
+    TCOM_CFG dialog(m_parts.connection, link::listSerialPorts(m_roots), connectOnDialog,
                     m_parts.link.ui(), m_windows.window);
+    dialog.setPortNotes([this](const std::string& device) {
+        return portNotes(link::describePort(device, m_roots), m_rulesFile, m_parts.messages,
+                         m_parts.model.language());
+    });
     // A cancelled dialog changes nothing and says nothing.
     if (dialog.exec() != QDialog::Accepted)
-        return;
+        return false;
     // Every connection counts the status poll's failures anew.
     m_parts.status.resetFailures();
     if (outcome.open.generatorStopped)
@@ -141,7 +145,7 @@ void TDriveSession::connectDrive() {
     if (!outcome.driveAnswered) {
         // The check told the user; the link stays blocked until the next connection.
         showOffline(message(pm::kMsgStateOffline));
-        return;
+        return true;
     }
     m_windows.N10->setEnabled(true);
     m_windows.N4->setEnabled(true);
@@ -153,6 +157,7 @@ void TDriveSession::connectDrive() {
     ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
     m_windows.monitor->Monitor->setEnabled(true);
     m_windows.Setconfiguration1->setEnabled(true);
+    return true;
 }
 
 void TDriveSession::disconnectDrive() {

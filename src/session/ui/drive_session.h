@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/drive_link.h"
+#include "link/port_info.h"
 #include "monitor/action_log.h"
 #include "monitor/status.h"
 #include "params/message_table.h"
@@ -74,8 +75,15 @@ public:
     TDriveSession(const SessionParts& parts, const SessionWindows& windows, QObject* parent);
 
     // "Connection parameters": the dialog opens the port and checks for a drive; a drive that
-    // answers is read and polled. A cancelled dialog changes nothing and says nothing.
-    void connectDrive();
+    // answers is read and polled. A cancelled dialog changes nothing and says nothing. True when
+    // the port opened (whether or not a drive answered on it).
+    bool connectDrive();
+    // Where the connection dialog reads the ports' descriptions (tests give a fake tree), and the
+    // udev rule its latency advice names.
+    void setPortSources(link::SystemRoots roots, std::string rulesFile) {
+        m_roots = std::move(roots);
+        m_rulesFile = std::move(rulesFile);
+    }
     // "Disconnect": the port closes, the connection ends and the window goes offline.
     void disconnectDrive();
     // "Save parameters to EEPROM": write-all, once the values came from somewhere.
@@ -126,6 +134,8 @@ private:
 
     SessionParts m_parts;
     SessionWindows m_windows;
+    link::SystemRoots m_roots;
+    std::string m_rulesFile;
 };
 
 }  // namespace zrd::session
