@@ -10,6 +10,7 @@
 #include "params/parameter_file.h"
 #include "params_test_support.h"
 #include "recording_ui.h"
+#include "run_command.h"
 #include "sim_server.h"
 
 namespace zrd::params {
@@ -17,13 +18,8 @@ namespace {
 
 using test::ParamFields;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
 using test::fields;
+using test::Outcome;
 
 class ZrdctlParams : public ::testing::Test {
 protected:
@@ -45,24 +41,9 @@ protected:
 
     // Runs zrdctl with the test's data folder and port; stdout and stderr apart.
     Outcome zrdctl(const std::string& args) {
-        const std::string errFile = dir.file("stderr.txt");
-        const std::string command = std::string("'") + ZRDCTL_PATH + "' --data-dir '" + dir.path() +
-                                    "' --port " + sim.devicePath() + " " + args + " 2>'" + errFile +
-                                    "'";
-        Outcome run;
-        FILE* pipe = ::popen(command.c_str(), "r");
-        if (!pipe)
-            return run;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            run.out += buffer;
-        const int status = ::pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        std::ifstream err(errFile);
-        std::stringstream text;
-        text << err.rdbuf();
-        run.err = text.str();
-        return run;
+        return test::runCommand(std::string("'") + ZRDCTL_PATH + "' --data-dir '" + dir.path() +
+                                    "' --port " + sim.devicePath() + " " + args,
+                                dir.file("stderr.txt"));
     }
 
     uint16_t raw(uint8_t index) {

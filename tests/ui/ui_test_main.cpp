@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "app/torvanta_application.h"
+#include "desktop_test.h"
 #include "main_form_test.h"
 #include "param_pages_test.h"
 #include "session_test.h"
@@ -22,5 +23,7 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&pages, argc, argv);
     SessionTest session;
     failures += QTest::qExec(&session, argc, argv);
+    DesktopTest desktop;
+    failures += QTest::qExec(&desktop, argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -102,6 +102,8 @@ app::Program& ProgramFixture::program() {
         options.dataDir = dir.path();
         options.logDir = dir.path();
         options.cpuMeasureMs = 1;
+        options.settingsFile = settingsFile;
+        options.versionText = versionText;
         m_program =
             std::make_unique<app::Program>(ui, link::makeSystemSerialPort(), std::move(options));
     }

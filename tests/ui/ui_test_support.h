@@ -111,6 +111,10 @@ public:
 
     TempDir dir;
     RecordingQtUserInterface ui;
+    // Start options of the program, set before its first use: the settings file (none: nothing
+    // remembered) and the version the About box shows.
+    std::string settingsFile;
+    std::string versionText;
 
 private:
     std::unique_ptr<app::Program> m_program;

@@ -55,7 +55,8 @@ bool readable(const QByteArray& bytes) {
     if (bytes.contains('\0') || bytes.contains("@Variant("))
         return false;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(bytes);
+    // The decoding runs when its result is taken.
+    const QString text = decoder.decode(bytes);
     return !decoder.hasError();
 }
 

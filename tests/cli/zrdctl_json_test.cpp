@@ -1,0 +1,187 @@
+// zrdctl as a script sees it: --json output parsed back, the exit statuses, diff and the help,
+// run as a process against the simulated drive on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+
+#include "params/database_loader.h"
+#include "params/parameter_file.h"
+#include "params_test_support.h"
+#include "recording_ui.h"
+#include "run_command.h"
+#include "sim_server.h"
+
+namespace zrd::cli {
+namespace {
+
+using test::fields;
+using test::Outcome;
+
+QJsonObject parsed(const std::string& text) {
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(text), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << text;
+    EXPECT_TRUE(document.isObject()) << text;
+    return document.object();
+}
+
+class ZrdctlScripting : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::vector<std::string> body = {
+            fields("P1", "HVER", 3, "UINT", "R", 0, 65535, "1", 0).line(),
+            fields("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
+            fields("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
+            fields("P4", "VSET", 12, "INT", "R", -30000, 30000, "1", 0).line(),
+        };
+        int key = 5;
+        for (const int word : {240, 241, 242, 243, 244, 246}) {
+            test::ParamFields w = fields("P" + std::to_string(key++), "W" + std::to_string(word),
+                                         word, "UINT", "R", 0, 65535, "1", 0);
+            w.indexGroup = "9";
+            body.push_back(w.line());
+        }
+        body.push_back("Col1=S3,240,3,R,Servo on,Серво,0,6");
+        const std::vector<std::string> lines = test::database(body);
+        dir.write("Param_base.mod", "\xEF\xBB\xBF" + test::joinLines(lines));
+        dir.write("mess.dic", test::messageFile());
+        params::MessageTable messages;
+        messages.load(dir.file("mess.dic"), ui);
+        ASSERT_TRUE(params::loadDatabaseLines(lines, *model, messages, ui, false).ok());
+        ASSERT_TRUE(sim.openPty()) << sim.error();
+        sim.withDrive([&](sim::SimDrive& d) {
+            d.loadParameters(*model);
+            d.setRaw(10, 0xFFE8);  // SPD -12
+            d.setRaw(12, 300);
+            d.setRaw(240, 0x0008);
+        });
+        sim.start();
+    }
+
+    Outcome zrdctl(const std::string& args) {
+        return test::runCommand(std::string("'") + ZRDCTL_PATH + "' --data-dir '" + dir.path() +
+                                    "' --port " + sim.devicePath() + " " + args,
+                                dir.file("stderr.txt"));
+    }
+
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    std::unique_ptr<params::ParameterModel> model = std::make_unique<params::ParameterModel>();
+    sim::SimServer sim;
+};
+
+TEST_F(ZrdctlScripting, JsonOutputParsesBackToTheDrivesValues) {
+    Outcome r = zrdctl("get --json SPD HVER NOREAD");
+    EXPECT_EQ(r.status, 1) << r.err;  // NOREAD is never read
+    QJsonObject o = parsed(r.out);
+    EXPECT_EQ(o["values"].toObject()["SPD"].toDouble(), -12);
+    EXPECT_EQ(o["values"].toObject()["HVER"].toDouble(), sim::kHardwareVersion);
+    EXPECT_EQ(o["failures"].toArray().at(0).toObject()["name"].toString(), "NOREAD");
+
+    r = zrdctl("read-all --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    o = parsed(r.out);
+    const QJsonObject values = o["values"].toObject();
+    EXPECT_EQ(values["SPD"].toDouble(), -12);
+    EXPECT_EQ(values["VSET"].toDouble(), 300);
+    EXPECT_EQ(values.size(), o["parameters"].toInt());
+    EXPECT_TRUE(o["unanswered"].toArray().isEmpty());
+
+    r = zrdctl("status --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const QJsonArray words = parsed(r.out)["words"].toArray();
+    ASSERT_EQ(words.size(), 6);
+    // The drive keeps its own state bits in the word beside the one set here.
+    uint16_t state = 0;
+    sim.withDrive([&](sim::SimDrive& d) { state = d.raw(240); });
+    ASSERT_TRUE(state & 0x0008);
+    EXPECT_EQ(words[0].toObject()["word"].toInt(), 240);
+    EXPECT_EQ(words[0].toObject()["value"].toInt(), state);
+    EXPECT_TRUE(words[0].toObject()["bits"].toArray().contains("Servo on")) << r.out;
+
+    // A pseudo-terminal is no USB adapter: listed, with nothing known about it.
+    r = zrdctl("ports --json");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const QJsonObject port = parsed(r.out)["ports"].toArray().at(0).toObject();
+    EXPECT_EQ(port["device"].toString().toStdString(), sim.devicePath());
+    EXPECT_TRUE(port["latency_ms"].isNull());
+
+    // One object per line and tick; a value the database lacks is null, not 0.
+    r = zrdctl("monitor --json --count 2 --interval 0");
+    EXPECT_EQ(r.status, 0) << r.err;
+    const QStringList ticks = QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(ticks.size(), 2) << r.out;
+    for (int i = 0; i < ticks.size(); ++i) {
+        const QJsonObject tick = parsed(ticks[i].toStdString());
+        EXPECT_EQ(tick["tick"].toInt(), i);
+        EXPECT_EQ(tick["VSET"].toDouble(), 300);
+        EXPECT_TRUE(tick["VACT"].isNull());
+    }
+}
+
+TEST_F(ZrdctlScripting, DiffNamesWhatDiffersAndSaysSoInItsStatus) {
+    struct Case {
+        double spd;  // the file's value; the drive holds -12
+        int status;
+        QJsonArray differences;
+    };
+    for (const Case& c :
+         {Case{-12, 0, {}},
+          // -12.2 is the drive's raw value too (scale 0.5): no difference.
+          Case{-12.2, 0, {}},
+          Case{5, 1, {QJsonObject{{"name", "SPD"}, {"file", 5}, {"drive", -12}}}}}) {
+        const std::string file =
+            dir.write("drive.prm", params::parameterFileLine("SPD", c.spd) + "\r\n" +
+                                       params::parameterFileLine("NOREAD", 1) + "\r\n");
+        const Outcome r = zrdctl("diff --json '" + file + "'");
+        EXPECT_EQ(r.status, c.status) << c.spd << ": " << r.err;
+        const QJsonObject o = parsed(r.out);
+        EXPECT_EQ(o["differences"].toArray(), c.differences) << c.spd;
+        // NOREAD is never read: only SPD is compared.
+        EXPECT_EQ(o["compared"].toInt(), 1) << c.spd;
+    }
+}
+
+TEST_F(ZrdctlScripting, ExitStatusTellsRefusalUsageAndLinkApart) {
+    const std::string silentPort = dir.write("not-a-port", "");
+    struct Case {
+        std::string args;
+        int status;
+        std::string err;  // a piece of stderr
+    };
+    for (const Case& c : {Case{"get SPD", 0, ""}, Case{"set HVER 5", 1, "refused"},
+                          Case{"get", 2, "usage: --port DEV get"},
+                          Case{"--bogus x get SPD", 2, "unknown option --bogus"},
+                          Case{"frobnicate", 2, "unknown command frobnicate"},
+                          Case{"help frobnicate", 2, "unknown command frobnicate"},
+                          Case{"monitor --count zero", 2, "--count must be a whole number"},
+                          // A later --port wins: a file that is no serial port.
+                          Case{"--port '" + silentPort + "' get SPD", 3, "cannot"}}) {
+        const Outcome r = zrdctl(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << ": " << r.err;
+    }
+}
+
+TEST_F(ZrdctlScripting, EveryCommandHasItsHelp) {
+    const Outcome list = zrdctl("--help");
+    ASSERT_EQ(list.status, 0);
+    for (const char* command :
+         {"frame", "decode", "raw", "messages", "formula", "db", "pages", "get", "set", "read-all",
+          "write-all", "diff", "status", "monitor", "ports", "sim"}) {
+        const Outcome help = zrdctl(std::string("help ") + command);
+        const Outcome flag = zrdctl(std::string(command) + " --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(flag.out, help.out) << command;
+        // The synopsis of the command is the first line, as the list of commands shows it.
+        const std::string usage = help.out.substr(0, help.out.find('\n'));
+        ASSERT_TRUE(usage.starts_with("usage: zrdctl ")) << help.out;
+        EXPECT_NE(list.out.find("  " + usage.substr(14)), std::string::npos) << usage;
+    }
+}
+
+}  // namespace
+}  // namespace zrd::cli
