@@ -55,11 +55,11 @@ set(CPACK_PACKAGE_NAME torvanta)
 set(CPACK_PACKAGE_VENDOR "QX Torvanta engineering")
 set(CPACK_PACKAGE_CONTACT "QX Torvanta engineering <service@qxtorvanta.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service and tuning tool for ZRD servo drives")
-set(CPACK_PACKAGE_DESCRIPTION
-    "QX Torvanta reads and writes the parameters of ZRD servo drives on a serial line, stores\n"
-    "them in the drive's EEPROM or in files, and shows the drive's status and process values.\n"
-    "The package holds the program torvanta, the command-line tool zrdctl and the simulated\n"
-    "drive zrd-sim.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "QX Torvanta reads and writes the parameters of ZRD servo drives on a serial line, stores\n"
+  "them in the drive's EEPROM or in files, and shows the drive's status and process values.\n"
+  "The package holds the program torvanta, the command-line tool zrdctl and the simulated\n"
+  "drive zrd-sim.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
