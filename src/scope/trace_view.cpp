@@ -98,6 +98,45 @@ void tracePoints(const RecordTable& buffer, int channel, double gain, int scroll
             {truncPixel(s * sx), y0 - truncPixel(buffer.value(scroll + s, slot) * gain)});
 }
 
+void compressColumns(std::vector<PixelPoint>& points) {
+    size_t out = 0;
+    size_t run = 0;
+    while (run < points.size()) {
+        size_t end = run + 1;
+        size_t low = run;
+        size_t high = run;
+        while (end < points.size() && points[end].x == points[run].x) {
+            if (points[end].y < points[low].y)
+                low = end;
+            if (points[end].y > points[high].y)
+                high = end;
+            ++end;
+        }
+        // Within one column the path runs up and down between its extremes: the first point,
+        // both extremes and the last point span the same pixels and keep the joins to the
+        // neighbouring columns. The extreme nearer the first point comes first, so that the
+        // column is painted over as little as possible.
+        const PixelPoint first = points[run];
+        const PixelPoint last = points[end - 1];
+        const PixelPoint top = points[low];
+        const PixelPoint bottom = points[high];
+        const bool topFirst = std::abs(first.y - top.y) + std::abs(bottom.y - last.y) <=
+                              std::abs(first.y - bottom.y) + std::abs(top.y - last.y);
+        const std::array<PixelPoint, 4> kept = {first, topFirst ? top : bottom,
+                                                topFirst ? bottom : top, last};
+        const size_t count = end - run;
+        if (count <= kept.size()) {
+            for (size_t k = run; k < end; ++k)
+                points[out++] = points[k];
+        } else {
+            for (const PixelPoint& p : kept)
+                points[out++] = p;
+        }
+        run = end;
+    }
+    points.resize(out);
+}
+
 std::array<PixelLine, 2 * (kGridDivisions - 1)> gridLines(int width, int height) {
     const int dx = width / kGridDivisions;
     const int dy = height / kGridDivisions;
@@ -258,6 +297,12 @@ void TraceView::clearBit(Oscillogram& oscillogram, int channel) {
 const std::vector<PixelPoint>& TraceView::trace(const Oscillogram& oscillogram, int channel) {
     tracePoints(oscillogram.buffer, channel, at(channel).gain, m_scroll, m_sx, m_kind, m_layout,
                 m_points);
+    return m_points;
+}
+
+const std::vector<PixelPoint>& TraceView::polyline(const Oscillogram& oscillogram, int channel) {
+    trace(oscillogram, channel);
+    compressColumns(m_points);
     return m_points;
 }
 

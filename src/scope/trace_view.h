@@ -94,6 +94,10 @@ int scrollMaximum(ViewerKind kind, const ViewerLayout& layout, double sx);
 void tracePoints(const RecordTable& buffer, int channel, double gain, int scroll, double sx,
                  ViewerKind kind, const ViewerLayout& layout, std::vector<PixelPoint>& points);
 
+// Thins a trace to at most four points a pixel column (the first, the extremes, the last): the
+// polyline then covers the same pixels, however many samples share a column.
+void compressColumns(std::vector<PixelPoint>& points);
+
 // The 10 × 10 grid: nine vertical lines over the full height, then nine horizontal ones.
 std::array<PixelLine, 2 * (kGridDivisions - 1)> gridLines(int width, int height);
 
@@ -174,6 +178,8 @@ public:
 
     // The points of channel c at the current zoom and scroll (a buffer reused between calls).
     const std::vector<PixelPoint>& trace(const Oscillogram& oscillogram, int channel);
+    // The same trace thinned to what a pixel column shows (compressColumns): what is drawn.
+    const std::vector<PixelPoint>& polyline(const Oscillogram& oscillogram, int channel);
 
     // "AFR and PFR" of the online viewer: bit views end first (the analysis needs measured
     // values, and the backup must keep them), then the samples from `start` move to the front.

@@ -217,6 +217,18 @@ TEST(TriggerMarker, PointsAtTheTriggerSample) {
     EXPECT_EQ(marker[2], (PixelLine{{846, 0}, {846, 948}}));
 }
 
+TEST(CompressColumns, KeepsFirstExtremesAndLastOfEachColumn) {
+    // Column 0 goes to its top first, column 4 to its bottom: the nearer extreme of the first
+    // point. Columns of up to four points stay as they are.
+    std::vector<PixelPoint> points = {{0, 5}, {0, 9}, {0, 2}, {0, 1}, {0, 6}, {0, 7},
+                                      {1, 3}, {2, 4}, {2, 4}, {2, 8}, {4, 8}, {4, 0},
+                                      {4, 9}, {4, 5}, {4, 2}, {5, 0}};
+    compressColumns(points);
+    const std::vector<PixelPoint> kept = {{0, 5}, {0, 1}, {0, 9}, {0, 7}, {1, 3}, {2, 4}, {2, 4},
+                                          {2, 8}, {4, 8}, {4, 9}, {4, 0}, {4, 2}, {5, 0}};
+    EXPECT_EQ(points, kept);
+}
+
 struct AnalysisCase {
     const char* name;
     const char* typed;

@@ -372,7 +372,7 @@ void TTraceViewer::DrawOscill() {
     for (int c = 1; c <= m_view.config().channels; ++c) {
         if (!m_view.visible(c))
             continue;
-        const std::vector<PixelPoint>& points = m_view.trace(m_parts.oscillogram, c);
+        const std::vector<PixelPoint>& points = m_view.polyline(m_parts.oscillogram, c);
         if (points.size() < 2)
             continue;
         m_polyline.resize(static_cast<qsizetype>(points.size()));
