@@ -44,7 +44,8 @@ struct ViewerParts {
 
 // The frequency response, opened by "AFR and PFR" with the number of channels it may offer
 // (2 online, 4 offline). The online buffer is prepared when it is called: 2048 samples from
-// the chosen start at the front, channels 1 and 2 measured in the backup.
+// the chosen start at the front, channels 1 and 2 measured in the backup. The viewer redraws
+// when the hook returns; a window that restores the buffer later calls DrawOscill and DrawGraph.
 using FrequencyResponseHook = std::function<void(int channels)>;
 // Opens a saved picture in the desktop's image viewer; false when nothing could open it.
 using PictureOpener = std::function<bool(const QString& path)>;
