@@ -40,6 +40,9 @@ public:
     // Clears the line's error state (breaks, overruns); nothing to do on some systems.
     virtual void clearErrors() = 0;
 
+    // The descriptor a front end may watch for readiness; -1 when closed or not pollable.
+    [[nodiscard]] virtual int nativeHandle() const { return -1; }
+
     [[nodiscard]] virtual int baudRate() const = 0;
     // Text of the last system error, for reports.
     [[nodiscard]] virtual std::string lastError() const = 0;

@@ -210,6 +210,7 @@ public:
         // POSIX reports line errors per read; there is no sticky state to clear.
     }
 
+    int nativeHandle() const override { return m_fd; }
     int baudRate() const override { return m_baud; }
     std::string lastError() const override {
         return m_errno == 0 ? "no error" : zrd::osErrorText(m_errno);
