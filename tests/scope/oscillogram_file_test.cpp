@@ -43,9 +43,9 @@ class OscillogramFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         auto messages = test::loadMessages(dir, ui);
-        ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/" +
-                                             params::kDatabaseFileName,
-                                         *model, *messages, ui, false)
+        ASSERT_TRUE(params::loadDatabase(
+                        std::string(ZRD_SHIPPED_DATA_DIR) + "/" + params::kDatabaseFileName, *model,
+                        *messages, ui, false)
                         .ok());
         model->setValue(*model->find("MDFRQ"), 2);
         osc->channel(1).name = "IACT";
@@ -128,12 +128,12 @@ TEST_F(OscillogramFileTest, FailedWritesSaySoWithTheSystemsReason) {
         const char* reason;
     };
     // A device that takes no byte: the open succeeds, every write fails.
-    for (const Case& c : {Case{"/dev/full", "No space left on device"},
-                          Case{dir.file("no-folder/Osc.dat"), "No such file or directory"},
-                          Case{dir.path(), "Is a directory"},
-                          Case{dir.file("Osc.txt"), "*.dat or *.csv"}}) {
+    for (const Case& c :
+         {Case{"/dev/full", "No space left on device"},
+          Case{dir.file("no-folder/Osc.dat"), "No such file or directory"},
+          Case{dir.path(), "Is a directory"}, Case{dir.file("Osc.txt"), "*.dat or *.csv"}}) {
         const FileResult r = c.path.ends_with(".txt") ? writeOscillogramFile(c.path, *osc, *model)
-                                                       : writeDatFile(c.path, *osc, *model);
+                                                      : writeDatFile(c.path, *osc, *model);
         EXPECT_FALSE(r.ok) << c.path;
         EXPECT_NE(r.error.find(c.path), std::string::npos) << r.error;
         EXPECT_NE(r.error.find(c.reason), std::string::npos) << r.error;
