@@ -78,39 +78,24 @@ const char* endText(sc::CaptureEnd end, bool byCount) {
     return "running";
 }
 
-// Feeds the capture from the port until it ends: poll() on the port, bounded by the silent
-// deadline, so that a quiet line costs no processor time.
+// Feeds the capture from the port until it ends, with a progress line on a terminal.
 void runCapture(Session& s, sc::OnlineCapture& capture, int samples) {
     const bool progress = ::isatty(STDERR_FILENO) == 1;
     auto nextProgress = Clock::now();
-    while (capture.running()) {
-        const auto now = Clock::now();
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(capture.silenceDeadline() - now).count();
-        if (left <= 0) {
-            capture.checkSilence(now);
-            continue;
-        }
-        const lk::WaitResult wait = s.port->waitReadable(static_cast<int>(left));
-        if (wait == lk::WaitResult::TimedOut) {
-            capture.checkSilence(Clock::now());
-        } else {
-            capture.onReadable(Clock::now());
-            if (wait == lk::WaitResult::Failed && capture.running()) {
-                const std::string reason = s.port->lastError();
-                capture.stop();
-                throw CliError("waiting for the drive on " + s.device + " failed: " + reason);
-            }
-        }
-        if (progress && Clock::now() >= nextProgress) {
-            std::fprintf(stderr, "\rsamples %d/%d  dropped %d ", capture.samples(), samples,
-                         capture.dropped());
-            nextProgress = Clock::now() + kProgressInterval;
-        }
-    }
+    const auto showProgress = [&](const char* end) {
+        std::fprintf(stderr, "\rsamples %d/%d  dropped %d %s", capture.samples(), samples,
+                     capture.dropped(), end);
+    };
+    const bool waited = sc::runCapture(capture, *s.port, [&] {
+        if (!progress || Clock::now() < nextProgress)
+            return;
+        showProgress("");
+        nextProgress = Clock::now() + kProgressInterval;
+    });
     if (progress)
-        std::fprintf(stderr, "\rsamples %d/%d  dropped %d \n", capture.samples(), samples,
-                     capture.dropped());
+        showProgress("\n");
+    if (!waited)
+        throw CliError("waiting for the drive on " + s.device + " failed: " + s.port->lastError());
 }
 
 int scopeCommand(const Args& argsIn, const GlobalOptions& options) {

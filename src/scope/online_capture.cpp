@@ -244,4 +244,31 @@ double OnlineCapture::achievedRate() const {
     return (m_samples - 1) / seconds;
 }
 
+bool runCapture(OnlineCapture& capture, lk::SerialPort& port,
+                const std::function<void()>& afterWake) {
+    while (capture.running()) {
+        const auto now = CaptureClock::now();
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(capture.silenceDeadline() - now).count();
+        if (left <= 0) {
+            capture.checkSilence(now);
+            continue;
+        }
+        const lk::WaitResult wait = port.waitReadable(static_cast<int>(left));
+        if (wait == lk::WaitResult::TimedOut) {
+            capture.checkSilence(CaptureClock::now());
+        } else {
+            // A hang-up is found by the read, which ends the capture.
+            capture.onReadable(CaptureClock::now());
+            if (wait == lk::WaitResult::Failed && capture.running()) {
+                capture.stop();
+                return false;
+            }
+        }
+        if (afterWake)
+            afterWake();
+    }
+    return true;
+}
+
 }  // namespace zrd::scope
