@@ -22,6 +22,7 @@ CommandList allCommands() {
     addSessionCommands(list);
     addPortCommands(list);
     addSimCommands(list);
+    addScopeCommands(list);
     return list;
 }
 

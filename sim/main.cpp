@@ -65,6 +65,9 @@ zrd::ProgramHelp simHelp() {
         {"--answer X=RAW", "reads of X answer RAW (-32768..65535) whatever the memory holds"},
         {"--input N", "digital input N (1..16) is on"},
         {"--noise S", "scale of the measurement noise (default 1, 0 exact)"},
+        {"--scope-refuse", "the online oscilloscope's start is refused (status 3)"},
+        {"--scope-mute", "the online oscilloscope streams without sending a byte"},
+        {"--scope-badend N", "every N-th sample frame ends with a wrong byte"},
         {"--help", "this text"},
         {"--version", "the version, and the commit it was built from"},
         {"--man-page", "this help as a manual page (the build installs it)"}};
@@ -138,6 +141,7 @@ struct DriveSetup {
     std::vector<std::string> answers;  // "X=RAW"
     std::string eeprom;
     double noise = 1.0;
+    sim::ScopeFaults scope;
 };
 
 // Applies the settings; false with the reason on stderr.
@@ -153,6 +157,7 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         drive.setEepromFile(setup.eeprom);
     }
     drive.setNoise(setup.noise);
+    drive.scopeFaults() = setup.scope;
     for (const auto& f : setup.faults)
         drive.addFault(f);
     for (const std::string& x : setup.silent) {
@@ -258,6 +263,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             setup.inputs.push_back(n);
+        } else if (arg == "--scope-refuse") {
+            setup.scope.refuse = true;
+        } else if (arg == "--scope-mute") {
+            setup.scope.mute = true;
+        } else if (arg == "--scope-badend" && hasValue) {
+            if (!toInt(argv[++i], setup.scope.badEndEvery)) {
+                std::fprintf(stderr, "zrd-sim: --scope-badend needs a frame count: %s\n", argv[i]);
+                return 2;
+            }
         } else if (arg == "--silent" && hasValue) {
             setup.silent.emplace_back(argv[++i]);
         } else if (arg == "--answer" && hasValue) {

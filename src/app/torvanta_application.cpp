@@ -7,6 +7,15 @@
 #include <QStyleFactory>
 #include <exception>
 
+// A resource built into a static library is registered only when asked for, once.
+static void registerIconResource() {
+    static const bool registered = [] {
+        Q_INIT_RESOURCE(program_icon);
+        return true;
+    }();
+    (void)registered;
+}
+
 namespace zrd::app {
 
 TorvantaApplication::TorvantaApplication(int& argc, char** argv) : QApplication(argc, argv) {}
@@ -20,6 +29,7 @@ void TorvantaApplication::setUpLook() {
 }
 
 QIcon programIcon() {
+    registerIconResource();
     QIcon icon;
     for (const int size : {16, 24, 32, 48, 64, 128, 256})
         icon.addFile(QStringLiteral(":/icons/torvanta-%1.png").arg(size), QSize(size, size));

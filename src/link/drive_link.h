@@ -108,14 +108,16 @@ public:
     // The reply-wait bound for a request of the given length awaiting threshold bytes.
     [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
 
+    // True when the port has hung up; the first time, the link goes offline and tells the user.
+    // Long exchanges that read the port themselves call it when a read fails.
+    bool checkHangUp();
+
 private:
     // Fills the request record (the data bytes go unused by a read) and runs ReadPar.
     void exchange(uint8_t letter, uint8_t index, uint16_t raw);
     // Feeds what arrives to the parser until it has the answer (true), the reply-wait bound of
     // the last request passed, or the line hung up.
     [[nodiscard]] bool receiveReply(ReplyParser& parser);
-    // True when the port has hung up; the first time, the link goes offline and tells the user.
-    bool checkHangUp();
 
     SerialPort& m_port;
     UserInterface& m_ui;

@@ -202,14 +202,18 @@ public:
     bool hungUp() const override { return m_hungUp; }
 
     void purge() override {
+        // The receive side only: discarding the transmit queue would drop a frame written just
+        // before (a stop frame followed at once by the next command) before it reached the
+        // drive. The line runs without flow control, so nothing else ever waits there.
         if (m_fd >= 0)
-            ::tcflush(m_fd, TCIOFLUSH);
+            ::tcflush(m_fd, TCIFLUSH);
     }
 
     void clearErrors() override {
         // POSIX reports line errors per read; there is no sticky state to clear.
     }
 
+    int nativeHandle() const override { return m_fd; }
     int baudRate() const override { return m_baud; }
     std::string lastError() const override {
         return m_errno == 0 ? "no error" : zrd::osErrorText(m_errno);

@@ -9,8 +9,10 @@ inline constexpr int kMsgBadDatabaseLine = 1;  // put in front of a database lin
 inline constexpr int kMsgNoDrive = 1;          // the drive did not answer the connection check
 inline constexpr int kMsgNoDatabase = 3;
 inline constexpr int kMsgDatabaseFailed = 4;
+inline constexpr int kMsgPortWriteError = 7;  // a scope's start or stop frame not written
 inline constexpr int kMsgFrameNotWritten = 10;
-inline constexpr int kMsgMinimum = 14;  // page header labels
+inline constexpr int kMsgScopeRefused = 11;  // "p" status 3 to a scope's start
+inline constexpr int kMsgMinimum = 14;       // page header labels
 inline constexpr int kMsgMaximum = 15;
 inline constexpr int kMsgDefault = 16;
 // The port hung up; the link's reason (naming the port) follows the text.
@@ -58,6 +60,13 @@ inline constexpr int kMsgWarningCaption = 95;
 inline constexpr int kMsgWarnings = 96;
 inline constexpr int kMsgNoWarningsList = 97;
 inline constexpr int kMsgNoErrors = 98;
+// The trace viewers: "AFR and PFR" (its prompt, a start outside the buffer, no frequency
+// response yet) and "Print" (+ the picture's path).
+inline constexpr int kMsgAnalysisStartPrompt = 89;
+inline constexpr int kMsgAnalysisStartRange = 6;
+inline constexpr int kMsgNoFrequencyResponse = 37;
+inline constexpr int kMsgPictureSaved = 13;
+inline constexpr int kMsgPictureNotSaved = 12;
 // Serial ports: why a port does not open, and the adapter's latency timer. "%1" … in the texts
 // stand for the port and the details; the commands to type follow on lines of their own.
 inline constexpr int kMsgPortJoinGroup = 100;    // %1 port, %2 group, %3 user

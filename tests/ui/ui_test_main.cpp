@@ -8,6 +8,7 @@
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
+#include "trace_viewer_test.h"
 #include "ui_test_support.h"
 
 int main(int argc, char** argv) {
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&pages, argc, argv);
     SessionTest session;
     failures += QTest::qExec(&session, argc, argv);
+    TraceViewerTest viewer;
+    failures += QTest::qExec(&viewer, argc, argv);
     DesktopTest desktop;
     failures += QTest::qExec(&desktop, argc, argv);
     return failures == 0 ? 0 : 1;
