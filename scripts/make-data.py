@@ -967,12 +967,12 @@ MESSAGES = {
     105: ("port_latency",
           "The USB serial adapter of %1 holds every reply back for up to %2 ms (its latency "
           "timer), and every exchange with the drive waits that long. The first command lowers "
-          "it to 1 ms until the adapter is unplugged; the second installs the udev rule shipped "
-          "with the program, which lowers it whenever an adapter is plugged in:",
+          "it to 1 ms until the adapter is unplugged; the other two install the udev rule "
+          "shipped with the program, which lowers it whenever an adapter is plugged in:",
           "USB-адаптер порта %1 задерживает каждый ответ до %2 мс (таймер задержки), и каждый "
           "обмен с приводом ждёт столько же. Первая команда снижает задержку до 1 мс до "
-          "отключения адаптера; вторая устанавливает поставляемое с программой правило udev, "
-          "которое снижает её при каждом подключении адаптера:"),
+          "отключения адаптера; две другие устанавливают поставляемое с программой правило "
+          "udev, которое снижает её при каждом подключении адаптера:"),
     106: ("settings_broken",
           "The settings file %1 cannot be read. It is set aside as %2, and the program starts "
           "with its default settings.",

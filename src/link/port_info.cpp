@@ -144,7 +144,8 @@ std::string portSummary(const PortInfo& info) {
         parts.push_back("serial " + info.serial);
     if (parts.empty() && !info.driver.empty())
         parts.push_back(info.driver);
-    if (!info.byId.empty())
+    // The stable name, unless it is the path itself.
+    if (!info.byId.empty() && std::filesystem::path(info.device).filename() != info.byId)
         parts.push_back("by-id " + info.byId);
     std::string out;
     for (const auto& part : parts)

@@ -37,8 +37,8 @@ struct PortInfo {
 // The port's description from sysfs; fields the system does not know stay empty.
 PortInfo describePort(const std::string& device, const SystemRoots& roots = {});
 
-// One line for a person: "FTDI FT232R USB UART, 0403:6001, serial A50285BI, by-id usb-FTDI_…";
-// empty when nothing is known beyond the path.
+// One line for a person: "FTDI FT232R USB UART, 0403:6001, serial A50285BI, by-id usb-FTDI_…"
+// (the by-id name unless the path is that name); empty when nothing is known beyond the path.
 std::string portSummary(const PortInfo& info);
 
 // True when the adapter holds replies back longer than needed.

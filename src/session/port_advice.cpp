@@ -63,9 +63,9 @@ std::string latencyAdvice(const lk::PortInfo& info, const std::string& rulesFile
     std::string out = pm::withArguments(messages.text(pm::kMsgPortLatency, language),
                                         {info.device, std::to_string(*info.latencyMs)});
     out += kCommandIndent + "echo 1 | sudo tee " + info.latencyFile;
-    out += kCommandIndent + "sudo cp " + rulesFile +
-           " /etc/udev/rules.d/ && sudo udevadm control --reload && sudo udevadm trigger "
-           "--subsystem-match=usb-serial";
+    out += kCommandIndent + "sudo cp " + rulesFile + " /etc/udev/rules.d/";
+    out += kCommandIndent +
+           "sudo udevadm control --reload && sudo udevadm trigger --subsystem-match=usb-serial";
     return out;
 }
 

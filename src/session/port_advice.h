@@ -21,7 +21,7 @@ std::string openFailureAdvice(const link::OpenDiagnosis& diagnosis,
                               const params::MessageTable& messages, std::string_view language);
 
 // How to lower the adapter's latency timer: the explanation, then the command for now and the
-// one that installs the rule (rulesFile, the shipped file). Empty when the timer is 1 ms or
+// two that install the rule (rulesFile, the shipped file). Empty when the timer is 1 ms or
 // less, or unknown.
 std::string latencyAdvice(const link::PortInfo& info, const std::string& rulesFile,
                           const params::MessageTable& messages, std::string_view language);

@@ -59,7 +59,8 @@ TEST_F(PortAdvice, AdaptersAreDescribedFromSysfsAndSlowTimersAdvised) {
         std::string driver;
     };
     const std::vector<Expected> expected = {
-        {tree.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"), ftdi, 16, "ftdi_sio"},
+        {tree.byId("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"),
+         "FTDI FT232R USB UART, 0403:6001, serial A50285BI", 16, "ftdi_sio"},
         {tree.device("ttyACM0"), "Arduino (www.arduino.cc) Uno, 2341:0043, serial 75833353",
          std::nullopt, "cdc_acm"},
         {tree.device("ttyUSB0"), ftdi, 16, "ftdi_sio"},
@@ -78,9 +79,9 @@ TEST_F(PortAdvice, AdaptersAreDescribedFromSysfsAndSlowTimersAdvised) {
             EXPECT_EQ(advice,
                       params::withArguments(text(params::kMsgPortLatency), {e.device, "16"}) +
                           "\n    echo 1 | sudo tee " + tree.latencyFile("ttyUSB0") +
-                          "\n    sudo cp " + kRules +
-                          " /etc/udev/rules.d/ && sudo udevadm control --reload && "
-                          "sudo udevadm trigger --subsystem-match=usb-serial")
+                          "\n    sudo cp " + kRules + " /etc/udev/rules.d/" +
+                          "\n    sudo udevadm control --reload && sudo udevadm trigger "
+                          "--subsystem-match=usb-serial")
                 << e.device;
         } else {
             EXPECT_EQ(advice, "") << e.device;

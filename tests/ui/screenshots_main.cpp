@@ -1,13 +1,19 @@
 // Saves pictures of the program's windows for the user guide:
 //   ui_screenshots --data-dir <data folder> <output folder>
-// It brings the program up as torvanta does, then grabs a parameter page, the edit dialog and
-// the About box. scripts/screenshots runs it under Xvfb.
+// It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
+// About box, the connection dialog with its port advice and the trace viewers.
+// scripts/screenshots runs it under Xvfb.
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QDir>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -19,13 +25,17 @@
 #include "app/main_form.h"
 #include "app/qt_user_interface.h"
 #include "app/torvanta_application.h"
+#include "core/version.h"
+#include "fake_serial_tree.h"
 #include "link/serial_port.h"
 #include "params/ui/param_frame.h"
 #include "params/ui/param_pages.h"
 #include "scope/ui/trace_viewer.h"
+#include "session/port_advice.h"
 #include "session/ui/com_cfg.h"
 #include "session/ui/edit_par_form.h"
 #include "sim_server.h"
+#include "temp_dir.h"
 
 namespace {
 
@@ -51,7 +61,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     sim.start();
     program.connection.device = sim.devicePath();
     zrd::session::TCOM_CFG dialog(
-        program.connection, zrd::link::listSerialDevices(),
+        program.connection, zrd::link::listSerialPorts(),
         [](zrd::session::ConnectionSettings&) { return true; }, program.ui, &form);
     dialog.show();
     bool ok = save(dialog, out + "connection-dialog.png");
@@ -68,6 +78,87 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();
+    return ok;
+}
+
+// The screen around a window and the windows it opened (a drop-down list).
+bool saveScreen(const QRect& area, const QString& path) {
+    QApplication::processEvents();
+    const bool ok = QGuiApplication::primaryScreen()
+                        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                        .save(path, "PNG");
+    std::printf("%s %s\n", ok ? "wrote" : "cannot write", qPrintable(path));
+    return ok;
+}
+
+// A message box as the program shows it (QtUserInterface), left open to be grabbed.
+bool saveMessage(zrd::app::TMainForm& form, zrd::app::Program& program, const std::string& text,
+                 const QString& path) {
+    QMessageBox box(QMessageBox::Information, QString::fromStdString(program.message(0)),
+                    QString::fromStdString(text), QMessageBox::Ok, &form);
+    box.show();
+    return save(box, path);
+}
+
+// The serial-port advice. The ports come from a fake sysfs tree (an FTDI adapter at its
+// 16 ms latency timer and an Arduino), shown under their /dev paths; the permission and busy
+// texts are those the program builds for a user "engineer" outside the group "dialout" and for
+// a port that minicom holds.
+bool saveSerialAdvice(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+    namespace lk = zrd::link;
+    zrd::test::TempDir dir;
+    zrd::test::FakeSerialTree tree(dir.path());
+    tree.add(zrd::test::FakeSerialTree::ftdi("ttyUSB0", 16));
+    tree.add({"ttyACM0", "cdc_acm", "2341", "0043", "Arduino (www.arduino.cc)", "Uno", "75833353",
+              std::nullopt, ""});
+    const auto shown = [&](std::string path) {
+        return path.starts_with(dir.path()) ? path.substr(dir.path().size()) : path;
+    };
+    std::vector<lk::PortInfo> ports = lk::listSerialPorts(tree.roots());
+    for (lk::PortInfo& p : ports)
+        p.device = shown(p.device);
+    zrd::session::ConnectionSettings settings;
+    settings.device = "/dev/ttyUSB0";
+    zrd::session::TCOM_CFG dialog(
+        settings, ports, [](zrd::session::ConnectionSettings&) { return true; }, program.ui, &form);
+    dialog.setPortNotes([&](const std::string& device) {
+        lk::PortInfo info = lk::describePort(dir.path() + device, tree.roots());
+        info.device = device;
+        info.latencyFile = shown(info.latencyFile);
+        return zrd::session::portNotes(info, "/usr/share/torvanta/99-zrd-serial.rules",
+                                       program.messages, program.language());
+    });
+    dialog.show();
+    bool ok = save(dialog, out + "connection-latency.png");
+    dialog.ComboPort->showPopup();
+    QApplication::processEvents();
+    const QRect list = dialog.ComboPort->view()->window()->frameGeometry();
+    ok &= saveScreen(dialog.frameGeometry().united(list).adjusted(-4, -4, 4, 4),
+                     out + "connection-ports.png");
+    dialog.ComboPort->hidePopup();
+    dialog.hide();
+
+    const std::string cannotOpen = program.message(zrd::params::kMsgCannotOpen) + "\n\n";
+    lk::OpenDiagnosis permission;
+    permission.problem = lk::OpenDiagnosis::Problem::NoPermission;
+    permission.device = "/dev/ttyUSB0";
+    permission.user = "engineer";
+    permission.owner = "root";
+    permission.group = "dialout";
+    permission.mode = 0660;
+    permission.groupGrants = true;
+    ok &= saveMessage(form, program,
+                      cannotOpen + zrd::session::openFailureAdvice(permission, program.messages,
+                                                                   program.language()),
+                      out + "port-permission.png");
+    lk::OpenDiagnosis busy;
+    busy.problem = lk::OpenDiagnosis::Problem::Busy;
+    busy.device = "/dev/ttyUSB0";
+    busy.holders = {{4711, "minicom"}};
+    ok &= saveMessage(
+        form, program,
+        cannotOpen + zrd::session::openFailureAdvice(busy, program.messages, program.language()),
+        out + "port-busy.png");
     return ok;
 }
 
@@ -137,8 +228,12 @@ int main(int argc, char** argv) {
     QDir().mkpath(out);
 
     zrd::app::QtUserInterface ui;
+    zrd::app::StartOptions options = zrd::app::startOptions(args);
+    // The user's own settings stay out of the pictures, and untouched.
+    options.settingsFile.clear();
+    options.versionText = std::string(zrd::projectVersion());
     auto program = std::make_unique<zrd::app::Program>(ui, zrd::link::makeSystemSerialPort(),
-                                                       zrd::app::startOptions(args));
+                                                       std::move(options));
     zrd::app::TMainForm form(*program);
     ui.setWindow(&form);
     if (!form.startUp())
@@ -176,6 +271,7 @@ int main(int argc, char** argv) {
     form.AboutBox->hide();
 
     ok &= saveSession(form, *program, out);
+    ok &= saveSerialAdvice(form, *program, out);
     ok &= saveViewers(*program, out);
     return ok ? 0 : 1;
 }

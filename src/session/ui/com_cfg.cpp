@@ -16,8 +16,8 @@
 namespace zrd::session {
 namespace {
 
-// Wide enough for a by-id name and the latency commands, which are not broken.
-constexpr int kNotesWidth = 520;
+// Wide enough for a by-id name and the latency commands, which are best not broken.
+constexpr int kNotesWidth = 620;
 // The list's columns: the device path the box takes, the description beside it.
 constexpr int kPathColumn = 0;
 constexpr int kDescriptionColumn = 1;
@@ -80,7 +80,11 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> por
     ComboPort->setModelColumn(kPathColumn);
     view->header()->setSectionResizeMode(kPathColumn, QHeaderView::ResizeToContents);
     view->header()->setSectionResizeMode(kDescriptionColumn, QHeaderView::ResizeToContents);
-    view->setMinimumWidth(kNotesWidth);
+    // The list opens wide enough for both columns, whatever the box's own width.
+    constexpr int kListMargins = 40;
+    const QAbstractItemView* columns = view;
+    view->setMinimumWidth(columns->sizeHintForColumn(kPathColumn) +
+                          columns->sizeHintForColumn(kDescriptionColumn) + kListMargins);
     ComboPort->setCurrentText(qs(settings.device));
     form->addRow("Port", ComboPort);
 
