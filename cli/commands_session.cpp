@@ -325,7 +325,9 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
             std::string line = "{\"tick\": " + std::to_string(tick);
             for (size_t i = 0; i < std::size(values); ++i)
                 line += std::string(", ") + jsonString(kColumns[i]) + ": " + jsonValue(values[i]);
-            line += ", \"DIR\": " + (v.pulseIn ? jsonString(direction) : std::string("null"));
+            // The sign alone: the column's padding is no part of the value.
+            const std::string sign = direction.substr(direction.find_first_not_of(' '));
+            line += ", \"DIR\": " + (v.pulseIn ? jsonString(sign) : std::string("null"));
             line += ", \"PERR\": " + jsonValue(v.followError) + "}";
             std::printf("%s\n", line.c_str());
         } else {
