@@ -11,6 +11,7 @@
 #include "app/about_box.h"
 #include "core/ui/settings_file.h"
 #include "fake_serial_tree.h"
+#include "scope/ui/trace_viewer.h"
 #include "session/port_advice.h"
 #include "ui_test_support.h"
 
@@ -35,13 +36,12 @@ zrd::session::TCOM_CFG* openDialog() {
 
 }  // namespace
 
-void DesktopTest::settingsCarryConnectionPageAndColoursToTheNextRun() {
+void DesktopTest::settingsCarryConnectionAndPageToTheNextRun() {
     zrd::test::TempDir home;
     const std::string file = home.file("torvanta/torvanta.conf");
     zrd::sim::SimServer sim;
     QVERIFY(sim.openPty());
     sim.start();
-    const QColor teal(0x12, 0x80, 0x80);
     {
         ProgramFixture first;
         first.settingsFile = file;
@@ -58,7 +58,6 @@ void DesktopTest::settingsCarryConnectionPageAndColoursToTheNextRun() {
         });
         form.N3Click();
         form.TabbedNotebook2->setCurrentIndex(kTabStatus);
-        form.settings().setChannelColour("offline", 2, teal);
         form.close();
         first.program().link.closePort();
     }
@@ -73,9 +72,6 @@ void DesktopTest::settingsCarryConnectionPageAndColoursToTheNextRun() {
     QCOMPARE(c.BaudRate, 57600);
     QCOMPARE(c.PortTimeOut, 45);
     QCOMPARE(second.form().TabbedNotebook2->currentIndex(), int(kTabStatus));
-    zrd::ui::SettingsFile& settings = second.form().settings();
-    QCOMPARE(settings.channelColour("offline", 2, Qt::red), teal);
-    QCOMPARE(settings.channelColour("offline", 3, Qt::red), QColor(Qt::red));
     QVERIFY(second.ui.boxes.empty());
 }
 
@@ -125,6 +121,40 @@ void DesktopTest::unusableSettingsAreToldAndLeftOut() {
     QCOMPARE(QFile::exists(file), !setAside);
     fixture.form().close();
     QVERIFY(QFile::exists(file));
+}
+
+void DesktopTest::viewerColoursComeBackInTheNextRun() {
+    ProgramFixture fixture;
+    Program& p = fixture.program();
+    const QString file = QString::fromStdString(fixture.dir.file("torvanta.conf"));
+    auto o = std::make_unique<zrd::scope::Oscillogram>();
+    QColor chosen;
+    {
+        zrd::ui::SettingsFile settings(file);
+        zrd::scope::TOscillOff viewer({*o, p.actionLog, p.messages, p.model, fixture.ui, &settings},
+                                      nullptr);
+        viewer.FormActivate();
+        const QColor first = viewer.channelColour(1);
+        // Channel 2 takes the last colour the box offers.
+        QComboBox* box = viewer.ColorBox[1];
+        box->setCurrentIndex(box->count() - 1);
+        viewer.ColorBoxChange(2);
+        chosen = viewer.channelColour(2);
+        QVERIFY(chosen != first);
+        QVERIFY(!settings.save());
+    }
+    zrd::ui::SettingsFile settings(file);
+    QVERIFY(settings.load().empty());
+    zrd::scope::TOscillOff next({*o, p.actionLog, p.messages, p.model, fixture.ui, &settings},
+                                nullptr);
+    next.FormActivate();
+    QCOMPARE(next.channelColour(2), chosen);
+    QCOMPARE(next.ColorBox[1]->currentData().value<QRgb>(), chosen.rgb());
+    // The online viewer keeps colours of its own.
+    zrd::scope::TOscill online({*o, p.actionLog, p.messages, p.model, fixture.ui, &settings},
+                               nullptr);
+    online.FormActivate();
+    QVERIFY(online.channelColour(2) != chosen);
 }
 
 void DesktopTest::dialogDescribesPortsAndAdvisesOnLatency() {

@@ -27,6 +27,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/ui/settings_file.h"
 #include "params/message_numbers.h"
 #include "scope/ui/information.h"
 
@@ -345,11 +346,22 @@ void TTraceViewer::FormActivate() {
 void TTraceViewer::resetColours() {
     for (int c = 1; c <= m_view.config().channels; ++c) {
         const auto i = static_cast<size_t>(c - 1);
-        const QRgb rgb = kDefaultColours.at(i);
+        QRgb rgb = kDefaultColours.at(i);
+        // A remembered colour counts when the box offers it.
+        if (m_parts.settings) {
+            const QRgb remembered =
+                m_parts.settings->channelColour(settingsName(), c, QColor::fromRgb(rgb)).rgb();
+            if (ColorBox.at(i)->findData(QVariant::fromValue(remembered)) >= 0)
+                rgb = remembered;
+        }
         m_colours.at(i) = QColor::fromRgb(rgb);
         ColorBox.at(i)->setCurrentIndex(ColorBox.at(i)->findData(QVariant::fromValue(rgb)));
         fill(Swatch.at(i), m_colours.at(i));
     }
+}
+
+QString TTraceViewer::settingsName() const {
+    return m_view.kind() == ViewerKind::Online ? "online" : "offline";
 }
 
 void TTraceViewer::DrawOscill() {
@@ -463,6 +475,8 @@ void TTraceViewer::deselectBits(int channel) {
 void TTraceViewer::ColorBoxChange(int channel) {
     const auto i = static_cast<size_t>(channel - 1);
     m_colours.at(i) = QColor::fromRgb(ColorBox.at(i)->currentData().value<QRgb>());
+    if (m_parts.settings)
+        m_parts.settings->setChannelColour(settingsName(), channel, m_colours.at(i));
     fill(Swatch.at(i), m_colours.at(i));
     redraw();
 }

@@ -26,6 +26,10 @@ class QRadioButton;
 class QScrollBar;
 class QSlider;
 
+namespace zrd::ui {
+class SettingsFile;
+}
+
 namespace zrd::scope {
 
 class TInformation;
@@ -40,6 +44,9 @@ struct ViewerParts {
     const params::MessageTable& messages;
     const params::ParameterModel& model;  // the interface language
     UserInterface& ui;
+    // Where the channels' colours are remembered between runs; none: every opening starts
+    // with the default colours.
+    ui::SettingsFile* settings = nullptr;
 };
 
 // The frequency response, opened by "AFR and PFR" with the number of channels it may offer
@@ -159,6 +166,8 @@ private:
     void buildBottomRow();
     void deselectBits(int channel);
     void resetColours();
+    // The viewer's name in the settings: "online" or "offline".
+    [[nodiscard]] QString settingsName() const;
     void redraw();
     [[nodiscard]] QString message(int n) const;
     [[nodiscard]] QString picturePath() const;
