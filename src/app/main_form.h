@@ -21,6 +21,9 @@ class TDriveState;
 class TMonitorPanel;
 class TStatusPage;
 }  // namespace zrd::monitor
+namespace zrd::scope {
+class TOnlineScopePage;
+}
 namespace zrd::session {
 class TControlArea;
 class TDriveSession;
@@ -88,6 +91,7 @@ public:
     monitor::TMonitorPanel& monitorPanel() { return *m_monitor; }
     session::TControlArea& controls() { return *m_controls; }
     session::TDriveSession& session() { return *m_session; }
+    scope::TOnlineScopePage& onlineScope() { return *m_onlineScope; }
 
     // Menu: File
     QMenu* File1;
@@ -168,6 +172,7 @@ private:
     void createNotebook();
     void createTimers();
     void createSession();
+    void createOnlineScope();
     void closeServiceMenus();
 
     Program& m_program;
@@ -178,6 +183,7 @@ private:
     monitor::TMonitorPanel* m_monitor = nullptr;
     session::TControlArea* m_controls = nullptr;
     session::TDriveSession* m_session = nullptr;
+    scope::TOnlineScopePage* m_onlineScope = nullptr;
     session::PollTimers m_timers;
     bool m_perforated = false;
 };

@@ -4,6 +4,7 @@
 
 #include "app/torvanta_application.h"
 #include "main_form_test.h"
+#include "online_scope_test.h"
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
@@ -22,5 +23,7 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&pages, argc, argv);
     SessionTest session;
     failures += QTest::qExec(&session, argc, argv);
+    OnlineScopeTest onlineScope;
+    failures += QTest::qExec(&onlineScope, argc, argv);
     return failures == 0 ? 0 : 1;
 }

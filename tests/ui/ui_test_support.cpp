@@ -25,7 +25,7 @@ DatabaseText& DatabaseText::parameter(const TestParameter& p) {
     ++m_key;
     const std::string fields[] = {p.name,
                                   std::to_string(p.index),
-                                  "UINT",
+                                  p.vType,
                                   p.pType,
                                   std::to_string(p.minVal),
                                   std::to_string(p.maxVal),
@@ -33,7 +33,8 @@ DatabaseText& DatabaseText::parameter(const TestParameter& p) {
                                   p.unit + "_rus",
                                   p.unit,
                                   p.defValue,
-                                  "Description of " + p.name,
+                                  p.description.empty() ? "Description of " + p.name
+                                                        : p.description,
                                   "Описание " + p.name,
                                   std::to_string(p.modeMes),
                                   std::to_string(p.updateCon),
