@@ -9,8 +9,10 @@ inline constexpr int kMsgBadDatabaseLine = 1;  // put in front of a database lin
 inline constexpr int kMsgNoDrive = 1;          // the drive did not answer the connection check
 inline constexpr int kMsgNoDatabase = 3;
 inline constexpr int kMsgDatabaseFailed = 4;
+inline constexpr int kMsgPortWriteError = 7;  // a scope's start or stop frame not written
 inline constexpr int kMsgFrameNotWritten = 10;
-inline constexpr int kMsgMinimum = 14;  // page header labels
+inline constexpr int kMsgScopeRefused = 11;  // "p" status 3 to a scope's start
+inline constexpr int kMsgMinimum = 14;       // page header labels
 inline constexpr int kMsgMaximum = 15;
 inline constexpr int kMsgDefault = 16;
 // The port hung up; the link's reason (naming the port) follows the text.

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "params/parameter_table.h"
 #include "scope/oscillogram.h"
 #include "scope/sample_stream.h"
+#include "session/link_busy_guard.h"
 
 namespace zrd::scope {
 
@@ -23,6 +25,8 @@ using CaptureClock = std::chrono::steady_clock;
 // A drive that sends nothing this long (or ten sample periods, when longer) has fallen silent.
 inline constexpr int kSilentEndMs = 1000;
 inline constexpr int kSilentEndPeriods = 10;
+// The silent bound of a rate code (an unknown code counts as 1000 Hz).
+CaptureClock::duration silentBound(int rateCode);
 
 // The live preview strip: its size, centre line and the half height a trace may use.
 inline constexpr int kPreviewWidth = 785;
@@ -34,6 +38,7 @@ inline constexpr double kInitialPeak = 0.001;
 
 // How a capture ended.
 enum class CaptureEnd {
+    Idle,         // never started
     Running,      // not ended yet
     BufferFull,   // 10000 samples: the stop frame was sent
     UserStop,     // stop() sent the stop frame
@@ -56,28 +61,37 @@ struct PreviewStep {
 // loses them, never the buffer).
 inline constexpr size_t kPreviewQueue = 512;
 
+// Samples per preview step: 5 − rate code + CPU speed class (every 6th sample at 1000 Hz on a
+// fast PC, class 2). Never below 1.
+int previewStride(int rateCode, int cpuSpeedClass);
+
 class OnlineCapture {
 public:
     OnlineCapture(link::DriveLink& link, Oscillogram& oscillogram,
                   const params::ParameterModel& model, const params::MessageTable& messages);
 
-    // Prepares the buffer (online, zeroed, channels 3 and 4 none), takes the link (busy flag,
-    // polls paused) and sends the start frame with the oscillogram's rate code and the
-    // signals of channels 1 and 2. False when the link was busy or the frame could not be
-    // written (message 7; the link is freed again).
+    // Prepares the buffer (online, zeroed, channels 3 and 4 none, the header's frequency and
+    // tick from the rate code), takes the link (busy flag, polls paused) and sends the start
+    // frame with the oscillogram's rate code and the signals of channels 1 and 2. False when
+    // a capture runs, the link was busy, or the frame could not be written (message 7, or the
+    // link's message when the port hung up; the link is freed again).
     [[nodiscard]] bool start(int cpuSpeedClass, CaptureClock::time_point now);
 
     // Reads what waits on the port, without blocking, and feeds it. A port that hung up ends
-    // the capture at once (HungUp), keeping what was captured.
+    // the capture at once (HungUp), keeping what was captured. Does nothing when not running:
+    // the front end stops watching the port when the capture ends.
     void onReadable(CaptureClock::time_point now);
-    // Feeds received bytes: acknowledge, samples, noise.
+    // Feeds received bytes: acknowledge, samples, noise. Ignored when not running.
     void feed(std::span<const uint8_t> bytes, CaptureClock::time_point now);
     // Ends the capture quietly when the drive has sent nothing within the silent bound.
     void checkSilence(CaptureClock::time_point now);
-    // When checkSilence must run next.
+    // When checkSilence must run next: the last byte (or the start) plus silentBound().
     [[nodiscard]] CaptureClock::time_point silenceDeadline() const;
     // The user's stop: sends the stop frame and ends (UserStop, or WriteFailed).
     void stop();
+    // Stops by itself, as the user's stop, once this many samples are stored (1..10000; the
+    // default 10000 ends as BufferFull). Set before start().
+    void setSampleLimit(int samples);
 
     [[nodiscard]] bool running() const { return m_end == CaptureEnd::Running; }
     [[nodiscard]] CaptureEnd end() const { return m_end; }
@@ -90,15 +104,44 @@ public:
     [[nodiscard]] std::vector<PreviewStep> takePreview();
 
 private:
+    void accept(const StreamEvent& sample, CaptureClock::time_point now);
+    void previewStep();
+    void pushPreview(const PreviewStep& step);
+    // Preview row of a raw value of channel c (0 or 1), truncated toward zero.
+    [[nodiscard]] int previewRow(int c, int raw) const;
+    // Sends the stop frame and ends so; WriteFailed (message 7) or HungUp when it failed.
+    void endWithStopFrame(CaptureEnd end);
+    // Frees the link and resumes the polls.
+    void finish(CaptureEnd end);
+
     link::DriveLink& m_link;
     Oscillogram& m_oscillogram;
     const params::ParameterModel& m_model;
     const params::MessageTable& m_messages;
     SampleStreamDecoder m_decoder;
-    CaptureEnd m_end = CaptureEnd::Running;
+    CaptureEnd m_end = CaptureEnd::Idle;
     int m_samples = 0;
     int m_dropped = 0;
-    // Further state (peaks, preview counter and column, times) is the implementation's.
+    int m_sampleLimit = kRecordCount;
+
+    std::optional<session::LinkBusyGuard> m_busy;
+    std::array<bool, kOnlineChannelCount> m_signed{};
+    std::array<double, kOnlineChannelCount> m_scale{};
+    std::array<double, kOnlineChannelCount> m_peak{};
+    // Raw values of the last two samples, which a preview step joins.
+    std::array<int, kOnlineChannelCount> m_previousRaw{};
+    std::array<int, kOnlineChannelCount> m_currentRaw{};
+    int m_stride = 1;
+    int m_previewCounter = 0;
+    int m_previewColumn = 0;
+    std::array<PreviewStep, kPreviewQueue> m_preview{};
+    size_t m_previewFirst = 0;
+    size_t m_previewCount = 0;
+
+    CaptureClock::duration m_silentBound{};
+    CaptureClock::time_point m_lastByte{};
+    CaptureClock::time_point m_firstSample{};
+    CaptureClock::time_point m_lastSample{};
 };
 
 }  // namespace zrd::scope

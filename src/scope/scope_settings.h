@@ -26,14 +26,24 @@ bool writeScopeParameter(link::DriveLink& link, session::ParameterAccess& access
                          params::ParameterModel& model, std::string_view mnemonic, double value,
                          WriteRule rule = WriteRule::IfChanged);
 
-// The channel selection of a line of a channel selector: the signal number after the first
-// "-", the mnemonic between "(" and ")", left-trimmed, the entry's scale and its unit in the
-// interface language. Line 0 (or an empty text) is "no signal".
+// The channel selection of a scope signal: its mnemonic (the text between "(" and ")" of its
+// description, left-trimmed; the parameter's own name when there is none), its scale and its
+// unit in the interface language. Entry 0, or one outside the list, is "no signal".
+ChannelSelection channelOfSignal(const params::ParameterModel& model, int signal);
+
+// The channel selection of a line of a channel selector: the signal number the list put after
+// the line's last "-" (or at its end), then as channelOfSignal. Line 0 (or an empty text) is
+// "no signal".
 ChannelSelection channelFromSelectorLine(const params::ParameterModel& model, std::string_view line,
                                          int lineIndex);
 
-// The text before the first "-" of a selector line (the channel's name field).
+// The text before the "-" that the list put before the signal number (the channel's name
+// field); the whole line when it has none.
 std::string selectorLineName(std::string_view line);
+
+// The scope signal a user names: its number in the list ("0" = none) or the mnemonic of one of
+// its entries; nullopt when the text is neither.
+std::optional<int> findScopeSignal(const params::ParameterModel& model, std::string_view text);
 
 // The 16 bit names of a status-word channel ("STA", "DINSTA", "APXSTA") in the interface
 // language, as hints "bitK name"; nullopt for any other channel name. "APXSTA" takes the scope

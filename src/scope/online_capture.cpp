@@ -1,0 +1,247 @@
+#include "scope/online_capture.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "link/frame_codec.h"
+#include "params/message_numbers.h"
+#include "scope/scope_settings.h"
+
+namespace zrd::scope {
+
+namespace lk = zrd::link;
+namespace pm = zrd::params;
+
+namespace {
+
+// Bytes taken from the port per read, and reads per readiness: a burst larger than this is
+// left for the next readiness, so that the window gets its turn in between.
+constexpr size_t kReadChunk = 256;
+constexpr int kReadsPerReadiness = 16;
+
+uint8_t signalByte(int signal) {
+    return static_cast<uint8_t>(std::clamp(signal, 0, 255));
+}
+
+}  // namespace
+
+CaptureClock::duration silentBound(int rateCode) {
+    const Rate rate = rateOfCode(rateCode).value_or(kRates[0]);
+    const auto periods = std::chrono::duration<double>(rate.tick * kSilentEndPeriods);
+    return std::max<CaptureClock::duration>(
+        std::chrono::milliseconds(kSilentEndMs),
+        std::chrono::duration_cast<CaptureClock::duration>(periods));
+}
+
+int previewStride(int rateCode, int cpuSpeedClass) {
+    return std::max(5 - rateCode + cpuSpeedClass, 1);
+}
+
+OnlineCapture::OnlineCapture(lk::DriveLink& link, Oscillogram& oscillogram,
+                             const pm::ParameterModel& model, const pm::MessageTable& messages)
+    : m_link(link), m_oscillogram(oscillogram), m_model(model), m_messages(messages) {}
+
+void OnlineCapture::setSampleLimit(int samples) {
+    m_sampleLimit = std::clamp(samples, 1, kRecordCount);
+}
+
+bool OnlineCapture::start(int cpuSpeedClass, CaptureClock::time_point now) {
+    if (running() || m_link.state().linkBusy)
+        return false;
+    m_busy.emplace(m_link);
+
+    Oscillogram& o = m_oscillogram;
+    o.kind = ScopeKind::Online;
+    o.channel(3).name = kNoChannel;
+    o.channel(4).name = kNoChannel;
+    o.buffer.zeroAll();
+    const Rate rate = rateOfCode(o.rateCode).value_or(kRates[0]);
+    o.rateCode = rate.code;
+    o.header.frequency = rate.frequency;
+    o.header.tick = rate.tick;
+
+    for (int c = 0; c < kOnlineChannelCount; ++c) {
+        const ChannelSelection& channel = o.channel(c + 1);
+        const auto i = static_cast<size_t>(c);
+        m_signed[i] = signalIsSigned(m_model, channel.signal);
+        m_scale[i] = channel.scale;
+        m_peak[i] = kInitialPeak;
+    }
+    m_decoder.reset();
+    m_samples = 0;
+    m_dropped = 0;
+    m_stride = previewStride(rate.code, cpuSpeedClass);
+    m_previewCounter = 0;
+    m_previewColumn = 0;
+    m_previewFirst = 0;
+    m_previewCount = 0;
+    m_silentBound = silentBound(rate.code);
+    m_lastByte = now;
+    m_firstSample = m_lastSample = now;
+
+    m_end = CaptureEnd::Running;
+    if (m_link.sendCommand(lk::kCmdStartOnlineScope, signalByte(rate.code),
+                           signalByte(o.channel(1).signal), signalByte(o.channel(2).signal)) < 0) {
+        finish(m_link.state().hungUp ? CaptureEnd::HungUp : CaptureEnd::WriteFailed);
+        if (m_end == CaptureEnd::WriteFailed)
+            m_messages.show(m_link.ui(), pm::kMsgPortWriteError, m_model.language());
+        return false;
+    }
+    return true;
+}
+
+void OnlineCapture::onReadable(CaptureClock::time_point now) {
+    std::array<uint8_t, kReadChunk> chunk{};
+    for (int reads = 0; running() && reads < kReadsPerReadiness; ++reads) {
+        const int n = m_link.port().readAvailable(chunk.data(), chunk.size());
+        if (n > 0) {
+            feed(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)), now);
+            continue;
+        }
+        // Nothing (or a failure) where the port said bytes wait: a line whose other end went
+        // away reads so too, and the wait tells it apart without waiting.
+        if (reads == 0 && (n < 0 || m_link.port().waitReadable(0) == lk::WaitResult::HungUp) &&
+            m_link.checkHangUp())
+            finish(CaptureEnd::HungUp);
+        return;
+    }
+}
+
+void OnlineCapture::feed(std::span<const uint8_t> bytes, CaptureClock::time_point now) {
+    if (!running() || bytes.empty())
+        return;
+    m_lastByte = now;
+    for (const uint8_t byte : bytes) {
+        const StreamEvent e = m_decoder.feed(byte);
+        switch (e.kind) {
+            case StreamEvent::Kind::None:
+                break;
+            case StreamEvent::Kind::Ack:
+                if (e.status == lk::kAckStatusRefused) {
+                    finish(CaptureEnd::Refused);
+                    m_messages.show(m_link.ui(), pm::kMsgScopeRefused, m_model.language());
+                    return;
+                }
+                break;
+            case StreamEvent::Kind::BadSample:
+                ++m_dropped;
+                break;
+            case StreamEvent::Kind::Sample:
+                accept(e, now);
+                if (m_samples >= m_sampleLimit) {
+                    if (m_sampleLimit < kRecordCount)
+                        stop();
+                    else
+                        endWithStopFrame(CaptureEnd::BufferFull);
+                    return;
+                }
+                break;
+        }
+    }
+}
+
+void OnlineCapture::accept(const StreamEvent& sample, CaptureClock::time_point now) {
+    const int index = m_samples;
+    for (int c = 0; c < kOnlineChannelCount; ++c) {
+        const auto i = static_cast<size_t>(c);
+        const int raw = rawValue(sample.data.at(2 * i), sample.data.at(2 * i + 1), m_signed[i]);
+        m_peak[i] = std::max(m_peak[i], static_cast<double>(std::abs(raw)));
+        m_oscillogram.buffer.setValue(index, c, raw * m_scale[i]);
+        // The first sample has no predecessor: its preview line starts where it ends.
+        m_previousRaw[i] = index == 0 ? raw : m_currentRaw[i];
+        m_currentRaw[i] = raw;
+    }
+    if (m_previewCounter == m_stride - 1) {
+        previewStep();
+        m_previewCounter = 0;
+    } else {
+        ++m_previewCounter;
+    }
+    if (m_samples == 0)
+        m_firstSample = now;
+    m_lastSample = now;
+    ++m_samples;
+}
+
+int OnlineCapture::previewRow(int c, int raw) const {
+    // 60 / (scale × peak) × value with value = raw × scale: the scale cancels, and the raw
+    // value keeps the largest magnitude exactly on 60 pixels.
+    const double offset = std::trunc(kPreviewAmplitude * raw / m_peak.at(static_cast<size_t>(c)));
+    return kPreviewCentre - static_cast<int>(offset);
+}
+
+void OnlineCapture::previewStep() {
+    PreviewStep step;
+    if (m_previewColumn > kPreviewWidth) {
+        step.restart = true;
+        m_previewColumn = 0;
+    }
+    step.column = ++m_previewColumn;
+    for (int c = 0; c < kOnlineChannelCount; ++c) {
+        const auto i = static_cast<size_t>(c);
+        step.from.at(i) = previewRow(c, m_previousRaw[i]);
+        step.to.at(i) = previewRow(c, m_currentRaw[i]);
+    }
+    pushPreview(step);
+}
+
+void OnlineCapture::pushPreview(const PreviewStep& step) {
+    if (m_previewCount == m_preview.size()) {
+        m_previewFirst = (m_previewFirst + 1) % m_preview.size();
+        --m_previewCount;
+    }
+    m_preview.at((m_previewFirst + m_previewCount) % m_preview.size()) = step;
+    ++m_previewCount;
+}
+
+std::vector<PreviewStep> OnlineCapture::takePreview() {
+    std::vector<PreviewStep> steps;
+    steps.reserve(m_previewCount);
+    for (size_t k = 0; k < m_previewCount; ++k)
+        steps.push_back(m_preview.at((m_previewFirst + k) % m_preview.size()));
+    m_previewFirst = 0;
+    m_previewCount = 0;
+    return steps;
+}
+
+void OnlineCapture::checkSilence(CaptureClock::time_point now) {
+    if (running() && now >= silenceDeadline())
+        finish(CaptureEnd::Silent);
+}
+
+CaptureClock::time_point OnlineCapture::silenceDeadline() const {
+    return m_lastByte + m_silentBound;
+}
+
+void OnlineCapture::stop() {
+    if (!running())
+        return;
+    endWithStopFrame(CaptureEnd::UserStop);
+}
+
+void OnlineCapture::endWithStopFrame(CaptureEnd end) {
+    // Ended before the frame goes out: bytes that arrive meanwhile are no longer taken.
+    m_end = end;
+    if (m_link.sendCommand(lk::kCmdScope, 0, 0, 0) >= 0) {
+        finish(end);
+        return;
+    }
+    // A port that hung up has told the user already.
+    finish(m_link.state().hungUp ? CaptureEnd::HungUp : CaptureEnd::WriteFailed);
+    if (m_end == CaptureEnd::WriteFailed)
+        m_messages.show(m_link.ui(), pm::kMsgPortWriteError, m_model.language());
+}
+
+void OnlineCapture::finish(CaptureEnd end) {
+    m_end = end;
+    m_busy.reset();
+}
+
+double OnlineCapture::achievedRate() const {
+    const double seconds = std::chrono::duration<double>(m_lastSample - m_firstSample).count();
+    if (m_samples < 2 || seconds <= 0)
+        return 0;
+    return (m_samples - 1) / seconds;
+}
+
+}  // namespace zrd::scope
