@@ -70,7 +70,7 @@ struct TestParameter {
     std::string unit = "u";
     int updateCon = 0;
     std::string vType = "UINT";
-    std::string description;  // empty: "Description of " + name
+    std::string description = "";  // empty: "Description of " + name
 };
 
 // Builds Param_base.mod texts: [Group] and [Subgroup] sections and parameter lines.

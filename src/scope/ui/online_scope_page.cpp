@@ -76,12 +76,6 @@ QToolButton* replayButton(const char* name, const char* caption, QButtonGroup* g
     return b;
 }
 
-// The selector line of a scope signal as the channel selectors list it.
-std::string selectorLine(const pm::ParameterModel& model, int signal) {
-    return pm::description(model.scopeSignal(signal), model.language()) + "-" +
-           std::to_string(signal);
-}
-
 // A capture's empty strip: white, a black vertical axis and the centre line.
 void drawCaptureAxes(QPainter& painter) {
     const QRect all(QPoint(0, 0), QSize(kPreviewWidth, kPreviewHeight));
@@ -377,9 +371,9 @@ void TOnlineScopePage::showChannel(int channel, int signal, bool prompt) {
     // A number outside the list names no signal this program knows: the channel stays.
     if (signal < 0 || signal >= model.scopeSignalCount())
         return;
-    const std::string line = selectorLine(model, signal);
-    (channel == 1 ? Edit8 : Edit9)->setText(qs(selectorLineName(line)));
-    m_parts.oscillogram.channel(channel) = channelFromSelectorLine(model, line, signal);
+    (channel == 1 ? Edit8 : Edit9)
+        ->setText(qs(pm::description(model.scopeSignal(signal), model.language())));
+    m_parts.oscillogram.channel(channel) = channelOfSignal(model, signal);
     emit channelSelected(channel);
     QComboBox* combo = channel == 1 ? ComboBox7 : ComboBox8;
     combo->setCurrentIndex(prompt ? -1 : combo->findData(signal));
@@ -513,7 +507,7 @@ void TOnlineScopePage::endCapture() {
     PaintBox1->update();
     showProgress();
 
-    const CaptureEnd end = m_capture ? m_capture->end() : CaptureEnd::WriteFailed;
+    const CaptureEnd end = m_capture ? m_capture->end() : CaptureEnd::Idle;
     const bool captured = m_capture && m_capture->samples() > 0;
     Button18->setEnabled(false);
     switch (end) {
@@ -537,6 +531,7 @@ void TOnlineScopePage::endCapture() {
             break;
         case CaptureEnd::Silent:
         case CaptureEnd::WriteFailed:
+        case CaptureEnd::Idle:
         case CaptureEnd::Running:
             // The drive stopped sending, or the capture never began: a new start is offered
             // at once, and what arrived before can be viewed.
