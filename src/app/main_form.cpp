@@ -270,6 +270,8 @@ void TMainForm::N3Click() {
 }
 
 void TMainForm::N9Click() {
+    // A running capture is stopped as by its own button while the port is still open.
+    m_onlineScope->Button18Click();
     m_session->disconnectDrive();
 }
 

@@ -96,8 +96,8 @@ void PreviewBox::paintEvent(QPaintEvent*) {
     painter.drawImage(0, 0, m_image);
 }
 
-TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts,
-                                   const OnlineScopeWindows& windows, QWidget* parent)
+TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineScopeWindows& windows,
+                                   QWidget* parent)
     : QWidget(parent),
       m_parts(parts),
       m_windows(windows),
@@ -278,8 +278,7 @@ void TOnlineScopePage::rateClicked(int rateIndex) {
     if (m_parts.link.state().linkBusy || !connected()) {
         const auto inForce = std::find_if(kRates.begin(), kRates.end(),
                                           [&](const Rate& r) { return r.code == o.rateCode; });
-        selectRateButton(inForce == kRates.end() ? -1
-                                                 : static_cast<int>(inForce - kRates.begin()));
+        selectRateButton(inForce == kRates.end() ? -1 : static_cast<int>(inForce - kRates.begin()));
         return;
     }
     const Rate& rate = kRates.at(static_cast<size_t>(rateIndex));
@@ -443,7 +442,8 @@ void TOnlineScopePage::onPortReadable() {
 
 void TOnlineScopePage::armSilenceTimer() {
     using namespace std::chrono;
-    const auto left = duration_cast<milliseconds>(m_capture->silenceDeadline() - CaptureClock::now());
+    const auto left =
+        duration_cast<milliseconds>(m_capture->silenceDeadline() - CaptureClock::now());
     // One millisecond past the deadline, so that the check never comes early.
     m_silenceTimer->start(static_cast<int>(std::max<milliseconds::rep>(left.count() + 1, 1)));
 }

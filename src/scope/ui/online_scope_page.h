@@ -37,8 +37,8 @@ struct OnlineScopeParts {
 
 // What the page touches of the main window.
 struct OnlineScopeWindows {
-    QWidget* window;           // the offline page's "Start oscillogram" is found by name
-    QLineEdit* date;           // the clock fields, copied into the start stamp
+    QWidget* window;  // the offline page's "Start oscillogram" is found by name
+    QLineEdit* date;  // the clock fields, copied into the start stamp
     QLineEdit* time;
     QAction* saveOscillogram;  // "Save oscillogram to file"
     QPushButton* monitor;      // "Start monitor", held while a capture runs
