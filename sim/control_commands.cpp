@@ -125,12 +125,49 @@ ControlReply stateReply(SimDrive& d) {
     return ok(text);
 }
 
+std::optional<bool> onOff(std::string_view text) {
+    if (text == "on")
+        return true;
+    if (text == "off")
+        return false;
+    return std::nullopt;
+}
+
+ControlReply scopeCommand(const Tokens& a, SimDrive& d) {
+    constexpr std::string_view kUsage =
+        "usage: scope status | scope refuse on|off | scope mute on|off | scope badend N";
+    ScopeFaults& faults = d.scopeFaults();
+    if (a[0] == "status" && a.size() == 1) {
+        const ScopeStream& s = d.scope();
+        const auto word = [](bool on) { return on ? "on" : "off"; };
+        return ok(std::string("streaming=") + (s.streaming ? "yes" : "no") +
+                  " rate=" + std::to_string(s.rate) + " ch1=" + std::to_string(s.ch1) +
+                  " ch2=" + std::to_string(s.ch2) + " samples=" + std::to_string(s.samples) +
+                  " frames=" + std::to_string(s.frames) + " refuse=" + word(faults.refuse) +
+                  " mute=" + word(faults.mute) + " badend=" + std::to_string(faults.badEndEvery));
+    }
+    if (a.size() != 2)
+        return fail(std::string(kUsage));
+    if (a[0] == "badend") {
+        const auto every = parseLong(a[1], 0, 1'000'000'000);
+        if (!every)
+            return fail("badend needs a frame count, 0 for none: " + std::string(a[1]));
+        faults.badEndEvery = static_cast<int>(*every);
+        return ok();
+    }
+    const auto on = onOff(a[1]);
+    if (!on || (a[0] != "refuse" && a[0] != "mute"))
+        return fail(std::string(kUsage));
+    (a[0] == "refuse" ? faults.refuse : faults.mute) = *on;
+    return ok();
+}
+
 ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 17>& commands() {
-    static constexpr std::array<Command, 17> kCommands{{
+const std::array<Command, 18>& commands() {
+    static constexpr std::array<Command, 18> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -240,6 +277,8 @@ const std::array<Command, 17>& commands() {
                                           : std::to_string(raw));
          }},
         {"state", 0, 0, "state", [](const Tokens&, SimDrive& d) { return stateReply(d); }},
+        {"scope", 1, 2, "scope status | scope refuse on|off | scope mute on|off | scope badend N",
+         scopeCommand},
         {"help", 0, 0, "help", helpReply},
         {"quit", 0, 0, "quit",
          [](const Tokens&, SimDrive&) {

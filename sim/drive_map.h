@@ -23,7 +23,7 @@ enum class Slot : uint8_t {
     KPV, KIV, VLIM, ACC, DEC, VFILT, IFL, ILIMP, ILIMN, ICONT,
     MKT, MJ, JRATIO, MKE, MRES, MPOLES, MTHTC, MBRAKE, ENCR, KPP, KVFFP,
     AINOFF, AINDB, AINFLT, AINSCV, AINSCI, GEARN, GEARD, DVBUS,
-    VZERO, VREACH, INPOSW, MOVSPD, PERRMX, PERRWL,
+    VZERO, VREACH, INPOSW, MOVSPD, PERRMX, PERRWL, OSCMOD,
     // Process values the drive reports.
     VSET, VACT, VERR, ISET, IACT, TSET, TACT, IQ, ID, IU, IV, UD, UQ, VBUS, THETA,
     PRREV, PRCTS, PFREV, PFCTS, PRINC, PFINC, PERR, AINVOL, PINFRQ, PINCNT,
@@ -39,10 +39,10 @@ inline constexpr std::array<std::string_view, kSlotCount> kSlotNames = {
     "IFL",    "ILIMP",  "ILIMN",  "ICONT",  "MKT",   "MJ",    "JRATIO", "MKE",    "MRES",
     "MPOLES", "MTHTC",  "MBRAKE", "ENCR",   "KPP",   "KVFFP", "AINOFF", "AINDB",  "AINFLT",
     "AINSCV", "AINSCI", "GEARN",  "GEARD",  "DVBUS", "VZERO", "VREACH", "INPOSW", "MOVSPD",
-    "PERRMX", "PERRWL", "VSET",   "VACT",   "VERR",  "ISET",  "IACT",   "TSET",   "TACT",
-    "IQ",     "ID",     "IU",     "IV",     "UD",    "UQ",    "VBUS",   "THETA",  "PRREV",
-    "PRCTS",  "PFREV",  "PFCTS",  "PRINC",  "PFINC", "PERR",  "AINVOL", "PINFRQ", "PINCNT",
-    "TDRV",   "TMOT",   "I2T",    "APXSTA"};
+    "PERRMX", "PERRWL", "OSCMOD", "VSET",   "VACT",  "VERR",  "ISET",   "IACT",   "TSET",
+    "TACT",   "IQ",     "ID",     "IU",     "IV",    "UD",    "UQ",     "VBUS",   "THETA",
+    "PRREV",  "PRCTS",  "PFREV",  "PFCTS",  "PRINC", "PFINC", "PERR",   "AINVOL", "PINFRQ",
+    "PINCNT", "TDRV",   "TMOT",   "I2T",    "APXSTA"};
 
 // Where each slot lives in the drive's memory, and the mnemonics of the loaded database.
 class DriveMap {

@@ -32,6 +32,7 @@ void usage(FILE* out) {
         "usage: zrd-sim [--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH]\n"
         "               [--fault KIND]... [--fault-count N] [--error N]... [--warning N]...\n"
         "               [--silent X]... [--answer X=RAW]... [--input N]... [--noise S]\n"
+        "               [--scope-refuse] [--scope-mute] [--scope-badend N]\n"
         "  Opens a pseudo-terminal (or PATH), prints the device path on the first line and the\n"
         "  control socket on the second, and answers the program's frames as a ZRD drive until\n"
         "  interrupted or told \"quit\" on the control channel.\n"
@@ -48,7 +49,10 @@ void usage(FILE* out) {
         "  --silent X: reads and writes of drive index or mnemonic X get no answer\n"
         "  --answer X=RAW: reads of X answer RAW (-32768..65535) whatever the memory holds\n"
         "  --input N: digital input N (1..16) is on\n"
-        "  --noise S: scale of the measurement noise (default 1, 0 exact)\n");
+        "  --noise S: scale of the measurement noise (default 1, 0 exact)\n"
+        "  --scope-refuse: the online oscilloscope's start is refused (status 3)\n"
+        "  --scope-mute: the online oscilloscope streams without sending a byte\n"
+        "  --scope-badend N: every N-th sample frame ends with a wrong byte\n");
 }
 
 bool toInt(const char* text, int& out) {
@@ -111,6 +115,7 @@ struct DriveSetup {
     std::vector<std::string> answers;  // "X=RAW"
     std::string eeprom;
     double noise = 1.0;
+    sim::ScopeFaults scope;
 };
 
 // Applies the settings; false with the reason on stderr.
@@ -126,6 +131,7 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         drive.setEepromFile(setup.eeprom);
     }
     drive.setNoise(setup.noise);
+    drive.scopeFaults() = setup.scope;
     for (const auto& f : setup.faults)
         drive.addFault(f);
     for (const std::string& x : setup.silent) {
@@ -225,6 +231,15 @@ int main(int argc, char** argv) {
                 return 2;
             }
             setup.inputs.push_back(n);
+        } else if (arg == "--scope-refuse") {
+            setup.scope.refuse = true;
+        } else if (arg == "--scope-mute") {
+            setup.scope.mute = true;
+        } else if (arg == "--scope-badend" && hasValue) {
+            if (!toInt(argv[++i], setup.scope.badEndEvery)) {
+                std::fprintf(stderr, "zrd-sim: --scope-badend needs a frame count: %s\n", argv[i]);
+                return 2;
+            }
         } else if (arg == "--silent" && hasValue) {
             setup.silent.emplace_back(argv[++i]);
         } else if (arg == "--answer" && hasValue) {

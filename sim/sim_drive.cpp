@@ -26,7 +26,6 @@ bool parseInt(const std::string& text, int& out) {
 // status 1 (the program shows "data area saved" for it).
 constexpr uint8_t kStoreProgramPart = 1;
 constexpr uint8_t kProgramPartStored = 1;
-constexpr uint8_t kAckDone = 0;
 
 }  // namespace
 
@@ -96,8 +95,7 @@ std::vector<uint8_t> SimDrive::replyTo(const std::vector<uint8_t>& frame, bool r
         lk::appendEscaped(out, frame[1]);
     } else if (code >= lk::kFirstCommandCode && code <= lk::kLastCommandCode) {
         out.push_back(lk::kReplyAck);
-        out.push_back(busy ? lk::kAckStatusRefused
-                           : runCommand(code, frame.size() >= 2 ? frame[1] : 0));
+        out.push_back(busy ? lk::kAckStatusRefused : runCommand(frame));
     } else {
         return {};
     }
@@ -105,7 +103,9 @@ std::vector<uint8_t> SimDrive::replyTo(const std::vector<uint8_t>& frame, bool r
     return out;
 }
 
-uint8_t SimDrive::runCommand(uint8_t code, uint8_t arg) {
+uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
+    const uint8_t code = frame[0];
+    const uint8_t arg = frame.size() >= 2 ? frame[1] : 0;
     switch (code) {
         case lk::kCmdServoOn:
             // "ENMOD" 0 gives the enable to the input alone; a drive with an error stays off.
@@ -145,8 +145,14 @@ uint8_t SimDrive::runCommand(uint8_t code, uint8_t arg) {
             m_generator = false;
             stateChanged();
             return kAckDone;
+        case lk::kCmdStartOnlineScope:
+            return startScope(frame);
+        case lk::kCmdScope:
+            // Stops the online stream; otherwise (the offline scope) only acknowledged.
+            endScope();
+            return kAckDone;
         default:
-            // CALCPARA and the oscilloscope commands: acknowledged.
+            // CALCPARA: acknowledged.
             return kAckDone;
     }
 }
@@ -171,6 +177,9 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     if (const auto hver = model.find(hverName); hver && m_raw[model.parameter(*hver).Index] == 0)
         m_raw[model.parameter(*hver).Index] = kHardwareVersion;
 
+    m_scopeSignalCount = std::min(model.scopeSignalCount(), static_cast<int>(kScopeSignalSlots));
+    for (int n = 1; n < m_scopeSignalCount; ++n)
+        m_scopeIndexes[static_cast<size_t>(n)] = model.scopeSignal(n).Index;
     m_map.build(model);
     m_plant = ServoPlant{};
     m_pending = {};
@@ -308,7 +317,7 @@ std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
             break;
         case FaultKind::Corrupt:
             if (at < reply.bytes.size())
-                reply.bytes[at] ^= 0x5A;
+                reply.bytes[at] ^= kCorruptMask;
             break;
         case FaultKind::Split:
             reply.splitAt = std::min(static_cast<size_t>(active.at), reply.bytes.size());

@@ -109,6 +109,37 @@ struct Fault {
 // (hex bytes, also "30E130"); nullopt on anything else.
 std::optional<Fault> parseFault(const std::string& text);
 
+// The acknowledge status of a command done.
+inline constexpr uint8_t kAckDone = 0;
+// The bits a corrupting fault flips in a byte.
+inline constexpr uint8_t kCorruptMask = 0x5A;
+
+// Rate codes of the online oscilloscope: 1, 2, 3, 4 sample every 1, 2, 4, 8 ms.
+inline constexpr uint8_t kFirstScopeRate = 1;
+inline constexpr uint8_t kLastScopeRate = 4;
+// The sample period of a rate code 1..4 (0 for any other code).
+std::chrono::microseconds scopePeriod(uint8_t rate);
+// Entries of the scope signal list the drive keeps, entry 0 (no signal) included.
+inline constexpr size_t kScopeSignalSlots = 128;
+
+// The online oscilloscope's stream as the drive runs it.
+struct ScopeStream {
+    bool streaming = false;
+    uint8_t rate = 0;  // rate code of the running (or the last) stream
+    uint8_t ch1 = 0;   // signal numbers of the two channels
+    uint8_t ch2 = 0;
+    uint64_t samples = 0;  // samples taken since its start frame
+    uint64_t frames = 0;   // sample frames put on the line (a muted stream puts none)
+    uint64_t starts = 0;   // start frames that began a stream: a new one restarts the clock
+};
+
+// The control channel's orders to the stream.
+struct ScopeFaults {
+    bool refuse = false;  // answer the start frame with status 3
+    int badEndEvery = 0;  // every N-th sample frame closes with a wrong byte; 0: none
+    bool mute = false;    // go on streaming without sending a byte
+};
+
 // A reply as the drive sends it: the bytes and the pause before a second piece.
 struct SimReply {
     std::vector<uint8_t> bytes;
@@ -207,12 +238,28 @@ public:
     void addFault(const Fault& fault);
     void clearFaults();
 
+    // The online oscilloscope. The start frame (0x63 rate ch1 ch2) begins a stream while
+    // "OSCMOD" is 1 (always on a bare drive); the server's clock then takes one sample per
+    // period with takeScopeSample(); the stop frame (0x64) ends it.
+    [[nodiscard]] const ScopeStream& scope() const { return m_scope; }
+    [[nodiscard]] ScopeFaults& scopeFaults() { return m_scopeFaults; }
+    [[nodiscard]] const ScopeFaults& scopeFaults() const { return m_scopeFaults; }
+    // The next sample frame from the memory as it stands, start to end byte with the data
+    // escaped; empty while muted.
+    std::vector<uint8_t> takeScopeSample();
+    // Ends the stream without a word, as when the line is gone.
+    void endScope() { m_scope.streaming = false; }
+    // The drive index that a signal number samples; nullopt for signal 0 and unknown numbers.
+    // Without a database there is no signal list: signal n is index n.
+    [[nodiscard]] std::optional<uint8_t> scopeSignalIndex(int signal) const;
+
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
 
 private:
     std::vector<uint8_t> replyTo(const std::vector<uint8_t>& frame, bool refuse, bool busy);
-    uint8_t runCommand(uint8_t code, uint8_t arg);
+    uint8_t runCommand(const std::vector<uint8_t>& frame);
+    uint8_t startScope(const std::vector<uint8_t>& frame);
     void useUpFaults();
     [[nodiscard]] bool restoredFromEeprom(size_t index) const;
     [[nodiscard]] bool storeEeprom(bool programPartOnly);
@@ -265,6 +312,12 @@ private:
     RawMemory m_eeprom{};
     std::string m_eepromFile;
     std::function<void(const std::string&)> m_report;
+
+    // Drive index of each entry of the scope signal list (entry 0 unused).
+    std::array<uint8_t, kScopeSignalSlots> m_scopeIndexes{};
+    int m_scopeSignalCount = 0;
+    ScopeStream m_scope;
+    ScopeFaults m_scopeFaults;
 
     std::vector<Fault> m_faults;
     std::optional<int> m_framesBeforeHangUp;

@@ -20,14 +20,24 @@
 namespace zrd::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 bool makeRaw(int fd) {
     termios tio{};
     if (::tcgetattr(fd, &tio) != 0)
         return false;
     ::cfmakeraw(&tio);
     return ::tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// A drive's transmitter never waits for the receiver: what the other end does not take is
+// lost (see sendPaced), and the thread stays free to answer and to stop.
+bool makeNonBlocking(int fd) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0;
+}
+
+timespec toTimespec(std::chrono::nanoseconds wait) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait);
+    return {static_cast<time_t>(seconds.count()), static_cast<long>((wait - seconds).count())};
 }
 
 }  // namespace
@@ -43,7 +53,7 @@ bool SimServer::fail(const std::string& what) {
 
 bool SimServer::openPty() {
     m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fd < 0)
+    if (m_fd < 0 || !makeNonBlocking(m_fd))
         return fail("posix_openpt");
     if (::grantpt(m_fd) != 0 || ::unlockpt(m_fd) != 0)
         return fail("grantpt");
@@ -64,7 +74,7 @@ bool SimServer::openTty(const std::string& path) {
     m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_fd < 0)
         return fail("open " + path);
-    if (!makeRaw(m_fd))
+    if (!makeRaw(m_fd) || !makeNonBlocking(m_fd))
         return fail("tcsetattr");
     // A real line runs at the rate the drive is simulated at; any rate, as the program allows.
     if (!link::setCustomBaudRate(m_fd, m_baudRate))
@@ -102,10 +112,16 @@ void SimServer::report(const std::string& text) const {
 }
 
 void SimServer::advanceDrive() {
-    const auto now = Clock::now();
+    const auto to = std::min(Clock::now(), m_nextDue);
     std::lock_guard lock(m_mutex);
-    m_drive.advance(now - m_lastAdvance);
-    m_lastAdvance = now;
+    advanceLocked(to);
+}
+
+void SimServer::advanceLocked(Clock::time_point to) {
+    if (to <= m_lastAdvance)
+        return;
+    m_drive.advance(to - m_lastAdvance);
+    m_lastAdvance = to;
 }
 
 void SimServer::stop() {
@@ -127,6 +143,16 @@ void SimServer::withDrive(const std::function<void(SimDrive&)>& f) {
     f(m_drive);
 }
 
+ScopeStream SimServer::scope() {
+    std::lock_guard lock(m_mutex);
+    return m_drive.scope();
+}
+
+SimServer::StreamTiming SimServer::streamTiming() {
+    std::lock_guard lock(m_mutex);
+    return m_timing;
+}
+
 void SimServer::run() {
     link::FrameAssembler assembler;
     uint8_t chunk[256];
@@ -137,14 +163,18 @@ void SimServer::run() {
     };
     const auto reportControl = [this](const std::string& text) { report(text); };
     for (;;) {
-        const auto wait = std::min(sendDue(), kTick);
+        using std::chrono::nanoseconds;
+        const nanoseconds wait =
+            std::min({nanoseconds(sendDue()), sendSamples(), nanoseconds(kTick)});
         std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
         if (m_fd < 0)
             lineFd = -1;
         fds[0] = {lineFd, POLLIN, 0};  // -1 once the line hung up: poll() skips it
         fds[1] = {m_stopPipe[0], POLLIN, 0};
         const size_t controlCount = m_control.fillPoll(&fds[2]);
-        const int ready = ::poll(fds.data(), 2 + controlCount, static_cast<int>(wait.count()));
+        // To the microsecond: a stream at 1 ms cannot wait in whole milliseconds.
+        const timespec timeout = toTimespec(std::max(wait, std::chrono::nanoseconds(0)));
+        const int ready = ::ppoll(fds.data(), 2 + controlCount, &timeout, nullptr);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -159,15 +189,20 @@ void SimServer::run() {
             if (n < 0 && errno != EINTR && errno != EAGAIN) {
                 report("the line " + m_devicePath + " failed: " + zrd::lastOsErrorText());
                 lineFd = -1;
+                lineLost();
             }
             for (ssize_t i = 0; i < n && m_fd >= 0; ++i) {
-                if (assembler.feed(chunk[i]))
-                    answerFrame(assembler.frame());
+                if (!assembler.feed(chunk[i]))
+                    continue;
+                // Samples due before the frame arrived go out before its answer.
+                (void)sendSamples();
+                answerFrame(assembler.frame());
             }
         } else if (fds[0].revents & (POLLHUP | POLLERR)) {
             // A real tty whose other end went away: the control channel goes on alone.
             report("the line " + m_devicePath + " hung up");
             lineFd = -1;
+            lineLost();
         }
         if (controlCount > 0 && m_control.serve(&fds[2], controlCount, runControl, reportControl) &&
             m_onQuit)
@@ -179,10 +214,9 @@ void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
     std::optional<SimReply> reply;
     {
         std::lock_guard lock(m_mutex);
-        // The drive answers with the state of this very moment.
-        const auto now = Clock::now();
-        m_drive.advance(now - m_lastAdvance);
-        m_lastAdvance = now;
+        // The drive answers with the state of this very moment (a streamed sample due in
+        // between is taken at its own time after it).
+        advanceLocked(std::min(Clock::now(), m_nextDue));
         reply = m_drive.answer(frame);
     }
     if (!reply)
@@ -229,8 +263,54 @@ std::chrono::milliseconds SimServer::sendDue() {
     }
 }
 
+std::chrono::nanoseconds SimServer::sendSamples() {
+    // Only the samples due now: a line too slow for the rate must not keep the thread from
+    // answering; the stream then lags, and no sample is skipped.
+    const auto now = Clock::now();
+    for (;;) {
+        std::vector<uint8_t> bytes;
+        Clock::time_point due;
+        {
+            std::lock_guard lock(m_mutex);
+            const ScopeStream& stream = m_drive.scope();
+            if (!stream.streaming || m_fd < 0) {
+                m_nextDue = Clock::time_point::max();
+                return kTick;
+            }
+            if (stream.starts != m_streamStarts) {
+                // A new start frame: its answer is out, the first sample is due now.
+                m_streamStarts = stream.starts;
+                m_streamStart = now;
+                m_nextSample = 0;
+                m_timing = {};
+            }
+            m_nextDue =
+                m_streamStart + scopePeriod(stream.rate) * static_cast<int64_t>(m_nextSample);
+            if (m_nextDue > now)
+                return std::max(m_nextDue - Clock::now(), Clock::duration::zero());
+            due = m_nextDue;
+            advanceLocked(due);
+            bytes = m_drive.takeScopeSample();
+            ++m_nextSample;
+            const auto late = std::chrono::nanoseconds(Clock::now() - due);
+            ++m_timing.samples;
+            m_timing.worstLate = std::max(m_timing.worstLate, late);
+            m_timing.totalLate += late;
+        }
+        // On the stream's own timeline: a thread that woke late catches up at once.
+        sendPaced(bytes.data(), bytes.size(), due);
+    }
+}
+
+void SimServer::lineLost() {
+    std::lock_guard lock(m_mutex);
+    m_drive.endScope();
+}
+
 void SimServer::closeLine() {
     report("hang-up: the line " + m_devicePath + " is closed");
+    // The stream ends first: whoever sees the line go sees the stream gone.
+    lineLost();
     for (int* fd : {&m_fd, &m_keepOpen}) {
         if (*fd >= 0)
             ::close(*fd);
@@ -239,15 +319,24 @@ void SimServer::closeLine() {
     m_outbox.clear();
 }
 
-void SimServer::sendPaced(const uint8_t* bytes, size_t count) {
-    // Each byte leaves when the line would have finished sending the one before it.
+void SimServer::sendPaced(const uint8_t* bytes, size_t count, Clock::time_point notBefore) {
+    // Each byte leaves when the line would have finished sending the one before it, on the
+    // line's own clock: a late wake-up does not stretch the bytes that follow, so frames sent
+    // back to back fill the line exactly.
     const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate);
-    auto due = Clock::now();
+    auto due = std::max(notBefore, m_lineFreeAt);
     for (size_t i = 0; i < count; ++i) {
         due += byteTime;
+        m_lineFreeAt = due;
         std::this_thread::sleep_until(due);
-        if (m_fd < 0 || (::write(m_fd, bytes + i, 1) < 0 && errno != EINTR))
+        if (m_fd < 0)
             return;
+        if (::write(m_fd, bytes + i, 1) >= 0 || errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return;
+        // The other end's input buffer is full: the byte is lost, as in a receiver's overrun.
+        ++m_bytesLost;
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,7 +15,8 @@ namespace zrd::sim {
 
 // Runs a SimDrive on a pseudo-terminal (or a given tty) on its own thread, pacing every reply
 // at the byte time of the configured baud rate. The same thread advances the drive's clock
-// (on every wake and at least every kTick) and serves the control channel.
+// (on every wake and at least every kTick), streams the online oscilloscope's samples on an
+// absolute clock (it wakes for each one) and serves the control channel.
 class SimServer {
 public:
     static constexpr std::chrono::milliseconds kTick{20};
@@ -48,13 +51,37 @@ public:
 
     // Runs f on the drive under the server's lock (the thread answers in between).
     void withDrive(const std::function<void(SimDrive&)>& f);
+    // The online oscilloscope's stream as it stands.
+    [[nodiscard]] ScopeStream scope();
+    // How late the samples of the running (or the last) stream were taken against their clock.
+    struct StreamTiming {
+        uint64_t samples = 0;
+        std::chrono::nanoseconds worstLate{0};
+        std::chrono::nanoseconds totalLate{0};
+    };
+    [[nodiscard]] StreamTiming streamTiming();
+    // Bytes the line could not deliver because the other end's input buffer was full (the
+    // program did not read): lost, as a receiver's overrun loses them.
+    [[nodiscard]] uint64_t bytesLost() const { return m_bytesLost.load(); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+
     void run();
+    // Runs the drive up to now, but never past the next sample that is due: a sample shows
+    // the drive at its own time.
     void advanceDrive();
+    void advanceLocked(Clock::time_point to);
+    // Sends the sample frames due by now, each with the drive advanced to its time, back to
+    // back when behind; the time until the next one (kTick when not streaming).
+    std::chrono::nanoseconds sendSamples();
+    // The line is gone: the stream ends with it.
+    void lineLost();
     void report(const std::string& text) const;
     void answerFrame(const std::vector<uint8_t>& frame);
-    void sendPaced(const uint8_t* bytes, size_t count);
+    // Sends at the line's byte time, starting when the line is free but not before notBefore
+    // (a reply: now; a sample: its due time).
+    void sendPaced(const uint8_t* bytes, size_t count, Clock::time_point notBefore = Clock::now());
     // Sends the late and repeated replies that are due; the time until the next one.
     std::chrono::milliseconds sendDue();
     // A hang-up: the line is closed for good, as when a cable is pulled.
@@ -63,7 +90,7 @@ private:
 
     // A reply sent later while the drive goes on listening.
     struct Scheduled {
-        std::chrono::steady_clock::time_point due;
+        Clock::time_point due;
         std::vector<uint8_t> bytes;
     };
 
@@ -78,8 +105,17 @@ private:
     ControlSocket m_control;
     std::function<void()> m_onQuit;
     std::function<void(const std::string&)> m_report;
-    std::chrono::steady_clock::time_point m_lastAdvance{};
+    Clock::time_point m_lastAdvance{};
     std::vector<Scheduled> m_outbox;  // the server thread's own
+    // The stream's clock, the server thread's own: sample k is due at start + k x period.
+    uint64_t m_streamStarts = 0;  // the drive's start count the clock belongs to
+    Clock::time_point m_streamStart{};
+    uint64_t m_nextSample = 0;
+    Clock::time_point m_nextDue = Clock::time_point::max();
+    StreamTiming m_timing;  // under the lock
+    // When the last byte handed to the line has left it.
+    Clock::time_point m_lineFreeAt{};
+    std::atomic<uint64_t> m_bytesLost{0};
     std::thread m_thread;
 };
 

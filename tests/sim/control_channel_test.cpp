@@ -131,6 +131,13 @@ TEST_F(ControlCommands, MistakesAreAnsweredWithTheirReason) {
              Case{"pulse fast", "error pulse frequency must be -1000..1000 kHz: fast"},
              Case{"load -1", "error load must be 0..100000 N-cm: -1"},
              Case{"state now", "error usage: state"},
+             Case{"scope",
+                  "error usage: scope status | scope refuse on|off | scope mute on|off "
+                  "| scope badend N"},
+             Case{"scope mute yes",
+                  "error usage: scope status | scope refuse on|off | scope mute on|off | scope "
+                  "badend N"},
+             Case{"scope badend -1", "error badend needs a frame count, 0 for none: -1"},
          }) {
         const ControlReply r = runControlCommand(c.line, drive);
         EXPECT_EQ(r.text, c.reply) << "'" << c.line << "'";
