@@ -194,6 +194,7 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
     QObject::connect(&ticker, &QTimer::timeout, [&] { ticks += p.capturing() ? 1 : 0; });
     ticker.start();
 
+    form.TimerForTimeTimer();
     QVERIFY(p.Button3->isEnabled());
     p.Button3->click();
     QVERIFY(p.capturing());
@@ -220,7 +221,8 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
 
     QVERIFY(!p.capturing());
     QCOMPARE(p.capture()->end(), CaptureEnd::UserStop);
-    QVERIFY(!m_sim->scope().streaming);
+    // The stop frame reaches the drive, which stops streaming.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_sim->scope().streaming, kWaitMs);
     const int samples = p.capture()->samples();
     QCOMPARE(p.Gauge2->value(), std::min(samples + 1, zrd::scope::kRecordCount));
     int changedAt = -1;
@@ -245,8 +247,11 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
         QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
     QVERIFY(!p.Button18->isEnabled());
     QVERIFY(p.Replay_start->isVisibleTo(&p));
-    QVERIFY(!p.MaskEdit11->text().isEmpty());
-    QVERIFY(!p.MaskEdit14->text().isEmpty());
+    // The start stamp is the clock's, the stop stamp the moment of the stop.
+    QCOMPARE(p.MaskEdit11->text(), form.controls().MaskEdit3->text());
+    QCOMPARE(p.MaskEdit12->text(), form.controls().MaskEdit4->text());
+    QCOMPARE(oscillogram.header.startStamp,
+             (p.MaskEdit11->text() + " / " + p.MaskEdit12->text()).toStdString());
     QCOMPARE(oscillogram.header.stopStamp,
              (p.MaskEdit13->text() + " / " + p.MaskEdit14->text()).toStdString());
 
@@ -263,7 +268,8 @@ void OnlineScopeTest::rateClickedDuringACaptureStaysDeselected() {
     connectAndShowPage();
     zrd::scope::TOnlineScopePage& p = page();
     p.Button3->click();
-    QVERIFY(p.capturing());
+    // The drive streams: the start frame has been taken.
+    QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() > 0, kWaitMs);
     int seen = 0;
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { seen = d.framesSeen(); });
     p.freq3->click();
