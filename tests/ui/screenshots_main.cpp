@@ -40,6 +40,10 @@ bool save(QWidget& widget, const QString& path) {
 bool saveOnlineScope(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, const QString& out) {
     constexpr double kStepMv = 3000;
     sim.withDrive([](zrd::sim::SimDrive& d) {
+        // The errors of the status picture would keep the servo off.
+        d.clearAll(zrd::sim::BitList::Errors);
+        // Exact values: the drive at rest draws flat lines before the step.
+        d.setNoise(0);
         d.setRaw(*d.indexOf("ENMOD"), static_cast<uint16_t>(zrd::sim::EnableMode::InputOnly));
         d.setRaw(*d.indexOf("DIN1"), zrd::sim::kInputServoEnable);
         (void)d.setInput(1, true);
@@ -58,6 +62,7 @@ bool saveOnlineScope(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, const 
     sim.withDrive([&](zrd::sim::SimDrive& d) { d.setAnalogInput(kStepMv); });
     ok &= samples(2000);
     page.Button18->click();
+    form.Timer5Timer();
     ok &= save(form, out + "oscilloscope-online.png");
     return ok;
 }
