@@ -42,7 +42,8 @@ constexpr int kOnlineMode = 1;
 // The picture a new preview starts with: red vertical axis, black centre line at 100.
 constexpr int kResetAxisHeight = 200;
 constexpr int kResetCentre = 100;
-// The preview is repainted at most this often; the steps between are drawn into the picture.
+// While a capture runs the preview is repainted at most this often (when it changed); the steps
+// in between are drawn into the picture only.
 constexpr int kRepaintMs = 16;
 constexpr int kFieldWidth = 74;
 
@@ -111,9 +112,8 @@ TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineSc
 
     m_silenceTimer->setSingleShot(true);
     connect(m_silenceTimer, &QTimer::timeout, this, &TOnlineScopePage::onSilenceTimer);
-    m_repaintTimer->setSingleShot(true);
     m_repaintTimer->setInterval(kRepaintMs);
-    connect(m_repaintTimer, &QTimer::timeout, PaintBox1, qOverload<>(&QWidget::update));
+    connect(m_repaintTimer, &QTimer::timeout, this, &TOnlineScopePage::onRepaintTimer);
 
     connect(freq1, &QRadioButton::clicked, this, &TOnlineScopePage::freq1Click);
     connect(freq2, &QRadioButton::clicked, this, &TOnlineScopePage::freq2Click);
@@ -417,6 +417,7 @@ void TOnlineScopePage::StartOscill() {
         connect(m_notifier, &QSocketNotifier::activated, this, &TOnlineScopePage::onPortReadable);
     }
     armSilenceTimer();
+    m_repaintTimer->start();
     if (m_stopAsked)
         Button18Click();
 }
@@ -504,6 +505,7 @@ void TOnlineScopePage::endCapture() {
     m_silenceTimer->stop();
     drawPreviewSteps();
     m_repaintTimer->stop();
+    m_previewDirty = false;
     PaintBox1->update();
     showProgress();
 
@@ -623,12 +625,14 @@ void TOnlineScopePage::drawPreviewSteps() {
             painter.drawLine(step.column - 1, step.from[c], step.column, step.to[c]);
         }
     }
-    schedulePreviewRepaint();
+    m_previewDirty = true;
 }
 
-void TOnlineScopePage::schedulePreviewRepaint() {
-    if (!m_repaintTimer->isActive())
-        m_repaintTimer->start();
+void TOnlineScopePage::onRepaintTimer() {
+    if (!m_previewDirty)
+        return;
+    m_previewDirty = false;
+    PaintBox1->update();
 }
 
 }  // namespace zrd::scope

@@ -151,7 +151,7 @@ private:
     // The preview picture.
     void clearPreviewWithAxes();
     void drawPreviewSteps();
-    void schedulePreviewRepaint();
+    void onRepaintTimer();
     void resetPreview();
 
     OnlineScopeParts m_parts;
@@ -162,6 +162,7 @@ private:
     QTimer* m_silenceTimer;
     QTimer* m_repaintTimer;
     QImage m_preview;
+    bool m_previewDirty = false;
     // The capture is inside the core (feeding bytes, or in the pauses of a frame it sends):
     // a stop asked for meanwhile waits until it returns.
     bool m_inCapture = false;
