@@ -42,6 +42,7 @@ void addFormulaCommands(CommandList& list);    // commands_formula.cpp
 void addParameterCommands(CommandList& list);  // commands_params.cpp
 void addSessionCommands(CommandList& list);    // commands_session.cpp
 void addSimCommands(CommandList& list);        // commands_sim.cpp
+void addScopeCommands(CommandList& list);      // commands_scope.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

@@ -16,6 +16,7 @@ CommandList allCommands() {
     addParameterCommands(list);
     addSessionCommands(list);
     addSimCommands(list);
+    addScopeCommands(list);
     return list;
 }
 

@@ -25,7 +25,9 @@
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
 #include "params/ui/param_pages.h"
+#include "scope/scope_settings.h"
 #include "scope/ui/online_scope_page.h"
+#include "scope/ui/trace_viewer.h"
 #include "session/link_busy_guard.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
@@ -249,6 +251,16 @@ void TMainForm::createOnlineScope() {
     TabbedNotebook2->insertTab(kTabOscillOnline, m_onlineScope, "Oscilloscope online");
     connect(m_session, &session::TDriveSession::valuesRead, m_onlineScope,
             [this] { m_onlineScope->showDriveSettings(false); });
+    Oscill = new scope::TOscill({*p.oscillogram, p.actionLog, p.messages, p.model, p.ui}, this);
+    connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, Oscill, [this] {
+        Oscill->showFor(m_controls->MaskEdit3->text().toStdString(),
+                        m_controls->MaskEdit4->text().toStdString());
+    });
+    // The viewer's bit rows follow the channel's signal.
+    connect(m_onlineScope, &scope::TOnlineScopePage::channelSelected, Oscill, [this](int c) {
+        Oscill->setBitGroup(
+            c, scope::channelBitHints(m_program.model, m_program.oscillogram->channel(c).name));
+    });
 }
 
 void TMainForm::showInRow(int position, const QString& text) {

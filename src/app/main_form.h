@@ -23,7 +23,8 @@ class TStatusPage;
 }  // namespace zrd::monitor
 namespace zrd::scope {
 class TOnlineScopePage;
-}
+class TOscill;
+}  // namespace zrd::scope
 namespace zrd::session {
 class TControlArea;
 class TDriveSession;
@@ -145,6 +146,7 @@ public:
     // Windows that live for the whole run
     TAboutBox* AboutBox;
     session::TEdit_par_Form* Edit_par_Form;
+    scope::TOscill* Oscill;  // the online viewer
 
 public slots:
     void TimerForTimeTimer();

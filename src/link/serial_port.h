@@ -35,7 +35,7 @@ public:
     // True once the other end went away (adapter unplugged, pseudo-terminal master closed);
     // every operation has failed or will fail. Stays so until the port is closed.
     [[nodiscard]] virtual bool hungUp() const = 0;
-    // Drops whatever waits in the transmit and receive queues.
+    // Drops whatever waits in the receive queue; what was written still goes out.
     virtual void purge() = 0;
     // Clears the line's error state (breaks, overruns); nothing to do on some systems.
     virtual void clearErrors() = 0;

@@ -202,8 +202,11 @@ public:
     bool hungUp() const override { return m_hungUp; }
 
     void purge() override {
+        // The receive side only: discarding the transmit queue would drop a frame written just
+        // before (a stop frame followed at once by the next command) before it reached the
+        // drive. The line runs without flow control, so nothing else ever waits there.
         if (m_fd >= 0)
-            ::tcflush(m_fd, TCIOFLUSH);
+            ::tcflush(m_fd, TCIFLUSH);
     }
 
     void clearErrors() override {

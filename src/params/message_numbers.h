@@ -60,5 +60,12 @@ inline constexpr int kMsgWarningCaption = 95;
 inline constexpr int kMsgWarnings = 96;
 inline constexpr int kMsgNoWarningsList = 97;
 inline constexpr int kMsgNoErrors = 98;
+// The trace viewers: "AFR and PFR" (its prompt, a start outside the buffer, no frequency
+// response yet) and "Print" (+ the picture's path).
+inline constexpr int kMsgAnalysisStartPrompt = 89;
+inline constexpr int kMsgAnalysisStartRange = 6;
+inline constexpr int kMsgNoFrequencyResponse = 37;
+inline constexpr int kMsgPictureSaved = 13;
+inline constexpr int kMsgPictureNotSaved = 12;
 
 }  // namespace zrd::params

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "link/frame_codec.h"
 #include "params/message_numbers.h"
@@ -96,6 +97,9 @@ void OnlineCapture::onReadable(CaptureClock::time_point now) {
         const int n = m_link.port().readAvailable(chunk.data(), chunk.size());
         if (n > 0) {
             feed(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)), now);
+            // A short read took all there was: asking again would only read nothing.
+            if (static_cast<size_t>(n) < chunk.size())
+                return;
             continue;
         }
         // Nothing (or a failure) where the port said bytes wait: a line whose other end went
@@ -242,6 +246,38 @@ double OnlineCapture::achievedRate() const {
     if (m_samples < 2 || seconds <= 0)
         return 0;
     return (m_samples - 1) / seconds;
+}
+
+bool runCapture(OnlineCapture& capture, lk::SerialPort& port,
+                const std::function<void()>& afterWake) {
+    // The bytes wait in the line's input buffer meanwhile (about 35 at 1000 Hz): read in
+    // batches, the thread wakes 200 times a second instead of once per sample.
+    constexpr auto kReadInterval = std::chrono::milliseconds(5);
+    while (capture.running()) {
+        const auto now = CaptureClock::now();
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(capture.silenceDeadline() - now).count();
+        if (left <= 0) {
+            capture.checkSilence(now);
+            continue;
+        }
+        const lk::WaitResult wait = port.waitReadable(static_cast<int>(left));
+        if (wait == lk::WaitResult::TimedOut) {
+            capture.checkSilence(CaptureClock::now());
+        } else {
+            // A hang-up is found by the read, which ends the capture.
+            capture.onReadable(CaptureClock::now());
+            if (wait == lk::WaitResult::Failed && capture.running()) {
+                capture.stop();
+                return false;
+            }
+        }
+        if (afterWake)
+            afterWake();
+        if (wait == lk::WaitResult::Readable && capture.running())
+            std::this_thread::sleep_for(kReadInterval);
+    }
+    return true;
 }
 
 }  // namespace zrd::scope

@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -143,5 +144,12 @@ private:
     CaptureClock::time_point m_firstSample{};
     CaptureClock::time_point m_lastSample{};
 };
+
+// Runs a started capture to its end on the caller's thread, for front ends without an event
+// loop (zrdctl, benchmarks): sleeps in poll() on the port until bytes arrive or the silent
+// deadline comes, then feeds or checks. `afterWake` runs after every wake. False when waiting
+// on the port failed (the capture is stopped then; the port's lastError() says why).
+[[nodiscard]] bool runCapture(OnlineCapture& capture, link::SerialPort& port,
+                              const std::function<void()>& afterWake = {});
 
 }  // namespace zrd::scope

@@ -1,5 +1,6 @@
 #include "session/connection.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "core/parse_int.h"
@@ -27,6 +28,24 @@ int openFailureMessage(lk::OpenResult r) {
     return 0;
 }
 
+// True when a sample frame starts anywhere in what the drive sends unasked. A read may begin
+// in the middle of a frame and end at its closing byte, so a second read follows one that saw
+// bytes but no frame start.
+bool streamsSamples(lk::DriveLink& link) {
+    lk::LinkBuffers& b = link.buffers();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        lk::clearBuffer(b.request);
+        const int n = link.PortRead(b.request);
+        if (n <= 0)
+            return false;
+        const auto end = b.request.begin() + n;
+        const uint8_t pair[] = {lk::kStartByte, lk::kReplyScopeSample};
+        if (std::search(b.request.begin(), end, std::begin(pair), std::end(pair)) != end)
+            return true;
+    }
+    return false;
+}
+
 // Opening and the preamble, without showing anything.
 OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings) {
     OpenOutcome outcome;
@@ -40,9 +59,7 @@ OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings)
 
     // A drive still streaming oscilloscope samples is told to stop first.
     lk::LinkBuffers& b = link.buffers();
-    lk::clearBuffer(b.request);
-    const int n = link.PortRead(b.request);
-    if (n > 1 && b.request[1] == lk::kReplyScopeSample) {
+    if (streamsSamples(link)) {
         outcome.scopeWasStreaming = true;
         if (link.sendCommand(lk::kCmdScope, 0, 0, 0) < 0) {
             outcome.step = OpenOutcome::Step::ScopeStopFailed;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <memory>
 #include <thread>
 
@@ -18,32 +17,25 @@ namespace {
 namespace lk = zrd::link;
 using Clock = CaptureClock;
 
-std::string shipped(const char* name) {
-    return std::string(ZRD_SHIPPED_DATA_DIR) + "/" + name;
-}
-
-// Records the link's pauses and hang-ups as well.
 class CaptureUi : public test::RecordingUserInterface {
 public:
     void pauseTimers() override { ++pauses; }
     void resumeTimers() override { ++resumes; }
-    void linkLost(const std::string& reason) override { lost.push_back(reason); }
+    void linkLost(const std::string&) override { ++lost; }
     int pauses = 0;
     int resumes = 0;
-    std::vector<std::string> lost;
+    int lost = 0;
 };
 
-struct RawPair {
-    uint16_t first;
-    uint16_t second;
-};
-
-std::vector<uint8_t> sampleFrames(const std::vector<RawPair>& samples) {
+// Sample frames of raw value pairs; an acknowledge first when a status is given.
+std::vector<uint8_t> frames(const std::vector<std::array<uint16_t, 2>>& samples,
+                            std::optional<uint8_t> ack = std::nullopt) {
     std::vector<uint8_t> bytes;
-    for (const RawPair& s : samples) {
-        bytes.push_back(lk::kStartByte);
-        bytes.push_back(lk::kReplyScopeSample);
-        for (const uint16_t raw : {s.first, s.second}) {
+    if (ack)
+        bytes = {lk::kStartByte, lk::kReplyAck, *ack, lk::kEndByte};
+    for (const auto& pair : samples) {
+        bytes.insert(bytes.end(), {lk::kStartByte, lk::kReplyScopeSample});
+        for (const uint16_t raw : pair) {
             lk::appendEscaped(bytes, static_cast<uint8_t>(raw >> 8));
             lk::appendEscaped(bytes, static_cast<uint8_t>(raw & 0xFF));
         }
@@ -52,18 +44,14 @@ std::vector<uint8_t> sampleFrames(const std::vector<RawPair>& samples) {
     return bytes;
 }
 
-std::vector<uint8_t> ack(uint8_t status) {
-    return {lk::kStartByte, lk::kReplyAck, status, lk::kEndByte};
-}
-
-std::vector<uint8_t> commandFrame(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
+std::vector<uint8_t> command(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
     lk::TransmitBuffer frame{};
-    const size_t n = lk::encodeCommand(frame, code, a1, a2, a3);
-    return {frame.begin(), frame.begin() + static_cast<long>(n)};
+    return {frame.begin(),
+            frame.begin() + static_cast<long>(lk::encodeCommand(frame, code, a1, a2, a3))};
 }
 
-// The program's side of a capture on a real pseudo-terminal: the shipped database, channel 1 a
-// signed signal with a scale, channel 2 an unsigned status word.
+// The program's side of a capture on a real pseudo-terminal, with the shipped database:
+// channel 1 a signed signal with a scale (IACT), channel 2 an unsigned status word (STA).
 struct Rig {
     test::TempDir dir;
     CaptureUi ui;
@@ -74,33 +62,22 @@ struct Rig {
     std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
     lk::DriveLink link{*port, ui};
     OnlineCapture capture{link, *osc, *model, *messages};
-    int current = 0;
-    int status = 0;
 
-    ::testing::AssertionResult open() {
-        if (!wire.ok())
-            return ::testing::AssertionFailure() << "no pseudo-terminal";
-        if (!params::loadDatabase(shipped(params::kDatabaseFileName), *model, *messages, ui, false)
-                 .ok())
-            return ::testing::AssertionFailure() << "the shipped database does not load";
-        if (link.openPort(wire.devicePath(), lk::kDefaultBaudRate, lk::kDefaultPortTimeOutMs) !=
-            lk::OpenResult::Ok)
-            return ::testing::AssertionFailure() << port->lastError();
+    void open() {
+        ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod",
+                                         *model, *messages, ui, false)
+                        .ok());
+        ASSERT_EQ(link.openPort(wire.devicePath(), lk::kDefaultBaudRate, 30), lk::OpenResult::Ok);
         link.state().connected = 1;
-        current = findScopeSignal(*model, "IACT").value_or(0);
-        status = findScopeSignal(*model, "STA").value_or(0);
-        osc->channel(1) = channelOfSignal(*model, current);
-        osc->channel(2) = channelOfSignal(*model, status);
-        // What a capture must clear.
-        osc->buffer.setValue(kRecordCount - 1, 0, 1.5);
-        return ::testing::AssertionSuccess();
+        osc->channel(1) = channelOfSignal(*model, findScopeSignal(*model, "IACT").value_or(0));
+        osc->channel(2) = channelOfSignal(*model, findScopeSignal(*model, "STA").value_or(0));
+        osc->buffer.setValue(kRecordCount - 1, 0, 1.5);  // a capture must clear it
     }
 
-    // Runs the capture on what arrives until `done` or its end, within a bound.
-    void pump(const std::function<bool()>& done) {
+    // Feeds the capture what arrives until it has `samples` or has ended.
+    void pump(int samples) {
         const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (capture.running() && !done()) {
-            ASSERT_LT(Clock::now(), deadline) << "samples so far: " << capture.samples();
+        while (capture.running() && capture.samples() < samples && Clock::now() < deadline) {
             (void)port->waitReadable(100);
             capture.onReadable(Clock::now());
         }
@@ -111,163 +88,130 @@ TEST(OnlineCapture, EndsAsTheDriveOrTheUserEndsIt) {
     enum class Then { Nothing, UserStop, Silence, HangUp };
     struct Case {
         const char* name;
-        uint8_t ackStatus;
-        std::vector<RawPair> samples;
+        uint8_t ack;
+        int samples;
         Then then;
         CaptureEnd end;
         bool stopFrame;
         std::vector<std::string> boxes;
     };
-    std::vector<RawPair> full;
-    for (int k = 0; k < kRecordCount; ++k)
-        full.push_back({static_cast<uint16_t>(k), static_cast<uint16_t>(2 * k)});
-    const std::vector<RawPair> three = {{0xFFFE, 0xFFFE}, {0x00E1, 0xE4E2}, {1000, 0}};
-    const std::vector<Case> cases = {
-        {"ten thousand samples fill the buffer",
-         0,
-         full,
-         Then::Nothing,
-         CaptureEnd::BufferFull,
-         true,
-         {}},
-        {"the user stops", 0, three, Then::UserStop, CaptureEnd::UserStop, true, {}},
-        {"the drive falls silent", 0, three, Then::Silence, CaptureEnd::Silent, false, {}},
-        {"the drive refuses",
-         lk::kAckStatusRefused,
-         {},
-         Then::Nothing,
-         CaptureEnd::Refused,
-         false,
-         {"Attention: E11"}},
-        {"the line hangs up", 0, three, Then::HangUp, CaptureEnd::HungUp, false, {}},
-    };
-    for (const Case& c : cases) {
+    for (const Case& c : {
+             Case{"the 10000th sample ends it",
+                  0,
+                  kRecordCount,
+                  Then::Nothing,
+                  CaptureEnd::BufferFull,
+                  true,
+                  {}},
+             Case{"the user stops", 0, 3, Then::UserStop, CaptureEnd::UserStop, true, {}},
+             Case{"the drive falls silent", 0, 3, Then::Silence, CaptureEnd::Silent, false, {}},
+             Case{"the drive refuses",
+                  lk::kAckStatusRefused,
+                  0,
+                  Then::Nothing,
+                  CaptureEnd::Refused,
+                  false,
+                  {"Attention E11"}},
+             Case{"the line hangs up", 0, 3, Then::HangUp, CaptureEnd::HungUp, false, {}},
+         }) {
         SCOPED_TRACE(c.name);
-        auto rig = std::make_unique<Rig>();
-        ASSERT_TRUE(rig->open());
-        auto& [dir, ui, messages, model, osc, wire, port, link, capture, current, status] = *rig;
-        ASSERT_TRUE(capture.start(2, Clock::now()));
-        EXPECT_TRUE(link.state().linkBusy);
-        EXPECT_EQ(ui.pauses, 1);
-        EXPECT_EQ(osc->buffer.value(kRecordCount - 1, 0), 0);
-        EXPECT_EQ(wire.receive(6, std::chrono::seconds(2)),
-                  commandFrame(lk::kCmdStartOnlineScope, 1, static_cast<uint8_t>(current),
-                               static_cast<uint8_t>(status)));
+        Rig rig;
+        ASSERT_NO_FATAL_FAILURE(rig.open());
+        ASSERT_TRUE(rig.capture.start(2, Clock::now()));
+        EXPECT_TRUE(rig.link.state().linkBusy);
+        EXPECT_EQ(rig.ui.pauses, 1);
+        EXPECT_EQ(rig.osc->buffer.value(kRecordCount - 1, 0), 0);
+        EXPECT_EQ(rig.wire.receive(6), command(lk::kCmdStartOnlineScope, 1, 3, 1));
 
-        std::thread drive([&] {
-            wire.send(ack(c.ackStatus));
-            wire.send(sampleFrames(c.samples));
-        });
-        // A capture left alone runs to its own end.
-        rig->pump([&] {
-            return c.then != Then::Nothing &&
-                   capture.samples() == static_cast<int>(c.samples.size());
-        });
+        // Escapes, a signed -2 and an unsigned 65534, then a ramp.
+        std::vector<std::array<uint16_t, 2>> samples = {{0xFFFE, 0xFFFE}, {0x00E1, 0xE4E2}};
+        for (int k = 2; k < c.samples; ++k)
+            samples.push_back({static_cast<uint16_t>(k), static_cast<uint16_t>(2 * k)});
+        samples.resize(static_cast<size_t>(c.samples));
+        std::thread drive([&] { rig.wire.send(frames(samples, c.ack)); });
+        rig.pump(c.then == Then::Nothing ? kRecordCount + 1 : c.samples);
         drive.join();
-        switch (c.then) {
-            case Then::Nothing:
-                break;
-            case Then::UserStop:
-                capture.stop();
-                break;
-            case Then::Silence:
-                capture.checkSilence(capture.silenceDeadline() - std::chrono::milliseconds(1));
-                EXPECT_TRUE(capture.running());
-                EXPECT_GE(capture.silenceDeadline() - Clock::now(), std::chrono::milliseconds(900));
-                capture.checkSilence(capture.silenceDeadline());
-                break;
-            case Then::HangUp:
-                wire.hangUp();
-                rig->pump([] { return false; });
-                break;
+        if (c.then == Then::UserStop)
+            rig.capture.stop();
+        if (c.then == Then::Silence) {
+            // The bound is a second after the last byte, which came before now.
+            const auto now = Clock::now();
+            rig.capture.checkSilence(now + std::chrono::milliseconds(500));
+            EXPECT_TRUE(rig.capture.running());
+            rig.capture.checkSilence(now + std::chrono::milliseconds(1001));
+        }
+        if (c.then == Then::HangUp) {
+            rig.wire.hangUp();
+            rig.pump(kRecordCount);
         }
 
-        EXPECT_EQ(capture.end(), c.end);
-        EXPECT_EQ(capture.samples(), static_cast<int>(c.samples.size()));
-        EXPECT_EQ(capture.dropped(), 0);
-        for (size_t i = 0; i < c.samples.size(); i += 997) {
-            const int record = static_cast<int>(i);
-            EXPECT_DOUBLE_EQ(osc->buffer.value(record, 0),
-                             static_cast<int16_t>(c.samples[i].first) * 0.01);
-            EXPECT_EQ(osc->buffer.value(record, 1), c.samples[i].second);
+        EXPECT_EQ(rig.capture.end(), c.end);
+        ASSERT_EQ(rig.capture.samples(), c.samples);
+        EXPECT_EQ(rig.capture.dropped(), 0);
+        if (c.samples > 2) {
+            EXPECT_DOUBLE_EQ(rig.osc->buffer.value(0, 0), -0.02);
+            EXPECT_EQ(rig.osc->buffer.value(0, 1), 65534);
+            EXPECT_DOUBLE_EQ(rig.osc->buffer.value(1, 0), 2.25);
+            EXPECT_EQ(rig.osc->buffer.value(1, 1), 0xE4E2);
+            EXPECT_DOUBLE_EQ(rig.osc->buffer.value(c.samples - 1, 0), (c.samples - 1) * 0.01);
+            EXPECT_EQ(rig.osc->buffer.value(c.samples - 1, 1), 2 * (c.samples - 1));
         }
-        if (c.samples.size() == three.size()) {
-            EXPECT_DOUBLE_EQ(osc->buffer.value(0, 0), -0.02);
-            EXPECT_EQ(osc->buffer.value(0, 1), 65534);
-            EXPECT_DOUBLE_EQ(osc->buffer.value(1, 0), 2.25);
-        }
-        EXPECT_FALSE(link.state().linkBusy);
-        EXPECT_EQ(ui.resumes, 1);
+        EXPECT_FALSE(rig.link.state().linkBusy);
+        EXPECT_EQ(rig.ui.resumes, 1);
         std::vector<std::string> boxes;
-        for (const auto& b : ui.boxes)
-            boxes.push_back(b.caption + ": " + b.text);
+        for (const auto& b : rig.ui.boxes)
+            boxes.push_back(b.caption + " " + b.text);
         EXPECT_EQ(boxes, c.boxes);
+        rig.capture.feed(frames({{1, 1}}), Clock::now());
+        EXPECT_EQ(rig.capture.samples(), c.samples) << "bytes after the end are not taken";
 
-        // Bytes after the end are not taken.
-        capture.feed(sampleFrames({{1, 1}}), Clock::now());
-        EXPECT_EQ(capture.samples(), static_cast<int>(c.samples.size()));
-
-        if (c.end == CaptureEnd::HungUp) {
-            EXPECT_TRUE(link.state().hungUp);
-            EXPECT_EQ(link.state().connected, 0);
-            EXPECT_EQ(ui.lost.size(), 1u);
-        } else {
-            // The stop frame, if any, and nothing else went out before a marker written now
-            // (straight to the port: a request's purge would drop what the test has not read).
-            std::vector<uint8_t> expected;
+        EXPECT_EQ(rig.link.state().hungUp, c.end == CaptureEnd::HungUp);
+        EXPECT_EQ(rig.ui.lost, c.end == CaptureEnd::HungUp ? 1 : 0);
+        if (c.end != CaptureEnd::HungUp) {
+            // The stop frame, if any, and nothing else precede a marker written now (straight
+            // to the port: a request's purge would drop what the test has not read yet).
+            std::vector<uint8_t> expected = {0x55, 0xAA};
+            ASSERT_EQ(rig.link.PortWrite(expected.data(), expected.size()), 2);
             if (c.stopFrame)
-                expected = commandFrame(lk::kCmdScope, 0, 0, 0);
-            const std::vector<uint8_t> marker = {0x55, 0xAA};
-            ASSERT_EQ(link.PortWrite(marker.data(), marker.size()), 2);
-            expected.insert(expected.end(), marker.begin(), marker.end());
-            EXPECT_EQ(wire.receive(expected.size(), std::chrono::seconds(2)), expected);
+                expected.insert(expected.begin(), {0xE1, lk::kCmdScope, 0, 0, 0, 0xE2});
+            EXPECT_EQ(rig.wire.receive(expected.size()), expected);
         }
     }
 }
 
 TEST(OnlineCapture, PreviewStepsEverySixthSampleAndStartsAgainPastTheStripsEnd) {
     Rig rig;
-    ASSERT_TRUE(rig.open());
-    // 1000 Hz on a fast PC: a step per six samples.
+    ASSERT_NO_FATAL_FAILURE(rig.open());
+    // 1000 Hz on a fast PC (class 2): a step per six samples. Channel 1 counts 1, 2, 3 …;
+    // channel 2 stays 0.
     ASSERT_TRUE(rig.capture.start(2, Clock::now()));
-    const int steps = kPreviewWidth + 2;
     std::vector<PreviewStep> seen;
-    for (int k = 0; k < 6 * steps; ++k) {
-        // Channel 1 counts up from 1; channel 2 stays 0.
-        rig.capture.feed(sampleFrames({{static_cast<uint16_t>(k + 1), 0}}), Clock::now());
-        const std::vector<PreviewStep> taken = rig.capture.takePreview();
-        seen.insert(seen.end(), taken.begin(), taken.end());
+    for (uint16_t k = 1; k <= 6 * (kPreviewWidth + 2); ++k) {
+        rig.capture.feed(frames({{k, 0}}), Clock::now());
+        for (const PreviewStep& s : rig.capture.takePreview())
+            seen.push_back(s);
     }
-    ASSERT_EQ(static_cast<int>(seen.size()), steps);
-    // Sample 6 (raw 6, the peak so far) reaches 60 pixels above the centre line; sample 5 lies
-    // at five sixths of it. A channel of zeros stays on the centre line.
+    ASSERT_EQ(seen.size(), kPreviewWidth + 2u);
+    // Sample 6, the peak so far, reaches 60 pixels above the centre line at 65; sample 5 lies
+    // at five sixths of that. A channel of zeros stays on the centre line.
     EXPECT_EQ(seen[0].column, 1);
-    EXPECT_FALSE(seen[0].restart);
-    EXPECT_EQ(seen[0].from[0], 15);
-    EXPECT_EQ(seen[0].to[0], 5);
-    EXPECT_EQ(seen[0].from[1], kPreviewCentre);
-    EXPECT_EQ(seen[0].to[1], kPreviewCentre);
-    // Sample 12 against sample 11: 65 − trunc(60 × 11 / 12) = 10.
-    EXPECT_EQ(seen[1].from[0], 10);
-    EXPECT_EQ(seen[1].column, 2);
-    // The strip runs to one column past its width, then starts again at the left.
+    EXPECT_EQ(seen[0].from, (std::array<int, 2>{15, 65}));
+    EXPECT_EQ(seen[0].to, (std::array<int, 2>{5, 65}));
+    EXPECT_EQ(seen[1].from[0], 10);  // 65 − trunc(60 × 11 / 12)
+    // The strip runs one column past its width, then starts again at the left.
     EXPECT_EQ(seen[kPreviewWidth].column, kPreviewWidth + 1);
     EXPECT_FALSE(seen[kPreviewWidth].restart);
     EXPECT_EQ(seen[kPreviewWidth + 1].column, 1);
     EXPECT_TRUE(seen[kPreviewWidth + 1].restart);
     rig.capture.stop();
-}
 
-TEST(OnlineCapture, FirstSampleOfAStrideOfOneDrawsFromItself) {
-    Rig rig;
-    ASSERT_TRUE(rig.open());
     // A stride of one draws at the very first sample, which has no predecessor.
     ASSERT_TRUE(rig.capture.start(-10, Clock::now()));
-    rig.capture.feed(sampleFrames({{0xFFF6, 0}}), Clock::now());
-    const std::vector<PreviewStep> steps = rig.capture.takePreview();
-    ASSERT_EQ(steps.size(), 1u);
-    EXPECT_EQ(steps[0].from[0], kPreviewCentre + kPreviewAmplitude);
-    EXPECT_EQ(steps[0].to[0], kPreviewCentre + kPreviewAmplitude);
+    rig.capture.feed(frames({{0xFFF6, 0}}), Clock::now());
+    const std::vector<PreviewStep> first = rig.capture.takePreview();
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].from[0], 125);
+    EXPECT_EQ(first[0].to[0], 125);
     rig.capture.stop();
 }
 

@@ -50,6 +50,22 @@ TEST_F(ConnectionTest, OpensStopsTheGeneratorAndFindsTheDrive) {
     EXPECT_TRUE(ui.boxes.empty());
 }
 
+TEST_F(ConnectionTest, DriveLeftStreamingIsToldToStopWhateverByteTheReadStartsOn) {
+    // A program that ended mid-capture left the drive streaming; reconnecting must find the
+    // stream wherever in a frame the first read begins, and stop it.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        ASSERT_EQ(link.openPort(settings.device, settings.BaudRate, settings.PortTimeOut),
+                  OpenResult::Ok);
+        ASSERT_GT(link.sendCommand(kCmdStartOnlineScope, 1, 1, 2), 0);
+        ASSERT_TRUE(link.waitForInput(kReplyThreshold, kCommandFrameLength));
+        link.closePort();
+        const OpenOutcome o = openConnection(link, settings, messages, "Eng");
+        EXPECT_TRUE(o.scopeWasStreaming) << "attempt " << attempt;
+        EXPECT_FALSE(sim.scope().streaming) << "attempt " << attempt;
+        link.closePort();
+    }
+}
+
 TEST_F(ConnectionTest, PathThatCannotBeOpenedShowsMessage49) {
     settings.device = dir.file("no-such-tty");
     const OpenOutcome o = openConnection(link, settings, messages, "Eng");

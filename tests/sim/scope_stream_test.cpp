@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,7 +21,7 @@ namespace {
 
 namespace lk = zrd::link;
 // The longest wait for one byte.
-constexpr auto kDeadline = std::chrono::seconds(5);
+constexpr int kByteWaitMs = 5000;
 
 // One frame as it came on the line: its code, the payload with the escapes undone, and the
 // byte in the place of the end byte.
@@ -34,16 +33,7 @@ struct Frame {
 
 // Payload length of each reply code the drive sends.
 size_t payloadLength(uint8_t code) {
-    switch (code) {
-        case lk::kReplyScopeSample:
-            return 4;
-        case lk::kReplyAck:
-            return 1;
-        case lk::kReplyRead:
-            return 3;
-        default:
-            return 0;
-    }
+    return code == lk::kReplyScopeSample ? 4 : code == lk::kReplyRead ? 3 : 1;
 }
 
 class OnlineStream : public ::testing::Test {
@@ -86,16 +76,11 @@ protected:
 
     void send(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
         lk::TransmitBuffer tx{};
-        const size_t n = lk::encodeCommand(tx, code, a1, a2, a3);
-        ASSERT_EQ(::write(m_fd, tx.data(), n), static_cast<ssize_t>(n));
+        put(tx, lk::encodeCommand(tx, code, a1, a2, a3));
     }
     void sendRead(uint8_t driveIndex) {
-        lk::RequestRecord request{};
-        request[0] = lk::kRequestRead;
-        request[1] = driveIndex;
         lk::TransmitBuffer tx{};
-        const size_t n = lk::encodeRequest(request, tx);
-        ASSERT_EQ(::write(m_fd, tx.data(), n), static_cast<ssize_t>(n));
+        put(tx, lk::encodeRequest({lk::kRequestRead, driveIndex}, tx));
     }
 
     // The next frame on the line; nullopt when the line ends or falls silent.
@@ -142,11 +127,13 @@ protected:
     SimServer sim;
 
 private:
+    void put(const lk::TransmitBuffer& tx, size_t n) {
+        ASSERT_EQ(::write(m_fd, tx.data(), n), static_cast<ssize_t>(n));
+    }
     std::optional<uint8_t> byte() {
         if (m_pos == m_len) {
             pollfd p{m_fd, POLLIN, 0};
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(kDeadline);
-            if (::poll(&p, 1, static_cast<int>(wait.count())) <= 0)
+            if (::poll(&p, 1, kByteWaitMs) <= 0)
                 return std::nullopt;
             const ssize_t n = ::read(m_fd, m_buffer.data(), m_buffer.size());
             if (n <= 0)

@@ -4,6 +4,8 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -13,6 +15,7 @@
 
 #include "scope/online_capture.h"
 #include "scope/ui/online_scope_page.h"
+#include "scope/ui/trace_viewer.h"
 
 using namespace zrd::app;
 using zrd::scope::CaptureEnd;
@@ -30,6 +33,8 @@ constexpr int kMdtyp2 = 59;
 constexpr int kSignals = 8;
 constexpr double kScale = 0.1;
 constexpr double kSignedScale = 0.5;
+// Signal 1 is the state word, whose bits the viewer offers.
+constexpr int kStatusSignal = 1;
 // A bare simulated drive streams signal n from its index n.
 constexpr int kChannel1Signal = 7;
 constexpr int kChannel2Signal = 8;
@@ -65,9 +70,12 @@ std::string scopeDatabase() {
                       .group = 0,
                       .modeMes = 2,
                       .vType = isSigned ? "INT" : "UINT",
-                      .description = "Signal " + std::to_string(k) + " (" + name + ")"});
+                      .description = k == kStatusSignal
+                                         ? "Status word (STA)"
+                                         : "Signal " + std::to_string(k) + " (" + name + ")"});
     }
-    return db.text();
+    // The name of bit 3 of the state word.
+    return db.text() + "Col1=S3,240,3,R,Servo off,Серво выкл,0,6\r\n";
 }
 
 // The rightmost column of the preview that holds a pixel of the colour; -1 when none does.
@@ -176,6 +184,17 @@ void OnlineScopeTest::settingsFollowTheDriveAndTheUsersChoice() {
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { seen = d.framesSeen(); });
     p.ComboBox7CloseUp();
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { QVERIFY(d.framesSeen() > seen); });
+    // A status word offers its bits in the viewer; another signal hides them again.
+    QGroupBox* bits = form.Oscill->GroupBox[0];
+    QVERIFY(!bits->isVisibleTo(form.Oscill));
+    p.ComboBox7->setCurrentIndex(p.ComboBox7->findData(kStatusSignal));
+    p.ComboBox7CloseUp();
+    QCOMPARE(oscillogram.channel(1).name, std::string("STA"));
+    QVERIFY(bits->isVisibleTo(form.Oscill));
+    QCOMPARE(form.Oscill->BitButton[0][3]->toolTip(), QString("bit3 Servo off"));
+    p.ComboBox7->setCurrentIndex(p.ComboBox7->findData(kChannel2Signal));
+    p.ComboBox7CloseUp();
+    QVERIFY(!bits->isVisibleTo(form.Oscill));
     p.freq2->click();
     QCOMPARE(driveRaw(kMdfrq), uint16_t(2));
     QCOMPARE(oscillogram.rateCode, 2);
@@ -254,6 +273,15 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
              (p.MaskEdit11->text() + " / " + p.MaskEdit12->text()).toStdString());
     QCOMPARE(oscillogram.header.stopStamp,
              (p.MaskEdit13->text() + " / " + p.MaskEdit14->text()).toStdString());
+
+    // "View oscillogram" opens the online viewer on the capture, and the log says so.
+    p.Button21->click();
+    QVERIFY(form.Oscill->isVisible());
+    QCOMPARE(form.Oscill->Osc_A_ch[0]->text(), QString("SIG7"));
+    QCOMPARE(form.Oscill->Osc_A_ch[1]->text(), QString("SIG8"));
+    QVERIFY(QString::fromStdString(m_fixture->program().actionLog.lines().at(1)).endsWith("M61"));
+    form.Oscill->Button2->click();
+    QVERIFY(!form.Oscill->isVisible());
 
     // Reset clears what was captured.
     p.Button23->click();

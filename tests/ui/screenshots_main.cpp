@@ -1,16 +1,18 @@
 // Saves pictures of the program's windows for the user guide:
 //   ui_screenshots --data-dir <data folder> <output folder>
 // It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
-// About box, and connected to a simulated drive the "Status" tab and the online oscilloscope
-// after a capture. scripts/screenshots runs it under Xvfb.
+// About box, connected to a simulated drive the "Status" tab and the online oscilloscope after a
+// capture, and both trace viewers. scripts/screenshots runs it under Xvfb.
 
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -22,6 +24,7 @@
 #include "params/ui/param_frame.h"
 #include "params/ui/param_pages.h"
 #include "scope/ui/online_scope_page.h"
+#include "scope/ui/trace_viewer.h"
 #include "session/ui/com_cfg.h"
 #include "session/ui/edit_par_form.h"
 #include "sim_server.h"
@@ -103,6 +106,56 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     return ok;
 }
 
+// The two trace viewers on a made-up step response: speed set and actual value online; set
+// and actual speed, current and the status word offline, with the trigger marked.
+bool saveViewers(zrd::app::Program& program, const QString& out) {
+    namespace sc = zrd::scope;
+    auto o = std::make_unique<sc::Oscillogram>();
+    const char* names[] = {"VSET", "VACT", "IACT", "STA"};
+    const char* units[] = {"rpm", "rpm", "A", ""};
+    for (int c = 1; c <= sc::kChannelCount; ++c) {
+        o->channel(c).name = names[c - 1];
+        o->channel(c).unit = units[c - 1];
+    }
+    o->header.startStamp = "01.02.24 / 10:11:12";
+    o->header.stopStamp = "01.02.24 / 10:11:22";
+    for (int r = 0; r < sc::kRecordCount; ++r) {
+        // A speed step every 2000 samples, answered by a damped second-order loop.
+        const int since = r % 2000;
+        const double target = (r / 2000) % 2 == 0 ? 1000.0 : -500.0;
+        const double previous = (r / 2000) % 2 == 0 ? -500.0 : 1000.0;
+        const double t = since / 60.0;
+        const double step = 1.0 - std::exp(-0.5 * t) * (std::cos(t) + 0.5 * std::sin(t));
+        const double actual = r < 2000 ? target * step : previous + (target - previous) * step;
+        o->buffer.setValue(r, 0, r < 2000 && since == 0 ? 0.0 : target);
+        o->buffer.setValue(r, 1, actual);
+        o->buffer.setValue(r, 2, 0.01 * (target - actual));
+        o->buffer.setValue(r, 3, std::fabs(target - actual) < 20.0 ? 0x0088 : 0x0080);
+    }
+    const sc::ViewerParts parts{*o, program.actionLog, program.messages, program.model, program.ui};
+    bool ok = true;
+    sc::TOscill online(parts, nullptr);
+    online.view().open(*o);
+    online.FormActivate();
+    online.show();
+    ok &= save(online, out + "online-viewer.png");
+    online.hide();
+
+    sc::TOscillOff offline(parts, nullptr);
+    std::array<std::string, sc::kBitsPerWord> hints{};
+    offline.setBitGroup(4, hints);
+    offline.view().open(*o);
+    offline.view().setTriggerSample(300);
+    offline.FormActivate();
+    offline.show();
+    offline.BitClick(4, 3);
+    offline.findChild<QRadioButton*>("V4_b3")->setChecked(true);
+    offline.PaintBox14MouseMove(500);
+    ok &= save(offline, out + "offline-viewer.png");
+    offline.hide();
+    return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -158,5 +211,6 @@ int main(int argc, char** argv) {
     form.AboutBox->hide();
 
     ok &= saveSession(form, *program, out);
+    ok &= saveViewers(*program, out);
     return ok ? 0 : 1;
 }

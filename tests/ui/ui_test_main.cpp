@@ -8,6 +8,7 @@
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
+#include "trace_viewer_test.h"
 #include "ui_test_support.h"
 
 int main(int argc, char** argv) {
@@ -25,5 +26,7 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&session, argc, argv);
     OnlineScopeTest onlineScope;
     failures += QTest::qExec(&onlineScope, argc, argv);
+    TraceViewerTest viewer;
+    failures += QTest::qExec(&viewer, argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -1,0 +1,115 @@
+// An online capture of 10000 samples at 1000 Hz from the simulated drive through the real
+// capture, driven by poll() as zrdctl drives it: samples lost, the capture thread's share of one
+// core (getrusage of the thread over the wall time), the achieved rate and the preview steps
+// per second.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+
+#include "core/paths.h"
+#include "link/drive_link.h"
+#include "params/database_loader.h"
+#include "scope/online_capture.h"
+#include "scope/scope_settings.h"
+#include "session/parameter_access.h"
+#include "sim_server.h"
+
+namespace {
+
+namespace lk = zrd::link;
+namespace pm = zrd::params;
+namespace sc = zrd::scope;
+using Clock = sc::CaptureClock;
+
+// A sample frame without escapes: start, code, four data bytes, end.
+constexpr double kSampleFrameBytes = 7;
+
+double threadCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_THREAD, &usage);
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void BM_OnlineCapture1000Hz(benchmark::State& state) {
+    const std::string folder = zrd::dataFolder();
+    zrd::SilentUserInterface ui;
+    pm::MessageTable messages;
+    messages.load((std::filesystem::path(folder) / pm::kMessageFileName).string(), ui);
+    pm::ParameterModel model;
+    if (!pm::loadDatabase((std::filesystem::path(folder) / pm::kDatabaseFileName).string(), model,
+                          messages, ui, false)
+             .ok()) {
+        state.SkipWithError("the shipped database does not load");
+        return;
+    }
+    zrd::sim::SimServer sim(lk::kDefaultBaudRate);
+    if (!sim.openPty()) {
+        state.SkipWithError(sim.error().c_str());
+        return;
+    }
+    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(model); });
+    sim.start();
+    auto port = lk::makeSystemSerialPort();
+    lk::DriveLink link(*port, ui);
+    if (link.openPort(sim.devicePath(), lk::kDefaultBaudRate, lk::kDefaultPortTimeOutMs) !=
+        lk::OpenResult::Ok) {
+        state.SkipWithError("cannot open the simulator's port");
+        return;
+    }
+    link.state().connected = 1;
+    zrd::session::ParameterAccess access(link, model, messages);
+    auto osc = std::make_unique<sc::Oscillogram>();
+    osc->rateCode = sc::kRates[0].code;
+    osc->channel(1) = sc::channelOfSignal(model, sc::findScopeSignal(model, "VSET").value_or(0));
+    osc->channel(2) = sc::channelOfSignal(model, sc::findScopeSignal(model, "VACT").value_or(0));
+    const bool written = sc::writeScopeParameter(link, access, model, "OSCMOD", 1) &&
+                         sc::writeScopeParameter(link, access, model, "MDFRQ", osc->rateCode) &&
+                         sc::writeScopeParameter(link, access, model, "MDTYP1",
+                                                 osc->channel(1).signal, sc::WriteRule::Always) &&
+                         sc::writeScopeParameter(link, access, model, "MDTYP2",
+                                                 osc->channel(2).signal, sc::WriteRule::Always);
+    if (!written) {
+        state.SkipWithError("the simulator did not take the scope parameters");
+        return;
+    }
+
+    for (auto _ : state) {
+        sc::OnlineCapture capture(link, *osc, model, messages);
+        size_t previewSteps = 0;
+        const auto wallStart = Clock::now();
+        const double cpuStart = threadCpuSeconds();
+        if (!capture.start(2, wallStart) || !sc::runCapture(capture, *port, [&] {
+                previewSteps += capture.takePreview().size();
+            })) {
+            state.SkipWithError("the capture did not run");
+            return;
+        }
+        const double cpu = threadCpuSeconds() - cpuStart;
+        const double wall = std::chrono::duration<double>(Clock::now() - wallStart).count();
+        const double rate = capture.achievedRate();
+        // Samples are lost only where the line drops bytes that the reader left waiting too
+        // long (the simulator counts them) or where the decoder drops a frame.
+        const uint64_t lineBytesLost = sim.bytesLost();
+        state.counters["samples"] = capture.samples();
+        state.counters["dropped"] = capture.dropped();
+        state.counters["line_bytes_lost"] = static_cast<double>(lineBytesLost);
+        state.counters["lost"] =
+            std::ceil(static_cast<double>(lineBytesLost) / kSampleFrameBytes) + capture.dropped();
+        state.counters["rate_hz"] = rate;
+        state.counters["rate_error_pct"] =
+            100.0 * std::abs(rate - sc::kRates[0].frequency) / sc::kRates[0].frequency;
+        state.counters["cpu_pct"] = 100.0 * cpu / wall;
+        state.counters["preview_steps_per_s"] = static_cast<double>(previewSteps) / wall;
+        state.counters["ended_full"] = capture.end() == sc::CaptureEnd::BufferFull ? 1 : 0;
+    }
+}
+
+BENCHMARK(BM_OnlineCapture1000Hz)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
