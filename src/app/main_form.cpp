@@ -26,6 +26,9 @@
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
 #include "params/ui/param_pages.h"
+#include "scope/scope_settings.h"
+#include "scope/ui/online_scope_page.h"
+#include "scope/ui/trace_viewer.h"
 #include "session/link_busy_guard.h"
 #include "session/port_advice.h"
 #include "session/ui/control_area.h"
@@ -88,6 +91,7 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     createTimers();
     AboutBox = new TAboutBox(*this);
     createSession();
+    createOnlineScope();
     setFixedSize(kMainWidth, kMainHeight);
 }
 
@@ -200,12 +204,10 @@ void TMainForm::createNotebook() {
     m_blockDiagram = new TBlockDiagram(m_program);
     TabbedNotebook2->addTab(m_blockDiagram, "Block Diagram");
     m_pages = new params::TParamPages(m_program.model, m_program.messages, TabbedNotebook2);
-    const char* scopeTabs[] = {"Oscilloscope online", "Oscilloscope offline"};
-    for (int i = 0; i < 2; ++i) {
-        auto* sheet = new QWidget;
-        sheet->setObjectName(QString("TabPage%1").arg(kTabOscillOnline + i));
-        TabbedNotebook2->addTab(sheet, scopeTabs[i]);
-    }
+    // The online scope page goes in front of this one once the windows it uses are made.
+    auto* offline = new QWidget;
+    offline->setObjectName(QString("TabPage%1").arg(kTabOscillOffline));
+    TabbedNotebook2->addTab(offline, "Oscilloscope offline");
     m_statusPage = new monitor::TStatusPage(m_program.model, m_program.messages, TabbedNotebook2);
     connect(TabbedNotebook2, &QTabWidget::tabBarClicked, this, &TMainForm::TabbedNotebook2Click);
 }
@@ -245,6 +247,29 @@ void TMainForm::createSession() {
     connect(m_driveState, &monitor::TDriveState::Panel10Click, this, &TMainForm::Panel10Click);
 }
 
+void TMainForm::createOnlineScope() {
+    Program& p = m_program;
+    m_onlineScope = new scope::TOnlineScopePage(
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.cpuSpeedClass},
+        {this, m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
+         m_monitor->Stop_monitor, TimerMonitor});
+    TabbedNotebook2->insertTab(kTabOscillOnline, m_onlineScope, "Oscilloscope online");
+    connect(m_session, &session::TDriveSession::valuesRead, m_onlineScope,
+            [this] { m_onlineScope->showDriveSettings(false); });
+    // The viewer's colours are remembered with the other settings.
+    Oscill = new scope::TOscill(
+        {*p.oscillogram, p.actionLog, p.messages, p.model, p.ui, m_settings.get()}, this);
+    connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, Oscill, [this] {
+        Oscill->showFor(m_controls->MaskEdit3->text().toStdString(),
+                        m_controls->MaskEdit4->text().toStdString());
+    });
+    // The viewer's bit rows follow the channel's signal.
+    connect(m_onlineScope, &scope::TOnlineScopePage::channelSelected, Oscill, [this](int c) {
+        Oscill->setBitGroup(
+            c, scope::channelBitHints(m_program.model, m_program.oscillogram->channel(c).name));
+    });
+}
+
 void TMainForm::showInRow(int position, const QString& text) {
     m_pages->showInRow(position, text);
 }
@@ -277,6 +302,8 @@ void TMainForm::saveSettings() {
 }
 
 void TMainForm::N9Click() {
+    // A running capture is stopped as by its own button while the port is still open.
+    m_onlineScope->Button18Click();
     m_session->disconnectDrive();
 }
 
@@ -314,11 +341,15 @@ void TMainForm::Panel10Click() {
 }
 
 void TMainForm::TabbedNotebook2Click(int tab) {
-    if (!m_monitor->Monitor->isEnabled())
+    // A capture holds "Start monitor" and the clock until it ends.
+    const bool capturing = m_onlineScope->capturing();
+    if (!m_monitor->Monitor->isEnabled() && !capturing)
         m_session->revertMonitor();
     if (tab == kTabBlockDiagram)
         return;
-    TimerForTime->start();
+    m_onlineScope->synchronise(tab == kTabOscillOnline);
+    if (!capturing)
+        TimerForTime->start();
 }
 
 void TMainForm::About1Click() {

@@ -24,6 +24,10 @@ class TDriveState;
 class TMonitorPanel;
 class TStatusPage;
 }  // namespace zrd::monitor
+namespace zrd::scope {
+class TOnlineScopePage;
+class TOscill;
+}  // namespace zrd::scope
 namespace zrd::session {
 class TControlArea;
 class TDriveSession;
@@ -91,6 +95,7 @@ public:
     monitor::TMonitorPanel& monitorPanel() { return *m_monitor; }
     session::TControlArea& controls() { return *m_controls; }
     session::TDriveSession& session() { return *m_session; }
+    scope::TOnlineScopePage& onlineScope() { return *m_onlineScope; }
     // What is remembered between runs (the file named by the start options).
     ui::SettingsFile& settings() { return *m_settings; }
     // Writes the settings; a file that cannot be written is told.
@@ -148,6 +153,7 @@ public:
     // Windows that live for the whole run
     TAboutBox* AboutBox;
     session::TEdit_par_Form* Edit_par_Form;
+    scope::TOscill* Oscill;  // the online viewer
 
 public slots:
     void TimerForTimeTimer();
@@ -175,6 +181,7 @@ private:
     void createNotebook();
     void createTimers();
     void createSession();
+    void createOnlineScope();
     void closeServiceMenus();
 
     Program& m_program;
@@ -185,6 +192,7 @@ private:
     monitor::TMonitorPanel* m_monitor = nullptr;
     session::TControlArea* m_controls = nullptr;
     session::TDriveSession* m_session = nullptr;
+    scope::TOnlineScopePage* m_onlineScope = nullptr;
     session::PollTimers m_timers;
     std::unique_ptr<ui::SettingsFile> m_settings;
     bool m_perforated = false;

@@ -14,7 +14,8 @@ Program::Program(UserInterface& userInterface, std::unique_ptr<link::SerialPort>
       link(*port, userInterface),
       access(link, model, messages),
       actionLog(userInterface),
-      status(link, model, messages) {
+      status(link, model, messages),
+      oscillogram(std::make_unique<scope::Oscillogram>()) {
     model.setLanguage(kDesignLanguage);
     // The simulator started beside the program is offered first in the connection dialog.
     connection.device = options.simDevice;

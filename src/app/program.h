@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <memory>
 #include <string>
 
@@ -12,6 +11,7 @@
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 #include "params/type_tables.h"
+#include "scope/oscillogram.h"
 #include "session/connection.h"
 #include "session/parameter_access.h"
 #include "session/parameter_edit.h"
@@ -30,7 +30,6 @@ struct ShellState {
     double cpuMhz = 0;
     bool internalSource = false;
     bool offlineCaptureWaiting = false;  // an offline record waits for the function generator
-    std::array<double, 4> channelScales{1.0, 1.0, 1.0, 1.0};  // oscilloscope channels 1..4
 };
 
 // Function names offered in the edit dialog, in the interface language.
@@ -71,6 +70,9 @@ struct Program {
     session::ConnectionSettings connection;
     FunctionNameLists functionNames;
     ShellState shell;
+    // The buffer both scopes record into, with their channel and rate selections: about a
+    // megabyte, allocated once.
+    const std::unique_ptr<scope::Oscillogram> oscillogram;
 };
 
 }  // namespace zrd::app

@@ -22,6 +22,7 @@
 #include "monitor/ui/status_page.h"
 #include "params/database_loader.h"
 #include "params/ui/param_pages.h"
+#include "scope/ui/online_scope_page.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
 
@@ -57,7 +58,8 @@ bool StartUp::run() {
     if (const auto line = m_program.typeTables.matchMotorLineByDefault(m_program.model))
         m_form.controls().selectMotorLine(*line);
     cachePositionsAndUnits();
-    m_program.shell.channelScales = {1.0, 1.0, 1.0, 1.0};
+    // Rate, channel signals and scales of the scopes; Stop, View and Reset wait for a capture.
+    m_form.onlineScope().applyDefaults();
     m_program.loadFunctionNameLists();
     applySettings();
     checkConnection();
@@ -90,7 +92,7 @@ void StartUp::showInitialState() {
     m_form.driveState().Dr_Num->setText(kStartDriveNumber);
     m_form.driveState().Edit5->setText(qs(m_program.message(kMsgOfflineDetail)));
     m_form.controls().show_state_par->setText(qs(std::string(*params::parameterSetStateText(0))));
-    // "Stop oscillogram", "View oscillogram" and "Reset Oscilloscope" of the scope pages.
+    // "Stop oscillogram", "View oscillogram" and "Reset Oscilloscope" of the offline scope page.
     for (const char* name : {"Button1", "Button2", "Button4"})
         ui::setEnabledByName(&m_form, name, false);
     m_form.controls().SpeedButton2->setChecked(true);
@@ -114,6 +116,7 @@ bool StartUp::loadDatabase() {
     } else {
         m_program.messages.show(m_program.ui, kMsgDatabaseFailed, m_program.language());
     }
+    m_form.onlineScope().fillChannelSelectors();
     m_program.ui.waitMs(kAfterDatabaseMs);
     return true;
 }

@@ -191,6 +191,13 @@ void MainFormTest::controlsCarryTheirNames_data() {
         "Button9",         "Button6",       "MaskEdit3",
         "MaskEdit4",       "Inverter",      "Current_cntr_1",
         "Current_cntr_2",  "Speed_cntr",    "Position_cntr",
+        "freq1",           "freq2",         "freq3",
+        "freq4",           "ComboBox7",     "ComboBox8",
+        "Edit8",           "Edit9",         "Button3",
+        "Button18",        "Button21",      "Button23",
+        "Replay_start",    "Replay_stop",   "Gauge2",
+        "MaskEdit11",      "MaskEdit12",    "MaskEdit13",
+        "MaskEdit14",      "PaintBox1",
     };
     for (const char* n : names)
         QTest::newRow(n) << n;

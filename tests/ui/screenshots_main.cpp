@@ -1,7 +1,8 @@
 // Saves pictures of the program's windows for the user guide:
 //   ui_screenshots --data-dir <data folder> <output folder>
 // It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
-// About box, the connection dialog with its port advice and the trace viewers.
+// About box, connected to a simulated drive the "Status" tab and the online oscilloscope after a
+// capture, the connection dialog with its port advice, and both trace viewers.
 // scripts/screenshots runs it under Xvfb.
 
 #include <QAbstractItemView>
@@ -30,6 +31,7 @@
 #include "link/serial_port.h"
 #include "params/ui/param_frame.h"
 #include "params/ui/param_pages.h"
+#include "scope/ui/online_scope_page.h"
 #include "scope/ui/trace_viewer.h"
 #include "session/port_advice.h"
 #include "session/ui/com_cfg.h"
@@ -43,6 +45,38 @@ bool save(QWidget& widget, const QString& path) {
     QApplication::processEvents();
     const bool ok = widget.grab().save(path, "PNG");
     std::printf("%s %s\n", ok ? "wrote" : "cannot write", qPrintable(path));
+    return ok;
+}
+
+// The online oscilloscope after a capture of a speed step: the servo is enabled by its input
+// and follows the analog command, which jumps while the drive streams.
+bool saveOnlineScope(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, const QString& out) {
+    constexpr double kStepMv = 3000;
+    sim.withDrive([](zrd::sim::SimDrive& d) {
+        // The errors of the status picture would keep the servo off.
+        d.clearAll(zrd::sim::BitList::Errors);
+        // Exact values: the drive at rest draws flat lines before the step.
+        d.setNoise(0);
+        d.setRaw(*d.indexOf("ENMOD"), static_cast<uint16_t>(zrd::sim::EnableMode::InputOnly));
+        d.setRaw(*d.indexOf("DIN1"), zrd::sim::kInputServoEnable);
+        (void)d.setInput(1, true);
+        d.setAnalogInput(0);
+    });
+    zrd::scope::TOnlineScopePage& page = form.onlineScope();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
+    form.TabbedNotebook2Click(zrd::app::kTabOscillOnline);
+    form.TimerForTimeTimer();
+    page.Button3->click();
+    const auto samples = [&page](int n) {
+        return QTest::qWaitFor([&] { return !page.capturing() || page.capture()->samples() >= n; },
+                               10000);
+    };
+    bool ok = samples(400);
+    sim.withDrive([&](zrd::sim::SimDrive& d) { d.setAnalogInput(kStepMv); });
+    ok &= samples(2000);
+    page.Button18->click();
+    form.Timer5Timer();
+    ok &= save(form, out + "oscilloscope-online.png");
     return ok;
 }
 
@@ -75,6 +109,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     form.TimerMonitorTimer();
     form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabStatus);
     ok &= save(form, out + "status-page.png");
+    ok &= saveOnlineScope(form, sim, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();

@@ -5,6 +5,7 @@
 #include "app/torvanta_application.h"
 #include "desktop_test.h"
 #include "main_form_test.h"
+#include "online_scope_test.h"
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
@@ -24,6 +25,8 @@ int main(int argc, char** argv) {
     failures += QTest::qExec(&pages, argc, argv);
     SessionTest session;
     failures += QTest::qExec(&session, argc, argv);
+    OnlineScopeTest onlineScope;
+    failures += QTest::qExec(&onlineScope, argc, argv);
     TraceViewerTest viewer;
     failures += QTest::qExec(&viewer, argc, argv);
     DesktopTest desktop;

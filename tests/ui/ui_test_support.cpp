@@ -23,21 +23,22 @@ DatabaseText& DatabaseText::subgroup(const std::string& name) {
 
 DatabaseText& DatabaseText::parameter(const TestParameter& p) {
     ++m_key;
-    const std::string fields[] = {p.name,
-                                  std::to_string(p.index),
-                                  "UINT",
-                                  p.pType,
-                                  std::to_string(p.minVal),
-                                  std::to_string(p.maxVal),
-                                  p.scale,
-                                  p.unit + "_rus",
-                                  p.unit,
-                                  p.defValue,
-                                  "Description of " + p.name,
-                                  "Описание " + p.name,
-                                  std::to_string(p.modeMes),
-                                  std::to_string(p.updateCon),
-                                  std::to_string(p.group)};
+    const std::string fields[] = {
+        p.name,
+        std::to_string(p.index),
+        p.vType,
+        p.pType,
+        std::to_string(p.minVal),
+        std::to_string(p.maxVal),
+        p.scale,
+        p.unit + "_rus",
+        p.unit,
+        p.defValue,
+        p.description.empty() ? "Description of " + p.name : p.description,
+        "Описание " + p.name,
+        std::to_string(p.modeMes),
+        std::to_string(p.updateCon),
+        std::to_string(p.group)};
     std::string line = "P" + std::to_string(m_key) + "=";
     for (size_t i = 0; i < std::size(fields); ++i)
         line += (i == 0 ? "" : ",") + fields[i];

@@ -69,6 +69,8 @@ struct TestParameter {
     int modeMes = 0;
     std::string unit = "u";
     int updateCon = 0;
+    std::string vType = "UINT";
+    std::string description = "";  // empty: "Description of " + name
 };
 
 // Builds Param_base.mod texts: [Group] and [Subgroup] sections and parameter lines.

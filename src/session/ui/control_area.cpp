@@ -20,8 +20,6 @@ namespace colors = zrd::ui::colors;
 using ui::paintState;
 
 constexpr int kModeButtonWidth = 57;
-constexpr const char* kDateFormat = "dd.MM.yy";
-constexpr const char* kTimeFormat = "hh:mm:ss";
 
 QLineEdit* readOnlyField(const char* name, QWidget* parent, int width) {
     auto* field = new QLineEdit(parent);

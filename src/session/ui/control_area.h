@@ -16,6 +16,10 @@ class QToolButton;
 
 namespace zrd::session {
 
+// The clock fields' formats: the short date and the long time of the window's stamps.
+inline constexpr const char* kDateFormat = "dd.MM.yy";
+inline constexpr const char* kTimeFormat = "hh:mm:ss";
+
 // The control area of the main window: servo enable, operating mode, function generator and
 // command source panels, the motor selector, the parameter-set state and serial number, "Read"
 // and "Write" with their sweep marks, and the clock.

@@ -308,8 +308,10 @@ bool TDriveSession::ReadParamAll() {
         Sweeps sweeps(m_parts.link, m_parts.model, m_parts.messages);
         result = sweeps.ReadParamAll(display.progress());
     }
-    if (result.ran)
+    if (result.ran) {
         showReadValues(result);
+        emit valuesRead();
+    }
     m_windows.notebook->setCurrentIndex(0);
     m_windows.controls->Button6->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kViewOscillogram, false);

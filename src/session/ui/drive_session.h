@@ -112,6 +112,11 @@ public:
     // One entry of the action log, stamped with the clock fields.
     void logAction(const std::string& action);
 
+signals:
+    // Read-all stored the drive's values: the pages that show settings of their own (the
+    // scope's rate and channels) take them over.
+    void valuesRead();
+
 public slots:
     void Button9Click();
     void ComboBox6CloseUp();

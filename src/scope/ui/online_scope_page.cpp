@@ -1,0 +1,638 @@
+#include "scope/ui/online_scope_page.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cmath>
+
+#include "core/ui/controls.h"
+#include "params/message_numbers.h"
+#include "scope/scope_settings.h"
+#include "session/ui/control_area.h"
+
+namespace zrd::scope {
+namespace {
+
+namespace pm = zrd::params;
+
+// The offline page's "Start oscillogram", free again once the user stopped an online capture.
+constexpr const char* kOfflineScopeStart = "Button5";
+// Drive parameters of the page.
+constexpr const char* kModeParameter = "OSCMOD";
+constexpr const char* kRateParameter = "MDFRQ";
+constexpr std::array<const char*, kOnlineChannelCount> kChannelParameters = {"MDTYP1", "MDTYP2"};
+constexpr int kOnlineMode = 1;
+// The picture a new preview starts with: red vertical axis, black centre line at 100.
+constexpr int kResetAxisHeight = 200;
+constexpr int kResetCentre = 100;
+// While a capture runs the preview is repainted at most this often (when it changed); the steps
+// in between are drawn into the picture only.
+constexpr int kRepaintMs = 16;
+constexpr int kFieldWidth = 74;
+
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QLineEdit* field(const char* name, QWidget* parent, int width = kFieldWidth) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setReadOnly(true);
+    edit->setFocusPolicy(Qt::NoFocus);
+    edit->setFixedWidth(width);
+    return edit;
+}
+
+QPushButton* button(const char* name, const char* caption, QWidget* parent) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
+}
+
+QToolButton* replayButton(const char* name, const char* caption, QButtonGroup* group,
+                          QWidget* parent) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setText(caption);
+    b->setCheckable(true);
+    b->hide();
+    group->addButton(b);
+    return b;
+}
+
+// A capture's empty strip: white, a black vertical axis and the centre line.
+void drawCaptureAxes(QPainter& painter) {
+    const QRect all(QPoint(0, 0), QSize(kPreviewWidth, kPreviewHeight));
+    painter.fillRect(all, Qt::white);
+    painter.setPen(Qt::black);
+    painter.drawLine(0, 0, 0, 2 * kPreviewCentre);
+    painter.drawLine(kPreviewWidth, kPreviewCentre, 0, kPreviewCentre);
+}
+
+}  // namespace
+
+PreviewBox::PreviewBox(const QImage& image, QWidget* parent) : QWidget(parent), m_image(image) {
+    setFixedSize(image.size());
+}
+
+void PreviewBox::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_image);
+}
+
+TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineScopeWindows& windows,
+                                   QWidget* parent)
+    : QWidget(parent),
+      m_parts(parts),
+      m_windows(windows),
+      m_rates(new QButtonGroup(this)),
+      m_silenceTimer(new QTimer(this)),
+      m_repaintTimer(new QTimer(this)),
+      m_preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32) {
+    setObjectName("TabPage6");
+    buildLayout();
+    resetPreview();
+
+    m_silenceTimer->setSingleShot(true);
+    connect(m_silenceTimer, &QTimer::timeout, this, &TOnlineScopePage::onSilenceTimer);
+    m_repaintTimer->setInterval(kRepaintMs);
+    connect(m_repaintTimer, &QTimer::timeout, this, &TOnlineScopePage::onRepaintTimer);
+
+    connect(freq1, &QRadioButton::clicked, this, &TOnlineScopePage::freq1Click);
+    connect(freq2, &QRadioButton::clicked, this, &TOnlineScopePage::freq2Click);
+    connect(freq3, &QRadioButton::clicked, this, &TOnlineScopePage::freq3Click);
+    connect(freq4, &QRadioButton::clicked, this, &TOnlineScopePage::freq4Click);
+    // A channel is chosen when the list closes on a line, not while browsing it.
+    connect(ComboBox7, qOverload<int>(&QComboBox::activated), this,
+            &TOnlineScopePage::ComboBox7CloseUp);
+    connect(ComboBox8, qOverload<int>(&QComboBox::activated), this,
+            &TOnlineScopePage::ComboBox8CloseUp);
+    connect(Button3, &QPushButton::clicked, this, &TOnlineScopePage::Button3Click);
+    connect(Button18, &QPushButton::clicked, this, &TOnlineScopePage::Button18Click);
+    connect(Button21, &QPushButton::clicked, this, &TOnlineScopePage::Button21Click);
+    connect(Button23, &QPushButton::clicked, this, &TOnlineScopePage::Button23Click);
+}
+
+TOnlineScopePage::~TOnlineScopePage() = default;
+
+void TOnlineScopePage::buildLayout() {
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(8, 8, 8, 8);
+    root->setSpacing(6);
+    auto* top = new QHBoxLayout;
+    top->setSpacing(10);
+
+    auto* rates = new QGroupBox("Frequency (Tick)", this);
+    rates->setObjectName("GroupBoxFrequency");
+    auto* rateColumn = new QVBoxLayout(rates);
+    const std::array<QRadioButton**, kRates.size()> rateButtons = {&freq1, &freq2, &freq3, &freq4};
+    for (size_t i = 0; i < kRates.size(); ++i) {
+        const Rate& rate = kRates[i];
+        auto* b = new QRadioButton(QString("%1 Hz (%2 ms)")
+                                       .arg(static_cast<int>(rate.frequency))
+                                       .arg(static_cast<int>(rate.tick * 1000)),
+                                   rates);
+        b->setObjectName(QString("freq%1").arg(i + 1));
+        m_rates->addButton(b, static_cast<int>(i));
+        rateColumn->addWidget(b);
+        *rateButtons[i] = b;
+    }
+    top->addWidget(rates);
+
+    auto* channels = new QGroupBox("Channels", this);
+    channels->setObjectName("GroupBoxChannels");
+    auto* grid = new QGridLayout(channels);
+    const auto channelRow = [&](int row, const char* caption, QComboBox** combo,
+                                const char* comboName, QLineEdit** name, const char* nameField) {
+        grid->addWidget(new QLabel(caption, channels), row, 0);
+        *combo = new QComboBox(channels);
+        (*combo)->setObjectName(comboName);
+        (*combo)->setMinimumWidth(260);
+        grid->addWidget(*combo, row, 1);
+        *name = field(nameField, channels, 220);
+        grid->addWidget(*name, row, 2);
+    };
+    channelRow(0, "Channel 1", &ComboBox7, "ComboBox7", &Edit8, "Edit8");
+    channelRow(1, "Channel 2", &ComboBox8, "ComboBox8", &Edit9, "Edit9");
+    top->addWidget(channels, 1);
+
+    auto* buttons = new QGridLayout;
+    Button3 = button("Button3", "Start oscillogram", this);
+    Button18 = button("Button18", "Stop oscillogram", this);
+    Button21 = button("Button21", "View oscillogram", this);
+    Button23 = button("Button23", "Reset Oscilloscope", this);
+    buttons->addWidget(Button3, 0, 0);
+    buttons->addWidget(Button18, 1, 0);
+    buttons->addWidget(Button21, 0, 1);
+    buttons->addWidget(Button23, 1, 1);
+    auto* replay = new QButtonGroup(this);
+    Replay_start = replayButton("Replay_start", "Replay", replay, this);
+    Replay_stop = replayButton("Replay_stop", "Stop replay", replay, this);
+    Replay_stop->setChecked(true);
+    buttons->addWidget(Replay_start, 2, 0);
+    buttons->addWidget(Replay_stop, 2, 1);
+    top->addLayout(buttons);
+    root->addLayout(top);
+
+    auto* stamps = new QHBoxLayout;
+    const auto stamp = [&](const char* caption, const char* labelName, QLineEdit** date,
+                           const char* dateName, QLineEdit** time, const char* timeName) {
+        auto* label = new QLabel(caption, this);
+        label->setObjectName(labelName);
+        stamps->addWidget(label);
+        *date = field(dateName, this);
+        *time = field(timeName, this);
+        stamps->addWidget(*date);
+        stamps->addWidget(*time);
+        stamps->addSpacing(16);
+    };
+    stamp("Date and time of start", "Label_start", &MaskEdit11, "MaskEdit11", &MaskEdit12,
+          "MaskEdit12");
+    stamp("Date and time of finish", "Label_finish", &MaskEdit13, "MaskEdit13", &MaskEdit14,
+          "MaskEdit14");
+    stamps->addStretch();
+    root->addLayout(stamps);
+
+    Gauge2 = new QProgressBar(this);
+    Gauge2->setObjectName("Gauge2");
+    Gauge2->setRange(1, kRecordCount);
+    Gauge2->setFixedWidth(kPreviewWidth);
+    Gauge2->reset();
+    root->addWidget(Gauge2);
+
+    PaintBox1 = new PreviewBox(m_preview, this);
+    PaintBox1->setObjectName("PaintBox1");
+    root->addWidget(PaintBox1);
+    root->addStretch();
+}
+
+QString TOnlineScopePage::message(int n) const {
+    return qs(m_parts.messages.text(n, m_parts.model.language()));
+}
+
+void TOnlineScopePage::fillChannelSelectors() {
+    const auto items = m_parts.model.scopeSelectorItems(pm::ScopeListStyle::Load);
+    for (QComboBox* combo : {ComboBox7, ComboBox8}) {
+        combo->clear();
+        for (const pm::SelectorItem& item : items)
+            combo->addItem(qs(item.text), item.entry);
+        combo->setPlaceholderText(message(pm::kMsgChooseScopeSignal));
+        combo->setCurrentIndex(-1);
+    }
+}
+
+void TOnlineScopePage::applyDefaults() {
+    Oscillogram& o = m_parts.oscillogram;
+    const Rate& rate = kRates[0];
+    o.rateCode = rate.code;
+    o.header.frequency = rate.frequency;
+    o.header.tick = rate.tick;
+    freq1->setChecked(true);
+    o.channel(1).signal = 7;
+    o.channel(2).signal = 8;
+    for (ChannelSelection& channel : o.channels)
+        channel.scale = 1.0;
+    for (QPushButton* b : {Button18, Button21, Button23})
+        b->setEnabled(false);
+}
+
+// ---- Rate and channels ------------------------------------------------------------------
+
+void TOnlineScopePage::freq1Click() {
+    rateClicked(0);
+}
+
+void TOnlineScopePage::freq2Click() {
+    rateClicked(1);
+}
+
+void TOnlineScopePage::freq3Click() {
+    rateClicked(2);
+}
+
+void TOnlineScopePage::freq4Click() {
+    rateClicked(3);
+}
+
+void TOnlineScopePage::rateClicked(int rateIndex) {
+    Oscillogram& o = m_parts.oscillogram;
+    // The drive cannot take a rate now (a capture runs, or no drive listens): the button of the
+    // rate in force stays selected.
+    if (m_parts.link.state().linkBusy || !connected()) {
+        const auto inForce = std::find_if(kRates.begin(), kRates.end(),
+                                          [&](const Rate& r) { return r.code == o.rateCode; });
+        selectRateButton(inForce == kRates.end() ? -1 : static_cast<int>(inForce - kRates.begin()));
+        return;
+    }
+    const Rate& rate = kRates.at(static_cast<size_t>(rateIndex));
+    o.rateCode = rate.code;
+    o.header.frequency = rate.frequency;
+    o.header.tick = rate.tick;
+    selectRateButton(rateIndex);
+    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kRateParameter,
+                              rate.code);
+}
+
+void TOnlineScopePage::selectRateButton(int rateIndex) {
+    QAbstractButton* chosen = m_rates->button(rateIndex);
+    if (chosen != nullptr) {
+        chosen->setChecked(true);
+        return;
+    }
+    // No rate of this page in force: none is selected.
+    m_rates->setExclusive(false);
+    for (QAbstractButton* b : m_rates->buttons())
+        b->setChecked(false);
+    m_rates->setExclusive(true);
+}
+
+void TOnlineScopePage::ComboBox7CloseUp() {
+    channelSelectorClosed(1);
+}
+
+void TOnlineScopePage::ComboBox8CloseUp() {
+    channelSelectorClosed(2);
+}
+
+void TOnlineScopePage::channelSelectorClosed(int channel) {
+    if (m_parts.link.state().linkBusy || !connected())
+        return;
+    QComboBox* combo = channel == 1 ? ComboBox7 : ComboBox8;
+    QLineEdit* name = channel == 1 ? Edit8 : Edit9;
+    // No line chosen counts as line 0, the empty signal.
+    const int index = std::max(combo->currentIndex(), 0);
+    const std::string line = combo->count() > 0 ? combo->itemText(index).toStdString() : "";
+    name->setText(qs(selectorLineName(line)));
+    ChannelSelection& selection = m_parts.oscillogram.channel(channel);
+    selection = channelFromSelectorLine(m_parts.model, line, index);
+    emit channelSelected(channel);
+    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model,
+                              kChannelParameters.at(static_cast<size_t>(channel - 1)),
+                              selection.signal, WriteRule::Always);
+}
+
+void TOnlineScopePage::synchronise(bool enteringThisPage) {
+    // The controls describe the running capture until it ends.
+    if (capturing())
+        return;
+    if (enteringThisPage && connected() && !m_parts.link.state().linkBusy) {
+        if (writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kModeParameter,
+                                kOnlineMode))
+            m_windows.monitorTimer->stop();
+    }
+    resetPreview();
+    showDriveSettings(true);
+}
+
+void TOnlineScopePage::showDriveSettings(bool prompt) {
+    const pm::ParameterModel& model = m_parts.model;
+    const auto valueOf = [&](const char* mnemonic) -> std::optional<int> {
+        const std::optional<int> position = model.find(mnemonic);
+        if (!position)
+            return std::nullopt;
+        return static_cast<int>(std::trunc(model.value(*position)));
+    };
+    if (const std::optional<int> code = valueOf(kRateParameter)) {
+        if (const std::optional<Rate> rate = rateOfCode(*code)) {
+            Oscillogram& o = m_parts.oscillogram;
+            o.rateCode = rate->code;
+            o.header.frequency = rate->frequency;
+            o.header.tick = rate->tick;
+            selectRateButton(rate->code - kRates[0].code);
+        }
+    }
+    for (int channel = 1; channel <= kOnlineChannelCount; ++channel) {
+        if (const std::optional<int> signal =
+                valueOf(kChannelParameters.at(static_cast<size_t>(channel - 1))))
+            showChannel(channel, *signal, prompt);
+    }
+}
+
+void TOnlineScopePage::showChannel(int channel, int signal, bool prompt) {
+    const pm::ParameterModel& model = m_parts.model;
+    // A number outside the list names no signal this program knows: the channel stays.
+    if (signal < 0 || signal >= model.scopeSignalCount())
+        return;
+    (channel == 1 ? Edit8 : Edit9)
+        ->setText(qs(pm::description(model.scopeSignal(signal), model.language())));
+    m_parts.oscillogram.channel(channel) = channelOfSignal(model, signal);
+    emit channelSelected(channel);
+    QComboBox* combo = channel == 1 ? ComboBox7 : ComboBox8;
+    combo->setCurrentIndex(prompt ? -1 : combo->findData(signal));
+}
+
+// ---- The capture ------------------------------------------------------------------------
+
+void TOnlineScopePage::Button3Click() {
+    if (m_parts.link.state().linkBusy)
+        return;
+    Oscillogram& o = m_parts.oscillogram;
+    MaskEdit11->setText(m_windows.date->text());
+    MaskEdit12->setText(m_windows.time->text());
+    o.header.startStamp =
+        makeStamp(MaskEdit11->text().toStdString(), MaskEdit12->text().toStdString());
+    o.header.stopStamp.clear();
+    Gauge2->reset();
+    clearPreviewWithAxes();
+    PaintBox1->update();
+    Button18->setEnabled(true);
+    Button3->setEnabled(false);
+    Button23->setEnabled(false);
+    m_windows.saveOscillogram->setEnabled(true);
+    m_windows.monitor->setEnabled(false);
+    StartOscill();
+}
+
+void TOnlineScopePage::StartOscill() {
+    m_stopAsked = false;
+    m_capture.emplace(m_parts.link, m_parts.oscillogram, m_parts.model, m_parts.messages);
+    m_inCapture = true;
+    const bool started =
+        m_capture->start(m_parts.cpuSpeedClass, CaptureClock::now()) && m_capture->running();
+    m_inCapture = false;
+    if (!started) {
+        endCapture();
+        return;
+    }
+    const int fd = m_parts.link.port().nativeHandle();
+    if (fd >= 0) {
+        m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(m_notifier, &QSocketNotifier::activated, this, &TOnlineScopePage::onPortReadable);
+    }
+    armSilenceTimer();
+    m_repaintTimer->start();
+    if (m_stopAsked)
+        Button18Click();
+}
+
+void TOnlineScopePage::onPortReadable() {
+    if (!capturing())
+        return;
+    // The capture may send its stop frame in here, and that frame's pauses let events run:
+    // the notifier stays quiet until the capture is back.
+    m_notifier->setEnabled(false);
+    m_inCapture = true;
+    m_capture->onReadable(CaptureClock::now());
+    m_inCapture = false;
+    showProgress();
+    if (!m_capture->running()) {
+        endCapture();
+        return;
+    }
+    m_notifier->setEnabled(true);
+    if (m_stopAsked)
+        Button18Click();
+}
+
+void TOnlineScopePage::armSilenceTimer() {
+    using namespace std::chrono;
+    const auto left =
+        duration_cast<milliseconds>(m_capture->silenceDeadline() - CaptureClock::now());
+    // One millisecond past the deadline, so that the check never comes early.
+    m_silenceTimer->start(static_cast<int>(std::max<milliseconds::rep>(left.count() + 1, 1)));
+}
+
+void TOnlineScopePage::onSilenceTimer() {
+    if (!capturing())
+        return;
+    if (!m_inCapture) {
+        m_capture->checkSilence(CaptureClock::now());
+        if (!m_capture->running()) {
+            endCapture();
+            return;
+        }
+    }
+    armSilenceTimer();
+}
+
+void TOnlineScopePage::Button18Click() {
+    if (!capturing())
+        return;
+    if (m_inCapture) {
+        // The capture is busy with the port; it stops as soon as it is back.
+        m_stopAsked = true;
+        return;
+    }
+    m_stopAsked = false;
+    showStopStamp();
+    ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    Replay_start->setChecked(false);
+    Replay_stop->setChecked(true);
+    Replay_start->show();
+    Replay_stop->show();
+    Button18->setEnabled(false);
+    if (m_notifier != nullptr)
+        m_notifier->setEnabled(false);
+    m_silenceTimer->stop();
+    m_inCapture = true;
+    m_capture->stop();
+    m_inCapture = false;
+    endCapture();
+}
+
+void TOnlineScopePage::showStopStamp() {
+    const QDateTime now = QDateTime::currentDateTime();
+    MaskEdit13->setText(now.toString(session::kDateFormat));
+    MaskEdit14->setText(now.toString(session::kTimeFormat));
+    m_parts.oscillogram.header.stopStamp =
+        makeStamp(MaskEdit13->text().toStdString(), MaskEdit14->text().toStdString());
+}
+
+void TOnlineScopePage::endCapture() {
+    if (m_notifier != nullptr) {
+        m_notifier->setEnabled(false);
+        // It may be the sender of the slot that got here.
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
+    m_silenceTimer->stop();
+    drawPreviewSteps();
+    m_repaintTimer->stop();
+    m_previewDirty = false;
+    PaintBox1->update();
+    showProgress();
+
+    const CaptureEnd end = m_capture ? m_capture->end() : CaptureEnd::Idle;
+    const bool captured = m_capture && m_capture->samples() > 0;
+    Button18->setEnabled(false);
+    switch (end) {
+        case CaptureEnd::BufferFull:
+            Replay_start->show();
+            Replay_stop->show();
+            StopOscill();
+            break;
+        case CaptureEnd::UserStop:
+            for (QPushButton* b : {Button3, Button21, Button23})
+                b->setEnabled(true);
+            break;
+        case CaptureEnd::Refused:
+            Button3->setEnabled(true);
+            Button23->setEnabled(true);
+            break;
+        case CaptureEnd::HungUp:
+            // The link told the user and went offline; what came before stays to be viewed.
+            Button21->setEnabled(captured);
+            Button23->setEnabled(true);
+            break;
+        case CaptureEnd::Silent:
+        case CaptureEnd::WriteFailed:
+        case CaptureEnd::Idle:
+        case CaptureEnd::Running:
+            // The drive stopped sending, or the capture never began: a new start is offered
+            // at once, and what arrived before can be viewed.
+            Button3->setEnabled(connected());
+            Button21->setEnabled(captured);
+            Button23->setEnabled(captured);
+            break;
+    }
+    releaseMonitor();
+}
+
+void TOnlineScopePage::releaseMonitor() {
+    m_windows.stopMonitor->setChecked(true);
+    m_windows.monitor->setEnabled(connected());
+}
+
+void TOnlineScopePage::showProgress() {
+    if (!m_capture)
+        return;
+    Gauge2->setValue(std::clamp(m_capture->samples() + 1, 1, kRecordCount));
+    drawPreviewSteps();
+}
+
+void TOnlineScopePage::StopOscill() {
+    showStopStamp();
+    for (QPushButton* b : {Button3, Button21, Button23})
+        b->setEnabled(true);
+    Button18->setEnabled(false);
+}
+
+void TOnlineScopePage::Button21Click() {
+    emit viewRequested();
+}
+
+void TOnlineScopePage::Button23Click() {
+    if (capturing())
+        return;
+    Replay_start->setChecked(false);
+    Replay_stop->setChecked(true);
+    Replay_start->hide();
+    Replay_stop->hide();
+    resetPreview();
+    ClrOscill();
+}
+
+void TOnlineScopePage::ClrOscill() {
+    Gauge2->reset();
+    m_parts.oscillogram.buffer.zeroChannels();
+    for (QPushButton* b : {Button21, Button18, Button23})
+        b->setEnabled(false);
+    for (QLineEdit* e : {MaskEdit11, MaskEdit12, MaskEdit13, MaskEdit14})
+        e->clear();
+    m_parts.oscillogram.header.startStamp.clear();
+    m_parts.oscillogram.header.stopStamp.clear();
+    m_windows.saveOscillogram->setEnabled(false);
+}
+
+// ---- The preview ------------------------------------------------------------------------
+
+void TOnlineScopePage::clearPreviewWithAxes() {
+    QPainter painter(&m_preview);
+    drawCaptureAxes(painter);
+}
+
+void TOnlineScopePage::resetPreview() {
+    m_preview.fill(Qt::white);
+    QPainter painter(&m_preview);
+    painter.setPen(QColor(255, 0, 0));
+    painter.drawLine(0, 0, 0, kResetAxisHeight);
+    painter.setPen(Qt::black);
+    painter.drawLine(m_preview.width(), kResetCentre, 0, kResetCentre);
+    painter.end();
+    PaintBox1->update();
+}
+
+void TOnlineScopePage::drawPreviewSteps() {
+    if (!m_capture)
+        return;
+    const std::vector<PreviewStep> steps = m_capture->takePreview();
+    if (steps.empty())
+        return;
+    const std::array<QColor, kOnlineChannelCount> colours = {QColor(255, 0, 0), QColor(0, 0, 255)};
+    QPainter painter(&m_preview);
+    for (const PreviewStep& step : steps) {
+        if (step.restart)
+            drawCaptureAxes(painter);
+        for (size_t c = 0; c < colours.size(); ++c) {
+            painter.setPen(colours[c]);
+            painter.drawLine(step.column - 1, step.from[c], step.column, step.to[c]);
+        }
+    }
+    m_previewDirty = true;
+}
+
+void TOnlineScopePage::onRepaintTimer() {
+    if (!m_previewDirty)
+        return;
+    m_previewDirty = false;
+    PaintBox1->update();
+}
+
+}  // namespace zrd::scope

@@ -1,0 +1,374 @@
+// The online scope page against the simulated drive on a pseudo-terminal.
+
+#include "online_scope_test.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include "scope/online_capture.h"
+#include "scope/ui/online_scope_page.h"
+#include "scope/ui/trace_viewer.h"
+
+using namespace zrd::app;
+using zrd::scope::CaptureEnd;
+using zrd::test::DatabaseText;
+using zrd::test::TestParameter;
+
+namespace {
+
+// Drive indexes of the page's parameters.
+constexpr int kOscmod = 56;
+constexpr int kMdfrq = 57;
+constexpr int kMdtyp1 = 58;
+constexpr int kMdtyp2 = 59;
+// Signals of the list: k is "Signal k (SIGk)" with scale 0.1; signal 8 is signed, scale 0.5.
+constexpr int kSignals = 8;
+constexpr double kScale = 0.1;
+constexpr double kSignedScale = 0.5;
+// Signal 1 is the state word, whose bits the viewer offers.
+constexpr int kStatusSignal = 1;
+// A bare simulated drive streams signal n from its index n.
+constexpr int kChannel1Signal = 7;
+constexpr int kChannel2Signal = 8;
+constexpr int kWaitMs = 5000;
+
+std::string scopeDatabase() {
+    DatabaseText db;
+    db.group("Drive").subgroup("Ident");
+    db.parameter({.name = "HVER", .index = 3, .pType = "R", .maxVal = 65535, .defValue = "21"});
+    db.subgroup("Oscilloscope");
+    db.parameter({.name = "OSCMOD", .index = kOscmod, .pType = "W", .maxVal = 1});
+    db.parameter({.name = "MDFRQ", .index = kMdfrq, .minVal = 1, .maxVal = 4, .defValue = "1"});
+    db.parameter({.name = "MDTYP1", .index = kMdtyp1, .maxVal = kSignals, .defValue = "7"});
+    db.parameter({.name = "MDTYP2", .index = kMdtyp2, .maxVal = kSignals, .defValue = "8"});
+    // The status words the status poll reads.
+    for (const auto& [name, index] : {std::pair{"STA", 240},
+                                      {"ERR", 241},
+                                      {"WRN", 242},
+                                      {"APPSGN", 243},
+                                      {"DINSTA", 244},
+                                      {"APXERR", 246}})
+        db.parameter({.name = name, .index = index, .pType = "R", .maxVal = 65535, .group = 9});
+    db.group("Signals").subgroup("Signals_osc_page1");
+    for (int k = 1; k <= kSignals; ++k) {
+        const std::string name = "SIG" + std::to_string(k);
+        const bool isSigned = k == kChannel2Signal;
+        db.parameter({.name = name,
+                      .index = 200 + k,
+                      .pType = "R",
+                      .minVal = isSigned ? -32768 : 0,
+                      .maxVal = isSigned ? 32767 : 65535,
+                      .scale = isSigned ? "0.5" : "0.1",
+                      .group = 0,
+                      .modeMes = 2,
+                      .vType = isSigned ? "INT" : "UINT",
+                      .description = k == kStatusSignal
+                                         ? "Status word (STA)"
+                                         : "Signal " + std::to_string(k) + " (" + name + ")"});
+    }
+    // The name of bit 3 of the state word.
+    return db.text() + "Col1=S3,240,3,R,Servo off,Серво выкл,0,6\r\n";
+}
+
+// The rightmost column of the preview that holds a pixel of the colour; -1 when none does.
+int rightmostColumn(const QImage& image, QRgb colour) {
+    for (int x = image.width() - 1; x >= 0; --x) {
+        for (int y = 0; y < image.height(); ++y) {
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF))
+                return x;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+void OnlineScopeTest::init() {
+    m_fixture = std::make_unique<zrd::test::ProgramFixture>();
+    m_fixture->writeData("Param_base.mod", "\xEF\xBB\xBF" + scopeDatabase());
+    QVERIFY(m_fixture->startUp());
+    m_sim = std::make_unique<zrd::sim::SimServer>();
+    QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
+    // A bare drive: what the tests put into its memory is what it streams.
+    m_sim->withDrive([](zrd::sim::SimDrive& d) {
+        d.setRaw(3, 21);
+        d.setRaw(kMdfrq, 1);
+        d.setRaw(kChannel1Signal, 1234);
+        d.setRaw(kChannel2Signal, 0xFFFE);
+    });
+    m_sim->start();
+}
+
+void OnlineScopeTest::cleanup() {
+    m_fixture->program().link.closePort();
+    m_sim.reset();
+    m_fixture.reset();
+}
+
+zrd::scope::TOnlineScopePage& OnlineScopeTest::page() {
+    return m_fixture->form().onlineScope();
+}
+
+uint16_t OnlineScopeTest::driveRaw(int index) {
+    uint16_t value = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { value = d.raw(static_cast<uint8_t>(index)); });
+    return value;
+}
+
+void OnlineScopeTest::connectAndShowPage() {
+    Program& program = m_fixture->program();
+    QCOMPARE(program.link.openPort(m_sim->devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
+    program.link.state().connected = 1;
+    program.link.state().linkBusy = false;
+    // The first status poll shows the drive online.
+    m_fixture->form().Timer5Timer();
+    m_fixture->form().TabbedNotebook2Click(kTabOscillOnline);
+    QCOMPARE(driveRaw(kOscmod), uint16_t(1));
+}
+
+void OnlineScopeTest::settingsFollowTheDriveAndTheUsersChoice() {
+    TMainForm& form = m_fixture->form();
+    zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    zrd::scope::TOnlineScopePage& p = page();
+    // Start-up: 1000 Hz, signals 7 and 8 at scale 1, nothing to stop, view or reset.
+    QVERIFY(p.freq1->isChecked());
+    QCOMPARE(oscillogram.channel(1).signal, 7);
+    QCOMPARE(oscillogram.channel(2).signal, 8);
+    QCOMPARE(oscillogram.channel(1).scale, 1.0);
+    for (QPushButton* b : {p.Button3, p.Button18, p.Button21, p.Button23})
+        QVERIFY2(!b->isEnabled(), qPrintable(b->objectName()));
+    QCOMPARE(p.ComboBox7->count(), kSignals + 1);
+
+    m_sim->withDrive([](zrd::sim::SimDrive& d) {
+        d.setRaw(kMdfrq, 3);
+        d.setRaw(kMdtyp1, 5);
+        d.setRaw(kMdtyp2, 0);
+    });
+    connectAndShowPage();
+    QVERIFY(form.session().ReadParamAll());
+    // Read-all shows the drive's rate and signals, the selectors on the signals themselves.
+    QVERIFY(p.freq3->isChecked());
+    QCOMPARE(oscillogram.rateCode, 3);
+    QCOMPARE(oscillogram.header.tick, 0.004);
+    QCOMPARE(p.Edit8->text(), QString("Signal 5 (SIG5)"));
+    QCOMPARE(p.ComboBox7->currentData().toInt(), 5);
+    QCOMPARE(oscillogram.channel(1).name, std::string("SIG5"));
+    QCOMPARE(oscillogram.channel(1).scale, kScale);
+    QCOMPARE(oscillogram.channel(2).name, std::string("N"));
+    QCOMPARE(oscillogram.channel(2).scale, 1.0);
+
+    // Back on the page the selectors invite a choice; the drive is in online mode already.
+    int seen = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { seen = d.framesSeen(); });
+    form.TabbedNotebook2Click(kTabOscillOnline);
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { QCOMPARE(d.framesSeen(), seen); });
+    QCOMPARE(p.ComboBox7->currentIndex(), -1);
+    QCOMPARE(p.ComboBox7->placeholderText(), QString("M87"));
+    QCOMPARE(p.Edit8->text(), QString("Signal 5 (SIG5)"));
+
+    // The user's choice goes to the drive: the channel signal even when the drive has it.
+    p.ComboBox7->setCurrentIndex(p.ComboBox7->findData(kChannel2Signal));
+    p.ComboBox7CloseUp();
+    QCOMPARE(driveRaw(kMdtyp1), uint16_t(kChannel2Signal));
+    QCOMPARE(oscillogram.channel(1).name, std::string("SIG8"));
+    QCOMPARE(oscillogram.channel(1).scale, kSignedScale);
+    QCOMPARE(p.Edit8->text(), QString("Signal 8 (SIG8)"));
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { seen = d.framesSeen(); });
+    p.ComboBox7CloseUp();
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { QVERIFY(d.framesSeen() > seen); });
+    // A status word offers its bits in the viewer; another signal hides them again.
+    QGroupBox* bits = form.Oscill->GroupBox[0];
+    QVERIFY(!bits->isVisibleTo(form.Oscill));
+    p.ComboBox7->setCurrentIndex(p.ComboBox7->findData(kStatusSignal));
+    p.ComboBox7CloseUp();
+    QCOMPARE(oscillogram.channel(1).name, std::string("STA"));
+    QVERIFY(bits->isVisibleTo(form.Oscill));
+    QCOMPARE(form.Oscill->BitButton[0][3]->toolTip(), QString("bit3 Servo off"));
+    p.ComboBox7->setCurrentIndex(p.ComboBox7->findData(kChannel2Signal));
+    p.ComboBox7CloseUp();
+    QVERIFY(!bits->isVisibleTo(form.Oscill));
+    p.freq2->click();
+    QCOMPARE(driveRaw(kMdfrq), uint16_t(2));
+    QCOMPARE(oscillogram.rateCode, 2);
+    QVERIFY(p.freq2->isChecked());
+}
+
+void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
+    connectAndShowPage();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOnlineScopePage& p = page();
+    const zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    const zrd::link::LinkState& link = m_fixture->program().link.state();
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(5);
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticks += p.capturing() ? 1 : 0; });
+    ticker.start();
+
+    form.TimerForTimeTimer();
+    QVERIFY(p.Button3->isEnabled());
+    p.Button3->click();
+    QVERIFY(p.capturing());
+    QVERIFY(link.linkBusy);
+    QVERIFY(!form.Timer5->isActive());
+    QVERIFY(!form.TimerForTime->isActive());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
+    QVERIFY(!p.Button3->isEnabled());
+    QVERIFY(p.Button18->isEnabled());
+    QVERIFY(form.N20->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 200, kWaitMs);
+    // The window went on with its own work, and the preview and the gauge moved on.
+    QVERIFY(ticks > 0);
+    QTRY_VERIFY_WITH_TIMEOUT(rightmostColumn(p.preview(), qRgb(255, 0, 0)) >= 20, kWaitMs);
+    QVERIFY(rightmostColumn(p.preview(), qRgb(0, 0, 255)) >= 20);
+    QVERIFY(p.Gauge2->value() > 1);
+
+    // The drive's signal changes while it streams.
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { d.setRaw(kChannel1Signal, 4321); });
+    QTRY_VERIFY_WITH_TIMEOUT(
+        oscillogram.buffer.value(std::max(p.capture()->samples() - 1, 0), 0) == 4321 * kScale,
+        kWaitMs);
+    p.Button18->click();
+
+    QVERIFY(!p.capturing());
+    QCOMPARE(p.capture()->end(), CaptureEnd::UserStop);
+    // The stop frame reaches the drive, which stops streaming.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_sim->scope().streaming, kWaitMs);
+    const int samples = p.capture()->samples();
+    QCOMPARE(p.Gauge2->value(), std::min(samples + 1, zrd::scope::kRecordCount));
+    int changedAt = -1;
+    for (int i = 0; i < samples; ++i) {
+        const double ch1 = oscillogram.buffer.value(i, 0);
+        if (changedAt < 0 && ch1 != 1234 * kScale)
+            changedAt = i;
+        QCOMPARE(ch1, changedAt < 0 ? 1234 * kScale : 4321 * kScale);
+        QCOMPARE(oscillogram.buffer.value(i, 1), -2 * kSignedScale);
+    }
+    QVERIFY(changedAt > 0);
+    QCOMPARE(oscillogram.buffer.value(samples, 0), 0.0);
+    QCOMPARE(oscillogram.kind, zrd::scope::ScopeKind::Online);
+
+    // The stop gives the link, the polls, the monitor and the captured buttons back.
+    QVERIFY(!link.linkBusy);
+    QVERIFY(form.Timer5->isActive());
+    QVERIFY(form.TimerForTime->isActive());
+    QVERIFY(form.monitorPanel().Monitor->isEnabled());
+    QVERIFY(form.monitorPanel().Stop_monitor->isChecked());
+    for (QPushButton* b : {p.Button3, p.Button21, p.Button23})
+        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    QVERIFY(!p.Button18->isEnabled());
+    QVERIFY(p.Replay_start->isVisibleTo(&p));
+    // The start stamp is the clock's, the stop stamp the moment of the stop.
+    QCOMPARE(p.MaskEdit11->text(), form.controls().MaskEdit3->text());
+    QCOMPARE(p.MaskEdit12->text(), form.controls().MaskEdit4->text());
+    QCOMPARE(oscillogram.header.startStamp,
+             (p.MaskEdit11->text() + " / " + p.MaskEdit12->text()).toStdString());
+    QCOMPARE(oscillogram.header.stopStamp,
+             (p.MaskEdit13->text() + " / " + p.MaskEdit14->text()).toStdString());
+
+    // "View oscillogram" opens the online viewer on the capture, and the log says so.
+    p.Button21->click();
+    QVERIFY(form.Oscill->isVisible());
+    QCOMPARE(form.Oscill->Osc_A_ch[0]->text(), QString("SIG7"));
+    QCOMPARE(form.Oscill->Osc_A_ch[1]->text(), QString("SIG8"));
+    QVERIFY(QString::fromStdString(m_fixture->program().actionLog.lines().at(1)).endsWith("M61"));
+    form.Oscill->Button2->click();
+    QVERIFY(!form.Oscill->isVisible());
+
+    // Reset clears what was captured.
+    p.Button23->click();
+    QCOMPARE(oscillogram.buffer.value(0, 0), 0.0);
+    QVERIFY(!p.Button21->isEnabled());
+    QVERIFY(p.MaskEdit11->text().isEmpty());
+    QVERIFY(!p.Replay_start->isVisibleTo(&p));
+    QVERIFY(!form.N20->isEnabled());
+}
+
+void OnlineScopeTest::rateClickedDuringACaptureStaysDeselected() {
+    connectAndShowPage();
+    zrd::scope::TOnlineScopePage& p = page();
+    p.Button3->click();
+    // The drive streams: the start frame has been taken.
+    QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() > 0, kWaitMs);
+    int seen = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { seen = d.framesSeen(); });
+    p.freq3->click();
+    QVERIFY(!p.freq3->isChecked());
+    QVERIFY(p.freq1->isChecked());
+    QCOMPARE(m_fixture->program().oscillogram->rateCode, 1);
+    // Nothing went to the drive: "MDFRQ" stands.
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { QCOMPARE(d.framesSeen(), seen); });
+    QCOMPARE(driveRaw(kMdfrq), uint16_t(1));
+    p.Button18->click();
+    QVERIFY(!p.capturing());
+}
+
+void OnlineScopeTest::captureEndsOnTheDrivesSide_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<bool>("online");
+    QTest::addColumn<bool>("viewable");
+    QTest::addColumn<bool>("resettable");
+    QTest::newRow("a silent drive ends it quietly")
+        << "mute" << int(CaptureEnd::Silent) << "" << true << false << false;
+    QTest::newRow("a refusal is told")
+        << "refuse" << int(CaptureEnd::Refused) << "M11" << true << false << true;
+    // The cable is pulled while the drive streams.
+    QTest::newRow("a hang-up goes offline keeping the samples")
+        << "hangup" << int(CaptureEnd::HungUp) << "M17" << false << true << true;
+}
+
+void OnlineScopeTest::captureEndsOnTheDrivesSide() {
+    QFETCH(QString, how);
+    QFETCH(int, end);
+    QFETCH(QString, box);
+    QFETCH(bool, online);
+    QFETCH(bool, viewable);
+    QFETCH(bool, resettable);
+    connectAndShowPage();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOnlineScopePage& p = page();
+    const zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        d.scopeFaults().mute = how == "mute";
+        d.scopeFaults().refuse = how == "refuse";
+    });
+    const size_t boxes = m_fixture->ui.boxes.size();
+    p.Button3->click();
+    if (how == "hangup") {
+        QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 50, kWaitMs);
+        m_sim->stop();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!p.capturing(), kWaitMs);
+
+    QCOMPARE(int(p.capture()->end()), end);
+    const auto& shown = m_fixture->ui.boxes;
+    QCOMPARE(shown.size(), boxes + (box.isEmpty() ? 0 : 1));
+    if (!box.isEmpty())
+        QVERIFY2(QString::fromStdString(shown.back().text).startsWith(box),
+                 shown.back().text.c_str());
+    const zrd::link::LinkState& link = m_fixture->program().link.state();
+    QCOMPARE(link.connected != 0, online);
+    QVERIFY(!link.linkBusy);
+    QCOMPARE(form.Timer5->isActive(), online);
+    QVERIFY(form.TimerForTime->isActive());
+    QCOMPARE(form.monitorPanel().Monitor->isEnabled(), online);
+    QCOMPARE(p.Button3->isEnabled(), online);
+    QVERIFY(!p.Button18->isEnabled());
+    QCOMPARE(p.Button21->isEnabled(), viewable);
+    QCOMPARE(p.Button23->isEnabled(), resettable);
+    // What arrived before the end stays in the buffer.
+    const int samples = p.capture()->samples();
+    QCOMPARE(samples > 0, viewable);
+    for (int i = 0; i < samples; ++i)
+        QCOMPARE(oscillogram.buffer.value(i, 0), 1234 * kScale);
+}
