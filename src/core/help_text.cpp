@@ -111,8 +111,13 @@ std::string upper(std::string text) {
 
 std::string wrappedText(std::string_view text) {
     std::string out;
-    for (const std::string& line : splitLines(text))
-        out += (out.empty() ? "" : "\n") + wrapped(line, kLineWidth, "");
+    // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict, a false alarm) about a literal
+    // put in front of a string.
+    for (const std::string& line : splitLines(text)) {
+        if (!out.empty())
+            out += '\n';
+        out += wrapped(line, kLineWidth, "");
+    }
     return out;
 }
 
@@ -127,14 +132,20 @@ std::string itemList(const std::vector<HelpItem>& items, size_t termWidth) {
             continue;
         }
         // A long term puts its text on the next line, in the text column.
-        if (item.term.size() + 1 > termWidth)
-            out += "\n" + continuation;
-        else
+        if (item.term.size() + 1 > termWidth) {
+            out += '\n';
+            out += continuation;
+        } else {
             out += std::string(termWidth - item.term.size(), ' ');
-        for (size_t i = 0; i < lines.size(); ++i)
-            out += (i == 0 ? "" : "\n" + continuation) +
-                   wrapped(lines[i], kLineWidth - continuation.size(), continuation);
-        out += "\n";
+        }
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i > 0) {
+                out += '\n';
+                out += continuation;
+            }
+            out += wrapped(lines[i], kLineWidth - continuation.size(), continuation);
+        }
+        out += '\n';
     }
     return out;
 }
@@ -146,12 +157,19 @@ std::string plainHelp(const ProgramHelp& help) {
         out += std::string(i == 0 ? "usage: " : "       ") + help.name + " " +
                wrapped(help.synopsis[i], kLineWidth - indent.size(), indent) + "\n";
     out += "\n" + help.name + ": " + help.summary + "\n";
-    if (!help.description.empty())
-        out += "\n" + wrappedText(help.description) + "\n";
+    if (!help.description.empty()) {
+        out += '\n';
+        out += wrappedText(help.description);
+        out += '\n';
+    }
     for (const HelpSection& section : help.sections) {
-        out += "\n" + section.title + ":\n";
-        if (!section.text.empty())
-            out += wrappedText(section.text) + "\n";
+        out += '\n';
+        out += section.title;
+        out += ":\n";
+        if (!section.text.empty()) {
+            out += wrappedText(section.text);
+            out += '\n';
+        }
         out += itemList(section.items, kTermWidth);
     }
     return out;
