@@ -71,7 +71,7 @@ void Session::connect(const GlobalOptions& options) {
         link::describePort(device), inDataFolder(options, session::kSerialRulesFile), db->messages,
         model().language());
     if (!advice.empty())
-        std::fprintf(stderr, "zrdctl: note: %s\n", advice.c_str());
+        db->messages.showText(ui, advice, model().language());
 }
 
 void Session::checkLink() const {
@@ -86,8 +86,11 @@ void portDidNotOpen(const GlobalOptions& options, const lk::SerialPort& port, lk
     const std::string language = options.lang.empty() ? pm::kEnglish : options.lang;
     const std::string advice = session::openFailureAdvice(
         lk::diagnoseOpenFailure(options.port, port.lastErrorCode()), messages, language);
-    if (!advice.empty())
-        std::fprintf(stderr, "%s\n", advice.c_str());
+    // The same box as the window shows: the message of the failed open with the advice.
+    messages.showText(ui,
+                      messages.text(pm::kMsgCannotOpen, language) +
+                          (advice.empty() ? std::string() : "\n\n" + advice),
+                      language);
     const char* step =
         result == lk::OpenResult::CannotOpen ? "cannot open " : "cannot set up the port ";
     throw LinkError(step + options.port + ": " + port.lastError());
