@@ -7,15 +7,12 @@
 
 #include <cmath>
 #include <cstdint>
-#include <filesystem>
 
-#include "core/paths.h"
 #include "link/drive_link.h"
-#include "params/database_loader.h"
 #include "scope/online_capture.h"
 #include "scope/scope_settings.h"
 #include "session/parameter_access.h"
-#include "sim_server.h"
+#include "shipped_drive_bench.h"
 
 namespace {
 
@@ -35,32 +32,12 @@ double threadCpuSeconds() {
 }
 
 void BM_OnlineCapture1000Hz(benchmark::State& state) {
-    const std::string folder = zrd::dataFolder();
-    zrd::SilentUserInterface ui;
-    pm::MessageTable messages;
-    messages.load((std::filesystem::path(folder) / pm::kMessageFileName).string(), ui);
-    pm::ParameterModel model;
-    if (!pm::loadDatabase((std::filesystem::path(folder) / pm::kDatabaseFileName).string(), model,
-                          messages, ui, false)
-             .ok()) {
-        state.SkipWithError("the shipped database does not load");
+    zrd::bench::ShippedDrive drive(lk::kDefaultBaudRate);
+    if (const std::string failed = drive.start(); !failed.empty()) {
+        state.SkipWithError(failed.c_str());
         return;
     }
-    zrd::sim::SimServer sim(lk::kDefaultBaudRate);
-    if (!sim.openPty()) {
-        state.SkipWithError(sim.error().c_str());
-        return;
-    }
-    sim.withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(model); });
-    sim.start();
-    auto port = lk::makeSystemSerialPort();
-    lk::DriveLink link(*port, ui);
-    if (link.openPort(sim.devicePath(), lk::kDefaultBaudRate, lk::kDefaultPortTimeOutMs) !=
-        lk::OpenResult::Ok) {
-        state.SkipWithError("cannot open the simulator's port");
-        return;
-    }
-    link.state().connected = 1;
+    auto& [ui, messages, model, sim, port, link] = drive;
     zrd::session::ParameterAccess access(link, model, messages);
     auto osc = std::make_unique<sc::Oscillogram>();
     osc->rateCode = sc::kRates[0].code;

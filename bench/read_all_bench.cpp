@@ -5,13 +5,9 @@
 // timer runs out (the worst case of each exchange; no adapter is needed).
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-
-#include "core/paths.h"
 #include "link/drive_link.h"
-#include "params/database_loader.h"
 #include "session/sweeps.h"
-#include "sim_server.h"
+#include "shipped_drive_bench.h"
 
 namespace {
 
@@ -24,36 +20,16 @@ constexpr size_t kReadReplyBytes = 6;
 void BM_ReadAllShippedDatabase(benchmark::State& state) {
     const int baud = static_cast<int>(state.range(0));
     const int latencyMs = static_cast<int>(state.range(1));
-    const std::string folder = zrd::dataFolder();
-    zrd::SilentUserInterface ui;
-    pm::MessageTable messages;
-    messages.load((std::filesystem::path(folder) / pm::kMessageFileName).string(), ui);
-    pm::ParameterModel model;
-    const auto loaded =
-        pm::loadDatabase((std::filesystem::path(folder) / pm::kDatabaseFileName).string(), model,
-                         messages, ui, false);
-    if (!loaded.ok()) {
-        state.SkipWithError("the shipped database does not load");
+    zrd::bench::ShippedDrive drive(baud);
+    if (const std::string failed = drive.start(); !failed.empty()) {
+        state.SkipWithError(failed.c_str());
         return;
     }
-    zrd::sim::SimServer sim(baud);
-    if (!sim.openPty()) {
-        state.SkipWithError(sim.error().c_str());
-        return;
-    }
-    sim.withDrive([&](zrd::sim::SimDrive& d) {
-        d.loadParameters(model);
-        if (latencyMs > 0)
+    auto& [ui, messages, model, sim, port, link] = drive;
+    if (latencyMs > 0)
+        sim.withDrive([&](zrd::sim::SimDrive& d) {
             d.addFault({zrd::sim::FaultKind::Delay, latencyMs});
-    });
-    sim.start();
-    auto port = lk::makeSystemSerialPort();
-    lk::DriveLink link(*port, ui);
-    if (link.openPort(sim.devicePath(), baud, lk::kDefaultPortTimeOutMs) != lk::OpenResult::Ok) {
-        state.SkipWithError("cannot open the simulator's port");
-        return;
-    }
-    link.state().connected = 1;
+        });
     zrd::session::Sweeps sweeps(link, model, messages);
     zrd::session::ReadAllResult r;
     for (auto _ : state)

@@ -48,6 +48,7 @@ public:
     // Path the program opens: the pseudo-terminal's slave side or the given tty.
     [[nodiscard]] const std::string& devicePath() const { return m_devicePath; }
     [[nodiscard]] const std::string& error() const { return m_error; }
+    [[nodiscard]] int baudRate() const { return m_baudRate; }
 
     // Runs f on the drive under the server's lock (the thread answers in between).
     void withDrive(const std::function<void(SimDrive&)>& f);

@@ -252,9 +252,7 @@ double OnlineCapture::achievedRate() const {
 
 bool runCapture(OnlineCapture& capture, lk::SerialPort& port,
                 const std::function<void()>& afterWake) {
-    // The bytes wait in the line's input buffer meanwhile (about 35 at 1000 Hz): read in
-    // batches, the thread wakes 200 times a second instead of once per sample.
-    constexpr auto kReadInterval = std::chrono::milliseconds(5);
+    constexpr auto kReadInterval = std::chrono::milliseconds(kReadBatchMs);
     while (capture.running()) {
         const auto now = CaptureClock::now();
         const auto left =

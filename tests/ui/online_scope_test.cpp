@@ -49,14 +49,7 @@ std::string scopeDatabase() {
     db.parameter({.name = "MDFRQ", .index = kMdfrq, .minVal = 1, .maxVal = 4, .defValue = "1"});
     db.parameter({.name = "MDTYP1", .index = kMdtyp1, .maxVal = kSignals, .defValue = "7"});
     db.parameter({.name = "MDTYP2", .index = kMdtyp2, .maxVal = kSignals, .defValue = "8"});
-    // The status words the status poll reads.
-    for (const auto& [name, index] : {std::pair{"STA", 240},
-                                      {"ERR", 241},
-                                      {"WRN", 242},
-                                      {"APPSGN", 243},
-                                      {"DINSTA", 244},
-                                      {"APXERR", 246}})
-        db.parameter({.name = name, .index = index, .pType = "R", .maxVal = 65535, .group = 9});
+    db.statusWords(9);
     db.group("Signals").subgroup("Signals_osc_page1");
     for (int k = 1; k <= kSignals; ++k) {
         const std::string name = "SIG" + std::to_string(k);

@@ -35,14 +35,7 @@ std::string sessionDatabase() {
     db.parameter({.name = "ENCR", .index = 20, .maxVal = 65535, .defValue = "4096"});
     db.parameter({.name = "PRREV", .index = 21, .maxVal = 1000});
     db.parameter({.name = "PRCTS", .index = 22, .maxVal = 65535});
-    for (const auto& [name, index] :
-         std::initializer_list<std::pair<const char*, int>>{{"STA", 240},
-                                                            {"ERR", 241},
-                                                            {"WRN", 242},
-                                                            {"APPSGN", 243},
-                                                            {"DINSTA", 244},
-                                                            {"APXERR", 246}})
-        db.parameter({.name = name, .index = index, .pType = "R", .maxVal = 65535, .group = 9});
+    db.statusWords(9);
     std::string text = db.text();
     text += "Col1=S0,240,0,R,Servo on,Серво,0,6\r\n";
     text += "Col2=E0,241,0,R,Overcurrent,Ток,0,6\r\n";

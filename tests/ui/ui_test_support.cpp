@@ -58,6 +58,18 @@ DatabaseText& DatabaseText::parameters(const std::string& prefix, int n, int fir
     return *this;
 }
 
+DatabaseText& DatabaseText::statusWords(int group) {
+    for (const auto& [name, index] :
+         std::initializer_list<std::pair<const char*, int>>{{"STA", 240},
+                                                            {"ERR", 241},
+                                                            {"WRN", 242},
+                                                            {"APPSGN", 243},
+                                                            {"DINSTA", 244},
+                                                            {"APXERR", 246}})
+        parameter({.name = name, .index = index, .pType = "R", .maxVal = 65535, .group = group});
+    return *this;
+}
+
 std::string DatabaseText::text() const {
     std::string out;
     for (const std::string& line : m_lines)

@@ -82,6 +82,8 @@ public:
     DatabaseText& parameter(const TestParameter& p);
     // n parameters named prefix0, prefix1, ... with indexes from firstIndex.
     DatabaseText& parameters(const std::string& prefix, int n, int firstIndex, int group);
+    // The status words the status poll reads, read-only, in the given group.
+    DatabaseText& statusWords(int group);
     [[nodiscard]] std::string text() const;
 
 private:

@@ -105,6 +105,7 @@ TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineSc
       m_rates(new QButtonGroup(this)),
       m_silenceTimer(new QTimer(this)),
       m_repaintTimer(new QTimer(this)),
+      m_batchTimer(new QTimer(this)),
       m_preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32) {
     setObjectName("TabPage6");
     buildLayout();
@@ -112,6 +113,12 @@ TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineSc
 
     m_silenceTimer->setSingleShot(true);
     connect(m_silenceTimer, &QTimer::timeout, this, &TOnlineScopePage::onSilenceTimer);
+    m_batchTimer->setSingleShot(true);
+    m_batchTimer->setInterval(kReadBatchMs);
+    connect(m_batchTimer, &QTimer::timeout, this, [this] {
+        if (capturing() && m_notifier != nullptr)
+            m_notifier->setEnabled(true);
+    });
     m_repaintTimer->setInterval(kRepaintMs);
     connect(m_repaintTimer, &QTimer::timeout, this, &TOnlineScopePage::onRepaintTimer);
 
@@ -436,7 +443,7 @@ void TOnlineScopePage::onPortReadable() {
         endCapture();
         return;
     }
-    m_notifier->setEnabled(true);
+    m_batchTimer->start();
     if (m_stopAsked)
         Button18Click();
 }
@@ -481,6 +488,7 @@ void TOnlineScopePage::Button18Click() {
     if (m_notifier != nullptr)
         m_notifier->setEnabled(false);
     m_silenceTimer->stop();
+    m_batchTimer->stop();
     m_inCapture = true;
     m_capture->stop();
     m_inCapture = false;
@@ -503,6 +511,7 @@ void TOnlineScopePage::endCapture() {
         m_notifier = nullptr;
     }
     m_silenceTimer->stop();
+    m_batchTimer->stop();
     drawPreviewSteps();
     m_repaintTimer->stop();
     m_previewDirty = false;

@@ -161,6 +161,7 @@ private:
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_silenceTimer;
     QTimer* m_repaintTimer;
+    QTimer* m_batchTimer;  // lets the notifier fire again once a batch of bytes has gathered
     QImage m_preview;
     bool m_previewDirty = false;
     // The capture is inside the core (feeding bytes, or in the pauses of a frame it sends):
