@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "run_command.h"
 #include "temp_dir.h"
 
 extern char** environ;
@@ -120,28 +121,13 @@ private:
     std::string m_buffer;
 };
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using test::Outcome;
 
 class ZrdSimProcess : public ::testing::Test {
 protected:
     // Runs a shell command line; stdout and stderr apart.
     Outcome shell(const std::string& command) {
-        const std::string errFile = dir.file("command-stderr.txt");
-        Outcome run;
-        FILE* pipe = ::popen((command + " 2>'" + errFile + "'").c_str(), "r");
-        if (!pipe)
-            return run;
-        char buffer[512];
-        while (std::fgets(buffer, sizeof buffer, pipe))
-            run.out += buffer;
-        const int status = ::pclose(pipe);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        run.err = readFile(errFile);
-        return run;
+        return test::runCommand(command, dir.file("command-stderr.txt"));
     }
     Outcome zrdctl(const std::string& args) {
         return shell(std::string("'") + ZRDCTL_PATH + "' " + args);
