@@ -75,6 +75,14 @@ void SessionTest::cleanup() {
     m_fixture.reset();
 }
 
+void SessionTest::connectLiveDriveWithoutErrors() {
+    Program& program = m_fixture->program();
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    connectDirectly();
+    m_fixture->form().Timer5Timer();
+    QCOMPARE(m_fixture->form().driveState().Error->text(), QString("M98"));
+}
+
 void SessionTest::connectDirectly() {
     Program& program = m_fixture->program();
     QCOMPARE(program.link.openPort(m_sim->devicePath(), 115200, 30), zrd::link::OpenResult::Ok);
@@ -334,12 +342,10 @@ void SessionTest::writeAllLogsEachParameter() {
 }
 
 void SessionTest::errorRaisedInALiveDriveShowsWithinOnePoll() {
-    Program& program = m_fixture->program();
-    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
-    connectDirectly();
+    connectLiveDriveWithoutErrors();
+    if (QTest::currentTestFailed())
+        return;
     TMainForm& form = m_fixture->form();
-    form.Timer5Timer();
-    QCOMPARE(form.driveState().Error->text(), QString("M98"));
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.raise(zrd::sim::BitList::Errors, 2)); });
     form.Timer5Timer();
     QCOMPARE(form.driveState().ComboBox1->count(), 1);
@@ -512,12 +518,10 @@ void SessionTest::formulaErrorDuringReadAllGivesTheWindowBack() {
 // Each monitor tick stopped and restarted the status poll's timer, so that it never came due
 // while the monitor ran: an error raised in the drive stayed invisible.
 void SessionTest::errorRaisedWhileTheMonitorRunsShows() {
-    Program& program = m_fixture->program();
-    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
-    connectDirectly();
+    connectLiveDriveWithoutErrors();
+    if (QTest::currentTestFailed())
+        return;
     TMainForm& form = m_fixture->form();
-    form.Timer5Timer();
-    QCOMPARE(form.driveState().Error->text(), QString("M98"));
     form.monitorPanel().Monitor->setEnabled(true);
     form.MonitorClick();
     QVERIFY(form.TimerMonitor->isActive());

@@ -41,6 +41,8 @@ private slots:
 private:
     // Opens the program's link on the simulator and marks the drive connected.
     void connectDirectly();
+    // A drive running the test database, connected, its first status poll shown (no errors).
+    void connectLiveDriveWithoutErrors();
     // Connects through the connection dialog, as the user does.
     void connectThroughDialog();
     void setWord(int index, int value);
