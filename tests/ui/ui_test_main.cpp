@@ -1,6 +1,7 @@
 // Runs every GUI test class in one program, under the application object of the real one.
 
 #include <QTest>
+#include <memory>
 
 #include "app/torvanta_application.h"
 #include "desktop_test.h"
@@ -12,24 +13,24 @@
 #include "trace_viewer_test.h"
 #include "ui_test_support.h"
 
+namespace {
+
+// Runs each test class in the order given; the number of classes with failures.
+template <class... Tests>
+int runTests(int argc, char** argv) {
+    int failures = 0;
+    const auto run = [&](auto* test) { failures += QTest::qExec(test, argc, argv) != 0; };
+    (run(std::make_unique<Tests>().get()), ...);
+    return failures;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     // Closing a test's window must not end the others.
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
-    int failures = 0;
-    ShellCoreTest shell;
-    failures += QTest::qExec(&shell, argc, argv);
-    MainFormTest mainForm;
-    failures += QTest::qExec(&mainForm, argc, argv);
-    ParamPagesTest pages;
-    failures += QTest::qExec(&pages, argc, argv);
-    SessionTest session;
-    failures += QTest::qExec(&session, argc, argv);
-    OnlineScopeTest onlineScope;
-    failures += QTest::qExec(&onlineScope, argc, argv);
-    TraceViewerTest viewer;
-    failures += QTest::qExec(&viewer, argc, argv);
-    DesktopTest desktop;
-    failures += QTest::qExec(&desktop, argc, argv);
+    const int failures = runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest,
+                                  OnlineScopeTest, TraceViewerTest, DesktopTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
