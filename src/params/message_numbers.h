@@ -80,5 +80,36 @@ inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
 inline constexpr int kMsgSettingsBroken = 106;
 inline constexpr int kMsgSettingsValue = 107;
 inline constexpr int kMsgSettingsNotSaved = 108;
+// The function generator: labels in current units (33, 34) and otherwise (35, 36), of the time
+// fields (41, 42; the chirp's 81, 82) and the repeat count (43), the first unit button in
+// position mode (44) and otherwise (45); the checks of "Write" (84 fraction, 46 limit); the
+// chirp command (47 no answer, 48 refused); "Start FG" (76 not internal, 77 servo off, 78
+// refused).
+inline constexpr int kMsgAmplitudeAmperes = 33;
+inline constexpr int kMsgOffsetAmperes = 34;
+inline constexpr int kMsgAmplitude = 35;
+inline constexpr int kMsgOffset = 36;
+inline constexpr int kMsgPeriod = 41;
+inline constexpr int kMsgWidth = 42;
+inline constexpr int kMsgRepeat = 43;
+inline constexpr int kMsgCountsPerMs = 44;
+inline constexpr int kMsgRevPerMinute = 45;
+inline constexpr int kMsgAmplitudeLimit = 46;
+inline constexpr int kMsgChirpNoAnswer = 47;
+inline constexpr int kMsgChirpRefused = 48;
+inline constexpr int kMsgChirpStart = 81;
+inline constexpr int kMsgChirpEnd = 82;
+inline constexpr int kMsgAmplitudeWhole = 84;
+inline constexpr int kMsgGeneratorNotInternal = 76;
+inline constexpr int kMsgGeneratorServoOff = 77;
+inline constexpr int kMsgGeneratorRefused = 78;
+// The offline scope's status line: data read (39), waiting for the generator (65), record read
+// (66), reading (69), and the record length "79 = seconds 80".
+inline constexpr int kMsgDataRead = 39;
+inline constexpr int kMsgWaitGenerator = 65;
+inline constexpr int kMsgRecordRead = 66;
+inline constexpr int kMsgReadingRecord = 69;
+inline constexpr int kMsgRecordLength = 79;
+inline constexpr int kMsgSeconds = 80;
 
 }  // namespace zrd::params

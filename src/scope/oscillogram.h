@@ -109,8 +109,10 @@ struct Oscillogram {
     RecordTable backup;
     ScopeKind kind = ScopeKind::Online;
     std::array<ChannelSelection, kChannelCount> channels{};
-    // Shared by the online rate and the offline tick selection.
+    // One code per scope: the online rate code 1..4 (also the byte of the online start frame,
+    // as "MDFRQ" numbers it) and the offline tick code 0..9 ("RCFREQ").
     int rateCode = kRates[0].code;
+    int tickCode = 0;
     OscillogramHeader header;
     std::string comments;  // lines ended by CR LF
 
