@@ -23,6 +23,7 @@ CommandList allCommands() {
     addPortCommands(list);
     addSimCommands(list);
     addScopeCommands(list);
+    addGeneratorCommands(list);
     return list;
 }
 
