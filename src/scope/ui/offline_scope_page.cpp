@@ -19,7 +19,7 @@
 
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
-#include "scope/trigger.h"
+#include "scope/ui/trigger_core.h"
 #include "scope/ui/scope_page_controls.h"
 #include "scope/ui/trace_viewer.h"
 #include "scope/ui/trigger_panel.h"
@@ -240,13 +240,14 @@ void TOfflineScopePage::synchronise(bool enteringThisPage) {
 }
 
 void TOfflineScopePage::showDriveSettings(bool prompt) {
-    const OfflineTableSettings settings = offlineFromTable(m_parts.model);
-    if (settings.tickCode) {
-        m_parts.oscillogram.tickCode = *settings.tickCode;
-        selectTick(*settings.tickCode);
+    // Bound by position: the member name of the signals is one of Qt's keywords.
+    const auto [tickCode, channelSignals] = offlineFromTable(m_parts.model);
+    if (tickCode) {
+        m_parts.oscillogram.tickCode = *tickCode;
+        selectTick(*tickCode);
     }
     for (int c = 1; c <= kChannelCount; ++c) {
-        if (const std::optional<int> signal = settings.signals.at(static_cast<size_t>(c - 1)))
+        if (const std::optional<int> signal = channelSignals.at(static_cast<size_t>(c - 1)))
             showChannel(c, *signal, prompt);
     }
     Trigger->showDriveSettings(triggerFromTable(m_parts.model),
@@ -309,8 +310,11 @@ bool TOfflineScopePage::waitingForGenerator() const {
            (isEdge(m_recordTrigger) || m_recordTrigger == TriggerType::Generator);
 }
 
-void TOfflineScopePage::generatorStarted() {
+void TOfflineScopePage::startGenerator(const std::function<void()>& sendStart) {
     showRecordLength();
+    m_watch->setPaused(true);
+    sendStart();
+    m_watch->setPaused(false);
 }
 
 void TOfflineScopePage::watchPort() {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -78,8 +79,9 @@ public:
     // An armed capture whose record the generator's motion starts: "Start FG" goes out under
     // its hold of the link.
     [[nodiscard]] bool waitingForGenerator() const;
-    // "Start FG" was accepted for the armed capture: the record length is shown while it comes.
-    void generatorStarted();
+    // "Start FG" for the armed capture: shows the record length and runs the start exchange with
+    // the capture's watch of the port paused, so that the answer reaches the exchange.
+    void startGenerator(const std::function<void()>& sendStart);
     // Abandons a capture that listens (the program closes or disconnects).
     void cancelCapture();
     [[nodiscard]] const std::optional<OfflineCapture>& capture() const { return m_capture; }

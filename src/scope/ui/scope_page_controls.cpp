@@ -107,7 +107,7 @@ void PortWatch::watch(int fd) {
         notifier->setEnabled(false);
         m_readable();
         // The callback may have ended the watch (and scheduled the notifier's deletion).
-        if (m_notifier == notifier)
+        if (m_notifier == notifier && !m_paused)
             notifier->setEnabled(true);
     });
 }
@@ -118,6 +118,12 @@ void PortWatch::armDeadline(std::optional<int> ms) {
         return;
     }
     m_timer->start(std::max(*ms, 0));
+}
+
+void PortWatch::setPaused(bool paused) {
+    m_paused = paused;
+    if (m_notifier != nullptr)
+        m_notifier->setEnabled(!paused);
 }
 
 void PortWatch::stop() {

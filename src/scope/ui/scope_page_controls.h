@@ -69,6 +69,8 @@ public:
     // Arms the deadline timer for the given milliseconds from now; nullopt: no deadline.
     void armDeadline(std::optional<int> ms);
     void stop();
+    // While paused the port's data waits for someone else's exchange.
+    void setPaused(bool paused);
     [[nodiscard]] bool watching() const { return m_notifier != nullptr; }
 
 private:
@@ -76,6 +78,7 @@ private:
     std::function<void()> m_deadline;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_timer;
+    bool m_paused = false;
 };
 
 }  // namespace zrd::scope

@@ -37,9 +37,9 @@ QString numberText(double value) {
 
 TTriggerPanel::TTriggerPanel(const TriggerParts& parts, QWidget* parent)
     : QGroupBox("Trigger", parent),
+      trig_val_bit_sig_Form(new Ttrig_val_bit_sig_Form(this)),
       m_parts(parts),
-      m_buttons(new QButtonGroup(this)),
-      trig_val_bit_sig_Form(new Ttrig_val_bit_sig_Form(this)) {
+      m_buttons(new QButtonGroup(this)) {
     setObjectName("GroupBoxTrigger");
     auto* grid = new QGridLayout(this);
     No_trigger = radio("No_trigger", "No trigger", m_buttons, this);
