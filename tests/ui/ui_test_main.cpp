@@ -6,11 +6,13 @@
 #include "app/torvanta_application.h"
 #include "desktop_test.h"
 #include "main_form_test.h"
+#include "offline_scope_test.h"
 #include "online_scope_test.h"
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
 #include "trace_viewer_test.h"
+#include "wave_form_test.h"
 #include "ui_test_support.h"
 
 namespace {
@@ -31,6 +33,7 @@ int main(int argc, char** argv) {
     // Closing a test's window must not end the others.
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures = runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest,
-                                  OnlineScopeTest, TraceViewerTest, DesktopTest>(argc, argv);
+                                  OnlineScopeTest, OfflineScopeTest, WaveFormTest, TraceViewerTest,
+                                  DesktopTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

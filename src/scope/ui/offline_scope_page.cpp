@@ -293,16 +293,28 @@ void TOfflineScopePage::StartOscillOff() {
     m_capture.emplace(m_parts.link, m_parts.oscillogram, m_parts.model, m_parts.messages);
     const bool started = m_capture->start({m_recordTrigger, m_parts.generatorRunning},
                                           CaptureClock::now());
-    // Without a trigger the drive records on its own while the link is free until the stop.
-    if (started && m_capture->phase() == OfflinePhase::Recording)
-        return;
-    if (!started || !listening()) {
+    if (!started) {
         StopOscillOff();
         return;
     }
     if (m_recordTrigger == TriggerType::Generator)
         Edit14->setText(message(pm::kMsgWaitGenerator));
     watchPort();
+    afterCaptureWork();
+}
+
+void TOfflineScopePage::afterCaptureWork() {
+    if (listening()) {
+        armDeadline();
+        return;
+    }
+    // Without a trigger the drive records on its own once it took the start, and the link is
+    // free until "Stop oscillogram".
+    if (m_capture->phase() == OfflinePhase::Recording) {
+        m_watch->stop();
+        return;
+    }
+    StopOscillOff();
 }
 
 bool TOfflineScopePage::waitingForGenerator() const {
@@ -339,22 +351,14 @@ void TOfflineScopePage::onPortReadable() {
         return;
     m_capture->onReadable(CaptureClock::now());
     showProgress();
-    if (!listening()) {
-        StopOscillOff();
-        return;
-    }
-    armDeadline();
+    afterCaptureWork();
 }
 
 void TOfflineScopePage::onDeadline() {
     if (!listening())
         return;
     m_capture->checkDeadline(CaptureClock::now());
-    if (!listening()) {
-        StopOscillOff();
-        return;
-    }
-    armDeadline();
+    afterCaptureWork();
 }
 
 void TOfflineScopePage::showProgress() {
@@ -387,11 +391,12 @@ void TOfflineScopePage::Button1Click() {
     }
     Edit14->setText(message(pm::kMsgReadingRecord));
     m_stopAsked = true;
-    if (!m_capture->stop(CaptureClock::now()) || !listening()) {
+    if (!m_capture->stop(CaptureClock::now())) {
         StopOscillOff();
         return;
     }
     watchPort();
+    afterCaptureWork();
 }
 
 void TOfflineScopePage::StopOscillOff() {
@@ -426,6 +431,7 @@ void TOfflineScopePage::StopOscillOff() {
             break;
         case OfflineEnd::Silent:
         case OfflineEnd::Busy:
+        case OfflineEnd::Refused:
         case OfflineEnd::WriteFailed:
         case OfflineEnd::None:
             // The drive sent nothing more, refused, or the start never went out: a new start is

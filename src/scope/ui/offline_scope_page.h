@@ -141,6 +141,8 @@ private:
     // The capture's drive: the port's data, the deadline, the end.
     void onPortReadable();
     void onDeadline();
+    // After the capture worked: the deadline anew while it listens, else its end.
+    void afterCaptureWork();
     void watchPort();
     void armDeadline();
     void showProgress();
