@@ -271,8 +271,13 @@ void ServoPlant::stepDerived(double dt) {
         m_positionCommand = m_positionActual;
     const int64_t command = roundCounts(m_positionCommand);
     const int64_t actual = roundCounts(m_positionActual);
-    st.commandIncrement = static_cast<int32_t>(command - st.positionCommand);
-    st.actualIncrement = static_cast<int32_t>(actual - st.positionActual);
+    // The increments span the last millisecond, as the drive reports them, whatever the cycle.
+    const size_t oldest = m_stepCount % kStepsPerMs;
+    st.commandIncrement = static_cast<int32_t>(command - m_commandHistory[oldest]);
+    st.actualIncrement = static_cast<int32_t>(actual - m_actualHistory[oldest]);
+    m_commandHistory[oldest] = command;
+    m_actualHistory[oldest] = actual;
+    ++m_stepCount;
     st.positionCommand = command;
     st.positionActual = actual;
     st.followingError = command - actual;

@@ -108,7 +108,7 @@ struct PlantState {
     int64_t positionCommand = 0;  // counts
     int64_t positionActual = 0;
     int64_t followingError = 0;    // command − actual
-    int32_t commandIncrement = 0;  // counts in the last step
+    int32_t commandIncrement = 0;  // counts in the last millisecond
     int32_t actualIncrement = 0;
     double analogInputMv = 0.0;  // AINVOL: the filtered analog input
     double pulseInputKHz = 0.0;  // PINFRQ
@@ -178,6 +178,10 @@ private:
     double m_pulseCount = 0.0;
     double m_analogFiltered = 0.0;
     double m_thermal = 0.0;  // filtered (i / continuous)²
+    // The positions of the last millisecond's cycles, for the increments.
+    std::array<int64_t, kStepsPerMs> m_commandHistory{};
+    std::array<int64_t, kStepsPerMs> m_actualHistory{};
+    size_t m_stepCount = 0;
     std::chrono::nanoseconds m_pending{0};
     std::mt19937 m_random;
 };
