@@ -101,7 +101,10 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     setFixedSize(kMainWidth, kMainHeight);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The page goes while the timers it hands back on the way out still exist.
+    delete m_offlineScope;
+}
 
 bool TMainForm::startUp() {
     return StartUp(*this).run();

@@ -27,7 +27,7 @@ namespace {
 // A fast line, so that a record of 4 × 2048 frames comes back in well under a second.
 constexpr int kBaudRate = 921600;
 // Signals the simulated drive does not compute: what the test puts into its memory stays.
-constexpr std::array<const char*, zrd::scope::kChannelCount> kHeldSignals = {"RES1", "AO1VOL",
+constexpr std::array<const char*, zrd::scope::kChannelCount> kHeldSignals = {"DOSTA", "AO1VOL",
                                                                              "LOAD", "AO2VOL"};
 constexpr std::array<uint16_t, zrd::scope::kChannelCount> kHeldRaw = {1234, 0xFFFE, 517, 40};
 constexpr int kWaitMs = 15000;
