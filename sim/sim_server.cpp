@@ -306,9 +306,13 @@ std::chrono::nanoseconds SimServer::sendRecord() {
     // About 5 ms of the line at 115200 baud: the thread answers frames in between.
     constexpr size_t kFramesPerPiece = 8;
     std::vector<uint8_t> bytes;
+    // The pieces of a record follow each other on the line's own clock: a late wake-up
+    // between two of them does not leave the line idle.
+    Clock::time_point notBefore = m_recordFlowing ? m_lineFreeAt : Clock::now();
     {
         std::lock_guard lock(m_mutex);
         OfflineRecorder& recorder = m_drive.offline();
+        m_recordFlowing = false;
         if (m_fd < 0)
             return kTick;
         const auto now = Clock::now();
@@ -327,10 +331,11 @@ std::chrono::nanoseconds SimServer::sendRecord() {
             bytes = recorder.takeRecord(kFramesPerPiece);
             if (bytes.empty())
                 return kTick;
+            m_recordFlowing = true;
         }
     }
     m_recordBytes += bytes.size();
-    sendPaced(bytes.data(), bytes.size());
+    sendPaced(bytes.data(), bytes.size(), notBefore);
     return std::chrono::nanoseconds(0);
 }
 

@@ -126,6 +126,7 @@ private:
     std::atomic<uint64_t> m_recordBytes{0};
     // The recorder's busy answers: when the next is due, while a stop waits for the ring.
     bool m_busyAnswering = false;
+    bool m_recordFlowing = false;  // the last piece sent was part of a record
     Clock::time_point m_nextBusy{};
     std::thread m_thread;
 };
