@@ -299,14 +299,12 @@ void TMainForm::createGenerator() {
     Program& p = m_program;
     Wave_Form = new tuning::TWave_Form(
         {p.link, p.access, p.model, p.messages, p.shell.operatingMode,
-         [&p](const std::string& name) { return p.dataFile(name); },
-         [this] { m_timers.resume(); }},
+         [&p](const std::string& name) { return p.dataFile(name); }, [this] { m_timers.resume(); }},
         this);
     connect(TypeofFGsignal1, &QAction::triggered, this, &TMainForm::TypeofFGsignal1Click);
     connect(m_controls->BitBtn1, &QToolButton::clicked, this, &TMainForm::BitBtn1Click);
-    m_generator = new tuning::TGeneratorControl(p.link, p.model, p.messages,
-                                                p.shell.generatorRunning, *m_controls,
-                                                *m_offlineScope, this);
+    m_generator = new tuning::TGeneratorControl(
+        p.link, p.model, p.messages, p.shell.generatorRunning, *m_controls, *m_offlineScope, this);
 }
 
 void TMainForm::TypeofFGsignal1Click() {

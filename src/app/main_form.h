@@ -161,7 +161,7 @@ public:
     // Windows that live for the whole run
     TAboutBox* AboutBox;
     session::TEdit_par_Form* Edit_par_Form;
-    scope::TOscill* Oscill;  // the online viewer
+    scope::TOscill* Oscill;        // the online viewer
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
 

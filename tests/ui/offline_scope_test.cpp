@@ -74,8 +74,7 @@ int OfflineScopeTest::driveValue(std::string_view mnemonic) {
 
 void OfflineScopeTest::connectAndPrepare() {
     Program& program = m_fixture->program();
-    QCOMPARE(program.link.openPort(m_sim->devicePath(), kBaudRate, 30),
-             zrd::link::OpenResult::Ok);
+    QCOMPARE(program.link.openPort(m_sim->devicePath(), kBaudRate, 30), zrd::link::OpenResult::Ok);
     program.link.state().connected = 1;
     program.link.state().linkBusy = false;
     TMainForm& form = m_fixture->form();
@@ -86,7 +85,7 @@ void OfflineScopeTest::connectAndPrepare() {
 
     zrd::scope::TOfflineScopePage& p = page();
     const std::array<QComboBox*, zrd::scope::kChannelCount> combos = {p.ComboBox2, p.ComboBox3,
-                                                                       p.ComboBox4, p.ComboBox5};
+                                                                      p.ComboBox4, p.ComboBox5};
     for (int c = 1; c <= zrd::scope::kChannelCount; ++c) {
         const auto i = static_cast<size_t>(c - 1);
         const int signal = zrd::scope::findScopeSignal(program.model, kHeldSignals[i]).value();
@@ -175,12 +174,14 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
         d.setRaw(inst, 0);
         d.setRaw(mode, 2);
     });
+    // The command source as a read of "INST" shows it: the page offers the generator trigger.
+    form.controls().SpeedButton1->setChecked(true);
     connectAndPrepare();
     zrd::scope::TOfflineScopePage& p = page();
+    QVERIFY(p.Trigger->RadioButton1->isEnabled());
     QVERIFY(program.link.sendCommand(zrd::link::kCmdServoOn) > 0);
     QCOMPARE(program.link.awaitAck(false), std::optional<uint8_t>(0));
     form.Timer5Timer();
-    form.controls().SpeedButton1->setChecked(true);
     QVERIFY(form.controls().Enable_button->isChecked());
 
     // Pre-trigger samples, then the generator's motion as the trigger.
@@ -194,7 +195,14 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     QVERIFY(p.waitingForGenerator());
     QCOMPARE(p.Edit14->text(), QString("M65"));
 
-    // Start FG goes out under the capture's hold; the drive records and sends by itself.
+    // Once the drive's ring holds the pre-trigger samples, Start FG goes out under the
+    // capture's hold; the drive records and sends by itself.
+    const auto ringSamples = [&] {
+        int samples = 0;
+        m_sim->withDrive([&](zrd::sim::SimDrive& d) { samples = int(d.offline().samples()); });
+        return samples;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(ringSamples() >= pre, kWaitMs);
     form.controls().SpeedButton3->click();
     QVERIFY(program.shell.generatorRunning);
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.generatorRunning()); });

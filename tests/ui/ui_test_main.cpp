@@ -12,8 +12,8 @@
 #include "session_test.h"
 #include "shell_core_test.h"
 #include "trace_viewer_test.h"
-#include "wave_form_test.h"
 #include "ui_test_support.h"
+#include "wave_form_test.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     // Closing a test's window must not end the others.
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
-    const int failures = runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest,
-                                  OnlineScopeTest, OfflineScopeTest, WaveFormTest, TraceViewerTest,
-                                  DesktopTest>(argc, argv);
+    const int failures =
+        runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
+                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -17,8 +17,7 @@ using zrd::tuning::TWave_Form;
 
 namespace {
 
-constexpr const char* kTypes[] = {"SpeedButton4", "SpeedButton2", "SpeedButton1",
-                                  "SpeedButton3"};
+constexpr const char* kTypes[] = {"SpeedButton4", "SpeedButton2", "SpeedButton1", "SpeedButton3"};
 constexpr const char* kPictures[] = {"cont.bmp", "pulse.bmp", "sin.bmp", "varf.bmp"};
 // The type the drive holds before each case: another one, so that the time fields start over.
 constexpr int kStoredType = 1;
@@ -65,11 +64,11 @@ void WaveFormTest::writeLeavesTheDriveValues_data() {
         << QStringList{"IIT=3", "IIP1V=141", "IIP2V=-150", "IIP3V=20", "PCRT=3"};
     QTest::newRow("position mode square takes counts per second and seconds")
         << 3 << 2 << "SpeedButton2" << QStringList{"300", "10", "4", "1", "5"} << true << true
-        << QStringList{"IIT=2",   "IIP1V=300", "IIP4V=1",   "IIP2V=10", "IIP3V=4",
-                       "IIP1U=1", "IIP2U=1",   "IIP3U=1",   "IIP4U=1",  "PCRT=5"};
+        << QStringList{"IIT=2",   "IIP1V=300", "IIP4V=1", "IIP2V=10", "IIP3V=4",
+                       "IIP1U=1", "IIP2U=1",   "IIP3U=1", "IIP4U=1",  "PCRT=5"};
     QTest::newRow("chirp: first time field to IIP4V, second to IIP3V")
-        << 2 << 2 << "SpeedButton3" << QStringList{"100", "0", "10", "2000", "1"} << false
-        << false << QStringList{"IIT=4", "IIP1V=100", "IIP4V=10", "IIP3V=2000", "PCRT=1"};
+        << 2 << 2 << "SpeedButton3" << QStringList{"100", "0", "10", "2000", "1"} << false << false
+        << QStringList{"IIT=4", "IIP1V=100", "IIP4V=10", "IIP3V=2000", "PCRT=1"};
     QTest::newRow("above 60 A: message 46")
         << 1 << 2 << "SpeedButton4" << QStringList{"61", "", "", "", ""} << false << false
         << QStringList{"M46", "61"};
@@ -133,6 +132,7 @@ void WaveFormTest::writeLeavesTheDriveValues() {
         double value = 0;
         m_sim->withDrive(
             [&](zrd::sim::SimDrive& d) { value = zrd::params::rawToDisplay(p, d.raw(p.Index)); });
-        QVERIFY2(value == parts.at(1).toDouble(), qPrintable(pair + " != " + QString::number(value)));
+        QVERIFY2(value == parts.at(1).toDouble(),
+                 qPrintable(pair + " != " + QString::number(value)));
     }
 }

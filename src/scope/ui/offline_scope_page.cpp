@@ -19,9 +19,9 @@
 
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
-#include "scope/ui/trigger_core.h"
 #include "scope/ui/scope_page_controls.h"
 #include "scope/ui/trace_viewer.h"
+#include "scope/ui/trigger_core.h"
 #include "scope/ui/trigger_panel.h"
 #include "session/link_busy_guard.h"
 
@@ -33,16 +33,16 @@ namespace pm = zrd::params;
 constexpr const char* kModeParameter = "OSCMOD";
 constexpr const char* kTickParameter = "RCFREQ";
 constexpr const char* kTriggerSampleParameter = "OSCTRG";
-constexpr std::array<const char*, kChannelCount> kChannelParameters = {"CH1SEL", "CH2SEL",
-                                                                       "CH3SEL", "CH4SEL"};
+constexpr std::array<const char*, kChannelCount> kChannelParameters = {"CH1SEL", "CH2SEL", "CH3SEL",
+                                                                       "CH4SEL"};
 constexpr int kOfflineMode = 0;
 // The status line after a record read on "Stop oscillogram"; other languages take message 39.
 constexpr const char* kDataReadEnglish = "      Data is read successfully";
 
 // The tick buttons' captions, fastest first.
 constexpr std::array<const char*, kOfflineTickCodes> kTickCaptions = {
-    "0.25ms (4000 Hz)", "0.5 ms (2000 Hz)", "1ms (1000 Hz)",    "2ms (500 Hz)",
-    "4ms (250 Hz)",     "8ms (125 Hz)",     "16ms (62.5 Hz)",   "32ms (31.25 Hz)",
+    "0.25ms (4000 Hz)", "0.5 ms (2000 Hz)", "1ms (1000 Hz)",  "2ms (500 Hz)",
+    "4ms (250 Hz)",     "8ms (125 Hz)",     "16ms (62.5 Hz)", "32ms (31.25 Hz)",
     "64ms (15.625 Hz)", "128ms (7.8125 Hz)"};
 
 }  // namespace
@@ -61,8 +61,8 @@ TOfflineScopePage::TOfflineScopePage(const OfflineScopeParts& parts,
     const std::array<QComboBox*, kChannelCount> combos = selectors();
     for (int c = 1; c <= kChannelCount; ++c) {
         // A channel is chosen when the list closes on a line, not while browsing it.
-        connect(combos.at(static_cast<size_t>(c - 1)), qOverload<int>(&QComboBox::activated),
-                this, [this, c] { ComboBoxCloseUp(c); });
+        connect(combos.at(static_cast<size_t>(c - 1)), qOverload<int>(&QComboBox::activated), this,
+                [this, c] { ComboBoxCloseUp(c); });
     }
     // A right click on the first selector applies its choice again.
     ComboBox2->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -103,8 +103,8 @@ void TOfflineScopePage::buildLayout() {
     auto* channels = new QGroupBox("Channels", this);
     channels->setObjectName("GroupBoxChannelsOff");
     auto* grid = new QGridLayout(channels);
-    const auto channelRow = [&](int row, QComboBox** combo, const char* comboName,
-                                QLineEdit** name, const char* nameField) {
+    const auto channelRow = [&](int row, QComboBox** combo, const char* comboName, QLineEdit** name,
+                                const char* nameField) {
         grid->addWidget(new QLabel(QString("Channel %1").arg(row + 1), channels), row, 0);
         *combo = new QComboBox(channels);
         (*combo)->setObjectName(comboName);
@@ -138,8 +138,8 @@ void TOfflineScopePage::buildLayout() {
     auto* stamps = new QHBoxLayout;
     const StampFields start = addStamp(stamps, this, "Date and time of start", "Label_start_off",
                                        "MaskEdit5", "MaskEdit6");
-    const StampFields finish = addStamp(stamps, this, "Date and time of finish",
-                                        "Label_finish_off", "MaskEdit7", "MaskEdit8");
+    const StampFields finish = addStamp(stamps, this, "Date and time of finish", "Label_finish_off",
+                                        "MaskEdit7", "MaskEdit8");
     MaskEdit5 = start.date;
     MaskEdit6 = start.time;
     MaskEdit7 = finish.date;
@@ -223,8 +223,8 @@ void TOfflineScopePage::ComboBoxCloseUp(int channel) {
     selection = selectorChoice(selectors().at(i), nameFields().at(i), m_parts.model);
     emit channelSelected(channel);
     Trigger->channelChanged(channel);
-    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model,
-                              kChannelParameters.at(i), selection.signal, WriteRule::Always);
+    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kChannelParameters.at(i),
+                              selection.signal, WriteRule::Always);
 }
 
 void TOfflineScopePage::synchronise(bool enteringThisPage) {
@@ -291,8 +291,8 @@ void TOfflineScopePage::StartOscillOff() {
     m_stopAsked = false;
     m_recordTrigger = Trigger->type();
     m_capture.emplace(m_parts.link, m_parts.oscillogram, m_parts.model, m_parts.messages);
-    const bool started = m_capture->start({m_recordTrigger, m_parts.generatorRunning},
-                                          CaptureClock::now());
+    const bool started =
+        m_capture->start({m_recordTrigger, m_parts.generatorRunning}, CaptureClock::now());
     if (!started) {
         StopOscillOff();
         return;

@@ -46,8 +46,8 @@ struct OfflineScopeWindows {
     QAction* saveOscillogram;  // "Save oscillogram to file"
     QPushButton* monitor;      // "Start monitor", held while a capture runs
     QPushButton* stopMonitor;
-    QTimer* monitorTimer;          // stopped once the scope mode has been written
-    QPushButton* onlineStart;      // the online page's "Start oscillogram"
+    QTimer* monitorTimer;             // stopped once the scope mode has been written
+    QPushButton* onlineStart;         // the online page's "Start oscillogram"
     QAbstractButton* internalSource;  // "Internal" and "External" of the command source
     QAbstractButton* externalSource;
     TOscillOff* viewer;
@@ -115,7 +115,7 @@ signals:
     void channelSelected(int channel);
 
 public slots:
-    void FreqClick(int tickCode);  // Freq1_offClick..Freq10_offClick
+    void FreqClick(int tickCode);       // Freq1_offClick..Freq10_offClick
     void ComboBoxCloseUp(int channel);  // ComboBox2CloseUp..ComboBox5CloseUp
     void Button5Click();
     void Button1Click();

@@ -179,8 +179,8 @@ void TOnlineScopePage::buildLayout() {
     root->addLayout(top);
 
     auto* stamps = new QHBoxLayout;
-    const StampFields start = addStamp(stamps, this, "Date and time of start", "Label_start",
-                                       "MaskEdit11", "MaskEdit12");
+    const StampFields start =
+        addStamp(stamps, this, "Date and time of start", "Label_start", "MaskEdit11", "MaskEdit12");
     const StampFields finish = addStamp(stamps, this, "Date and time of finish", "Label_finish",
                                         "MaskEdit13", "MaskEdit14");
     MaskEdit11 = start.date;

@@ -49,10 +49,10 @@ TTriggerPanel::TTriggerPanel(const TriggerParts& parts, QWidget* parent)
     grid->addWidget(new QLabel("Falling edge trigger", this), 2, 0);
     for (int c = 1; c <= kChannelCount; ++c) {
         const auto i = static_cast<size_t>(c - 1);
-        Rising_trigger[i] = radio(QString("Rising_trigger%1").arg(c), QString("Ch%1").arg(c),
-                                  m_buttons, this);
-        Falling_trigger[i] = radio(QString("Falling_trigger%1").arg(c), QString("Ch%1").arg(c),
-                                   m_buttons, this);
+        Rising_trigger[i] =
+            radio(QString("Rising_trigger%1").arg(c), QString("Ch%1").arg(c), m_buttons, this);
+        Falling_trigger[i] =
+            radio(QString("Falling_trigger%1").arg(c), QString("Ch%1").arg(c), m_buttons, this);
         grid->addWidget(Rising_trigger[i], 1, c);
         grid->addWidget(Falling_trigger[i], 2, c);
         connect(Rising_trigger[i], &QRadioButton::clicked, this,
