@@ -17,6 +17,7 @@
 #include "scope/scope_settings.h"
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/trace_viewer.h"
+#include "scope/ui/trig_bit_dialog.h"
 #include "scope/ui/trigger_panel.h"
 
 using namespace zrd::app;
@@ -222,4 +223,32 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     form.controls().SpeedButton7->click();
     QVERIFY(!program.shell.generatorRunning);
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(!d.generatorRunning()); });
+}
+
+void OfflineScopeTest::bitOfAStatusWordBecomesTheEdgeLevel() {
+    connectAndPrepare();
+    zrd::scope::TOfflineScopePage& p = page();
+    zrd::scope::TTriggerPanel& trigger = *p.Trigger;
+    const int status = zrd::scope::findScopeSignal(m_fixture->program().model, "STA").value();
+    p.ComboBox2->setCurrentIndex(p.ComboBox2->findData(status));
+    p.ComboBoxCloseUp(1);
+    trigger.Rising_trigger[0]->click();
+    QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::Rising));
+    QCOMPARE(driveValue("TRGSRC"), 1);
+    QVERIFY(trigger.trglev->isVisibleTo(&p));
+
+    // A click on the level of a status word offers its bits; the chosen one is the level.
+    const int bit = 9;
+    QTest::mouseClick(trigger.trglev, Qt::LeftButton);
+    zrd::scope::Ttrig_val_bit_sig_Form& dialog = *trigger.trig_val_bit_sig_Form;
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.RadioButton[0]->isChecked());
+    QVERIFY(dialog.RadioButton[bit]->text().startsWith(QString("bit%1").arg(bit)));
+    dialog.RadioButton[bit]->click();
+    QCOMPARE(dialog.Edit1->text(), QString::number(bit));
+    dialog.Button1->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(trigger.trglev->text(), QString::number(bit));
+    trigger.trglevExit();
+    QCOMPARE(driveValue("TRGLEV"), bit);
 }

@@ -21,6 +21,7 @@ private slots:
     void cleanup();
     void fullBufferRecordIsReadBackAndViewed();
     void generatorMotionStartsTheRecordWithItsTriggerMarked();
+    void bitOfAStatusWordBecomesTheEdgeLevel();
 
 private:
     // Connects to the drive on the page, which puts the drive into offline scope mode, and

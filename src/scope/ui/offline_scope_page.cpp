@@ -185,9 +185,10 @@ void TOfflineScopePage::applyDefaults() {
 }
 
 QString TOfflineScopePage::recordLengthText() const {
-    return message(pm::kMsgRecordLength) + " = " +
+    // The texts come with their own spaces around the number, or without.
+    return message(pm::kMsgRecordLength).trimmed() + " = " +
            qs(pm::valueText(recordSeconds(m_parts.oscillogram.tickCode))) + " " +
-           message(pm::kMsgSeconds);
+           message(pm::kMsgSeconds).trimmed();
 }
 
 void TOfflineScopePage::showRecordLength() {
