@@ -304,6 +304,7 @@ uint8_t SimDrive::startGenerator() {
     m_functionGenerator.start(generatorSettings());
     m_generator = true;
     stateChanged();
+    m_offline.generatorStarted();
     return kAckDone;
 }
 
@@ -445,6 +446,7 @@ void SimDrive::cycle() {
     if (!internal || !current)
         write(Slot::ISET, st.currentCommandA);
     updateStatusWords();
+    m_offline.cycle(ServoPlant::kStep, m_raw);
 }
 
 void SimDrive::writeProcessValues() {
