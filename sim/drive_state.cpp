@@ -304,6 +304,7 @@ uint8_t SimDrive::startGenerator() {
     m_functionGenerator.start(generatorSettings());
     m_generator = true;
     stateChanged();
+    m_offline.generatorStarted();
     return kAckDone;
 }
 

@@ -118,12 +118,8 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
                 return lk::kAckStatusRefused;
             enableFromPc(false);
             return kAckDone;
-        case lk::kCmdStartGenerator: {
-            const uint8_t ack = startGenerator();
-            if (ack == kAckDone)
-                m_offline.generatorStarted();
-            return ack;
-        }
+        case lk::kCmdStartGenerator:
+            return startGenerator();
         case lk::kCmdChirp:
             return prepareChirp();
         case lk::kCmdStopGenerator:
