@@ -147,6 +147,34 @@ bool saveOfflineScope(zrd::app::TMainForm& form, zrd::app::Program& program,
     ok &= save(*form.OscillOff, out + "offline-record.png");
     form.OscillOff->Button2->click();
     form.controls().SpeedButton7->click();
+
+    // An edge-triggered step: the generator's constant of 500 rpm, recorded from 200 samples
+    // before the speed command rises through 100 rpm.
+    wave.showModal();
+    wave.SpeedButton4->click();
+    wave.Edit1->setText("500");
+    wave.Button2->click();
+    page.Trigger->Rising_trigger[0]->click();
+    page.Trigger->trglev->setText("100");
+    page.Trigger->trglevExit();
+    page.Button5->click();
+    // The drive holds the chirp's samples until the new record is armed.
+    ok &= QTest::qWaitFor(
+        [&] {
+            bool armed = false;
+            sim.withDrive([&](zrd::sim::SimDrive& d) {
+                armed = d.offline().phase() == zrd::sim::RecorderPhase::PreTrigger &&
+                        d.offline().samples() >= size_t{kPreTrigger};
+            });
+            return armed;
+        },
+        10000);
+    form.controls().SpeedButton3->click();
+    ok &= QTest::qWaitFor([&] { return !page.listening(); }, 30000);
+    page.Button2->click();
+    ok &= save(*form.OscillOff, out + "offline-step.png");
+    form.OscillOff->Button2->click();
+    form.controls().SpeedButton7->click();
     return ok;
 }
 
