@@ -68,6 +68,14 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
 }
 
+// A piece of the file quoted in an error: at most 40 bytes, control characters as "?".
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : text.substr(0, 40))
+        out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    return out + "\"";
+}
+
 // A number of the file: "." or "," as decimal separator, nothing else around it.
 std::optional<double> number(std::string_view text) {
     std::array<char, 64> buffer{};
@@ -176,8 +184,8 @@ std::optional<Failure> readHead(const std::vector<std::string_view>& lines, DatH
     else if (kind == "0")
         head.kind = ScopeKind::Offline;
     else
-        return Failure{0, "the scope kind is \"" + std::string(kind.substr(0, 40)) +
-                              "\", where 1 (online) or 0 (offline) belongs"};
+        return Failure{
+            0, "the scope kind is " + quoted(kind) + ", where 1 (online) or 0 (offline) belongs"};
 
     struct Field {
         std::string_view label;
@@ -203,7 +211,7 @@ std::optional<Failure> readHead(const std::vector<std::string_view>& lines, DatH
     for (const size_t i : {2u, 3u}) {
         const auto n = number(texts[i]);
         if (!n)
-            return Failure{1 + i, "\"" + std::string(texts[i].substr(0, 40)) + "\" is no number"};
+            return Failure{1 + i, quoted(texts[i]) + " is no number"};
         (i == 2 ? head.header.frequency : head.header.tick) = *n;
     }
 
@@ -261,7 +269,7 @@ std::optional<Failure> readRecords(const std::vector<std::string_view>& lines, s
         for (size_t f = 0; f < kDataFields; ++f) {
             const auto v = number(fields[f]);
             if (!v)
-                return Failure{at, "\"" + std::string(fields[f].substr(0, 40)) + "\" is no number"};
+                return Failure{at, quoted(fields[f]) + " is no number"};
             values[f] = *v;
         }
         for (int c = 0; c < kChannelCount; ++c)
