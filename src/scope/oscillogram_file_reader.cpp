@@ -1,6 +1,7 @@
 #include "scope/oscillogram_file_reader.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -51,14 +52,22 @@ bool validUtf8(std::string_view bytes) {
 }
 
 // A byte-order mark decides; without one, text that is valid UTF-8 is UTF-8 (Windows-1251
-// Cyrillic practically never is), anything else Windows-1251.
-std::string decodeBytes(std::string_view bytes) {
+// Cyrillic practically never is), anything else Windows-1251. Returns the bytes themselves when
+// they need no decoding, else the decoded text kept in `decoded`.
+std::string_view decodeBytes(std::string_view bytes, std::string& decoded) {
     if (bytes.starts_with("\xEF\xBB\xBF") || bytes.starts_with("\xFF\xFE") ||
-        bytes.starts_with("\xFE\xFF"))
-        return decodeTextBytes(bytes);
+        bytes.starts_with("\xFE\xFF")) {
+        decoded = decodeTextBytes(bytes);
+        return decoded;
+    }
     if (validUtf8(bytes))
-        return std::string(bytes);
-    return cp1251ToUtf8(bytes);
+        return bytes;
+    decoded = cp1251ToUtf8(bytes);
+    return decoded;
+}
+
+bool blank(char c) {
+    return c == ' ' || c == '\t';
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -99,16 +108,19 @@ template <size_t N>
 size_t splitFields(std::string_view line, std::array<std::string_view, N>& out) {
     size_t count = 0;
     size_t i = 0;
-    while (true) {
-        i = line.find_first_not_of(kBlanks, i);
-        if (i == std::string_view::npos)
-            return count;
-        const size_t end = std::min(line.find_first_of(kBlanks, i), line.size());
+    while (i < line.size()) {
+        if (blank(line[i])) {
+            ++i;
+            continue;
+        }
+        const size_t start = i;
+        while (i < line.size() && !blank(line[i]))
+            ++i;
         if (count < N)
-            out[count] = line.substr(i, end - i);
+            out[count] = line.substr(start, i - start);
         ++count;
-        i = end;
     }
+    return count;
 }
 
 // The field of a 20-character column, counted in characters (a name may be Cyrillic).
@@ -328,8 +340,8 @@ std::string errorText(const std::string& name, size_t line, const std::string& w
 DatReadResult readDatBytes(std::string_view bytes, const std::string& name,
                            Oscillogram& oscillogram, const pm::ParameterModel* model) {
     DatReadResult result;
-    const std::string text = decodeBytes(bytes);
-    const std::vector<std::string_view> lines = textLines(text);
+    std::string decoded;
+    const std::vector<std::string_view> lines = textLines(decodeBytes(bytes, decoded));
     const auto fail = [&](const Failure& f) {
         result.error = errorText(name, f.line, f.what);
         result.errorLine = static_cast<int>(f.line + 1);
@@ -381,10 +393,16 @@ DatReadResult readDatFile(const std::string& path, Oscillogram& oscillogram,
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return cannot(errno);
+    constexpr size_t kChunk = 65536;
+    struct stat info {};
     std::string bytes;
-    std::array<char, 65536> chunk{};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<size_t>(info.st_size) + kChunk);
     for (;;) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
+        const size_t done = bytes.size();
+        bytes.resize(done + kChunk);
+        const ssize_t n = ::read(fd, bytes.data() + done, kChunk);
+        bytes.resize(done + static_cast<size_t>(std::max<ssize_t>(n, 0)));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -394,7 +412,6 @@ DatReadResult readDatFile(const std::string& path, Oscillogram& oscillogram,
         }
         if (n == 0)
             break;
-        bytes.append(chunk.data(), static_cast<size_t>(n));
     }
     ::close(fd);
     return readDatBytes(bytes, path, oscillogram, model);
