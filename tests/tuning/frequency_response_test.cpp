@@ -55,22 +55,6 @@ Biquad resonance(double f0, double fs, double q) {
             -2 * std::cos(w) / a0, (1 - alpha) / a0};
 }
 
-TEST(Fft, MatchesTheDefiningSum) {
-    constexpr size_t n = 16;
-    std::array<double, n> re{}, im{};
-    std::array<std::complex<double>, n> x{};
-    for (size_t i = 0; i < n; ++i)
-        x[i] = {std::sin(1.0 + i * i), std::cos(0.3 * i)}, re[i] = x[i].real(), im[i] = x[i].imag();
-    fft(re, im);
-    for (size_t k = 0; k < n; ++k) {
-        std::complex<double> sum;
-        for (size_t i = 0; i < n; ++i)
-            sum += x[i] * std::polar(1.0, -2 * kPi * static_cast<double>(k * i) / n);
-        EXPECT_NEAR(re[k], sum.real(), 1e-12) << k;
-        EXPECT_NEAR(im[k], sum.imag(), 1e-12) << k;
-    }
-}
-
 TEST(FrequencyResponse, KnownSignalsGiveTheirKnownResponse) {
     const Samples in = noise(7);
     constexpr int kDelay = 5;
