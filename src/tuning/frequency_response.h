@@ -40,7 +40,7 @@ inline constexpr std::string_view kOutputSpectrumFile = "fft2.csv";
 inline constexpr std::string_view kResponseFile = "bode_m.csv";
 // The markers count only bins whose input magnitude reaches this share of the largest one: where
 // the excitation has no energy, the ratio is noise over noise.
-inline constexpr double kExcitedShare = 0.01;
+inline constexpr double kExcitedShare = 0.1;
 // The level below the lowest excited bin that marks the band's end.
 inline constexpr double kCutoffDb = -3.0;
 

@@ -31,6 +31,18 @@ Samples noise(uint32_t seed) {
     return x;
 }
 
+// Every bin 1..1023 at amplitude 1 with a random phase (a flat, periodic excitation).
+Samples multisine() {
+    const Samples phases = noise(9);
+    Samples x{};
+    for (int k = 1; k < kResponseBins; ++k) {
+        for (int n = 0; n < kFftSize; ++n)
+            x[static_cast<size_t>(n)] +=
+                std::cos(2 * kPi * k * n / kFftSize + kPi * phases[static_cast<size_t>(k)]);
+    }
+    return x;
+}
+
 // The steady-state (periodic) response of a section to a periodic input: one period to settle,
 // the second kept.
 Samples filtered(const Biquad& q, const Samples& x) {
@@ -138,7 +150,7 @@ TEST(FrequencyResponse, PhaseUnwrapsAndTheChartStopsAtTheLastBin) {
 TEST(FrequencyResponse, MarkersFindTheResonanceAndTheBandEndTheSectionHas) {
     constexpr double kTick = 0.001;
     const Biquad plant = resonance(50.0, 1 / kTick, 4.0);
-    const Samples in = noise(3);
+    const Samples in = multisine();
     auto r = std::make_unique<FrequencyResponse>();
     computeFrequencyResponse(in, filtered(plant, in), false, kTick, *r);
 

@@ -1,19 +1,25 @@
 // zrdctl scope convert and zrdctl bode, run as processes on a file the program wrote.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <complex>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numbers>
 #include <sstream>
 
 #include "../params/params_test_support.h"
 #include "core/number_text.h"
 #include "core/text_file.h"
+#include "link/frame_codec.h"
 #include "params/database_loader.h"
 #include "recording_ui.h"
 #include "run_command.h"
 #include "scope/oscillogram_file.h"
+#include "servo_plant.h"
+#include "sim_server.h"
 
 namespace zrd::tuning {
 namespace {
@@ -128,6 +134,96 @@ TEST_F(ZrdctlAnalysis, ConvertRewritesTheFileAndRefusesABrokenOne) {
         EXPECT_NE(run.err.find("cut.dat: line "), std::string::npos) << run.err;
         EXPECT_FALSE(std::filesystem::exists(dir.file("cut.csv")));
     }
+}
+
+// The simulated plant's own answer at f: the speed over a sine speed command, as a complex
+// ratio, once settled (noise off; the component at f over one second).
+std::complex<double> plantResponse(double f) {
+    sim::ServoPlant plant;
+    sim::PlantSettings settings;
+    settings.noise = 0.0;
+    plant.setSettings(settings);
+    sim::PlantInputs in;
+    in.enabled = true;
+    in.generator = true;
+    constexpr int kSecond = 1000 * sim::ServoPlant::kStepsPerMs;
+    const double cycle = std::chrono::duration<double>(sim::ServoPlant::kStep).count();
+    std::complex<double> command;
+    std::complex<double> speed;
+    for (int k = 0; k < 2 * kSecond; ++k) {
+        in.internalCommand = std::sin(2 * std::numbers::pi * f * k * cycle);
+        plant.setInputs(in);
+        plant.step();
+        const std::complex<double> turn = std::polar(1.0, -2 * std::numbers::pi * f * k * cycle);
+        if (k >= kSecond) {
+            command += in.internalCommand * turn;
+            speed += plant.state().speedRpm * turn;
+        }
+    }
+    return speed / command;
+}
+
+// A chirp of the simulated drive's function generator, recorded offline and analysed: its Bode
+// magnitude and phase are the plant's, and the magnitude peaks near the plant's resonance.
+TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    auto model = std::make_unique<params::ParameterModel>();
+    params::MessageTable none;
+    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
+                                     none, ui, false)
+                    .ok());
+    // Speed mode, internal source, servo on. The record (2048 × 0.25 ms) starts with the
+    // generator and holds exactly one sweep of the chirp, 250 to 800 Hz.
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.openPty()) << sim.error();
+    sim.withDrive([&](sim::SimDrive& d) {
+        d.loadParameters(*model);
+        d.setRaw(*d.indexOf("OPMOD"), 2);
+        d.setRaw(*d.indexOf("INST"), 1);
+        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
+    });
+    sim.start();
+    const auto zrdctl = [&](const std::string& args) {
+        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
+                                    ZRD_SHIPPED_DATA_DIR + "' --port " + sim.devicePath() + " " +
+                                    args,
+                                dir.file("err"));
+    };
+    for (const char* args :
+         {"fg set --type chirp --amp 300 --period 250 --width 800",
+          "scope offline --tick 0 --ch VSET VACT 0 0 --trigger fg --start-fg -o chirp.dat"}) {
+        SCOPED_TRACE(args);
+        const test::Outcome run = zrdctl(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    sim.stop();
+
+    const std::vector<double> at = {300.0, 400.0, 500.0, 700.0};
+    std::string args = "bode chirp.dat --in 1 --out 2 --fmax 1000 --at";
+    for (const double f : at)
+        args += " " + std::to_string(f);
+    const test::Outcome bode = zrdctl(args);
+    ASSERT_EQ(bode.status, 0) << bode.err;
+    const std::vector<std::string> out = rows(bode.out);
+    ASSERT_EQ(out.size(), at.size());
+    for (size_t i = 0; i < at.size(); ++i) {
+        SCOPED_TRACE(out[i]);
+        std::istringstream row(out[i]);
+        double f = 0, db = 0, degrees = 0;
+        row >> f >> db >> degrees;
+        const std::complex<double> h = plantResponse(at[i]);
+        const double phaseError =
+            std::remainder(degrees - std::arg(h) * 180 / std::numbers::pi, 360.0);
+        std::printf("%5.0f Hz: record %8.3f dB %8.2f deg, plant %8.3f dB %8.2f deg\n", f, db,
+                    degrees, 20 * std::log10(std::abs(h)), std::arg(h) * 180 / std::numbers::pi);
+        EXPECT_NEAR(db, 20 * std::log10(std::abs(h)), 1.0);
+        EXPECT_NEAR(phaseError, 0.0, 10.0);
+    }
+    // "bode: df 1.953125 Hz, peak -11.6 dB at 410.1562 Hz, ..."
+    const size_t peak = bode.err.find(" dB at ");
+    ASSERT_NE(peak, std::string::npos) << bode.err;
+    EXPECT_NEAR(std::stod(bode.err.substr(peak + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
 }
 
 }  // namespace
