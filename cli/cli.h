@@ -42,6 +42,7 @@ struct LinkError : CliError {
 using Args = std::vector<std::string>;
 
 struct Command {
+    // One word, or two for a subcommand of its own ("scope convert"): the longer name wins.
     std::string name;
     std::string usage;  // the synopsis after "zrdctl", e.g. "--port DEV get [--json] NAME..."
     std::function<int(const Args&, const GlobalOptions&)> run;
@@ -62,6 +63,7 @@ void addSimCommands(CommandList& list);        // commands_sim.cpp
 void addPortCommands(CommandList& list);       // commands_ports.cpp
 void addScopeCommands(CommandList& list);      // commands_scope.cpp
 void addGeneratorCommands(CommandList& list);  // commands_fg.cpp
+void addAnalysisCommands(CommandList& list);   // commands_analysis.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

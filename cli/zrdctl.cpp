@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "cli.h"
 #include "core/help_text.h"
@@ -24,6 +26,7 @@ CommandList allCommands() {
     addSimCommands(list);
     addScopeCommands(list);
     addGeneratorCommands(list);
+    addAnalysisCommands(list);
     return list;
 }
 
@@ -103,14 +106,27 @@ void printCommandHelp(const Command& c) {
         std::printf("\n%s\n", zrd::wrappedText(c.help).c_str());
 }
 
+// The command the words name: two words of a two-word command, else the first word's.
+const Command* findCommand(const CommandList& list, const Args& words, size_t& used) {
+    if (words.size() >= 2) {
+        if (const Command* c = findCommand(list, words[0] + " " + words[1])) {
+            used = 2;
+            return c;
+        }
+    }
+    used = 1;
+    return words.empty() ? nullptr : findCommand(list, words[0]);
+}
+
 int helpCommand(const CommandList& list, const Args& args) {
     if (args.empty()) {
         std::printf("%s", zrd::plainHelp(programHelp(list, false)).c_str());
         return kExitOk;
     }
-    if (args.size() > 1)
+    size_t used = 0;
+    const Command* c = findCommand(list, args, used);
+    if (args.size() > used)
         throw UsageError(std::string("usage: zrdctl ") + kHelpUsage);
-    const Command* c = findCommand(list, args[0]);
     if (!c)
         throw UsageError("unknown command " + args[0] + " (see zrdctl help)");
     printCommandHelp(*c);
@@ -142,11 +158,27 @@ std::string optionWords(const Command& c) {
 }
 
 std::string bashCompletion(const CommandList& list) {
+    // A two-word command completes under its first word: its second word and options join
+    // those of the first.
+    std::vector<std::pair<std::string, std::string>> words;
+    for (const Command& c : list) {
+        const size_t space = c.name.find(' ');
+        const std::string first = c.name.substr(0, space);
+        std::string own = optionWords(c);
+        if (space != std::string::npos)
+            own = c.name.substr(space + 1) + " " + own;
+        const auto at = std::find_if(words.begin(), words.end(),
+                                     [&](const auto& w) { return w.first == first; });
+        if (at == words.end())
+            words.emplace_back(first, own);
+        else
+            at->second += " " + own;
+    }
     std::string names = "help";
     std::string cases;
-    for (const Command& c : list) {
-        names += " " + c.name;
-        cases += "        " + c.name + ") words=\"" + optionWords(c) + "\" ;;\n";
+    for (const auto& [first, own] : words) {
+        names += " " + first;
+        cases += "        " + first + ") words=\"" + own + "\" ;;\n";
     }
     return "# bash completion of zrdctl (written by zrdctl --bash-completion)\n"
            "_zrdctl() {\n"
@@ -233,10 +265,12 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         const std::string name = args[i];
-        const Args rest(args.begin() + static_cast<long>(i) + 1, args.end());
         if (name == "help")
-            return helpCommand(commands, rest);
-        const Command* c = findCommand(commands, name);
+            return helpCommand(commands, Args(args.begin() + static_cast<long>(i) + 1, args.end()));
+        size_t used = 0;
+        const Command* c =
+            findCommand(commands, Args(args.begin() + static_cast<long>(i), args.end()), used);
+        const Args rest(args.begin() + static_cast<long>(i + used), args.end());
         if (!c)
             throw UsageError("unknown command " + name + " (see zrdctl --help)");
         if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {

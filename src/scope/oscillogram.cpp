@@ -1,9 +1,23 @@
 #include "scope/oscillogram.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
+#include <cmath>
 
 namespace zrd::scope {
+
+namespace {
+
+// printf's "%.Nf" in the C locale; a value no text can hold reads as 0.
+std::string fixedDecimals(double value, int decimals) {
+    std::array<char, 400> text{};
+    const auto r =
+        std::to_chars(text.data(), text.data() + text.size(), std::isfinite(value) ? value : 0.0,
+                      std::chars_format::fixed, decimals);
+    return std::string(text.data(), r.ptr);
+}
+
+}  // namespace
 
 std::optional<Rate> rateOfCode(int code) {
     for (const Rate& r : kRates) {
@@ -38,17 +52,12 @@ std::string makeStamp(std::string_view date, std::string_view time) {
 }
 
 std::string headerText(const OscillogramHeader& header, ScopeKind kind) {
-    // Numbers in the header always use "." (the program runs with the C numeric locale).
-    std::array<char, 64> frequency{};
-    std::array<char, 64> tick{};
-    std::snprintf(frequency.data(), frequency.size(), "%4.2f", header.frequency);
-    std::snprintf(tick.data(), tick.size(), kind == ScopeKind::Online ? "%2.3f" : "%2.5f",
-                  header.tick);
+    // The header goes into files that other PCs read: "." whatever the locale.
     std::string text;
     text.append("Start time : ").append(header.startStamp).append("\r\n");
     text.append("Stop time : ").append(header.stopStamp).append("\r\n");
-    text.append("Frequency = ").append(frequency.data()).append("\r\n");
-    text.append("Tick = ").append(tick.data());
+    text.append("Frequency = ").append(fixedDecimals(header.frequency, 2)).append("\r\n");
+    text.append("Tick = ").append(fixedDecimals(header.tick, kind == ScopeKind::Online ? 3 : 5));
     return text;
 }
 

@@ -60,7 +60,9 @@ FileResult failure(const std::string& path, int error) {
     return {false, "cannot write " + path + ": " + osErrorText(error)};
 }
 
-FileResult writeBytes(const std::string& path, const std::string& bytes) {
+}  // namespace
+
+FileResult writeFileBytes(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         return failure(path, errno);
@@ -82,7 +84,23 @@ FileResult writeBytes(const std::string& path, const std::string& bytes) {
     return {true, {}};
 }
 
-}  // namespace
+std::string commentLines(std::string_view comments) {
+    std::string out;
+    out.reserve(comments.size() + 2);
+    for (size_t i = 0; i < comments.size(); ++i) {
+        const char c = comments[i];
+        if (c == '\r' || c == '\n') {
+            out += kLineEnd;
+            if (c == '\r' && i + 1 < comments.size() && comments[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    if (!out.empty() && !out.ends_with(kLineEnd))
+        out += kLineEnd;
+    return out;
+}
 
 std::optional<OscillogramFormat> formatOfPath(std::string_view path) {
     const std::string ext = lowerExtension(path);
@@ -104,7 +122,8 @@ std::string datText(const Oscillogram& oscillogram, const pm::ParameterModel& mo
     out += kLineEnd;
     out += kCommentStart;
     out += kLineEnd;
-    out += utf8ToCp1251(oscillogram.comments);
+    // The comment lines and one more line end, which the reader drops again.
+    out += utf8ToCp1251(commentLines(oscillogram.comments));
     out += kLineEnd;
     out += kCommentEnd;
     out += kLineEnd;
@@ -151,11 +170,11 @@ std::string csvText(const Oscillogram& oscillogram) {
 
 FileResult writeDatFile(const std::string& path, const Oscillogram& oscillogram,
                         const pm::ParameterModel& model) {
-    return writeBytes(path, datText(oscillogram, model));
+    return writeFileBytes(path, datText(oscillogram, model));
 }
 
 FileResult writeCsvFile(const std::string& path, const Oscillogram& oscillogram) {
-    return writeBytes(path, csvText(oscillogram));
+    return writeFileBytes(path, csvText(oscillogram));
 }
 
 FileResult writeOscillogramFile(const std::string& path, const Oscillogram& oscillogram,

@@ -3,6 +3,11 @@
 // Oscillogram files: the ".dat" text that keeps a capture with its header, comments, channel
 // names and the drive's parameters, and the ".csv" export of four channels. Both are written in
 // Windows-1251 with CR LF line ends and "." as decimal separator, whatever the locale.
+//
+// How the windows use it: "Save oscillogram to file" (N20) runs the save dialog, calls
+// writeOscillogramFile with the name chosen (the extension picks the format), shows the error
+// text of a failed write through the general error report, and on success writes the action-log
+// entry (messages 58, date, 59, time, 62). Reading is in oscillogram_file_reader.h.
 
 #include <optional>
 #include <string>
@@ -43,6 +48,13 @@ std::string datText(const Oscillogram& oscillogram, const params::ParameterModel
 // The ".csv" file's bytes: 2048 lines of the four channel values, shortest general texts
 // joined by ",".
 std::string csvText(const Oscillogram& oscillogram);
+
+// Writes (replacing) the file with exactly these bytes; never ok unless every byte reached it.
+[[nodiscard]] FileResult writeFileBytes(const std::string& path, std::string_view bytes);
+
+// The comments as a ".dat" file keeps them: every line ended by CR LF (a last line without an
+// end gets one; LF and CR alone become CR LF).
+std::string commentLines(std::string_view comments);
 
 // Writes (replacing) the file; never ok unless every byte reached it.
 [[nodiscard]] FileResult writeDatFile(const std::string& path, const Oscillogram& oscillogram,

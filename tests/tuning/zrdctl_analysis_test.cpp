@@ -1,0 +1,230 @@
+// zrdctl scope convert and zrdctl bode, run as processes on a file the program wrote.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <complex>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <numbers>
+#include <sstream>
+
+#include "../params/params_test_support.h"
+#include "core/number_text.h"
+#include "core/text_file.h"
+#include "link/frame_codec.h"
+#include "params/database_loader.h"
+#include "recording_ui.h"
+#include "run_command.h"
+#include "scope/oscillogram_file.h"
+#include "servo_plant.h"
+#include "sim_server.h"
+
+namespace zrd::tuning {
+namespace {
+
+std::string bytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> rows(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+class ZrdctlAnalysis : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto messages = test::loadMessages(dir, ui);
+        ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod",
+                                         *model, *messages, ui, false)
+                        .ok());
+        // An offline record at 1 ms: channel 2 is channel 1 doubled and 3 samples late.
+        osc->kind = scope::ScopeKind::Offline;
+        osc->header = {scope::makeStamp("09.12.26", "10:00:00"),
+                       scope::makeStamp("09.12.26", "10:00:02"), 1000.0, 0.001};
+        osc->channel(1).name = "FGOUT";
+        osc->channel(2).name = "VACT";
+        osc->comments = "chirp\r\n";
+        uint32_t seed = 11;
+        std::array<double, 2048> x{};
+        for (double& v : x) {
+            seed = seed * 1664525U + 1013904223U;
+            v = std::round((static_cast<double>(seed >> 8) / (1U << 23) - 1.0) * 100000) / 1000;
+        }
+        for (int n = 0; n < scope::kOfflineRecordCount; ++n) {
+            osc->buffer.setValue(n, 0, x[static_cast<size_t>(n % 2048)]);
+            osc->buffer.setValue(n, 1, 2 * x[static_cast<size_t>((n + 2048 - kDelay) % 2048)]);
+            osc->buffer.setValue(n, scope::kSampleIndexSlot, n);
+        }
+        input = dir.file("rec.dat");
+        ASSERT_TRUE(scope::writeDatFile(input, *osc, *model).ok);
+    }
+
+    test::Outcome zrdctl(const std::string& args) {
+        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
+                                    ZRD_SHIPPED_DATA_DIR + "' " + args,
+                                dir.file("err"));
+    }
+
+    static constexpr int kDelay = 3;
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    std::unique_ptr<params::ParameterModel> model = std::make_unique<params::ParameterModel>();
+    std::unique_ptr<scope::Oscillogram> osc = std::make_unique<scope::Oscillogram>();
+    std::string input;
+};
+
+TEST_F(ZrdctlAnalysis, BodePrintsTheResponseAndWritesTheSpectra) {
+    // Doubling: +6.021 dB; 3 samples late: −360° · 3 · k / 2048 at bin k (48.828125 Hz at 100).
+    struct Case {
+        std::string args;
+        size_t rows;
+        size_t row;
+        std::string expected;
+    };
+    for (const Case& c : {
+             Case{"--fmax 100 --dir out", 206, 100, "48.8281 6.021 -52.73"},
+             Case{"--dir out", 1024, 1023, "499.5117 6.021 -539.47"},
+             Case{"--dir out --at 48.828125 10", 2, 0, "48.8281 6.021 -52.73"},
+         }) {
+        SCOPED_TRACE(c.args);
+        std::filesystem::create_directories(dir.file("out"));
+        const test::Outcome run = zrdctl("bode rec.dat --in 1 --out 2 " + c.args);
+        ASSERT_EQ(run.status, 0) << run.err;
+        const std::vector<std::string> out = rows(run.out);
+        ASSERT_EQ(out.size(), c.rows);
+        EXPECT_EQ(out[c.row], c.expected);
+        EXPECT_EQ(out[0].substr(0, 7),
+                  c.args.find("--at") == std::string::npos ? "0.0000 " : "48.8281");
+        EXPECT_NE(run.err.find("bode: df 0.488281 Hz, peak 6.021 dB"), std::string::npos)
+            << run.err;
+        for (const char* file : {"out/fft1.csv", "out/fft2.csv", "out/bode_m.csv"})
+            EXPECT_EQ(readTextFile(dir.file(file)).lines.size(),
+                      std::string_view(file).ends_with("bode_m.csv") ? 1024u : 2048u);
+        std::filesystem::remove_all(dir.file("out"));
+    }
+}
+
+TEST_F(ZrdctlAnalysis, ConvertRewritesTheFileAndRefusesABrokenOne) {
+    // The .dat rewritten is the file itself; the .csv has the first 2048 records.
+    ASSERT_EQ(zrdctl("scope convert rec.dat -o again.dat").status, 0);
+    EXPECT_EQ(bytesOf(dir.file("again.dat")), bytesOf(input));
+    const test::Outcome csv = zrdctl("scope convert rec.dat -o rec.csv");
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(csv.out, "scope convert: offline, 2049 records, written to rec.csv\n");
+    const std::vector<std::string> lines = readTextFile(dir.file("rec.csv")).lines;
+    ASSERT_EQ(lines.size(), 2048u);
+    EXPECT_EQ(lines[2047], formatGeneral(osc->buffer.value(2047, 0)) + "," +
+                               formatGeneral(osc->buffer.value(2047, 1)) + ",0,0");
+
+    const std::string whole = bytesOf(input);
+    dir.write("cut.dat", whole.substr(0, whole.size() / 2));
+    for (const char* args : {"scope convert cut.dat -o cut.csv", "bode cut.dat --in 1 --out 2"}) {
+        SCOPED_TRACE(args);
+        const test::Outcome run = zrdctl(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("cut.dat: line "), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("cut.csv")));
+    }
+}
+
+// The simulated plant's own answer at f: the speed over a sine speed command, as a complex
+// ratio, once settled (noise off; the component at f over one second).
+std::complex<double> plantResponse(double f) {
+    sim::ServoPlant plant;
+    sim::PlantSettings settings;
+    settings.noise = 0.0;
+    plant.setSettings(settings);
+    sim::PlantInputs in;
+    in.enabled = true;
+    in.generator = true;
+    constexpr int kSecond = 1000 * sim::ServoPlant::kStepsPerMs;
+    const double cycle = std::chrono::duration<double>(sim::ServoPlant::kStep).count();
+    std::complex<double> command;
+    std::complex<double> speed;
+    for (int k = 0; k < 2 * kSecond; ++k) {
+        in.internalCommand = std::sin(2 * std::numbers::pi * f * k * cycle);
+        plant.setInputs(in);
+        plant.step();
+        const std::complex<double> turn = std::polar(1.0, -2 * std::numbers::pi * f * k * cycle);
+        if (k >= kSecond) {
+            command += in.internalCommand * turn;
+            speed += plant.state().speedRpm * turn;
+        }
+    }
+    return speed / command;
+}
+
+// A chirp of the simulated drive's function generator, recorded offline and analysed: its Bode
+// magnitude and phase are the plant's, and the magnitude peaks near the plant's resonance.
+TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    auto model = std::make_unique<params::ParameterModel>();
+    params::MessageTable none;
+    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
+                                     none, ui, false)
+                    .ok());
+    // Speed mode, internal source, servo on. The record (2048 × 0.25 ms) starts with the
+    // generator and holds exactly one sweep of the chirp, 250 to 800 Hz.
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.openPty()) << sim.error();
+    sim.withDrive([&](sim::SimDrive& d) {
+        d.loadParameters(*model);
+        d.setRaw(*d.indexOf("OPMOD"), 2);
+        d.setRaw(*d.indexOf("INST"), 1);
+        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
+    });
+    sim.start();
+    const auto zrdctl = [&](const std::string& args) {
+        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
+                                    ZRD_SHIPPED_DATA_DIR + "' --port " + sim.devicePath() + " " +
+                                    args,
+                                dir.file("err"));
+    };
+    for (const char* args :
+         {"fg set --type chirp --amp 300 --period 250 --width 800",
+          "scope offline --tick 0 --ch VSET VACT 0 0 --trigger fg --start-fg -o chirp.dat"}) {
+        SCOPED_TRACE(args);
+        const test::Outcome run = zrdctl(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    sim.stop();
+
+    const std::vector<double> at = {300.0, 400.0, 500.0, 700.0};
+    std::string args = "bode chirp.dat --in 1 --out 2 --fmax 1000 --at";
+    for (const double f : at)
+        args += " " + std::to_string(f);
+    const test::Outcome bode = zrdctl(args);
+    ASSERT_EQ(bode.status, 0) << bode.err;
+    const std::vector<std::string> out = rows(bode.out);
+    ASSERT_EQ(out.size(), at.size());
+    for (size_t i = 0; i < at.size(); ++i) {
+        SCOPED_TRACE(out[i]);
+        std::istringstream row(out[i]);
+        double f = 0, db = 0, degrees = 0;
+        row >> f >> db >> degrees;
+        const std::complex<double> h = plantResponse(at[i]);
+        const double phaseError =
+            std::remainder(degrees - std::arg(h) * 180 / std::numbers::pi, 360.0);
+        std::printf("%5.0f Hz: record %8.3f dB %8.2f deg, plant %8.3f dB %8.2f deg\n", f, db,
+                    degrees, 20 * std::log10(std::abs(h)), std::arg(h) * 180 / std::numbers::pi);
+        EXPECT_NEAR(db, 20 * std::log10(std::abs(h)), 1.0);
+        EXPECT_NEAR(phaseError, 0.0, 10.0);
+    }
+    // "bode: df 1.953125 Hz, peak -11.6 dB at 410.1562 Hz, ..."
+    const size_t peak = bode.err.find(" dB at ");
+    ASSERT_NE(peak, std::string::npos) << bode.err;
+    EXPECT_NEAR(std::stod(bode.err.substr(peak + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
+}
+
+}  // namespace
+}  // namespace zrd::tuning
