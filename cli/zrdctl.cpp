@@ -24,6 +24,7 @@ CommandList allCommands() {
     addSimCommands(list);
     addScopeCommands(list);
     addGeneratorCommands(list);
+    addServiceCommands(list);
     return list;
 }
 
