@@ -185,7 +185,7 @@ pm::ValueSource driveSource(Session& s, const pm::ValueSource* other, const Glob
         s.connect(options);
     for (int position = 0; position < session::sweepLength(s.model()); ++position) {
         const pm::TPar& p = s.model().parameter(position);
-        if (p.pType.empty() || p.pType == pm::kNeverRead)
+        if (p.pType.empty() || p.pType == pm::kNeverRead || p.pType == pm::kReadOnly)
             continue;
         if (other && other->kind == pm::ValueSource::Kind::File &&
             !other->values[static_cast<size_t>(position)])
@@ -245,7 +245,7 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
         if (args[i] == kDriveSide)
             sides[i] = driveSource(*session, args[1 - i] == kDriveSide ? nullptr : &sides[1 - i],
                                    options, unanswered);
-    const pm::Comparison c = pm::compareValues(model, sides[0], sides[1]);
+    const pm::Comparison c = pm::compareValues(model, sides[0], sides[1], true);
     std::string differences;
     if (!json)
         std::printf("%-10s %-14s %-14s %s%-24s %s\n", "NAME", "A", "B",
@@ -458,7 +458,8 @@ void addSessionCommands(CommandList& list) {
     list.push_back({"diff", "[--port DEV] diff [--json] [--defaults] A B", diffCommand,
                     "Compares two sets of parameter values; A and B are each a parameter file or "
                     "\"drive\" (read from the drive on --port; one name alone is compared with "
-                    "the drive).\n"
+                    "the drive). Read-only parameters (ratings, process values, status words) "
+                    "are left out: no load writes them.\n"
                     "Against a file, the parameters the file names are compared; two files, every "
                     "parameter either names. Each differing parameter is printed with both "
                     "values (\"-\" where a side lacks it), the limits and the unit; a value "

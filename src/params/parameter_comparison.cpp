@@ -63,14 +63,15 @@ std::optional<std::string> limitFormula(const ParameterModel& model, int positio
     return std::nullopt;
 }
 
-Comparison compareValues(const ParameterModel& model, const ValueSource& a, const ValueSource& b) {
+Comparison compareValues(const ParameterModel& model, const ValueSource& a, const ValueSource& b,
+                         bool writableOnly) {
     using Kind = ValueSource::Kind;
     Comparison c;
     const std::string& language = model.language();
     for (int position = 0; position < tableLength(model); ++position) {
         const auto& va = a.values[static_cast<size_t>(position)];
         const auto& vb = b.values[static_cast<size_t>(position)];
-        if (!va && !vb)
+        if ((!va && !vb) || (writableOnly && model.parameter(position).pType == kReadOnly))
             continue;
         if (!va || !vb) {
             // Only a file's own positions count; a lack on the other side is a difference only

@@ -62,9 +62,11 @@ struct Comparison {
 
 // The positions compared: the union of two files, the file's positions against a set of
 // values, the positions both hold otherwise. Two values are equal when they are the same raw
-// value of the parameter (a text may carry more digits than the drive keeps).
+// value of the parameter (a text may carry more digits than the drive keeps). `writableOnly`
+// leaves out the read-only parameters (ratings, process values, status words), which no load
+// writes.
 [[nodiscard]] Comparison compareValues(const ParameterModel& model, const ValueSource& a,
-                                       const ValueSource& b);
+                                       const ValueSource& b, bool writableOnly = false);
 
 // The formula text ("f: ...") of a parameter's limit, when a formula sets it.
 [[nodiscard]] std::optional<std::string> limitFormula(const ParameterModel& model, int position,

@@ -132,17 +132,62 @@ TEST_F(ZrdctlScripting, DiffNamesWhatDiffersAndSaysSoInItsStatus) {
          {Case{-12, 0, {}},
           // -12.2 is the drive's raw value too (scale 0.5): no difference.
           Case{-12.2, 0, {}},
-          Case{5, 1, {QJsonObject{{"name", "SPD"}, {"file", 5}, {"drive", -12}}}}}) {
+          Case{5, 1, {QJsonObject{{"name", "SPD"}, {"a", 5}, {"b", -12}}}}}) {
         const std::string file =
             dir.write("drive.prm", params::parameterFileLine("SPD", c.spd) + "\r\n" +
                                        params::parameterFileLine("NOREAD", 1) + "\r\n");
-        const Outcome r = zrdctl("diff --json '" + file + "'");
+        const Outcome r = zrdctl("diff --json '" + file + "' drive");
         EXPECT_EQ(r.status, c.status) << c.spd << ": " << r.err;
         const QJsonObject o = parsed(r.out);
         EXPECT_EQ(o["differences"].toArray(), c.differences) << c.spd;
         // NOREAD is never read: only SPD is compared.
         EXPECT_EQ(o["compared"].toInt(), 1) << c.spd;
     }
+}
+
+// A parameter file goes to the drive and back unchanged; two files compare without a drive,
+// with the defaults and the limits that a value passes.
+TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
+    const std::string saved = dir.file("saved.prm");
+    Outcome r = zrdctl("save-params '" + saved + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string changed =
+        dir.write("changed.prm", params::parameterFileLine("SPD", 100.5) + "\r\n");
+    r = zrdctl("load-params '" + changed + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    uint16_t spd = 0;
+    sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
+    EXPECT_EQ(spd, 201);
+    EXPECT_EQ(zrdctl("diff '" + saved + "' drive").status, 1);
+    r = zrdctl("load-params '" + saved + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = zrdctl("diff '" + saved + "' drive");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    // SPD's limits are -1000 .. 1000 raw, -500 .. 500 in display units.
+    const std::string small = dir.write("small.prm", params::parameterFileLine("SPD", 5) + "\r\n" +
+                                                         params::parameterFileLine("NOREAD", 1) +
+                                                         "\r\n");
+    const std::string wide =
+        dir.write("wide.prm", params::parameterFileLine("SPD", 600) + "\r\n");
+    r = zrdctl("--port none diff --json --defaults '" + small + "' '" + wide + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    const QJsonArray d = parsed(r.out)["differences"].toArray();
+    ASSERT_EQ(d.size(), 2) << r.out;  // SPD differs, NOREAD is in one file only
+    const QJsonObject row = d.at(0).toObject();
+    EXPECT_EQ(row["name"].toString(), "SPD");
+    EXPECT_EQ(row["b"].toDouble(), 600);
+    EXPECT_EQ(row["default"].toDouble(), 25);
+    EXPECT_EQ(row["limits"].toString().toStdString(), wide + ": 600 is above the maximum 500");
+
+    // A file with a bad line is named with its line, and nothing reaches the drive.
+    const std::string bad = dir.write(
+        "bad.prm", params::parameterFileLine("SPD", 7) + "\r\nSPD=1234567\r\n");
+    r = zrdctl("load-params '" + bad + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bad + ":2: "), std::string::npos) << r.err;
+    sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
+    EXPECT_EQ(spd, 0xFFE8);
 }
 
 TEST_F(ZrdctlScripting, ExitStatusTellsRefusalUsageAndLinkApart) {
@@ -171,7 +216,8 @@ TEST_F(ZrdctlScripting, EveryCommandHasItsHelp) {
     ASSERT_EQ(list.status, 0);
     for (const char* command :
          {"frame", "decode", "raw", "messages", "formula", "db", "pages", "get", "set", "read-all",
-          "write-all", "diff", "status", "monitor", "ports", "sim"}) {
+          "write-all", "diff", "status", "monitor", "ports", "sim", "filter", "eeprom", "reset",
+          "init", "servo", "mode", "source", "save-params", "load-params"}) {
         const Outcome help = zrdctl(std::string("help ") + command);
         const Outcome flag = zrdctl(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;
