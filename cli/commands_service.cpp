@@ -38,8 +38,8 @@ tn::FilterType filterType(const std::string& text, bool offAllowed) {
         return tn::FilterType::EqualiserBoost;
     if (offAllowed && text == "off")
         return tn::FilterType::Off;
-    throw UsageError("--type must be lpf, bsf, efc or efb" + std::string(offAllowed ? " or off" : "") +
-                     ", not \"" + text + "\"");
+    throw UsageError("--type must be lpf, bsf, efc or efb" +
+                     std::string(offAllowed ? " or off" : "") + ", not \"" + text + "\"");
 }
 
 std::string coefficients(const tn::Biquad& q) {
@@ -70,9 +70,8 @@ const char* kNothingComputed =
 
 int filterDesign(Args& args) {
     tn::FilterFields fields = designOptions(args, {}, false);
-    const double scale =
-        parseDouble(takeOption(args, "--scale").value_or(pm::valueText(kDefaultCoefficientScale)),
-                    "--scale");
+    const double scale = parseDouble(
+        takeOption(args, "--scale").value_or(pm::valueText(kDefaultCoefficientScale)), "--scale");
     if (!args.empty())
         throw UsageError("unexpected " + args[0]);
     tn::CoefficientFactors factors{};
@@ -87,8 +86,9 @@ int filterDesign(Args& args) {
     if (c->dcCorrected)
         std::fprintf(stderr, "zrdctl: a1 corrected for unit gain at zero frequency\n");
     if (!c->stable)
-        std::fprintf(stderr, "zrdctl: the quantised filter is unstable (a pole on or outside the "
-                             "unit circle)\n");
+        std::fprintf(stderr,
+                     "zrdctl: the quantised filter is unstable (a pole on or outside the "
+                     "unit circle)\n");
     return kExitOk;
 }
 
@@ -116,15 +116,18 @@ int filterWrite(Args& args, const GlobalOptions& options) {
     if (fields.type == tn::FilterType::Off) {
         fields.coefficients = tn::Biquad{};
     } else {
-        const auto c = tn::calculateFilter(tn::inputsOf(fields), tn::coefficientFactors(s.model(), slot));
+        const auto c =
+            tn::calculateFilter(tn::inputsOf(fields), tn::coefficientFactors(s.model(), slot));
         if (!c)
             throw CliError(std::string(kNothingComputed) + "; nothing written");
         if (!c->stable && !force)
-            throw CliError("the quantised filter is unstable (a pole on or outside the unit "
-                           "circle); nothing written (--force writes it)");
+            throw CliError(
+                "the quantised filter is unstable (a pole on or outside the unit "
+                "circle); nothing written (--force writes it)");
         fields.coefficients = c->quantised;
     }
-    const tn::FilterWriteResult r = tn::writeFilterSlot(*s.link, *s.access, s.model(), slot, fields);
+    const tn::FilterWriteResult r =
+        tn::writeFilterSlot(*s.link, *s.access, s.model(), slot, fields);
     int refused = 0;
     int unanswered = 0;
     for (const auto& w : r.writes) {
@@ -259,10 +262,10 @@ int eepromCommand(const Args& args, const GlobalOptions& options) {
         throw LinkError("eeprom save: not every parameter answered; nothing was stored");
     const ss::ServiceResult r = svc.storeInEeprom();
     if (r.writeAll && !r.ok() && r.outcome == ServiceOutcome::Done)
-        throw CliError("eeprom save: stored, but " +
-                       std::to_string(r.writeAll->failedPositions.size() +
-                                      r.writeAll->skipped.size()) +
-                       " parameter(s) were not written first");
+        throw CliError(
+            "eeprom save: stored, but " +
+            std::to_string(r.writeAll->failedPositions.size() + r.writeAll->skipped.size()) +
+            " parameter(s) were not written first");
     return finish(s, r, "eeprom save");
 }
 

@@ -257,19 +257,25 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
             const auto number = [](const std::optional<double>& v) {
                 return v ? jsonNumber(*v) : std::string("null");
             };
-            differences += std::string(differences.empty() ? "" : ", ") +
-                           "{\"name\": " + jsonString(row.mnemonic) + ", \"a\": " + number(row.a) +
-                           ", \"b\": " + number(row.b) +
-                           (defaults ? ", \"default\": " + jsonNumber(row.defaultValue) : "") +
-                           (row.limitNote.empty() ? "" : ", \"limits\": " + jsonString(row.limitNote)) +
-                           "}";
+            differences +=
+                std::string(differences.empty() ? "" : ", ") +
+                "{\"name\": " + jsonString(row.mnemonic) + ", \"a\": " + number(row.a) +
+                ", \"b\": " + number(row.b) +
+                (defaults ? ", \"default\": " + jsonNumber(row.defaultValue) : "") +
+                (row.limitNote.empty() ? "" : ", \"limits\": " + jsonString(row.limitNote)) + "}";
             continue;
         }
-        const std::string limits = pm::valueText(row.minValue) + " .. " + pm::valueText(row.maxValue);
-        std::printf("%-10s %-14s %-14s %s%-24s %s\n", row.mnemonic.c_str(),
-                    cell(row.a, row.aOutside).c_str(), cell(row.b, row.bOutside).c_str(),
-                    defaults ? (pm::valueText(row.defaultValue) + std::string(15 - std::min<size_t>(15, pm::valueText(row.defaultValue).size()), ' ')).c_str() : "",
-                    limits.c_str(), row.unit.c_str());
+        const std::string limits =
+            pm::valueText(row.minValue) + " .. " + pm::valueText(row.maxValue);
+        std::printf(
+            "%-10s %-14s %-14s %s%-24s %s\n", row.mnemonic.c_str(),
+            cell(row.a, row.aOutside).c_str(), cell(row.b, row.bOutside).c_str(),
+            defaults ? (pm::valueText(row.defaultValue) +
+                        std::string(
+                            15 - std::min<size_t>(15, pm::valueText(row.defaultValue).size()), ' '))
+                           .c_str()
+                     : "",
+            limits.c_str(), row.unit.c_str());
         if (!row.limitNote.empty())
             std::printf("           %s\n", row.limitNote.c_str());
     }
@@ -280,10 +286,11 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
         std::string list;
         for (const int position : unanswered)
             list += (list.empty() ? "" : ", ") + jsonString(model.parameter(position).Pname);
-        std::printf("{\"a\": %s, \"b\": %s, \"compared\": %zu, \"differences\": [%s], "
-                    "\"unanswered\": [%s]}\n",
-                    jsonString(args[0]).c_str(), jsonString(args[1]).c_str(), c.rows.size(),
-                    differences.c_str(), list.c_str());
+        std::printf(
+            "{\"a\": %s, \"b\": %s, \"compared\": %zu, \"differences\": [%s], "
+            "\"unanswered\": [%s]}\n",
+            jsonString(args[0]).c_str(), jsonString(args[1]).c_str(), c.rows.size(),
+            differences.c_str(), list.c_str());
     } else {
         std::printf("diff: %zu compared, %d differ, %d outside their limits, %zu unanswered\n",
                     c.rows.size(), c.differing, c.outside, unanswered.size());

@@ -24,8 +24,9 @@ std::string limitText(const ParameterModel& model, int position, double value) {
     const bool eng = model.english();
     const bool above = !(value < minDisplay(p));
     const double limit = above ? maxDisplay(p) : minDisplay(p);
-    std::string text = valueText(value) + (eng ? (above ? " is above the maximum " : " is below the minimum ")
-                                               : (above ? " выше максимума " : " ниже минимума ")) +
+    std::string text = valueText(value) +
+                       (eng ? (above ? " is above the maximum " : " is below the minimum ")
+                            : (above ? " выше максимума " : " ниже минимума ")) +
                        valueText(limit);
     if (const auto formula = limitFormula(model, position, above))
         text += " (" + *formula + ")";

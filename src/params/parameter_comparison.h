@@ -46,7 +46,7 @@ struct ComparisonRow {
     double defaultValue = 0;  // display units
     double minValue = 0;
     double maxValue = 0;
-    bool differs = false;  // not the same raw value, or held by one side only
+    bool differs = false;   // not the same raw value, or held by one side only
     bool aOutside = false;  // outside the limits
     bool bOutside = false;
     // Why a value is outside: the limit it passes and the formula that sets that limit, when

@@ -156,9 +156,9 @@ std::string issueText(const ParameterFileIssue& issue, std::string_view path,
             reason = eng ? "no \"=\" in the line" : "в строке нет \"=\"";
             break;
         case FileLineFault::NotANumber:
-            reason = eng ? "\"" + issue.detail +
-                               "\" is not a number; the file is read up to this line"
-                         : "\"" + issue.detail + "\" не число; файл прочитан до этой строки";
+            reason =
+                eng ? "\"" + issue.detail + "\" is not a number; the file is read up to this line"
+                    : "\"" + issue.detail + "\" не число; файл прочитан до этой строки";
             break;
         case FileLineFault::CompactLine:
             reason = eng ? "\"" + issue.detail +

@@ -22,9 +22,9 @@ std::string parameterFileLine(std::string_view mnemonic, double value);
 
 // Why a line of a parameter file was not taken.
 enum class FileLineFault {
-    NoEquals,          // no "=" in the line (a binary file reads as such lines)
-    NotANumber,        // the value text is no decimal number (nan and inf included)
-    DoesNotFit,        // the value is no 16-bit raw value of its parameter (1e300, 100000)
+    NoEquals,    // no "=" in the line (a binary file reads as such lines)
+    NotANumber,  // the value text is no decimal number (nan and inf included)
+    DoesNotFit,  // the value is no 16-bit raw value of its parameter (1e300, 100000)
     // "SC=123456": the value the "=" rule reads ("3456", the line's last p + 1 characters for
     // "=" at p) is not the text after "=", so the line is not in the padded layout.
     CompactLine,
@@ -50,7 +50,7 @@ struct ParameterFileValue {
 
 struct ParameterFileLoad {
     bool opened = false;
-    int lines = 0;                           // lines taken (up to the first empty one, at most 300)
+    int lines = 0;  // lines taken (up to the first empty one, at most 300)
     // A value that does not convert ends the load at its line: the values before it stand,
     // nothing of it or after it is taken. 0 when the file was read to its end.
     int stoppedAtLine = 0;

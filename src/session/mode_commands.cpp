@@ -68,7 +68,7 @@ ControlResult ServiceCommands::selectOperatingMode(DriveControls& controls, int 
         return r;
     }
     // SetParam has told why; the buttons show the mode the drive still runs in.
-    r.outcome = m_link.state().hungUp             ? ServiceOutcome::HungUp
+    r.outcome = m_link.state().hungUp            ? ServiceOutcome::HungUp
                 : r.verdict == lk::kReplyRefused ? ServiceOutcome::Refused
                                                  : ServiceOutcome::NoAnswer;
     controls.operatingMode = previous;
@@ -123,14 +123,14 @@ ControlResult ServiceCommands::selectCommandSource(DriveControls& controls, Sour
     r.generatorPanel = internal;
     if (internal)
         r.servoPanel = enmod() == 1;
-    const int value = internal                                 ? kSourceInternal
+    const int value = internal                                  ? kSourceInternal
                       : controls.operatingMode == kModePosition ? kSourceExternalPosition
-                                                                 : kSourceExternal;
+                                                                : kSourceExternal;
     const std::optional<uint8_t> verdict = writeParameter(kCommandSource, value);
     r.verdict = verdict.value_or(0);
     if (verdict && *verdict != lk::kReplyAccepted) {
         // SetParam has told why; the source stays as the drive has it.
-        r.outcome = m_link.state().hungUp          ? ServiceOutcome::HungUp
+        r.outcome = m_link.state().hungUp           ? ServiceOutcome::HungUp
                     : *verdict == lk::kReplyRefused ? ServiceOutcome::Refused
                                                     : ServiceOutcome::NoAnswer;
         r.undone = true;

@@ -32,8 +32,8 @@ const char* outcomeText(ServiceOutcome outcome) {
 bool ServiceResult::ok() const {
     if (outcome != ServiceOutcome::Done)
         return false;
-    return !writeAll || (writeAll->ran && !writeAll->linkLost && writeAll->failedPositions.empty() &&
-                         writeAll->skipped.empty());
+    return !writeAll || (writeAll->ran && !writeAll->linkLost &&
+                         writeAll->failedPositions.empty() && writeAll->skipped.empty());
 }
 
 bool ServiceCommands::take() {
@@ -99,8 +99,8 @@ ServiceCommands::Exchange ServiceCommands::command(uint8_t code, uint8_t argumen
     else if (!e.status)
         e.outcome = m_link.lastWaitBytes() > 0 ? ServiceOutcome::Foreign : ServiceOutcome::NoAnswer;
     else
-        e.outcome = *e.status == lk::kAckStatusRefused ? ServiceOutcome::Refused
-                                                       : ServiceOutcome::Done;
+        e.outcome =
+            *e.status == lk::kAckStatusRefused ? ServiceOutcome::Refused : ServiceOutcome::Done;
     return e;
 }
 

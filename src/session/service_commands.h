@@ -101,8 +101,8 @@ struct ControlResult {
     // The link was busy (or no drive, for the source): the click is undone; show the buttons of
     // the controls again (and `caption` for the mode).
     bool undone = false;
-    std::string caption;           // the `Control` caption to show; empty: leave it
-    uint8_t verdict = 0;           // the parameter write's reply ("P", "Q", 0)
+    std::string caption;  // the `Control` caption to show; empty: leave it
+    uint8_t verdict = 0;  // the parameter write's reply ("P", "Q", 0)
     bool enableWriteButton = false;
     std::optional<bool> generatorPanel;  // enabled in its colour / disabled and grey
     std::optional<bool> servoPanel;      // enabled

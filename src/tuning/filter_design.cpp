@@ -153,8 +153,9 @@ std::vector<SlotParameter> slotParameters(const pm::ParameterModel& model, int s
         if (const auto position = model.find(filterMnemonic(slot, role)))
             found.push_back({role, *position});
     }
-    std::sort(found.begin(), found.end(),
-              [](const SlotParameter& a, const SlotParameter& b) { return a.position < b.position; });
+    std::sort(found.begin(), found.end(), [](const SlotParameter& a, const SlotParameter& b) {
+        return a.position < b.position;
+    });
     return found;
 }
 
@@ -200,9 +201,8 @@ FilterFields loadFilterSlot(const pm::ParameterModel& model, int slot) {
 }
 
 bool FilterWriteResult::allAccepted() const {
-    return ran && std::all_of(writes.begin(), writes.end(), [](const Write& w) {
-               return w.verdict == link::kReplyAccepted;
-           });
+    return ran && std::all_of(writes.begin(), writes.end(),
+                              [](const Write& w) { return w.verdict == link::kReplyAccepted; });
 }
 
 FilterWriteResult writeFilterSlot(link::DriveLink& link, session::ParameterAccess& access,
@@ -247,7 +247,8 @@ std::vector<ResponsePoint> responseCurve(const Biquad& q, double fromHz, double 
     for (int i = 0; i < points; ++i) {
         const double f = fromHz * std::exp(ratio * i);
         const std::complex<double> h = biquadResponse(q, f, fs);
-        curve.push_back({f, 20.0 * std::log10(std::abs(h)), std::arg(h) * 180.0 / std::numbers::pi});
+        curve.push_back(
+            {f, 20.0 * std::log10(std::abs(h)), std::arg(h) * 180.0 / std::numbers::pi});
     }
     return curve;
 }

@@ -67,8 +67,8 @@ using CoefficientFactors = std::array<double, 5>;
 [[nodiscard]] Biquad correctDcGain(const Biquad& q, FilterType type);
 
 struct FilterCalculation {
-    Biquad designed;       // as computed
-    Biquad quantised;      // after quantisation and the zero-frequency correction
+    Biquad designed;   // as computed
+    Biquad quantised;  // after quantisation and the zero-frequency correction
     bool dcCorrected = false;
     bool stable = true;  // the quantised filter's poles lie inside the unit circle
 };

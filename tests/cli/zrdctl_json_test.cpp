@@ -131,8 +131,7 @@ TEST_F(ZrdctlScripting, DiffNamesWhatDiffersAndSaysSoInItsStatus) {
     for (const Case& c :
          {Case{-12, 0, {}},
           // -12.2 is the drive's raw value too (scale 0.5): no difference.
-          Case{-12.2, 0, {}},
-          Case{5, 1, {QJsonObject{{"name", "SPD"}, {"a", 5}, {"b", -12}}}}}) {
+          Case{-12.2, 0, {}}, Case{5, 1, {QJsonObject{{"name", "SPD"}, {"a", 5}, {"b", -12}}}}}) {
         const std::string file =
             dir.write("drive.prm", params::parameterFileLine("SPD", c.spd) + "\r\n" +
                                        params::parameterFileLine("NOREAD", 1) + "\r\n");
@@ -165,11 +164,10 @@ TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
     EXPECT_EQ(r.status, 0) << r.out << r.err;
 
     // SPD's limits are -1000 .. 1000 raw, -500 .. 500 in display units.
-    const std::string small = dir.write("small.prm", params::parameterFileLine("SPD", 5) + "\r\n" +
-                                                         params::parameterFileLine("NOREAD", 1) +
-                                                         "\r\n");
-    const std::string wide =
-        dir.write("wide.prm", params::parameterFileLine("SPD", 600) + "\r\n");
+    const std::string small =
+        dir.write("small.prm", params::parameterFileLine("SPD", 5) + "\r\n" +
+                                   params::parameterFileLine("NOREAD", 1) + "\r\n");
+    const std::string wide = dir.write("wide.prm", params::parameterFileLine("SPD", 600) + "\r\n");
     r = zrdctl("--port none diff --json --defaults '" + small + "' '" + wide + "'");
     EXPECT_EQ(r.status, 1) << r.err;
     const QJsonArray d = parsed(r.out)["differences"].toArray();
@@ -181,8 +179,8 @@ TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
     EXPECT_EQ(row["limits"].toString().toStdString(), wide + ": 600 is above the maximum 500");
 
     // A file with a bad line is named with its line, and nothing reaches the drive.
-    const std::string bad = dir.write(
-        "bad.prm", params::parameterFileLine("SPD", 7) + "\r\nSPD=1234567\r\n");
+    const std::string bad =
+        dir.write("bad.prm", params::parameterFileLine("SPD", 7) + "\r\nSPD=1234567\r\n");
     r = zrdctl("load-params '" + bad + "'");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(bad + ":2: "), std::string::npos) << r.err;
@@ -215,9 +213,10 @@ TEST_F(ZrdctlScripting, EveryCommandHasItsHelp) {
     const Outcome list = zrdctl("--help");
     ASSERT_EQ(list.status, 0);
     for (const char* command :
-         {"frame", "decode", "raw", "messages", "formula", "db", "pages", "get", "set", "read-all",
-          "write-all", "diff", "status", "monitor", "ports", "sim", "filter", "eeprom", "reset",
-          "init", "servo", "mode", "source", "save-params", "load-params"}) {
+         {"frame", "decode", "raw",         "messages",   "formula", "db",     "pages",
+          "get",   "set",    "read-all",    "write-all",  "diff",    "status", "monitor",
+          "ports", "sim",    "filter",      "eeprom",     "reset",   "init",   "servo",
+          "mode",  "source", "save-params", "load-params"}) {
         const Outcome help = zrdctl(std::string("help ") + command);
         const Outcome flag = zrdctl(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

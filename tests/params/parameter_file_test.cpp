@@ -112,11 +112,13 @@ TEST_F(ParameterFileTest, BadValueEndsTheLoadAtItsLine) {
         // The "=" rule (the last 6 characters for "=" in column 5) would read 234567.
         {"PAR1=1234567", FileLineFault::CompactLine,
          "\"1234567\" is not where the padded layout puts the value (the line would read as a cut "
-         "value)" + readTo,
+         "value)" +
+             readTo,
          false},
         {"PAR1=5", FileLineFault::CompactLine,
          "\"5\" is not where the padded layout puts the value (the line would read as a cut "
-         "value)" + readTo,
+         "value)" +
+             readTo,
          false},
         {field + "nan", FileLineFault::NotANumber, "\"nan\" is not a number" + readTo, false},
         {field + "inf", FileLineFault::NotANumber, "\"inf\" is not a number" + readTo, false},

@@ -33,8 +33,7 @@ protected:
         test::ParamFields state = fields("P240", "STATE", 240, "UINT", "R", 0, 65535, "1", 0);
         state.indexGroup = "9";
         body.push_back(state.line());
-        ASSERT_TRUE(
-            pm::loadDatabaseLines(test::database(body), model, messages, ui, false).ok());
+        ASSERT_TRUE(pm::loadDatabaseLines(test::database(body), model, messages, ui, false).ok());
         drive([&](sim::SimDrive& d) { d.loadParameters(model); });
         link.state().connected = 1;
         setValue("ENMOD", 1);
@@ -119,12 +118,13 @@ TEST_F(ServiceCommandsTest, RefusedCommandsSendNothing) {
          1, msg(pm::kMsgServoIsOn)},
         {"Write while on", [&](DriveControls& c) { return svc.writeButton(c); }, on, 1,
          msg(pm::kMsgServoIsOn)},
-        {"On with ENMOD 0", [&](DriveControls& c) { return svc.servoOn(c); }, {}, 0,
-         kEnmodTextEng},
+        {"On with ENMOD 0", [&](DriveControls& c) { return svc.servoOn(c); }, {}, 0, kEnmodTextEng},
         {"Off with ENMOD 0", [&](DriveControls& c) { return svc.servoOff(c); }, on, 0,
          kEnmodTextEng},
         {"store before the first poll",
-         [&](DriveControls&) { return svc.storeInEeprom(); }, {}, 1,
+         [&](DriveControls&) { return svc.storeInEeprom(); },
+         {},
+         1,
          msg(pm::kMsgNothingKnown)},
     };
     for (Case c : cases) {
@@ -171,16 +171,19 @@ TEST_F(ServiceCommandsTest, ExternalSourceFollowsTheOperatingMode) {
         int mode;
         uint16_t inst;
     };
-    for (const Case& c : {Case{kModePosition, kSourceExternalPosition},
-                          Case{kModeSpeed, kSourceExternal}}) {
+    for (const Case& c :
+         {Case{kModePosition, kSourceExternalPosition}, Case{kModeSpeed, kSourceExternal}}) {
         setDrive("INST", kSourceInternal);
-        drive([](sim::SimDrive& d) { ASSERT_EQ(d.answer({lk::kCmdServoOn, 0, 0, 0})->bytes[2], 0); });
+        drive([](sim::SimDrive& d) {
+            ASSERT_EQ(d.answer({lk::kCmdServoOn, 0, 0, 0})->bytes[2], 0);
+        });
         DriveControls controls;
         controls.operatingMode = c.mode;
         controls.internalSource = true;
         controls.servoOn = true;
         controls.generatorRunning = true;
-        const ControlResult r = svc.selectCommandSource(controls, ServiceCommands::Source::External);
+        const ControlResult r =
+            svc.selectCommandSource(controls, ServiceCommands::Source::External);
         EXPECT_EQ(r.outcome, ServiceOutcome::Done) << c.mode;
         EXPECT_EQ(raw("INST"), c.inst) << c.mode;
         EXPECT_FALSE(controls.internalSource);

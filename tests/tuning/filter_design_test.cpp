@@ -84,19 +84,37 @@ TEST(FilterDesign, QuantisationRoundsToTheScaleAndCorrectsZeroFrequencyGain) {
     };
     // N − D of the last four inputs: 0.00098, 0.000995, 0.000995, 0.00101.
     const std::vector<Case> cases = {
-        {"scale 0.0001", {0.0088389, 0.0176779, 0.0088389, -1.804677, 0.840033}, 0.0001,
-         FilterType::LowPass, {0.0088, 0.0177, 0.0088, -1.8047, 0.84}},
+        {"scale 0.0001",
+         {0.0088389, 0.0176779, 0.0088389, -1.804677, 0.840033},
+         0.0001,
+         FilterType::LowPass,
+         {0.0088, 0.0177, 0.0088, -1.8047, 0.84}},
         // N 4, D 3 after rounding: a1 takes the difference.
-        {"scale 0 rounds halves to even", {2.5, -2.5, 3.5, 0.5, 1.5}, 0, FilterType::BandStop,
+        {"scale 0 rounds halves to even",
+         {2.5, -2.5, 3.5, 0.5, 1.5},
+         0,
+         FilterType::BandStop,
          {2, -2, 4, 1, 2}},
-        {"below the tolerance", {0.50098, 0, 0, -0.5, 0}, 0.00001, FilterType::LowPass,
+        {"below the tolerance",
+         {0.50098, 0, 0, -0.5, 0},
+         0.00001,
+         FilterType::LowPass,
          {0.50098, 0, 0, -0.5, 0}},
-        {"at the tolerance", {0.500995, 0, 0, -0.5, 0}, 0.000001, FilterType::EqualiserCut,
+        {"at the tolerance",
+         {0.500995, 0, 0, -0.5, 0},
+         0.000001,
+         FilterType::EqualiserCut,
          {0.500995, 0, 0, -0.499005, 0}},
-        {"below the boost's tolerance", {0.500995, 0, 0, -0.5, 0}, 0.000001,
-         FilterType::EqualiserBoost, {0.500995, 0, 0, -0.5, 0}},
-        {"at the boost's tolerance", {0.50101, 0, 0, -0.5, 0}, 0.00001,
-         FilterType::EqualiserBoost, {0.50101, 0, 0, -0.49899, 0}},
+        {"below the boost's tolerance",
+         {0.500995, 0, 0, -0.5, 0},
+         0.000001,
+         FilterType::EqualiserBoost,
+         {0.500995, 0, 0, -0.5, 0}},
+        {"at the boost's tolerance",
+         {0.50101, 0, 0, -0.5, 0},
+         0.00001,
+         FilterType::EqualiserBoost,
+         {0.50101, 0, 0, -0.49899, 0}},
     };
     for (const Case& c : cases) {
         CoefficientFactors f{};
@@ -129,14 +147,13 @@ protected:
         for (const FilterRole role : kTableOrder) {
             const bool coefficient = role >= FilterRole::B0;
             // b2's parameter has the coarser scale 0.001.
-            const std::string scale = role == FilterRole::B2 ? "0.001"
-                                      : coefficient           ? "0.0001"
+            const std::string scale = role == FilterRole::B2        ? "0.001"
+                                      : coefficient                 ? "0.0001"
                                       : role == FilterRole::Quality ? "0.001"
                                       : role == FilterRole::Gain    ? "0.1"
                                                                     : "1";
-            body.push_back(test::fields("P" + std::to_string(index), filterMnemonic(2, role),
-                                        index, coefficient || role == FilterRole::Gain ? "INT"
-                                                                                       : "UINT",
+            body.push_back(test::fields("P" + std::to_string(index), filterMnemonic(2, role), index,
+                                        coefficient || role == FilterRole::Gain ? "INT" : "UINT",
                                         "R-W", coefficient ? -32768 : 0,
                                         coefficient ? 32767 : 20000, scale, 0)
                                .line());
@@ -173,13 +190,14 @@ TEST_F(FilterSlotTest, DesignedSlotReachesTheDriveInTableOrder) {
     const auto c = calculateFilter(inputsOf(notch), factors);
     ASSERT_TRUE(c);
     notch.coefficients = c->quantised;
-    const auto r = [](double v, double scale) { return static_cast<int16_t>(std::lround(v / scale)); };
+    const auto r = [](double v, double scale) {
+        return static_cast<int16_t>(std::lround(v / scale));
+    };
     const Biquad& n = c->quantised;
-    for (const Case& k :
-         {Case{notch,
-               {2, 600, 2000, 0, r(n.b0, 1e-4), r(n.b1, 1e-4), r(n.b2, 1e-3), r(n.a1, 1e-4),
-                r(n.a2, 1e-4)}},
-          Case{FilterFields{}, {0, 250, 707, 10, 10000, 0, 0, 0, 0}}}) {
+    for (const Case& k : {Case{notch,
+                               {2, 600, 2000, 0, r(n.b0, 1e-4), r(n.b1, 1e-4), r(n.b2, 1e-3),
+                                r(n.a1, 1e-4), r(n.a2, 1e-4)}},
+                          Case{FilterFields{}, {0, 250, 707, 10, 10000, 0, 0, 0, 0}}}) {
         const int before = [&] {
             int seen = 0;
             drive([&](sim::SimDrive& d) { seen = d.framesSeen(); });
