@@ -36,6 +36,7 @@ protected:
             fields("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
             fields("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
             fields("P4", "VSET", 12, "INT", "R", -30000, 30000, "1", 0).line(),
+            fields("P7", "ENMOD", 7, "UINT", "R-W", 0, 2, "1", 1).line(),
         };
         int key = 5;
         for (const int word : {240, 241, 242, 243, 244, 246}) {
@@ -186,6 +187,44 @@ TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
     EXPECT_NE(r.err.find(bad + ":2: "), std::string::npos) << r.err;
     sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
     EXPECT_EQ(spd, 0xFFE8);
+}
+
+// The service commands one after the other on the same drive: each exit status tells done,
+// refused (by the program or the drive) and link failures apart.
+TEST_F(ZrdctlScripting, ServiceCommandsExitAsTheDriveAnswers) {
+    struct Case {
+        std::string args;
+        std::string fault;  // of the drive for this command; "" none
+        uint16_t enmod;
+        int status;
+        std::string out;  // a piece of stdout (status 0) or stderr
+    };
+    for (const Case& c :
+         {Case{"eeprom save-da 1", "", 1, 0, "eeprom save-da: done"},
+          Case{"eeprom load-da", "busy", 1, 1, "refused by the drive"},
+          Case{"servo on", "", 1, 0, "servo on: done"}, Case{"reset", "", 1, 1, "the servo is on"},
+          Case{"servo off", "", 0, 1, "\"ENMOD\" is 0"},
+          Case{"servo off", "", 1, 0, "servo off: done"}, Case{"reset", "", 1, 0, "reset: done"},
+          Case{"eeprom save", "", 1, 0, "eeprom save: done"}}) {
+        sim.withDrive([&](sim::SimDrive& d) {
+            d.clearFaults();
+            d.setRaw(7, c.enmod);
+        });
+        if (!c.fault.empty()) {
+            // The connection's own exchanges (the generator stop, "HVER") pass first.
+            sim::Fault pass{sim::FaultKind::None};
+            pass.count = 2;
+            sim::Fault fault = *sim::parseFault(c.fault);
+            sim.withDrive([&](sim::SimDrive& d) {
+                d.addFault(pass);
+                d.addFault(fault);
+            });
+        }
+        const Outcome r = zrdctl(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.out), std::string::npos)
+            << c.args << ": " << r.out << r.err;
+    }
 }
 
 TEST_F(ZrdctlScripting, ExitStatusTellsRefusalUsageAndLinkApart) {
