@@ -162,12 +162,28 @@ ControlReply scopeCommand(const Tokens& a, SimDrive& d) {
     return ok();
 }
 
+ControlReply offlineCommand(const Tokens& a, SimDrive& d) {
+    constexpr std::string_view kUsage = "usage: offline status | offline refuse on|off";
+    OfflineRecorder& recorder = d.offline();
+    if (a[0] == "status" && a.size() == 1)
+        return ok("phase=" + std::string(phaseName(recorder.phase())) +
+                  " tick=" + std::to_string(recorder.tickCode()) +
+                  " samples=" + std::to_string(recorder.samples()) +
+                  " frames=" + std::to_string(recorder.framesSent()) +
+                  " refuse=" + (recorder.refuse ? "on" : "off"));
+    const auto on = a.size() == 2 ? onOff(a[1]) : std::nullopt;
+    if (a[0] != "refuse" || !on)
+        return fail(std::string(kUsage));
+    recorder.refuse = *on;
+    return ok();
+}
+
 ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 18>& commands() {
-    static constexpr std::array<Command, 18> kCommands{{
+const std::array<Command, 19>& commands() {
+    static constexpr std::array<Command, 19> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -279,6 +295,7 @@ const std::array<Command, 18>& commands() {
         {"state", 0, 0, "state", [](const Tokens&, SimDrive& d) { return stateReply(d); }},
         {"scope", 1, 2, "scope status | scope refuse on|off | scope mute on|off | scope badend N",
          scopeCommand},
+        {"offline", 1, 2, "offline status | offline refuse on|off", offlineCommand},
         {"help", 0, 0, "help", helpReply},
         {"quit", 0, 0, "quit",
          [](const Tokens&, SimDrive&) {

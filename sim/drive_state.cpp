@@ -326,6 +326,7 @@ void SimDrive::cycle() {
     if (!internal || !current)
         write(Slot::ISET, st.currentCommandA);
     updateStatusWords();
+    m_offline.cycle(ServoPlant::kStep, m_raw);
 }
 
 void SimDrive::writeProcessValues() {

@@ -124,6 +124,7 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
                 return lk::kAckStatusRefused;
             m_generator = true;
             stateChanged();
+            m_offline.generatorStarted();
             return kAckDone;
         case lk::kCmdStopGenerator:
             m_generator = false;
@@ -148,15 +149,44 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
             stateChanged();
             return kAckDone;
         case lk::kCmdStartOnlineScope:
+            if (offlineMode())
+                return m_offline.start(arg, offlineSettings());
             return startScope(frame);
         case lk::kCmdScope:
-            // Stops the online stream; otherwise (the offline scope) only acknowledged.
+            if (offlineMode())
+                return m_offline.stop();
             endScope();
             return kAckDone;
         default:
             // CALCPARA: acknowledged.
             return kAckDone;
     }
+}
+
+bool SimDrive::offlineMode() const {
+    return m_live && static_cast<int>(value(Slot::OSCMOD, 1.0)) == 0;
+}
+
+RecorderSettings SimDrive::offlineSettings() const {
+    const auto number = [this](std::string_view name, int fallback) {
+        const auto index = m_map.find(name);
+        if (!index)
+            return fallback;
+        return static_cast<int>(lk::rawToNumber(m_raw[*index], m_params[*index].isSigned));
+    };
+    RecorderSettings s;
+    s.trigger = number("TRGTYP", 0);
+    s.source = number("TRGSRC", 1);
+    s.level = number("TRGLEV", 0);
+    s.position = number("TRGPOS", 0);
+    constexpr std::array<std::string_view, kRecorderChannels> kSignals = {"CH1SEL", "CH2SEL",
+                                                                          "CH3SEL", "CH4SEL"};
+    for (size_t c = 0; c < kSignals.size(); ++c) {
+        s.indexes[c] = scopeSignalIndex(number(kSignals[c], 0));
+        s.isSigned[c] = s.indexes[c] && m_params[*s.indexes[c]].isSigned;
+    }
+    s.triggerIndex = m_map.find("OSCTRG");
+    return s;
 }
 
 void SimDrive::loadParameters(const params::ParameterModel& model) {

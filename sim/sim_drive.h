@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "drive_map.h"
+#include "offline_recorder.h"
 #include "servo_plant.h"
 
 namespace zrd::params {
@@ -253,6 +254,11 @@ public:
     // Without a database there is no signal list: signal n is index n.
     [[nodiscard]] std::optional<uint8_t> scopeSignalIndex(int signal) const;
 
+    // The offline recorder. While "OSCMOD" is 0 the start and stop frames are its own; it
+    // samples in the drive's cycle and the server sends what takeRecord() gives.
+    [[nodiscard]] OfflineRecorder& offline() { return m_offline; }
+    [[nodiscard]] const OfflineRecorder& offline() const { return m_offline; }
+
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
 
@@ -260,6 +266,10 @@ private:
     std::vector<uint8_t> replyTo(const std::vector<uint8_t>& frame, bool refuse, bool busy);
     uint8_t runCommand(const std::vector<uint8_t>& frame);
     uint8_t startScope(const std::vector<uint8_t>& frame);
+    // "OSCMOD" 0: the offline scope (never on a bare drive).
+    [[nodiscard]] bool offlineMode() const;
+    // The trigger and channel settings of the memory, for the recorder's start.
+    [[nodiscard]] RecorderSettings offlineSettings() const;
     void useUpFaults();
     [[nodiscard]] bool restoredFromEeprom(size_t index) const;
     [[nodiscard]] bool storeEeprom(bool programPartOnly);
@@ -318,6 +328,7 @@ private:
     int m_scopeSignalCount = 0;
     ScopeStream m_scope;
     ScopeFaults m_scopeFaults;
+    OfflineRecorder m_offline;
 
     std::vector<Fault> m_faults;
     std::optional<int> m_framesBeforeHangUp;

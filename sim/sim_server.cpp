@@ -165,7 +165,7 @@ void SimServer::run() {
     for (;;) {
         using std::chrono::nanoseconds;
         const nanoseconds wait =
-            std::min({nanoseconds(sendDue()), sendSamples(), nanoseconds(kTick)});
+            std::min({nanoseconds(sendDue()), sendSamples(), sendRecord(), nanoseconds(kTick)});
         std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
         if (m_fd < 0)
             lineFd = -1;
@@ -302,9 +302,47 @@ std::chrono::nanoseconds SimServer::sendSamples() {
     }
 }
 
+std::chrono::nanoseconds SimServer::sendRecord() {
+    // About 5 ms of the line at 115200 baud: the thread answers frames in between.
+    constexpr size_t kFramesPerPiece = 8;
+    std::vector<uint8_t> bytes;
+    // The pieces of a record follow each other on the line's own clock: a late wake-up
+    // between two of them does not leave the line idle.
+    Clock::time_point notBefore = m_recordFlowing ? m_lineFreeAt : Clock::now();
+    {
+        std::lock_guard lock(m_mutex);
+        OfflineRecorder& recorder = m_drive.offline();
+        m_recordFlowing = false;
+        if (m_fd < 0)
+            return kTick;
+        const auto now = Clock::now();
+        if (recorder.busy()) {
+            // The stop's own answer was the first busy answer.
+            if (!m_busyAnswering) {
+                m_busyAnswering = true;
+                m_nextBusy = now + kBusyReplyInterval;
+            }
+            if (now < m_nextBusy)
+                return m_nextBusy - now;
+            m_nextBusy += kBusyReplyInterval;
+            bytes = {link::kStartByte, link::kReplyAck, link::kAckStatusRefused, link::kEndByte};
+        } else {
+            m_busyAnswering = false;
+            bytes = recorder.takeRecord(kFramesPerPiece);
+            if (bytes.empty())
+                return kTick;
+            m_recordFlowing = true;
+        }
+    }
+    m_recordBytes += bytes.size();
+    sendPaced(bytes.data(), bytes.size(), notBefore);
+    return std::chrono::nanoseconds(0);
+}
+
 void SimServer::lineLost() {
     std::lock_guard lock(m_mutex);
     m_drive.endScope();
+    m_drive.offline().abandon();
 }
 
 void SimServer::closeLine() {

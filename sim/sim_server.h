@@ -64,6 +64,9 @@ public:
     // Bytes the line could not deliver because the other end's input buffer was full (the
     // program did not read): lost, as a receiver's overrun loses them.
     [[nodiscard]] uint64_t bytesLost() const { return m_bytesLost.load(); }
+    // Bytes the offline recorder put on the line (record frames with their escapes, busy
+    // answers and the acknowledge that precedes a record once the ring is full).
+    [[nodiscard]] uint64_t recordBytesSent() const { return m_recordBytes.load(); }
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -76,6 +79,9 @@ private:
     // Sends the sample frames due by now, each with the drive advanced to its time, back to
     // back when behind; the time until the next one (kTick when not streaming).
     std::chrono::nanoseconds sendSamples();
+    // Sends the offline recorder's busy answer when due, or the next piece of its record; the
+    // time until it has more (kTick when it has nothing).
+    std::chrono::nanoseconds sendRecord();
     // The line is gone: the stream ends with it.
     void lineLost();
     void report(const std::string& text) const;
@@ -117,6 +123,11 @@ private:
     // When the last byte handed to the line has left it.
     Clock::time_point m_lineFreeAt{};
     std::atomic<uint64_t> m_bytesLost{0};
+    std::atomic<uint64_t> m_recordBytes{0};
+    // The recorder's busy answers: when the next is due, while a stop waits for the ring.
+    bool m_busyAnswering = false;
+    bool m_recordFlowing = false;  // the last piece sent was part of a record
+    Clock::time_point m_nextBusy{};
     std::thread m_thread;
 };
 

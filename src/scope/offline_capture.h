@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 
@@ -41,9 +42,16 @@ inline constexpr int kLastSampleIndex = kOfflineSamples - 1;
 inline constexpr int kSampleIndexMask = 0x1FFF;
 // "p" with the busy status this many times abandons the read-back (message 11, stop frame).
 inline constexpr int kBusyReplyLimit = 100;
-// While the record comes in, a pause longer than this between bytes ends the read-back.
+// Time bounds (the read-back's poll counts, as times):
+// - the acknowledge of the start frame is awaited for the link's reply-wait bound; a drive that
+//   stays silent then ends nothing with no trigger (it may be recording: the stop tells), and
+//   changes nothing for a triggered capture, which waits for its record anyway;
+// - while the record comes in (or the stop's answers are awaited), a pause longer than
+//   kRecordSilenceMs between bytes ends the read-back (Silent). The drive still recording
+//   answers busy every 100 ms, so this pause never cuts a drive that is merely busy short;
+// - a full-buffer record must begin to arrive within its record time plus kFullBufferMarginMs;
+// - an edge or generator trigger waits without a bound: the user cancels.
 inline constexpr int kRecordSilenceMs = 1000;
-// A full-buffer record must begin to arrive within its record time plus this margin.
 inline constexpr int kFullBufferMarginMs = 2000;
 
 // One data frame of the record: channel 1..4, the drive's sample index 0..8191, the raw word.
@@ -81,6 +89,7 @@ enum class OfflineEnd {
     Silent,       // nothing within the deadline: what came is kept, no message
     Busy,         // 100 busy replies: message 11 shown, stop frame sent
     WriteFailed,  // a start or stop frame not written: message 7 (11 for the abandon frame)
+    Refused,      // the drive answered the start with status 3: message 11
     HungUp,       // the port went away; the link is offline (its message shown)
     Cancelled,    // cancel(): the abandon frame was sent, the record is dropped
 };
@@ -131,11 +140,15 @@ public:
 
     [[nodiscard]] OfflinePhase phase() const { return m_phase; }
     [[nodiscard]] OfflineEnd end() const { return m_end; }
-    // The front end watches the port in these phases.
+    // The front end watches the port in these phases, and while the start's acknowledge is
+    // awaited (the link is held meanwhile, also with no trigger).
     [[nodiscard]] bool listening() const {
-        return m_phase == OfflinePhase::Armed || m_phase == OfflinePhase::Reading;
+        return m_phase == OfflinePhase::Armed || m_phase == OfflinePhase::Reading ||
+               m_startAckDue.has_value();
     }
+    // Armed for the generator's start (trigger type 4).
     [[nodiscard]] bool waitingForGenerator() const;
+    [[nodiscard]] TriggerType trigger() const { return m_how.trigger; }
     // Records completed (channel-4 frames), frames dropped, busy replies counted.
     [[nodiscard]] int records() const { return m_records; }
     [[nodiscard]] int dropped() const { return m_dropped; }
@@ -145,7 +158,17 @@ public:
     [[nodiscard]] const RawRecords& raw() const { return m_raw; }
 
 private:
-    // (implementation's own)
+    // Zeroes the buffer and the counters and marks it offline with the tick's header.
+    void prepare(CaptureClock::time_point now);
+    void onAck(uint8_t status);
+    void onSample(const StreamEvent& e);
+    // Sends the abandon frame after the 100th busy reply; Busy.
+    void abandonBusy();
+    // Frees the link and ends so.
+    void finish(OfflineEnd end);
+    // Ends a failed frame write: HungUp when the port went away, else message `message`.
+    void writeFailed(int message);
+
     link::DriveLink& m_link;
     Oscillogram& m_oscillogram;
     const params::ParameterModel& m_model;
@@ -158,11 +181,24 @@ private:
     int m_lastIndex = 0;
     std::optional<session::LinkBusyGuard> m_busyGuard;
     RawRecords m_raw{};
+    SampleStreamDecoder m_decoder;
+    OfflineStart m_how{};
+    int m_record = 0;  // the record the next frames fill
+    bool m_stopSent = false;
+    std::array<bool, kChannelCount> m_signed{};
+    std::array<double, kChannelCount> m_scale{};
+    double m_tick = kFastestOfflineTick;
+    std::optional<CaptureClock::time_point> m_startAckDue;
+    CaptureClock::time_point m_started{};
+    CaptureClock::time_point m_lastByte{};
 };
 
 // Runs a capture that listens to its end on the caller's thread (zrdctl, benchmarks): sleeps in
-// poll() on the port until bytes arrive or the deadline comes. `afterWake` runs after every
-// wake. False when waiting on the port failed.
+// poll() on the port until bytes arrive or the deadline comes, and wakes at least every
+// kOfflineWakeMs, so that `afterWake` (run after every wake) can show progress or cancel. Returns
+// when the capture no longer listens. False when waiting on the port failed (the capture is
+// cancelled then).
+inline constexpr int kOfflineWakeMs = 200;
 [[nodiscard]] bool runOfflineCapture(OfflineCapture& capture, link::SerialPort& port,
                                      const std::function<void()>& afterWake = {});
 

@@ -220,7 +220,9 @@ TEST_F(OnlineStream, RefusedStartsSendNoSamples) {
     };
     const uint8_t tooFast = kFirstScopeRate - 1;
     const uint8_t tooSlow = kLastScopeRate + 1;
-    for (const Case& c : {Case{"set OSCMOD 0", kFirstScopeRate}, Case{"set OSCMOD 1", tooFast},
+    // "OSCMOD" 0 gives the frame to the offline recorder, which has no tick code 10.
+    const uint8_t noTick = kRecorderTickCodes;
+    for (const Case& c : {Case{"set OSCMOD 0", noTick}, Case{"set OSCMOD 1", tooFast},
                           Case{"set OSCMOD 1", tooSlow}, Case{"scope refuse on", kLastScopeRate},
                           Case{"fault busy 1", kFirstScopeRate}}) {
         control(c.setup);
