@@ -58,7 +58,7 @@ void saveReadValues(const Session& s, const session::ReadAllResult& r, const std
     if (!r.gaveUp.empty())
         throw LinkError("no answer for " + names(s, r.gaveUp) + "; " + file + " not written");
     if (!pm::saveParameterFile(file, *s.db->model))
-        throw CliError("cannot write " + file);
+        throw CliError(pm::fileFailureText(file, true, *s.db->model));
 }
 
 int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
@@ -111,7 +111,7 @@ const char* verdictText(uint8_t verdict) {
 pm::ParameterFileLoad checkedFile(const std::string& path, const Session& s) {
     pm::ParameterFileLoad load = pm::readParameterFile(path, *s.db->model);
     if (!load.opened)
-        throw CliError("cannot read " + path);
+        throw CliError(pm::fileFailureText(path, false, *s.db->model));
     for (const pm::ParameterFileIssue& issue : load.issues)
         std::fprintf(stderr, "zrdctl: %s%s\n", pm::issueText(issue, path, *s.db->model).c_str(),
                      issue.fault == pm::FileLineFault::UnknownName ? "; line skipped" : "");
@@ -233,7 +233,7 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
             continue;
         pm::ParameterFileLoad load = pm::readParameterFile(args[i], model);
         if (!load.opened)
-            throw CliError("cannot read " + args[i]);
+            throw CliError(pm::fileFailureText(args[i], false, model));
         for (const pm::ParameterFileIssue& issue : load.issues)
             std::fprintf(stderr, "zrdctl: %s\n", pm::issueText(issue, args[i], model).c_str());
         if (load.faults() > 0)

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "core/number_text.h"
+#include "core/os_error.h"
 #include "core/text_file.h"
 #include "params/utf8_text.h"
 
@@ -145,6 +146,15 @@ ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& mod
     if (load.opened)
         storeParameterFile(load, model);
     return load;
+}
+
+std::string fileFailureText(std::string_view path, bool saving, const ParameterModel& model) {
+    const std::string reason = lastOsErrorText();
+    if (model.english())
+        return std::string(saving ? "Cannot write " : "Cannot read ") + std::string(path) + ": " +
+               reason;
+    return std::string(saving ? "Не удаётся записать " : "Не удаётся прочитать ") +
+           std::string(path) + ": " + reason;
 }
 
 std::string issueText(const ParameterFileIssue& issue, std::string_view path,

@@ -1,6 +1,15 @@
 #pragma once
 
 // Parameter files: one padded line per parameter, mnemonic, "=" and display value.
+//
+// How the windows use it (TMainForm):
+//   "Save parameters to file":       saveParameterFile(path, model); false: show
+//                                    fileFailureText(path, true, model)
+//   "Reading parameters from file":  load = readParameterFile(path, model); !load.opened: show
+//                                    fileFailureText(path, false, model); show issueText of each
+//                                    issue; then the comparison dialog (parameter_comparison.h)
+//                                    and on OK storeParameterFile(load, model), the pages
+//                                    refreshed and the motor type selected.
 
 #include <string>
 #include <string_view>
@@ -76,6 +85,10 @@ void storeParameterFile(ParameterFileLoad& load, ParameterModel& model);
 
 // readParameterFile, then storeParameterFile when the file could be opened.
 ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& model);
+
+// "Cannot write FILE: reason" / "Cannot read FILE: reason" in the model's language, the reason
+// from the system's last error; call it right after the failure.
+std::string fileFailureText(std::string_view path, bool saving, const ParameterModel& model);
 
 // "FILE:LINE: reason" in the model's language.
 std::string issueText(const ParameterFileIssue& issue, std::string_view path,
