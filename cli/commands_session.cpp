@@ -251,7 +251,8 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
         std::printf("%-10s %-14s %-14s %s%-24s %s\n", "NAME", "A", "B",
                     defaults ? "DEFAULT        " : "", "LIMITS", "UNIT");
     for (const pm::ComparisonRow& row : c.rows) {
-        if (!row.differs)
+        // A value outside its limits is shown even where both sides agree on it.
+        if (!row.differs && !row.aOutside && !row.bOutside)
             continue;
         if (json) {
             const auto number = [](const std::optional<double>& v) {
@@ -476,7 +477,8 @@ void addSessionCommands(CommandList& list) {
                     "--defaults  adds the database default as a column\n"
                     "--json  one object: {\"a\", \"b\", \"compared\": N, \"differences\": "
                     "[{\"name\", \"a\", \"b\", \"default\" (with --defaults), \"limits\" (when "
-                    "outside)}, ...], \"unanswered\": [NAME, ...]}\n"
+                    "outside)}, ...], \"unanswered\": [NAME, ...]}; a value outside its limits "
+                    "is listed even where A and B agree\n"
                     "Exit status 0 when they agree, 1 when they differ, 3 when a read got no "
                     "answer."});
     list.push_back({"status", "--port DEV status [--json]", statusCommand,
