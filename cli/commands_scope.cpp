@@ -13,6 +13,7 @@
 #include "scope/oscillogram_file.h"
 #include "scope/scope_settings.h"
 #include "scope/trigger.h"
+#include "tuning/function_generator.h"
 
 namespace zrd::cli {
 namespace {
@@ -26,7 +27,7 @@ constexpr const char* kUsage =
     "-o FILE.dat|FILE.csv\n"
     "       --port DEV scope offline --tick 0..9 --ch SIG SIG SIG SIG "
     "[--trigger none|rising|falling|full|fg] [--source 1..4] [--level L] [--pre P] "
-    "[--wait SECONDS] -o FILE.dat|FILE.csv";
+    "[--wait SECONDS] [--start-fg] -o FILE.dat|FILE.csv";
 // No preview is drawn here; the class only sets its stride.
 constexpr int kCpuSpeedClass = 2;
 constexpr auto kProgressInterval = std::chrono::milliseconds(200);
@@ -249,6 +250,7 @@ int offlineCommand(Args args, const GlobalOptions& options) {
     const auto level = takeOption(args, "--level");
     const auto pre = takeOption(args, "--pre");
     const auto wait = takeOption(args, "--wait");
+    const bool startFg = takeFlag(args, "--start-fg");
     const auto file = takeOption(args, "-o");
     if (!args.empty() || !tick || !channels || !file)
         throw UsageError(kUsage);
@@ -293,7 +295,20 @@ int offlineCommand(Args args, const GlobalOptions& options) {
         Clock::now() + std::chrono::duration_cast<Clock::duration>(
                            std::chrono::duration<double>(waitS > 0 ? waitS : 1e9));
     auto nextProgress = Clock::now();
+    bool generatorStarted = false;
     const auto afterWake = [&] {
+        // Once armed (the start acknowledged), the capture holds the link: the generator's start
+        // goes out under its hold, as the window's "Start FG" does while a record waits for it.
+        if (startFg && !generatorStarted && capture.phase() == sc::OfflinePhase::Armed) {
+            generatorStarted = true;
+            if (tuning::startGenerator(*s.link, s.model(), s.db->messages, true) !=
+                tuning::CommandOutcome::Accepted) {
+                capture.cancel();
+                s.checkLink();
+                throw CliError("the drive on " + s.device +
+                               " did not start the function generator");
+            }
+        }
         const auto now = Clock::now();
         if (capture.phase() == sc::OfflinePhase::Armed && now >= giveUpAt)
             capture.cancel();
@@ -324,6 +339,10 @@ int offlineCommand(Args args, const GlobalOptions& options) {
     if (progress)
         std::fprintf(stderr, "\n");
     osc->header.stopStamp = stampNow();
+    if (generatorStarted && !s.link->state().hungUp &&
+        tuning::stopGenerator(*s.link, s.model(), s.db->messages) !=
+            tuning::CommandOutcome::Accepted)
+        std::fprintf(stderr, "zrdctl: the function generator did not stop\n");
 
     const sc::OfflineEnd end = capture.end();
     if (end == sc::OfflineEnd::Refused)
@@ -373,7 +392,7 @@ void addScopeCommands(CommandList& list) {
         {"scope",
          "--port DEV scope online --rate HZ --ch1 SIG --ch2 SIG [--samples N] -o FILE | "
          "scope offline --tick CODE --ch SIG SIG SIG SIG [--trigger T] [--source K] [--level L] "
-         "[--pre P] [--wait S] -o FILE",
+         "[--pre P] [--wait S] [--start-fg] -o FILE",
          scopeCommand,
          "Captures signals with the online or the offline oscilloscope into a .dat or .csv file.\n"
          "online: two signals streamed at HZ = 1000, 500, 250 or 125.\n"
@@ -383,7 +402,9 @@ void addScopeCommands(CommandList& list) {
          "with P samples before it), full (2048 samples from the start) or fg (started by the "
          "function generator, P samples before its start). --wait bounds the wait for the "
          "record: by default the record time + 10 s for full, + 60 s for an edge or fg; 0 waits "
-         "as long as it takes. A summary line \"records N, dropped M\" follows.\n"
+         "as long as it takes. --start-fg starts the function generator once the record is armed "
+         "(and stops it after the record), so that a record with trigger fg holds its motion. "
+         "A summary line \"records N, dropped M\" follows.\n"
          "SIG is a scope signal's number (0 for none) or mnemonic. Exit status 1 when the drive "
          "refuses, stays busy or sends no complete record in time, 3 when the link fails."});
 }

@@ -162,6 +162,45 @@ ControlReply scopeCommand(const Tokens& a, SimDrive& d) {
     return ok();
 }
 
+std::string number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+ControlReply plantCommand(const Tokens& a, SimDrive& d) {
+    constexpr std::string_view kUsage = "usage: plant status | plant resonance HZ [DAMPING]";
+    if (a[0] == "status" && a.size() == 1) {
+        const PlantSettings& s = d.plant().settings();
+        std::string filters;
+        for (size_t n = 0; n < kFilterSlots; ++n)
+            if (s.filters[n])
+                filters += (filters.empty() ? "" : ",") + std::to_string(n + 1);
+        const FunctionGenerator& g = d.functionGenerator();
+        const PlantState& st = d.plant().state();
+        return ok("resonance=" + number(d.resonanceHz()) +
+                  " damping=" + number(d.resonanceDamping()) +
+                  " filters=" + (filters.empty() ? "none" : filters) +
+                  " generator=" + (g.running() ? "on" : "off") +
+                  " type=" + std::to_string(static_cast<int>(g.settings().type)) +
+                  " speed=" + number(st.speedRpm) + " current=" + number(st.currentCommandA));
+    }
+    if (a[0] != "resonance" || a.size() < 2)
+        return fail(std::string(kUsage));
+    const auto hz = parseDouble(a[1], 0.0, kMaxResonanceHz);
+    if (!hz)
+        return fail("resonance must be 0..1000 Hz (0: rigid): " + std::string(a[1]));
+    double damping = d.resonanceDamping();
+    if (a.size() == 3) {
+        const auto zeta = parseDouble(a[2], 0.0, kMaxResonanceDamping);
+        if (!zeta)
+            return fail("damping ratio must be 0..1: " + std::string(a[2]));
+        damping = *zeta;
+    }
+    d.setResonance(*hz, damping);
+    return ok();
+}
+
 ControlReply offlineCommand(const Tokens& a, SimDrive& d) {
     constexpr std::string_view kUsage = "usage: offline status | offline refuse on|off";
     OfflineRecorder& recorder = d.offline();
@@ -182,8 +221,8 @@ ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 19>& commands() {
-    static constexpr std::array<Command, 19> kCommands{{
+const std::array<Command, 20>& commands() {
+    static constexpr std::array<Command, 20> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -295,6 +334,7 @@ const std::array<Command, 19>& commands() {
         {"state", 0, 0, "state", [](const Tokens&, SimDrive& d) { return stateReply(d); }},
         {"scope", 1, 2, "scope status | scope refuse on|off | scope mute on|off | scope badend N",
          scopeCommand},
+        {"plant", 1, 3, "plant status | plant resonance HZ [DAMPING]", plantCommand},
         {"offline", 1, 2, "offline status | offline refuse on|off", offlineCommand},
         {"help", 0, 0, "help", helpReply},
         {"quit", 0, 0, "quit",

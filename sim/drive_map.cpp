@@ -20,12 +20,14 @@ std::string upper(std::string_view text) {
 void DriveMap::build(const params::ParameterModel& model) {
     m_entries = {};
     m_names.clear();
+    m_byName.clear();
     for (const params::TPar& p : model.parameters()) {
         if (p.Pname.empty())
             continue;
         const std::string name = upper(p.Pname);
         if (!m_names.emplace(name, p.Index).second)
             continue;
+        m_byName.emplace(name, Entry{p.Index, p.scale, params::isSigned(p)});
         const auto slot = std::find(kSlotNames.begin(), kSlotNames.end(), name);
         if (slot != kSlotNames.end())
             m_entries[static_cast<size_t>(slot - kSlotNames.begin())] = {p.Index, p.scale,
@@ -38,6 +40,11 @@ std::optional<uint8_t> DriveMap::find(std::string_view mnemonic) const {
     if (it == m_names.end())
         return std::nullopt;
     return it->second;
+}
+
+DriveMap::Entry DriveMap::entryOf(std::string_view mnemonic) const {
+    const auto it = m_byName.find(upper(mnemonic));
+    return it == m_byName.end() ? Entry{} : it->second;
 }
 
 }  // namespace zrd::sim

@@ -60,10 +60,14 @@ public:
     [[nodiscard]] bool has(Slot s) const { return entry(s).index >= 0; }
     // The drive index of a mnemonic (any case) of the database.
     [[nodiscard]] std::optional<uint8_t> find(std::string_view mnemonic) const;
+    // Index, scale and sign of any mnemonic of the database; an entry with index -1 when it
+    // has none.
+    [[nodiscard]] Entry entryOf(std::string_view mnemonic) const;
 
 private:
     std::array<Entry, kSlotCount> m_entries{};
     std::map<std::string, uint8_t, std::less<>> m_names;
+    std::map<std::string, Entry, std::less<>> m_byName;
 };
 
 }  // namespace zrd::sim

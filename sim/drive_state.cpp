@@ -1,8 +1,10 @@
 // The simulated drive's state: servo enable, errors and warnings, inputs, the plant behind it
 // and the status words it reports.
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
+#include "link/frame_codec.h"
 #include "params/parameter_table.h"
 #include "sim_drive.h"
 
@@ -31,6 +33,29 @@ uint16_t bit(int b) {
     return static_cast<uint16_t>(1u << b);
 }
 
+// Positions in the generator's parameter list (kGeneratorMnemonics).
+enum GeneratorParameter : size_t {
+    kIIT,
+    kIIP1V,
+    kIIP2V,
+    kIIP3V,
+    kIIP4V,
+    kIIP1U,
+    kIIP2U,
+    kIIP3U,
+    kIIP4U,
+    kPCRT,
+    kRCFREQ,
+};
+// Current mode: the program writes the amplitude RMS-scaled in hundredths of an ampere and the
+// offset in hundredths; the drive plays the peak.
+constexpr double kRmsFactor = 0.7071;
+constexpr double kCurrentStep = 0.01;
+// Position mode: amplitude and offset in counts per millisecond (flag 0) or per second (1).
+constexpr int kCountsPerSecondUnit = 1;
+constexpr double kMsPerSecond = 1000.0;
+constexpr double kStepSeconds = std::chrono::duration<double>(ServoPlant::kStep).count();
+
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
@@ -39,7 +64,10 @@ int64_t floorDiv(int64_t a, int64_t b) {
 }  // namespace
 
 double SimDrive::value(Slot s, double fallback) const {
-    const DriveMap::Entry& e = m_map.entry(s);
+    return value(m_map.entry(s), fallback);
+}
+
+double SimDrive::value(const DriveMap::Entry& e, double fallback) const {
     if (e.index < 0)
         return fallback;
     const uint16_t raw = m_raw[static_cast<size_t>(e.index)];
@@ -226,6 +254,88 @@ void SimDrive::setLoad(double newtonCentimetres) {
 void SimDrive::setNoise(double scale) {
     m_noise = scale;
 }
+void SimDrive::setResonance(double hz, double damping) {
+    m_resonanceHz = hz;
+    m_resonanceDamping = damping;
+}
+
+GeneratorSettings SimDrive::generatorSettings() const {
+    const auto v = [this](GeneratorParameter p) { return value(m_generatorEntries[p], 0.0); };
+    const auto flag = [&](GeneratorParameter p) { return static_cast<int>(v(p)); };
+    GeneratorSettings g;
+    const int type = flag(kIIT);
+    g.type =
+        type >= static_cast<int>(SignalType::Square) && type <= static_cast<int>(SignalType::Chirp)
+            ? static_cast<SignalType>(type)
+            : SignalType::Constant;
+    const int mode = static_cast<int>(value(Slot::OPMOD, 2.0));
+    if (mode == static_cast<int>(ControlMode::Current)) {
+        g.amplitude = v(kIIP1V) / kRmsFactor * kCurrentStep;
+        g.offset = v(kIIP2V) * kCurrentStep;
+    } else if (mode == static_cast<int>(ControlMode::Position)) {
+        // Counts per time unit as the speed in rpm that the position command integrates.
+        const double perRev = std::max(1.0, value(Slot::ENCR, 16384.0));
+        const auto rpm = [&](double counts, GeneratorParameter unit) {
+            const double perSecond =
+                flag(unit) == kCountsPerSecondUnit ? counts : counts * kMsPerSecond;
+            return perSecond / perRev * 60.0;
+        };
+        g.amplitude = rpm(v(kIIP1V), kIIP1U);
+        g.offset = rpm(v(kIIP2V), kIIP2U);
+    } else {
+        g.amplitude = v(kIIP1V);
+        g.offset = v(kIIP2V);
+    }
+    g.periodS = v(kIIP3V) * timeUnitSeconds(flag(kIIP3U));
+    g.widthS = v(kIIP4V) * timeUnitSeconds(flag(kIIP4U));
+    // The chirp sweeps from "IIP4V" to "IIP3V" Hz once over an offline record, so that a record
+    // started with the generator holds one sweep.
+    g.startHz = v(kIIP4V);
+    g.endHz = v(kIIP3V);
+    g.sweepS = recordSeconds(flag(kRCFREQ));
+    g.repeat = flag(kPCRT);
+    return g;
+}
+
+uint8_t SimDrive::startGenerator() {
+    // The generator drives the internal command of a running servo only.
+    if (!m_servoOn || commandExternal())
+        return link::kAckStatusRefused;
+    m_functionGenerator.start(generatorSettings());
+    m_generator = true;
+    stateChanged();
+    m_offline.generatorStarted();
+    return kAckDone;
+}
+
+uint8_t SimDrive::prepareChirp() const {
+    // The sweep itself is laid out when the generator starts; the command needs the chirp chosen.
+    return static_cast<int>(value(m_generatorEntries[kIIT], 0.0)) ==
+                   static_cast<int>(SignalType::Chirp)
+               ? kAckDone
+               : link::kAckStatusRefused;
+}
+
+bool SimDrive::generatorCommand(bool current, double& command) {
+    if (!m_generator)
+        m_functionGenerator.stop();
+    if (!m_functionGenerator.running()) {
+        // A stopped generator leaves the axis at a zero command, not at its last value.
+        if (m_generatorDrove) {
+            m_generatorDrove = false;
+            write(current ? Slot::ISET : Slot::VSET, 0.0);
+            command = 0.0;
+        }
+        return false;
+    }
+    command = m_functionGenerator.step(kStepSeconds);
+    m_generatorDrove = true;
+    // The last repeat played: the state word's generator bit clears.
+    if (!m_functionGenerator.running())
+        m_generator = false;
+    write(current ? Slot::ISET : Slot::VSET, command);
+    return true;
+}
 
 PlantSettings SimDrive::plantSettings() const {
     PlantSettings s;
@@ -258,6 +368,15 @@ PlantSettings SimDrive::plantSettings() const {
     s.gearDenominator = value(Slot::GEARD, s.gearDenominator);
     s.busVoltageV = value(Slot::DVBUS, s.busVoltageV);
     s.noise = m_noise;
+    s.resonanceHz = m_resonanceHz;
+    s.resonanceDamping = m_resonanceDamping;
+    for (size_t n = 0; n < kFilterSlots; ++n) {
+        const DriveMap::Entry* e = &m_filterEntries[n * kFilterParameterCount];
+        if (value(e[0], 0.0) == 0.0)
+            continue;
+        s.filters[n] = Biquad{value(e[1], 1.0), value(e[2], 0.0), value(e[3], 0.0),
+                              value(e[4], 0.0), value(e[5], 0.0)};
+    }
     return s;
 }
 
@@ -291,8 +410,9 @@ void SimDrive::cycle() {
                                           : CommandSource::Internal;
     // The internal command is the memory of the mode's command value, where the PC (or the
     // function generator) puts it; the drive leaves it alone.
-    in.internalCommand =
-        in.mode == ControlMode::Current ? value(Slot::ISET, 0.0) : value(Slot::VSET, 0.0);
+    const bool currentMode = in.mode == ControlMode::Current;
+    in.internalCommand = currentMode ? value(Slot::ISET, 0.0) : value(Slot::VSET, 0.0);
+    in.generator = generatorCommand(currentMode, in.internalCommand);
     in.analogLevelMv = m_analogMv;
     in.pulseKHz = m_pulseKHz;
     in.loadTorqueNcm = m_loadNcm;

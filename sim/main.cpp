@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/help_text.h"
+#include "core/number_text.h"
 #include "core/os_error.h"
 #include "core/parse_int.h"
 #include "core/paths.h"
@@ -35,7 +36,8 @@ zrd::ProgramHelp simHelp() {
     help.synopsis = {
         "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
         "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
-        "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S]",
+        "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] "
+        "[--resonance HZ[,DAMPING]]",
         "--version"};
     help.description =
         "Opens a pseudo-terminal (or PATH), prints the device path on the first line and the "
@@ -65,6 +67,9 @@ zrd::ProgramHelp simHelp() {
         {"--answer X=RAW", "reads of X answer RAW (-32768..65535) whatever the memory holds"},
         {"--input N", "digital input N (1..16) is on"},
         {"--noise S", "scale of the measurement noise (default 1, 0 exact)"},
+        {"--resonance HZ[,DAMPING]",
+         "the load's mechanical resonance, 0..1000 Hz (0 rigid), and its damping ratio "
+         "0..1 (default 400,0.05)"},
         {"--scope-refuse", "the online oscilloscope's start is refused (status 3)"},
         {"--scope-mute", "the online oscilloscope streams without sending a byte"},
         {"--scope-badend N", "every N-th sample frame ends with a wrong byte"},
@@ -141,6 +146,8 @@ struct DriveSetup {
     std::vector<std::string> answers;  // "X=RAW"
     std::string eeprom;
     double noise = 1.0;
+    double resonanceHz = sim::kDefaultResonanceHz;
+    double resonanceDamping = sim::kDefaultResonanceDamping;
     sim::ScopeFaults scope;
 };
 
@@ -157,6 +164,7 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         drive.setEepromFile(setup.eeprom);
     }
     drive.setNoise(setup.noise);
+    drive.setResonance(setup.resonanceHz, setup.resonanceDamping);
     drive.scopeFaults() = setup.scope;
     for (const auto& f : setup.faults)
         drive.addFault(f);
@@ -190,6 +198,22 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
     for (const int b : setup.warnings)
         (void)drive.raise(sim::BitList::Warnings, b);
     return true;
+}
+
+// "HZ" or "HZ,DAMPING" within the ranges the plant resolves.
+bool parseResonance(const std::string& text, double& hz, double& damping) {
+    const size_t comma = text.find(',');
+    const auto number = [](const std::string& t, double max, double& out) {
+        const auto v = zrd::parseNumber(t);
+        if (!v || !(*v >= 0.0 && *v <= max))
+            return false;
+        out = *v;
+        return true;
+    };
+    if (!number(text.substr(0, comma), sim::kMaxResonanceHz, hz))
+        return false;
+    return comma == std::string::npos ||
+           number(text.substr(comma + 1), sim::kMaxResonanceDamping, damping);
 }
 
 bool toBit(const char* text, int& out) {
@@ -276,6 +300,13 @@ int main(int argc, char** argv) {
             setup.silent.emplace_back(argv[++i]);
         } else if (arg == "--answer" && hasValue) {
             setup.answers.emplace_back(argv[++i]);
+        } else if (arg == "--resonance" && hasValue) {
+            if (!parseResonance(argv[++i], setup.resonanceHz, setup.resonanceDamping)) {
+                std::fprintf(stderr,
+                             "zrd-sim: --resonance needs HZ (0..1000) or HZ,DAMPING (0..1): %s\n",
+                             argv[i]);
+                return 2;
+            }
         } else if (arg == "--noise" && hasValue) {
             char* end = nullptr;
             setup.noise = std::strtod(argv[++i], &end);

@@ -28,6 +28,9 @@ constexpr double kDriveRiseAtContinuousC = 15.0;
 constexpr double kStandstillRadS = 1e-3;
 // The analog scales ("AINSCV", "AINSCI") are stated for 10 V.
 constexpr double kAnalogFullScaleMv = 10000.0;
+// An unstable filter saturates here, as the drive's fixed-point arithmetic does, instead of
+// running off to infinity; the current limit then cuts its output.
+constexpr double kFilterSaturationA = 1000.0;
 
 // The share of a step that a first-order lag of time constant tau closes.
 double lagShare(double tauS, double dt) {
@@ -39,6 +42,33 @@ int64_t roundCounts(double counts) {
 }
 
 }  // namespace
+
+void ServoPlant::setSettings(const PlantSettings& s) {
+    for (size_t i = 0; i < kFilterSlots; ++i)
+        if (s.filters[i] != m_settings.filters[i])
+            m_filterStates[i] = {};
+    m_settings = s;
+}
+
+double ServoPlant::filtered(double current) {
+    double x = current;
+    for (size_t i = 0; i < kFilterSlots; ++i) {
+        if (!m_settings.filters[i])
+            continue;
+        const Biquad& c = *m_settings.filters[i];
+        FilterState& z = m_filterStates[i];
+        double y = c.b0 * x + c.b1 * z.x1 + c.b2 * z.x2 - c.a1 * z.y1 - c.a2 * z.y2;
+        if (!std::isfinite(y))
+            y = 0.0;
+        y = std::clamp(y, -kFilterSaturationA, kFilterSaturationA);
+        z.x2 = z.x1;
+        z.x1 = x;
+        z.y2 = z.y1;
+        z.y1 = y;
+        x = y;
+    }
+    return x;
+}
 
 void ServoPlant::setInputs(const PlantInputs& in) {
     // Enabling takes over the axis where it stands: no jump of the position or speed command.
@@ -128,6 +158,7 @@ void ServoPlant::stepController(double dt, double cmd) {
         st.currentCommandA = 0.0;
         st.speedReferenceRpm = st.trueSpeedRpm;
         m_integral = 0.0;
+        m_filterStates = {};
         return;
     }
 
@@ -139,14 +170,16 @@ void ServoPlant::stepController(double dt, double cmd) {
             s.positionGainPerS * errorRev * 60.0 + s.speedFeedForward * st.speedCommandRpm;
         st.speedReferenceRpm = std::clamp(ref, -speedLimit, speedLimit);
     } else {
-        st.speedReferenceRpm = rampTowards(st.speedReferenceRpm, st.speedCommandRpm);
+        st.speedReferenceRpm = m_inputs.generator
+                                   ? st.speedCommandRpm
+                                   : rampTowards(st.speedReferenceRpm, st.speedCommandRpm);
         m_positionCommand += st.speedReferenceRpm / 60.0 * s.countsPerRev * dt;
     }
 
     const double error = st.speedReferenceRpm - st.speedRpm;
     const double integral =
         s.speedIntegralMs > 0.0 ? m_integral + error * dt / (s.speedIntegralMs / 1000.0) : 0.0;
-    const double current = s.speedGainAPerRpm * (error + integral);
+    const double current = filtered(s.speedGainAPerRpm * (error + integral));
     // Conditional integration: the integral does not wind up while the current is limited.
     if (current > posLimit) {
         st.currentCommandA = posLimit;
@@ -176,31 +209,58 @@ void ServoPlant::stepMotor(double dt) {
     const double torqueNm = m_trueCurrent * s.torqueConstantNcmPerA / 100.0;
     const double frictionNm = s.frictionNcmPerKrpm / 100.0 * st.trueSpeedRpm / 1000.0;
     const double loadNm = std::abs(m_inputs.loadTorqueNcm) / 100.0;
-    const double inertia = std::max(1e-9, s.rotorInertiaKgCm2 * 1e-4 * (1.0 + s.inertiaRatio));
-    double net = torqueNm - frictionNm;
-    // The load brakes like dry friction: against the motion, and at standstill it holds the
-    // axis until the motor's torque exceeds it.
-    double accel = 0.0;
-    if (std::abs(m_speedRadS) < kStandstillRadS) {
-        accel = std::abs(net) <= loadNm ? -m_speedRadS / dt
-                                        : (net - std::copysign(loadNm, net)) / inertia;
-    } else {
-        accel = (net - std::copysign(loadNm, m_speedRadS)) / inertia;
+    const double rotor = std::max(1e-9, s.rotorInertiaKgCm2 * 1e-4);
+    const double load = rotor * std::max(0.0, s.inertiaRatio);
+    const bool coupled = s.resonanceHz > 0.0 && load > 0.0;
+
+    // The shaft that carries the load's dry friction: the load behind the spring, or the one
+    // rigid body.
+    double& shaft = coupled ? m_loadSpeedRadS : m_speedRadS;
+    double drive = torqueNm - frictionNm;
+    double shaftInertia = rotor + load;
+    if (coupled) {
+        // Two masses: the spring's stiffness and the damper follow from the resonance of the
+        // pair, ω² = k (Jm + Jl) / (Jm Jl), and its damping ratio, c = 2 ζ ω Jm Jl / (Jm + Jl).
+        const double reduced = rotor * load / (rotor + load);
+        const double omega = kTwoPi * s.resonanceHz;
+        const double spring =
+            omega * omega * reduced * m_twistRad +
+            2.0 * s.resonanceDamping * omega * reduced * (m_speedRadS - m_loadSpeedRadS);
+        // Semi-implicit: the speeds move with the spring of the present twist, the twist with
+        // the new speeds, so that the undamped oscillation neither grows nor decays.
+        m_speedRadS += (drive - spring) / rotor * dt;
+        drive = spring;
+        shaftInertia = load;
     }
-    const double before = m_speedRadS;
-    m_speedRadS += accel * dt;
-    // The load stops the axis; it never turns it round.
-    if (std::signbit(before) != std::signbit(m_speedRadS) && std::abs(net) <= loadNm)
-        m_speedRadS = 0.0;
+    // The load brakes like dry friction: against the motion, and at standstill it holds the
+    // shaft until the torque on it exceeds it.
+    double accel = 0.0;
+    if (std::abs(shaft) < kStandstillRadS) {
+        accel = std::abs(drive) <= loadNm ? -shaft / dt
+                                          : (drive - std::copysign(loadNm, drive)) / shaftInertia;
+    } else {
+        accel = (drive - std::copysign(loadNm, shaft)) / shaftInertia;
+    }
+    const double before = shaft;
+    shaft += accel * dt;
+    // The load stops the shaft; it never turns it round.
+    if (std::signbit(before) != std::signbit(shaft) && std::abs(drive) <= loadNm)
+        shaft = 0.0;
+    if (coupled) {
+        m_twistRad += (m_speedRadS - m_loadSpeedRadS) * dt;
+    } else {
+        m_loadSpeedRadS = m_speedRadS;
+        m_twistRad = 0.0;
+    }
     m_positionActual += m_speedRadS / kTwoPi * s.countsPerRev * dt;
     st.trueSpeedRpm = m_speedRadS * kRpmPerRadS;
 
-    const double filtered =
+    const double smoothed =
         s.speedFilterHz > 0.0 ? m_speedFiltered + (st.trueSpeedRpm - m_speedFiltered) *
                                                       lagShare(1.0 / (kTwoPi * s.speedFilterHz), dt)
                               : st.trueSpeedRpm;
-    m_speedFiltered = filtered;
-    st.speedRpm = filtered + gauss(kSpeedNoiseRpm * s.noise);
+    m_speedFiltered = smoothed;
+    st.speedRpm = smoothed + gauss(kSpeedNoiseRpm * s.noise);
 }
 
 void ServoPlant::stepDerived(double dt) {
@@ -211,8 +271,13 @@ void ServoPlant::stepDerived(double dt) {
         m_positionCommand = m_positionActual;
     const int64_t command = roundCounts(m_positionCommand);
     const int64_t actual = roundCounts(m_positionActual);
-    st.commandIncrement = static_cast<int32_t>(command - st.positionCommand);
-    st.actualIncrement = static_cast<int32_t>(actual - st.positionActual);
+    // The increments span the last millisecond, as the drive reports them, whatever the cycle.
+    const size_t oldest = m_stepCount % kStepsPerMs;
+    st.commandIncrement = static_cast<int32_t>(command - m_commandHistory[oldest]);
+    st.actualIncrement = static_cast<int32_t>(actual - m_actualHistory[oldest]);
+    m_commandHistory[oldest] = command;
+    m_actualHistory[oldest] = actual;
+    ++m_stepCount;
     st.positionCommand = command;
     st.positionActual = actual;
     st.followingError = command - actual;

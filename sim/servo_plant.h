@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <random>
 
 namespace zrd::sim {
@@ -10,6 +12,24 @@ namespace zrd::sim {
 enum class ControlMode { Current = 1, Speed = 2, Position = 3 };
 // Where the command comes from ("INST" 0/1, 2, 3).
 enum class CommandSource { Internal, Pulse, Analog };
+
+// A second-order digital filter H(z) = (b0 + b1 z^-1 + b2 z^-2) / (1 + a1 z^-1 + a2 z^-2) at the
+// plant's cycle rate.
+struct Biquad {
+    double b0 = 1.0;
+    double b1 = 0.0;
+    double b2 = 0.0;
+    double a1 = 0.0;
+    double a2 = 0.0;
+    bool operator==(const Biquad&) const = default;
+};
+inline constexpr size_t kFilterSlots = 4;
+// Default mechanical resonance of the load coupling.
+inline constexpr double kDefaultResonanceHz = 400.0;
+inline constexpr double kDefaultResonanceDamping = 0.05;
+// The cycle resolves (and integrates stably) resonances and damping ratios up to these.
+inline constexpr double kMaxResonanceHz = 1000.0;
+inline constexpr double kMaxResonanceDamping = 1.0;
 
 // The plant's constants in engineering units, as the drive's parameters state them.
 struct PlantSettings {
@@ -30,10 +50,17 @@ struct PlantSettings {
     double rotorInertiaKgCm2 = 1.10;      // MJ
     double inertiaRatio = 1.0;            // JRATIO / 100: load inertia over rotor inertia
     double frictionNcmPerKrpm = 2.0;      // viscous friction
-    double backEmfVPerKrpm = 33.0;        // MKE
-    double resistanceOhm = 0.6;           // MRES
-    int polePairs = 4;                    // MPOLES / 2
-    double thermalTimeS = 1200.0;         // MTHTC
+    // The load (inertia ratio × rotor inertia) hangs on the motor through a spring and a damper:
+    // the two-mass system resonates at this frequency with this damping ratio. 0 Hz (or no
+    // load inertia) couples it rigidly.
+    double resonanceHz = kDefaultResonanceHz;
+    double resonanceDamping = kDefaultResonanceDamping;
+    // The filters "F1".."F4" in series on the speed loop's current command; nullopt: off.
+    std::array<std::optional<Biquad>, kFilterSlots> filters{};
+    double backEmfVPerKrpm = 33.0;  // MKE
+    double resistanceOhm = 0.6;     // MRES
+    int polePairs = 4;              // MPOLES / 2
+    double thermalTimeS = 1200.0;   // MTHTC
     // Position loop: speed = gain × error + feed forward × command speed.
     double countsPerRev = 16384.0;   // ENCR
     double positionGainPerS = 30.0;  // KPP
@@ -58,6 +85,9 @@ struct PlantInputs {
     CommandSource source = CommandSource::Internal;
     // The internal command: rpm, or A in current mode.
     double internalCommand = 0.0;
+    // The internal command comes from the function generator: it enters behind the ramp, as an
+    // excitation has to.
+    bool generator = false;
     double analogLevelMv = 0.0;  // the voltage applied to the analog input
     double pulseKHz = 0.0;       // pulse input frequency, signed by the direction
     double loadTorqueNcm = 0.0;  // braking torque of the load (dry friction)
@@ -78,7 +108,7 @@ struct PlantState {
     int64_t positionCommand = 0;  // counts
     int64_t positionActual = 0;
     int64_t followingError = 0;    // command − actual
-    int32_t commandIncrement = 0;  // counts in the last step
+    int32_t commandIncrement = 0;  // counts in the last millisecond
     int32_t actualIncrement = 0;
     double analogInputMv = 0.0;  // AINVOL: the filtered analog input
     double pulseInputKHz = 0.0;  // PINFRQ
@@ -95,15 +125,19 @@ struct PlantState {
     double loadPercent = 0.0;  // i²t load of the motor
 };
 
-// A servo axis on a 1 ms cycle: command inputs, position and speed loops, current loop as a
-// lag, a rigid mechanical load. Pure: time advances only through step() and advance().
+// A servo axis on a 125 µs cycle (8 kHz, the rate the drive's filters are designed for):
+// command inputs, position and speed loops, the filters on the current command, current loop
+// as a lag, a load coupled through a spring. Pure: time advances only through step() and
+// advance().
 class ServoPlant {
 public:
-    static constexpr std::chrono::microseconds kStep{1000};
+    static constexpr std::chrono::microseconds kStep{125};
+    static constexpr int kStepsPerMs = 8;
 
     explicit ServoPlant(uint32_t seed = 1) : m_random(seed) {}
 
-    void setSettings(const PlantSettings& s) { m_settings = s; }
+    // A filter whose coefficients change (or that is switched) starts from a cleared state.
+    void setSettings(const PlantSettings& s);
     [[nodiscard]] const PlantSettings& settings() const { return m_settings; }
     void setInputs(const PlantInputs& in);
     [[nodiscard]] const PlantInputs& inputs() const { return m_inputs; }
@@ -120,6 +154,7 @@ private:
     [[nodiscard]] double rampTowards(double reference, double target) const;
     void stepInputs(double dt);
     void stepController(double dt, double command);
+    [[nodiscard]] double filtered(double current);
     void stepMotor(double dt);
     void stepDerived(double dt);
     [[nodiscard]] double gauss(double sigma);
@@ -127,8 +162,15 @@ private:
     PlantSettings m_settings;
     PlantInputs m_inputs;
     PlantState m_state;
-    double m_integral = 0.0;  // ∫e dt / Ti of the speed loop, rpm
-    double m_speedRadS = 0.0;
+    double m_integral = 0.0;       // ∫e dt / Ti of the speed loop, rpm
+    double m_speedRadS = 0.0;      // the motor's
+    double m_loadSpeedRadS = 0.0;  // the load's, behind the spring
+    double m_twistRad = 0.0;       // motor angle − load angle
+    // Past inputs and outputs of each filter (direct form I).
+    struct FilterState {
+        double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+    };
+    std::array<FilterState, kFilterSlots> m_filterStates{};
     double m_speedFiltered = 0.0;   // rpm
     double m_trueCurrent = 0.0;     // A, without the measurement noise
     double m_positionActual = 0.0;  // counts, fractional
@@ -136,6 +178,10 @@ private:
     double m_pulseCount = 0.0;
     double m_analogFiltered = 0.0;
     double m_thermal = 0.0;  // filtered (i / continuous)²
+    // The positions of the last millisecond's cycles, for the increments.
+    std::array<int64_t, kStepsPerMs> m_commandHistory{};
+    std::array<int64_t, kStepsPerMs> m_actualHistory{};
+    size_t m_stepCount = 0;
     std::chrono::nanoseconds m_pending{0};
     std::mt19937 m_random;
 };

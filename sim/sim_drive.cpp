@@ -119,13 +119,9 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
             enableFromPc(false);
             return kAckDone;
         case lk::kCmdStartGenerator:
-            // The generator drives the internal command of a running servo only.
-            if (!m_servoOn || commandExternal())
-                return lk::kAckStatusRefused;
-            m_generator = true;
-            stateChanged();
-            m_offline.generatorStarted();
-            return kAckDone;
+            return startGenerator();
+        case lk::kCmdChirp:
+            return prepareChirp();
         case lk::kCmdStopGenerator:
             m_generator = false;
             stateChanged();
@@ -213,6 +209,14 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     for (int n = 1; n < m_scopeSignalCount; ++n)
         m_scopeIndexes[static_cast<size_t>(n)] = model.scopeSignal(n).Index;
     m_map.build(model);
+    for (size_t i = 0; i < kGeneratorMnemonics.size(); ++i)
+        m_generatorEntries[i] = m_map.entryOf(kGeneratorMnemonics[i]);
+    constexpr std::array<std::string_view, kFilterParameterCount> kFilterParts = {
+        "TYPE", "NUM0", "NUM1", "NUM2", "DEN1", "DEN2"};
+    for (size_t n = 0; n < kFilterSlots; ++n)
+        for (size_t k = 0; k < kFilterParts.size(); ++k)
+            m_filterEntries[n * kFilterParts.size() + k] =
+                m_map.entryOf("F" + std::to_string(n + 1) + std::string(kFilterParts[k]));
     m_plant = ServoPlant{};
     m_pending = {};
     m_live = true;

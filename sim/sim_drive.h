@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "drive_map.h"
+#include "function_generator.h"
 #include "offline_recorder.h"
 #include "servo_plant.h"
 
@@ -115,6 +116,9 @@ inline constexpr uint8_t kAckDone = 0;
 // The bits a corrupting fault flips in a byte.
 inline constexpr uint8_t kCorruptMask = 0x5A;
 
+// Parameters of one filter slot n: "FnTYPE", "FnNUM0".."FnNUM2", "FnDEN1", "FnDEN2".
+inline constexpr size_t kFilterParameterCount = 6;
+
 // Rate codes of the online oscilloscope: 1, 2, 3, 4 sample every 1, 2, 4, 8 ms.
 inline constexpr uint8_t kFirstScopeRate = 1;
 inline constexpr uint8_t kLastScopeRate = 4;
@@ -186,11 +190,20 @@ public:
     // True when the raw value of the index is signed ("INT").
     [[nodiscard]] bool isSigned(uint8_t index) const { return m_params[index].isSigned; }
 
-    // Runs the drive's 1 ms cycles for the elapsed time (nothing while it is bare).
+    // Runs the drive's cycles (ServoPlant::kStep) for the elapsed time (nothing while it is
+    // bare).
     void advance(std::chrono::nanoseconds elapsed);
     [[nodiscard]] const ServoPlant& plant() const { return m_plant; }
     // Scale of the plant's measurement noise; 0 makes the values exact.
     void setNoise(double scale);
+    // The mechanical resonance of the load's coupling: frequency (0: rigid) and damping ratio.
+    void setResonance(double hz, double damping);
+    [[nodiscard]] double resonanceHz() const { return m_resonanceHz; }
+    [[nodiscard]] double resonanceDamping() const { return m_resonanceDamping; }
+    // The function generator as it runs: 0x60 starts it with the "IIP*", "PCRT" and "RCFREQ"
+    // values of that moment; it drives the internal command until 0x61, a reset, the servo
+    // going off, or the end of its repeats.
+    [[nodiscard]] const FunctionGenerator& functionGenerator() const { return m_functionGenerator; }
 
     // Servo state.
     [[nodiscard]] bool servoOn() const { return m_servoOn; }
@@ -266,6 +279,8 @@ private:
     std::vector<uint8_t> replyTo(const std::vector<uint8_t>& frame, bool refuse, bool busy);
     uint8_t runCommand(const std::vector<uint8_t>& frame);
     uint8_t startScope(const std::vector<uint8_t>& frame);
+    uint8_t startGenerator();
+    uint8_t prepareChirp() const;
     // "OSCMOD" 0: the offline scope (never on a bare drive).
     [[nodiscard]] bool offlineMode() const;
     // The trigger and channel settings of the memory, for the recorder's start.
@@ -283,6 +298,10 @@ private:
     void updateStatusWords();
     void stateChanged();
     [[nodiscard]] double value(Slot s, double fallback) const;
+    [[nodiscard]] double value(const DriveMap::Entry& e, double fallback) const;
+    [[nodiscard]] GeneratorSettings generatorSettings() const;
+    // The internal command of this cycle from the generator; false when it does not run.
+    bool generatorCommand(bool current, double& command);
     void write(Slot s, double value);
     void writeCounts(Slot s, int64_t counts);
     [[nodiscard]] PlantSettings plantSettings() const;
@@ -301,6 +320,8 @@ private:
 
     ServoPlant m_plant;
     double m_noise = 1.0;
+    double m_resonanceHz = kDefaultResonanceHz;
+    double m_resonanceDamping = kDefaultResonanceDamping;
     double m_analogMv = 0.0;
     double m_pulseKHz = 0.0;
     double m_loadNcm = 0.0;
@@ -308,6 +329,13 @@ private:
     bool m_servoOn = false;
     bool m_pcEnable = false;
     bool m_generator = false;
+    FunctionGenerator m_functionGenerator;
+    // The generator drove the command in the last cycle: when it stops, the command returns to 0.
+    bool m_generatorDrove = false;
+    // The generator's parameters (in the order of kGeneratorMnemonics) and the filters' (type
+    // and five coefficients of each slot), as the database places them.
+    std::array<DriveMap::Entry, kGeneratorMnemonics.size()> m_generatorEntries{};
+    std::array<DriveMap::Entry, kFilterSlots * kFilterParameterCount> m_filterEntries{};
     uint16_t m_errors = 0;
     uint16_t m_warnings = 0;
     uint16_t m_autoWarnings = 0;

@@ -12,6 +12,7 @@
 #include <QRegion>
 #include <QTabWidget>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <random>
 
@@ -27,6 +28,7 @@
 #include "monitor/ui/status_page.h"
 #include "params/ui/param_pages.h"
 #include "scope/scope_settings.h"
+#include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
 #include "scope/ui/trace_viewer.h"
 #include "session/link_busy_guard.h"
@@ -34,6 +36,8 @@
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
+#include "tuning/ui/generator_control.h"
+#include "tuning/ui/wave_form.h"
 
 namespace zrd::app {
 namespace {
@@ -92,10 +96,15 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     AboutBox = new TAboutBox(*this);
     createSession();
     createOnlineScope();
+    createOfflineScope();
+    createGenerator();
     setFixedSize(kMainWidth, kMainHeight);
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+    // The page goes while the timers it hands back on the way out still exist.
+    delete m_offlineScope;
+}
 
 bool TMainForm::startUp() {
     return StartUp(*this).run();
@@ -204,10 +213,7 @@ void TMainForm::createNotebook() {
     m_blockDiagram = new TBlockDiagram(m_program);
     TabbedNotebook2->addTab(m_blockDiagram, "Block Diagram");
     m_pages = new params::TParamPages(m_program.model, m_program.messages, TabbedNotebook2);
-    // The online scope page goes in front of this one once the windows it uses are made.
-    auto* offline = new QWidget;
-    offline->setObjectName(QString("TabPage%1").arg(kTabOscillOffline));
-    TabbedNotebook2->addTab(offline, "Oscilloscope offline");
+    // The scope pages go in front of the status page once the windows they use are made.
     m_statusPage = new monitor::TStatusPage(m_program.model, m_program.messages, TabbedNotebook2);
     connect(TabbedNotebook2, &QTabWidget::tabBarClicked, this, &TMainForm::TabbedNotebook2Click);
 }
@@ -270,6 +276,46 @@ void TMainForm::createOnlineScope() {
     });
 }
 
+void TMainForm::createOfflineScope() {
+    Program& p = m_program;
+    OscillOff = new scope::TOscillOff(
+        {*p.oscillogram, p.actionLog, p.messages, p.model, p.ui, m_settings.get()}, this);
+    m_offlineScope = new scope::TOfflineScopePage(
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.generatorRunning},
+        {m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
+         m_monitor->Stop_monitor, TimerMonitor, m_onlineScope->Button3, m_controls->SpeedButton1,
+         m_controls->SpeedButton2, OscillOff});
+    TabbedNotebook2->insertTab(kTabOscillOffline, m_offlineScope, "Oscilloscope offline");
+    connect(m_session, &session::TDriveSession::valuesRead, m_offlineScope,
+            [this] { m_offlineScope->showDriveSettings(false); });
+    // The viewer's bit rows follow the channel's signal.
+    connect(m_offlineScope, &scope::TOfflineScopePage::channelSelected, OscillOff, [this](int c) {
+        OscillOff->setBitGroup(
+            c, scope::channelBitHints(m_program.model, m_program.oscillogram->channel(c).name));
+    });
+}
+
+void TMainForm::createGenerator() {
+    Program& p = m_program;
+    Wave_Form = new tuning::TWave_Form(
+        {p.link, p.access, p.model, p.messages, p.shell.operatingMode,
+         [&p](const std::string& name) { return p.dataFile(name); }, [this] { m_timers.resume(); }},
+        this);
+    connect(TypeofFGsignal1, &QAction::triggered, this, &TMainForm::TypeofFGsignal1Click);
+    connect(m_controls->BitBtn1, &QToolButton::clicked, this, &TMainForm::BitBtn1Click);
+    m_generator = new tuning::TGeneratorControl(
+        p.link, p.model, p.messages, p.shell.generatorRunning, *m_controls, *m_offlineScope, this);
+}
+
+void TMainForm::TypeofFGsignal1Click() {
+    repaint();
+    Wave_Form->showModal();
+}
+
+void TMainForm::BitBtn1Click() {
+    Wave_Form->showModal();
+}
+
 void TMainForm::showInRow(int position, const QString& text) {
     m_pages->showInRow(position, text);
 }
@@ -304,6 +350,7 @@ void TMainForm::saveSettings() {
 void TMainForm::N9Click() {
     // A running capture is stopped as by its own button while the port is still open.
     m_onlineScope->Button18Click();
+    m_offlineScope->cancelCapture();
     m_session->disconnectDrive();
 }
 
@@ -342,12 +389,13 @@ void TMainForm::Panel10Click() {
 
 void TMainForm::TabbedNotebook2Click(int tab) {
     // A capture holds "Start monitor" and the clock until it ends.
-    const bool capturing = m_onlineScope->capturing();
+    const bool capturing = m_onlineScope->capturing() || m_offlineScope->listening();
     if (!m_monitor->Monitor->isEnabled() && !capturing)
         m_session->revertMonitor();
     if (tab == kTabBlockDiagram)
         return;
     m_onlineScope->synchronise(tab == kTabOscillOnline);
+    m_offlineScope->synchronise(tab == kTabOscillOffline);
     if (!capturing)
         TimerForTime->start();
 }
@@ -419,8 +467,10 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     m_settings->setLastPage(TabbedNotebook2->currentIndex());
     saveSettings();
     Timer5->stop();
+    // An armed record is abandoned while the port is still open.
+    m_offlineScope->cancelCapture();
     m_program.link.state().linkBusy = false;
-    m_program.shell.offlineCaptureWaiting = false;
+    m_program.shell.generatorRunning = false;
     m_program.link.closePort();
     event->accept();
 }

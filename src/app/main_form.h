@@ -25,9 +25,15 @@ class TMonitorPanel;
 class TStatusPage;
 }  // namespace zrd::monitor
 namespace zrd::scope {
+class TOfflineScopePage;
 class TOnlineScopePage;
 class TOscill;
+class TOscillOff;
 }  // namespace zrd::scope
+namespace zrd::tuning {
+class TGeneratorControl;
+class TWave_Form;
+}  // namespace zrd::tuning
 namespace zrd::session {
 class TControlArea;
 class TDriveSession;
@@ -96,6 +102,8 @@ public:
     session::TControlArea& controls() { return *m_controls; }
     session::TDriveSession& session() { return *m_session; }
     scope::TOnlineScopePage& onlineScope() { return *m_onlineScope; }
+    scope::TOfflineScopePage& offlineScope() { return *m_offlineScope; }
+    tuning::TGeneratorControl& generator() { return *m_generator; }
     // What is remembered between runs (the file named by the start options).
     ui::SettingsFile& settings() { return *m_settings; }
     // Writes the settings; a file that cannot be written is told.
@@ -153,7 +161,9 @@ public:
     // Windows that live for the whole run
     TAboutBox* AboutBox;
     session::TEdit_par_Form* Edit_par_Form;
-    scope::TOscill* Oscill;  // the online viewer
+    scope::TOscill* Oscill;        // the online viewer
+    scope::TOscillOff* OscillOff;  // the offline viewer
+    tuning::TWave_Form* Wave_Form;
 
 public slots:
     void TimerForTimeTimer();
@@ -172,6 +182,8 @@ public slots:
     void MonitorClick();
     void Stop_monitorClick();
     void Panel10Click();
+    void TypeofFGsignal1Click();
+    void BitBtn1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -182,6 +194,8 @@ private:
     void createTimers();
     void createSession();
     void createOnlineScope();
+    void createOfflineScope();
+    void createGenerator();
     void closeServiceMenus();
 
     Program& m_program;
@@ -193,6 +207,8 @@ private:
     session::TControlArea* m_controls = nullptr;
     session::TDriveSession* m_session = nullptr;
     scope::TOnlineScopePage* m_onlineScope = nullptr;
+    scope::TOfflineScopePage* m_offlineScope = nullptr;
+    tuning::TGeneratorControl* m_generator = nullptr;
     session::PollTimers m_timers;
     std::unique_ptr<ui::SettingsFile> m_settings;
     bool m_perforated = false;

@@ -29,7 +29,8 @@ struct ShellState {
     int cpuSpeedClass = 2;
     double cpuMhz = 0;
     bool internalSource = false;
-    bool offlineCaptureWaiting = false;  // an offline record waits for the function generator
+    // "Start FG" was accepted and no "Stop FG" since: an offline record may wait for its motion.
+    bool generatorRunning = false;
 };
 
 // Function names offered in the edit dialog, in the interface language.

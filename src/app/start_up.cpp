@@ -22,6 +22,7 @@
 #include "monitor/ui/status_page.h"
 #include "params/database_loader.h"
 #include "params/ui/param_pages.h"
+#include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
@@ -60,6 +61,7 @@ bool StartUp::run() {
     cachePositionsAndUnits();
     // Rate, channel signals and scales of the scopes; Stop, View and Reset wait for a capture.
     m_form.onlineScope().applyDefaults();
+    m_form.offlineScope().applyDefaults();
     m_program.loadFunctionNameLists();
     applySettings();
     checkConnection();
@@ -117,6 +119,7 @@ bool StartUp::loadDatabase() {
         m_program.messages.show(m_program.ui, kMsgDatabaseFailed, m_program.language());
     }
     m_form.onlineScope().fillChannelSelectors();
+    m_form.offlineScope().fillChannelSelectors();
     m_program.ui.waitMs(kAfterDatabaseMs);
     return true;
 }

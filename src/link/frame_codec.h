@@ -31,6 +31,7 @@ enum Command : uint8_t {
     kCmdStoreEeprom = 0x65,
     kCmdLoadEeprom = 0x66,
     kCmdReset = 0x67,
+    kCmdChirp = 0x68,  // "h": the generator prepares the chirp just written
     kCmdCalcPara = 0x69,
     kCmdServoOn = 0x6D,
     kCmdServoOff = 0x6E,

@@ -91,10 +91,11 @@ enum class CommandOutcome {
 
 // Writes the plan with SetParam one parameter at a time (a refused write is reported by
 // SetParam and does not stop the rest), then the chirp command "h" with its answer wait. Takes
-// the link for the whole run; Busy when it was taken.
+// the link for the whole run; Busy when it was taken. `failed`, when given, receives the
+// mnemonics whose write the drive refused or left unanswered, and those the database lacks.
 CommandOutcome writeWave(link::DriveLink& link, session::ParameterAccess& access,
                          params::ParameterModel& model, const params::MessageTable& messages,
-                         const WavePlan& plan);
+                         const WavePlan& plan, std::vector<std::string>* failed = nullptr);
 
 // "Start FG" (0x60) and "Stop FG" (0x61) with their answer waits. `linkHeld`: the caller (an
 // armed offline capture waiting for the generator) holds the link already, so the command goes

@@ -2,6 +2,7 @@
 // pseudo-terminal: the record read back end to end, with and without a trigger.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -9,6 +10,7 @@
 #include <thread>
 
 #include "../params/params_test_support.h"
+#include "link/frame_codec.h"
 #include "params/database_loader.h"
 #include "recording_ui.h"
 #include "run_command.h"
@@ -208,6 +210,58 @@ TEST(ZrdctlScopeOffline, ReadsTheRecordBackAsTheDriveRecordedIt) {
         EXPECT_EQ(rows[10][source], c.around[0]);
         EXPECT_EQ(rows[10 + 2047][source], c.around[1]);
     }
+}
+
+// A record started by the generator's motion: zrdctl arms, starts the generator under the
+// capture's hold and stops it afterwards; the command channel shows the motion after the
+// trigger and rests before it.
+TEST(ZrdctlScopeOffline, RecordsTheGeneratorsMotion) {
+    test::TempDir dir;
+    sim::SimServer sim(kBaud);
+    ASSERT_TRUE(sim.openPty()) << sim.error();
+    test::RecordingUserInterface ui;
+    params::MessageTable messages;
+    params::ParameterModel model;
+    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", model,
+                                     messages, ui, false)
+                    .ok());
+    sim.withDrive([&](sim::SimDrive& d) {
+        d.loadParameters(model);
+        d.setNoise(0);
+        d.setRaw(d.indexOf("INST").value_or(0), 1);
+        d.setRaw(d.indexOf("IIT").value_or(0), 3);  // a sine of 300 rpm, 20 ms
+        d.setRaw(d.indexOf("IIP1V").value_or(0), 300);
+        d.setRaw(d.indexOf("IIP3V").value_or(0), 20);
+        ASSERT_TRUE(d.answer({link::kCmdServoOn}).has_value());
+    });
+    sim.start();
+    const test::Outcome run = test::runCommand(
+        "cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" + ZRD_SHIPPED_DATA_DIR +
+            "' --baud " + std::to_string(kBaud) + " --port " + sim.devicePath() +
+            " scope offline --tick 0 --ch VSET VACT IACT ISET --trigger fg --pre 50 --start-fg"
+            " -o fg.dat",
+        dir.file("err"));
+    bool generatorRunning = true;
+    sim.withDrive([&](sim::SimDrive& d) { generatorRunning = d.generatorRunning(); });
+    sim.stop();
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("records 2048, dropped 0, complete, trigger at sample"),
+              std::string::npos)
+        << run.out;
+    EXPECT_FALSE(generatorRunning);
+
+    const auto rows = datRows(dir.file("fg.dat"));
+    ASSERT_GE(rows.size(), 10u + 2048u);
+    const int trigger = std::stoi(run.out.substr(run.out.find("sample ") + 7));
+    ASSERT_GT(trigger, 0);
+    const auto command = [&](int n) { return std::stod(rows[static_cast<size_t>(10 + n)][1]); };
+    double before = 0.0;
+    double after = 0.0;
+    for (int n = 0; n < 2048; ++n)
+        (n < trigger ? before : after) =
+            std::max(n < trigger ? before : after, std::abs(command(n)));
+    EXPECT_EQ(before, 0.0);
+    EXPECT_NEAR(after, 300.0, 1.0);
 }
 
 }  // namespace

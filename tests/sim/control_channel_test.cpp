@@ -59,6 +59,11 @@ TEST_F(ControlCommands, CommandsChangeTheDrive) {
              Step{"get STA", "ok 65535"},
              Step{"set KPV -1", "ok"},
              Step{"get KPV", "ok 65535"},
+             Step{"plant resonance 250 0.1", "ok"},
+             Step{"plant resonance 300", "ok"},
+             Step{"plant status",
+                  "ok resonance=300 damping=0.1 filters=none generator=off type=1 "
+                  "speed=0 current=0"},
          }) {
         EXPECT_EQ(run(drive, s.line), s.reply) << s.line;
     }
@@ -138,6 +143,10 @@ TEST_F(ControlCommands, MistakesAreAnsweredWithTheirReason) {
                   "error usage: scope status | scope refuse on|off | scope mute on|off | scope "
                   "badend N"},
              Case{"scope badend -1", "error badend needs a frame count, 0 for none: -1"},
+             Case{"plant", "error usage: plant status | plant resonance HZ [DAMPING]"},
+             Case{"plant resonance", "error usage: plant status | plant resonance HZ [DAMPING]"},
+             Case{"plant resonance 1001", "error resonance must be 0..1000 Hz (0: rigid): 1001"},
+             Case{"plant resonance 400 2", "error damping ratio must be 0..1: 2"},
          }) {
         const ControlReply r = runControlCommand(c.line, drive);
         EXPECT_EQ(r.text, c.reply) << "'" << c.line << "'";
@@ -145,6 +154,7 @@ TEST_F(ControlCommands, MistakesAreAnsweredWithTheirReason) {
     }
     EXPECT_TRUE(run(drive, "fault loud").starts_with("error unknown fault: loud ("));
     // Nothing of it reached the drive.
+    EXPECT_EQ(drive.resonanceHz(), kDefaultResonanceHz);
     EXPECT_EQ(drive.raw(241), 0);
     EXPECT_EQ(drive.terminalInputs(), 0);
 }

@@ -23,7 +23,7 @@ PlantInputs speedCommand(double rpm) {
 }
 
 void run(ServoPlant& p, int ms) {
-    for (int i = 0; i < ms; ++i)
+    for (int i = 0; i < ms * ServoPlant::kStepsPerMs; ++i)
         p.step();
 }
 
@@ -94,6 +94,8 @@ TEST(ServoPlantStepResponse, CurrentModeAcceleratesByTorqueOverInertia) {
         ServoPlant p;
         PlantSettings s = exact();
         s.frictionNcmPerKrpm = 0;
+        // The whole inertia moves as one: a rigid coupling, without the spring's swing.
+        s.resonanceHz = 0;
         p.setSettings(s);
         PlantInputs in;
         in.enabled = true;
@@ -123,7 +125,7 @@ TEST(ServoPlantStepResponse, CurrentLimitDoesNotWindUpTheIntegral) {
     p.setInputs(speedCommand(2000));
     double peak = 0;
     bool wasLimited = false;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 3000 * ServoPlant::kStepsPerMs; ++i) {
         p.step();
         wasLimited = wasLimited || p.state().currentLimited;
         peak = std::max(peak, p.state().speedRpm);
@@ -250,8 +252,8 @@ TEST(ServoPlantEnable, DisabledAxisCoastsAndEnablingStartsWhereItStands) {
     const double coasting = st.trueSpeedRpm;
     p.setInputs(speedCommand(1000));
     p.step();
-    // The ramp starts from the speed the axis has, not from zero.
-    EXPECT_NEAR(p.state().speedReferenceRpm, coasting + 10.0, 0.5);
+    // The ramp starts from the speed the axis has, not from zero: 10 rpm a millisecond.
+    EXPECT_NEAR(p.state().speedReferenceRpm, coasting + 10.0 / ServoPlant::kStepsPerMs, 0.5);
 }
 
 TEST(ServoPlantEnable, LoadDoesNotTurnADisabledAxis) {
@@ -268,13 +270,13 @@ TEST(ServoPlantEnable, LoadDoesNotTurnADisabledAxis) {
 TEST(ServoPlantTime, AdvanceRunsWholeStepsAndKeepsTheRest) {
     using std::chrono::microseconds;
     ServoPlant p;
-    EXPECT_EQ(p.advance(microseconds(2500)), 2);
-    EXPECT_EQ(p.advance(microseconds(400)), 0);
-    EXPECT_EQ(p.advance(microseconds(100)), 1);
-    EXPECT_NEAR(p.state().timeS, 0.003, 1e-12);
+    EXPECT_EQ(p.advance(microseconds(2500)), 20);
+    EXPECT_EQ(p.advance(microseconds(100)), 0);
+    EXPECT_EQ(p.advance(microseconds(25)), 1);
+    EXPECT_NEAR(p.state().timeS, 0.002625, 1e-12);
     EXPECT_EQ(p.advance(microseconds(-5000)), 0);
     // A pause of a minute is caught up for ten seconds only.
-    EXPECT_EQ(p.advance(std::chrono::minutes(1)), 10000);
+    EXPECT_EQ(p.advance(std::chrono::minutes(1)), 10 * 1000 * ServoPlant::kStepsPerMs);
 }
 
 TEST(ServoPlantNoise, MeasurementsScatterAroundTheTrueValues) {
@@ -287,7 +289,7 @@ TEST(ServoPlantNoise, MeasurementsScatterAroundTheTrueValues) {
     double sum = 0;
     double squares = 0;
     bool differs = false;
-    constexpr int kSamples = 2000;
+    constexpr int kSamples = 2000 * ServoPlant::kStepsPerMs;
     for (int i = 0; i < kSamples; ++i) {
         p.step();
         const double e = p.state().speedRpm - 1500;

@@ -243,6 +243,7 @@ TEST_F(ZrdSimProcess, BadStartUpOptionsAreRefused) {
                           Case{{"--answer", "ENMOD=70000"}, "--answer needs"},
                           Case{{"--error", "16"}, "--error needs a bit 0..15"},
                           Case{{"--input", "0"}, "--input needs an input 1..16"},
+                          Case{{"--resonance", "400,2"}, "--resonance needs HZ"},
                           Case{{"--eeprom", broken}, "broken.txt line 1"},
                           Case{{"--control", dir.file("plain.txt")}, "not a socket"}}) {
         dir.write("plain.txt", "x");

@@ -375,12 +375,12 @@ void MainFormTest::exitReleasesTheLink() {
     form.show();
     form.Timer5->start();
     f.program().link.state().linkBusy = true;
-    f.program().shell.offlineCaptureWaiting = true;
+    f.program().shell.generatorRunning = true;
     form.Exit1->trigger();
     QVERIFY(!form.isVisible());
     QVERIFY(!form.Timer5->isActive());
     QVERIFY(!f.program().link.state().linkBusy);
-    QVERIFY(!f.program().shell.offlineCaptureWaiting);
+    QVERIFY(!f.program().shell.generatorRunning);
     QVERIFY(!f.program().port->isOpen());
 }
 

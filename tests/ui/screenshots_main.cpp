@@ -2,7 +2,8 @@
 //   ui_screenshots --data-dir <data folder> <output folder>
 // It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
 // About box, connected to a simulated drive the "Status" tab and the online oscilloscope after a
-// capture, the connection dialog with its port advice, and both trace viewers.
+// capture, the function generator's window and the offline oscilloscope after a chirp record with
+// its viewer, the connection dialog with its port advice, and both trace viewers.
 // scripts/screenshots runs it under Xvfb.
 
 #include <QAbstractItemView>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -31,13 +33,18 @@
 #include "link/serial_port.h"
 #include "params/ui/param_frame.h"
 #include "params/ui/param_pages.h"
+#include "scope/scope_settings.h"
+#include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
 #include "scope/ui/trace_viewer.h"
+#include "scope/ui/trigger_panel.h"
 #include "session/port_advice.h"
 #include "session/ui/com_cfg.h"
+#include "session/ui/control_area.h"
 #include "session/ui/edit_par_form.h"
 #include "sim_server.h"
 #include "temp_dir.h"
+#include "tuning/ui/wave_form.h"
 
 namespace {
 
@@ -80,6 +87,69 @@ bool saveOnlineScope(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, const 
     return ok;
 }
 
+// A chirp of the function generator recorded offline: the generator window with the chirp,
+// the offline page after the record, and the offline viewer with the generator's start marked.
+// The servo runs (saveOnlineScope enabled it) on internal commands in speed mode.
+bool saveOfflineScope(zrd::app::TMainForm& form, zrd::app::Program& program,
+                      zrd::sim::SimServer& sim, const QString& out) {
+    constexpr int kPreTrigger = 200;
+    sim.withDrive([](zrd::sim::SimDrive& d) {
+        d.setRaw(*d.indexOf("INST"), 1);
+        d.setRaw(*d.indexOf("OPMOD"), 2);
+    });
+    program.model.setValue(*program.model.find("INST"), 1);
+    program.shell.operatingMode = 2;
+    form.controls().SpeedButton1->setChecked(true);
+    form.Timer5Timer();
+
+    zrd::tuning::TWave_Form& wave = *form.Wave_Form;
+    wave.showModal();
+    wave.SpeedButton3->click();
+    const std::array<const char*, 5> chirp = {"300", "0", "5", "120", "1"};
+    const std::array<QLineEdit*, 5> fields = {wave.Edit1, wave.Edit2, wave.Edit3, wave.Edit4,
+                                              wave.Edit5};
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(chirp[i]);
+    bool ok = save(wave, out + "wave-form.png");
+    wave.Button2->click();
+
+    zrd::scope::TOfflineScopePage& page = form.offlineScope();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOffline);
+    form.TabbedNotebook2Click(zrd::app::kTabOscillOffline);
+    const std::array<QComboBox*, zrd::scope::kChannelCount> combos = {
+        page.ComboBox2, page.ComboBox3, page.ComboBox4, page.ComboBox5};
+    const std::array<const char*, zrd::scope::kChannelCount> names = {"VSET", "VACT", "IACT",
+                                                                      "STA"};
+    for (int c = 1; c <= zrd::scope::kChannelCount; ++c) {
+        const auto i = static_cast<size_t>(c - 1);
+        combos[i]->setCurrentIndex(
+            combos[i]->findData(zrd::scope::findScopeSignal(program.model, names[i]).value_or(0)));
+        page.ComboBoxCloseUp(c);
+    }
+    page.Freq_off[2]->click();
+    page.Trigger->trgpos->setText(QString::number(kPreTrigger));
+    page.Trigger->trgposExit();
+    page.Trigger->RadioButton1->click();
+    form.TimerForTimeTimer();
+    page.Button5->click();
+    ok &= QTest::qWaitFor(
+        [&] {
+            size_t samples = 0;
+            sim.withDrive([&](zrd::sim::SimDrive& d) { samples = d.offline().samples(); });
+            return samples >= size_t{kPreTrigger};
+        },
+        10000);
+    form.controls().SpeedButton3->click();
+    ok &= QTest::qWaitFor([&] { return !page.listening(); }, 30000);
+    form.Timer5Timer();
+    ok &= save(form, out + "oscilloscope-offline.png");
+    page.Button2->click();
+    ok &= save(*form.OscillOff, out + "offline-record.png");
+    form.OscillOff->Button2->click();
+    form.controls().SpeedButton7->click();
+    return ok;
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
 bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
@@ -110,6 +180,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabStatus);
     ok &= save(form, out + "status-page.png");
     ok &= saveOnlineScope(form, sim, out);
+    ok &= saveOfflineScope(form, program, sim, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();

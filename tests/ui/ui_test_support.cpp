@@ -1,7 +1,9 @@
 #include "ui_test_support.h"
 
+#include <QFile>
 #include <QImage>
 
+#include "params/database_loader.h"
 #include "params/message_table.h"
 
 namespace zrd::test {
@@ -92,6 +94,15 @@ std::string messageFileText() {
         text += "m" + std::to_string(n) + ":" + eng + "=R" + std::to_string(n) + "\r\n";
     }
     return text;
+}
+
+std::string programDatabase() {
+    QFile file(QString(ZRD_DATA_DIR) + "/" + params::kDatabaseFileName);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+uint8_t driveIndexOf(const params::ParameterModel& model, std::string_view mnemonic) {
+    return model.parameter(model.find(mnemonic).value()).Index;
 }
 
 ProgramFixture::ProgramFixture() {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/block_diagram.h"
@@ -93,6 +94,11 @@ private:
 
 // A message file whose message n reads "M<n>", except the few the shell tests look at.
 std::string messageFileText();
+
+// The program's own parameter database from the source tree's data folder; empty when missing.
+std::string programDatabase();
+// The drive index of a parameter of the program's table.
+uint8_t driveIndexOf(const params::ParameterModel& model, std::string_view mnemonic);
 
 // A program and its main window on a data folder of its own.
 class ProgramFixture {

@@ -2,7 +2,8 @@
 // program's icon:
 //   draw_pictures <output folder>
 // writes Pic2_eng.bmp, Pic2_rus.bmp, Inverter.bmp, Current_cntr_1.bmp, Current_cntr_2.bmp,
-// Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files, the responses of the filter
+// Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files, the function generator's
+// signal shapes cont.bmp, pulse.bmp, sin.bmp and varf.bmp, the responses of the filter
 // calculator's types Filter_LPF.bmp, Filter_BSF.bmp, Filter_EFC.bmp and Filter_EFB.bmp (computed
 // by the program's own filter design), and icons/torvanta.svg with
 // icons/torvanta-N.png (program_icon.cpp). Run it under the offscreen
@@ -651,6 +652,121 @@ bool drawPositionLoop(const QString& path) {
     return s.save(path);
 }
 
+// The function generator's signal shapes, labelled with the letters of the "Wave forms" window's
+// fields: A amplitude, L offset, T period, Q positive width, F1/F2 the chirp's start and end
+// frequency.
+enum class Wave { Constant, Square, Sine, Chirp };
+
+bool drawWave(const QString& path, Wave wave) {
+    const char* titles[] = {"Constant", "Square", "Sine", "Chirp"};
+    Sheet s(320, 200, titles[static_cast<int>(wave)]);
+    QPainter& p = s.painter();
+    // The plot: time to the right from x0, the signal's zero at y0, one unit of amplitude up.
+    const double x0 = 34;
+    const double x1 = 300;
+    const double y0 = 150;
+    const double unit = 34;
+    const double offset = wave == Wave::Constant ? 0.0 : 1.0;
+    s.wire({{x0, 188}, {x0, 44}}, kInk);
+    s.wire({{x0 - 6, y0}, {x1 + 10, y0}}, kInk);
+    s.text(QPointF(x1 + 8, y0 + 12), "t", Qt::AlignRight, 9, kInk, true);
+
+    const auto yOf = [&](double v) { return y0 - v * unit; };
+    QPainterPath curve;
+    const int steps = 600;
+    const double span = x1 - x0 - 10;
+    const double period = span / 2.5;  // square and sine: two and a half periods
+    for (int i = 0; i <= steps; ++i) {
+        const double t = span * i / steps;
+        double v = 0;
+        switch (wave) {
+            case Wave::Constant:
+                v = t < 8 ? 0.0 : 2.0;
+                break;
+            case Wave::Square:
+                v = offset + (std::fmod(t, period) < period * 0.35 ? 1.0 : -1.0);
+                break;
+            case Wave::Sine:
+                v = offset + std::sin(2 * M_PI * t / period);
+                break;
+            case Wave::Chirp: {
+                // From about one and a half to eight turns over the span: the frequency grows.
+                const double u = t / span;
+                v = offset + std::sin(2 * M_PI * (1.5 * u + 6.5 * u * u / 2));
+                break;
+            }
+        }
+        const QPointF at(x0 + t, yOf(v));
+        if (i == 0)
+            curve.moveTo(at);
+        else
+            curve.lineTo(at);
+    }
+    p.setPen(QPen(kForward, 2.2, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(curve);
+
+    // Dimension lines: a double arrow between two points and its letter beside it.
+    const auto dimension = [&](QPointF a, QPointF b, const QString& label, QPointF labelAt) {
+        s.wire({a, b}, kFeedback);
+        s.wire({b, a}, kFeedback);
+        s.text(labelAt, label, Qt::AlignLeft, 10, kFeedback, true);
+    };
+    const auto guide = [&](QPointF a, QPointF b) {
+        p.setPen(QPen(kNote, 1, Qt::DashLine));
+        p.drawLine(a, b);
+    };
+    switch (wave) {
+        case Wave::Constant:
+            dimension({x0 + 150, y0}, {x0 + 150, yOf(2.0)}, "A", {x0 + 156, yOf(1.0)});
+            break;
+        case Wave::Square: {
+            const double xa = x0 + period * 1.35 + 18;
+            guide({x0, yOf(offset)}, {x1, yOf(offset)});
+            dimension({x0 + 12, y0}, {x0 + 12, yOf(offset)}, "L", {x0 + 16, yOf(offset / 2)});
+            dimension({xa, yOf(offset)}, {xa, yOf(offset - 1)}, "A", {xa + 5, yOf(offset - 0.5)});
+            const double top = yOf(offset + 1) - 8;
+            dimension({x0 + period, top}, {x0 + period * 1.35, top}, "Q",
+                      {x0 + period * 1.1, top - 10});
+            guide({x0 + period, yOf(offset + 1)}, {x0 + period, top - 4});
+            guide({x0 + period * 1.35, yOf(offset + 1)}, {x0 + period * 1.35, top - 4});
+            const double low = y0 + 20;
+            guide({x0 + period, yOf(offset - 1)}, {x0 + period, low + 4});
+            guide({x0 + period * 2, yOf(offset - 1)}, {x0 + period * 2, low + 4});
+            dimension({x0 + period, low}, {x0 + period * 2, low}, "T",
+                      {x0 + period * 1.5 - 4, low + 11});
+            break;
+        }
+        case Wave::Sine: {
+            guide({x0, yOf(offset)}, {x1, yOf(offset)});
+            dimension({x0 + 12, y0}, {x0 + 12, yOf(offset)}, "L", {x0 + 16, yOf(offset / 2)});
+            const double xa = x0 + period * 1.25;
+            dimension({xa, yOf(offset)}, {xa, yOf(offset + 1)}, "A", {xa + 5, yOf(offset + 0.5)});
+            const double low = y0 + 20;
+            guide({x0 + period, yOf(offset)}, {x0 + period, low + 4});
+            guide({x0 + period * 2, yOf(offset)}, {x0 + period * 2, low + 4});
+            dimension({x0 + period, low}, {x0 + period * 2, low}, "T",
+                      {x0 + period * 1.5 - 4, low + 11});
+            break;
+        }
+        case Wave::Chirp:
+            guide({x0, yOf(offset)}, {x1, yOf(offset)});
+            dimension({x0 + 12, y0}, {x0 + 12, yOf(offset)}, "L", {x0 + 16, yOf(offset / 2)});
+            s.text(QPointF(x0 + 24, y0 + 22), "F1", Qt::AlignLeft, 10, kFeedback, true);
+            s.text(QPointF(x1 - 2, y0 + 22), "F2", Qt::AlignRight, 10, kFeedback, true);
+            s.wire({{x0 + 50, y0 + 22}, {x1 - 28, y0 + 22}}, kFeedback);
+            {
+                // At the first crest, where the phase has turned a quarter.
+                const double u = (-1.5 + std::sqrt(1.5 * 1.5 + 4 * 3.25 * 0.25)) / (2 * 3.25);
+                const double xa = x0 + u * span;
+                dimension({xa, yOf(offset)}, {xa, yOf(offset + 1)}, "A",
+                          {xa + 5, yOf(offset + 0.5)});
+            }
+            break;
+    }
+    return s.save(path);
+}
+
 }  // namespace
 
 // One filter type: its design inputs and the notes beside the curve.
@@ -752,6 +868,10 @@ int main(int argc, char** argv) {
         {"Current_cntr_2.bmp", drawCurrentMeasurement},
         {"Speed_cntr.bmp", drawSpeedLoop},
         {"Position_cntr.bmp", drawPositionLoop},
+        {"cont.bmp", [](const QString& p) { return drawWave(p, Wave::Constant); }},
+        {"pulse.bmp", [](const QString& p) { return drawWave(p, Wave::Square); }},
+        {"sin.bmp", [](const QString& p) { return drawWave(p, Wave::Sine); }},
+        {"varf.bmp", [](const QString& p) { return drawWave(p, Wave::Chirp); }},
         {"Filter_LPF.bmp",
          [](const QString& p) { return drawFilterResponse(p, kFilterPictures[0]); }},
         {"Filter_BSF.bmp",

@@ -25,7 +25,7 @@
 #include "core/ui/controls.h"
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
-#include "session/ui/control_area.h"
+#include "scope/ui/scope_page_controls.h"
 
 namespace zrd::scope {
 namespace {
@@ -45,26 +45,6 @@ constexpr int kResetCentre = 100;
 // While a capture runs the preview is repainted at most this often (when it changed); the steps
 // in between are drawn into the picture only.
 constexpr int kRepaintMs = 16;
-constexpr int kFieldWidth = 74;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QLineEdit* field(const char* name, QWidget* parent, int width = kFieldWidth) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    edit->setReadOnly(true);
-    edit->setFocusPolicy(Qt::NoFocus);
-    edit->setFixedWidth(width);
-    return edit;
-}
-
-QPushButton* button(const char* name, const char* caption, QWidget* parent) {
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
 
 QToolButton* replayButton(const char* name, const char* caption, QButtonGroup* group,
                           QWidget* parent) {
@@ -173,7 +153,7 @@ void TOnlineScopePage::buildLayout() {
         (*combo)->setObjectName(comboName);
         (*combo)->setMinimumWidth(260);
         grid->addWidget(*combo, row, 1);
-        *name = field(nameField, channels, 220);
+        *name = readOnlyField(nameField, channels, 220);
         grid->addWidget(*name, row, 2);
     };
     channelRow(0, "Channel 1", &ComboBox7, "ComboBox7", &Edit8, "Edit8");
@@ -181,10 +161,10 @@ void TOnlineScopePage::buildLayout() {
     top->addWidget(channels, 1);
 
     auto* buttons = new QGridLayout;
-    Button3 = button("Button3", "Start oscillogram", this);
-    Button18 = button("Button18", "Stop oscillogram", this);
-    Button21 = button("Button21", "View oscillogram", this);
-    Button23 = button("Button23", "Reset Oscilloscope", this);
+    Button3 = pageButton("Button3", "Start oscillogram", this);
+    Button18 = pageButton("Button18", "Stop oscillogram", this);
+    Button21 = pageButton("Button21", "View oscillogram", this);
+    Button23 = pageButton("Button23", "Reset Oscilloscope", this);
     buttons->addWidget(Button3, 0, 0);
     buttons->addWidget(Button18, 1, 0);
     buttons->addWidget(Button21, 0, 1);
@@ -199,21 +179,14 @@ void TOnlineScopePage::buildLayout() {
     root->addLayout(top);
 
     auto* stamps = new QHBoxLayout;
-    const auto stamp = [&](const char* caption, const char* labelName, QLineEdit** date,
-                           const char* dateName, QLineEdit** time, const char* timeName) {
-        auto* label = new QLabel(caption, this);
-        label->setObjectName(labelName);
-        stamps->addWidget(label);
-        *date = field(dateName, this);
-        *time = field(timeName, this);
-        stamps->addWidget(*date);
-        stamps->addWidget(*time);
-        stamps->addSpacing(16);
-    };
-    stamp("Date and time of start", "Label_start", &MaskEdit11, "MaskEdit11", &MaskEdit12,
-          "MaskEdit12");
-    stamp("Date and time of finish", "Label_finish", &MaskEdit13, "MaskEdit13", &MaskEdit14,
-          "MaskEdit14");
+    const StampFields start =
+        addStamp(stamps, this, "Date and time of start", "Label_start", "MaskEdit11", "MaskEdit12");
+    const StampFields finish = addStamp(stamps, this, "Date and time of finish", "Label_finish",
+                                        "MaskEdit13", "MaskEdit14");
+    MaskEdit11 = start.date;
+    MaskEdit12 = start.time;
+    MaskEdit13 = finish.date;
+    MaskEdit14 = finish.time;
     stamps->addStretch();
     root->addLayout(stamps);
 
@@ -235,14 +208,8 @@ QString TOnlineScopePage::message(int n) const {
 }
 
 void TOnlineScopePage::fillChannelSelectors() {
-    const auto items = m_parts.model.scopeSelectorItems(pm::ScopeListStyle::Load);
-    for (QComboBox* combo : {ComboBox7, ComboBox8}) {
-        combo->clear();
-        for (const pm::SelectorItem& item : items)
-            combo->addItem(qs(item.text), item.entry);
-        combo->setPlaceholderText(message(pm::kMsgChooseScopeSignal));
-        combo->setCurrentIndex(-1);
-    }
+    for (QComboBox* combo : {ComboBox7, ComboBox8})
+        fillChannelSelector(combo, m_parts.model, m_parts.messages);
 }
 
 void TOnlineScopePage::applyDefaults() {
@@ -323,12 +290,8 @@ void TOnlineScopePage::channelSelectorClosed(int channel) {
         return;
     QComboBox* combo = channel == 1 ? ComboBox7 : ComboBox8;
     QLineEdit* name = channel == 1 ? Edit8 : Edit9;
-    // No line chosen counts as line 0, the empty signal.
-    const int index = std::max(combo->currentIndex(), 0);
-    const std::string line = combo->count() > 0 ? combo->itemText(index).toStdString() : "";
-    name->setText(qs(selectorLineName(line)));
     ChannelSelection& selection = m_parts.oscillogram.channel(channel);
-    selection = channelFromSelectorLine(m_parts.model, line, index);
+    selection = selectorChoice(combo, name, m_parts.model);
     emit channelSelected(channel);
     (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model,
                               kChannelParameters.at(static_cast<size_t>(channel - 1)),
@@ -373,16 +336,13 @@ void TOnlineScopePage::showDriveSettings(bool prompt) {
 }
 
 void TOnlineScopePage::showChannel(int channel, int signal, bool prompt) {
-    const pm::ParameterModel& model = m_parts.model;
-    // A number outside the list names no signal this program knows: the channel stays.
-    if (signal < 0 || signal >= model.scopeSignalCount())
+    const std::optional<ChannelSelection> shown =
+        showSignal(channel == 1 ? ComboBox7 : ComboBox8, channel == 1 ? Edit8 : Edit9,
+                   m_parts.model, signal, prompt);
+    if (!shown)
         return;
-    (channel == 1 ? Edit8 : Edit9)
-        ->setText(qs(pm::description(model.scopeSignal(signal), model.language())));
-    m_parts.oscillogram.channel(channel) = channelOfSignal(model, signal);
+    m_parts.oscillogram.channel(channel) = *shown;
     emit channelSelected(channel);
-    QComboBox* combo = channel == 1 ? ComboBox7 : ComboBox8;
-    combo->setCurrentIndex(prompt ? -1 : combo->findData(signal));
 }
 
 // ---- The capture ------------------------------------------------------------------------
@@ -391,10 +351,7 @@ void TOnlineScopePage::Button3Click() {
     if (m_parts.link.state().linkBusy)
         return;
     Oscillogram& o = m_parts.oscillogram;
-    MaskEdit11->setText(m_windows.date->text());
-    MaskEdit12->setText(m_windows.time->text());
-    o.header.startStamp =
-        makeStamp(MaskEdit11->text().toStdString(), MaskEdit12->text().toStdString());
+    o.header.startStamp = stampFrom({MaskEdit11, MaskEdit12}, m_windows.date, m_windows.time);
     o.header.stopStamp.clear();
     Gauge2->reset();
     clearPreviewWithAxes();
@@ -496,11 +453,7 @@ void TOnlineScopePage::Button18Click() {
 }
 
 void TOnlineScopePage::showStopStamp() {
-    const QDateTime now = QDateTime::currentDateTime();
-    MaskEdit13->setText(now.toString(session::kDateFormat));
-    MaskEdit14->setText(now.toString(session::kTimeFormat));
-    m_parts.oscillogram.header.stopStamp =
-        makeStamp(MaskEdit13->text().toStdString(), MaskEdit14->text().toStdString());
+    m_parts.oscillogram.header.stopStamp = stampNow({MaskEdit13, MaskEdit14});
 }
 
 void TOnlineScopePage::endCapture() {

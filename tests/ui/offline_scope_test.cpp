@@ -1,0 +1,254 @@
+// The offline scope page against the simulated drive on a pseudo-terminal.
+
+#include "offline_scope_test.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QToolButton>
+#include <array>
+
+#include "scope/offline_capture.h"
+#include "scope/scope_settings.h"
+#include "scope/ui/offline_scope_page.h"
+#include "scope/ui/trace_viewer.h"
+#include "scope/ui/trig_bit_dialog.h"
+#include "scope/ui/trigger_panel.h"
+
+using namespace zrd::app;
+using zrd::scope::OfflineEnd;
+
+namespace {
+
+// A fast line, so that a record of 4 × 2048 frames comes back in well under a second.
+constexpr int kBaudRate = 921600;
+// Signals the simulated drive does not compute: what the test puts into its memory stays.
+constexpr std::array<const char*, zrd::scope::kChannelCount> kHeldSignals = {"DOSTA", "AO1VOL",
+                                                                             "LOAD", "AO2VOL"};
+constexpr std::array<uint16_t, zrd::scope::kChannelCount> kHeldRaw = {1234, 0xFFFE, 517, 40};
+constexpr int kWaitMs = 15000;
+
+}  // namespace
+
+void OfflineScopeTest::init() {
+    m_fixture = std::make_unique<zrd::test::ProgramFixture>();
+    const std::string database = zrd::test::programDatabase();
+    QVERIFY(!database.empty());
+    m_fixture->writeData("Param_base.mod", database);
+    QVERIFY(m_fixture->startUp());
+    m_sim = std::make_unique<zrd::sim::SimServer>(kBaudRate);
+    QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
+    zrd::params::ParameterModel& model = m_fixture->program().model;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(model); });
+    for (size_t c = 0; c < kHeldSignals.size(); ++c) {
+        const uint8_t index = driveIndex(kHeldSignals[c]);
+        m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.setRaw(index, kHeldRaw[c]); });
+    }
+    m_sim->start();
+}
+
+void OfflineScopeTest::cleanup() {
+    m_fixture->program().link.closePort();
+    m_sim.reset();
+    m_fixture.reset();
+}
+
+zrd::scope::TOfflineScopePage& OfflineScopeTest::page() {
+    return m_fixture->form().offlineScope();
+}
+
+uint8_t OfflineScopeTest::driveIndex(std::string_view mnemonic) {
+    return zrd::test::driveIndexOf(m_fixture->program().model, mnemonic);
+}
+
+int OfflineScopeTest::driveValue(std::string_view mnemonic) {
+    const uint8_t index = driveIndex(mnemonic);
+    uint16_t raw = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { raw = d.raw(index); });
+    return raw;
+}
+
+void OfflineScopeTest::connectAndPrepare() {
+    Program& program = m_fixture->program();
+    QCOMPARE(program.link.openPort(m_sim->devicePath(), kBaudRate, 30), zrd::link::OpenResult::Ok);
+    program.link.state().connected = 1;
+    program.link.state().linkBusy = false;
+    TMainForm& form = m_fixture->form();
+    // The first status poll shows the drive online.
+    form.Timer5Timer();
+    form.TabbedNotebook2Click(kTabOscillOffline);
+    QCOMPARE(driveValue("OSCMOD"), 0);
+
+    zrd::scope::TOfflineScopePage& p = page();
+    const std::array<QComboBox*, zrd::scope::kChannelCount> combos = {p.ComboBox2, p.ComboBox3,
+                                                                      p.ComboBox4, p.ComboBox5};
+    for (int c = 1; c <= zrd::scope::kChannelCount; ++c) {
+        const auto i = static_cast<size_t>(c - 1);
+        const int signal = zrd::scope::findScopeSignal(program.model, kHeldSignals[i]).value();
+        combos[i]->setCurrentIndex(combos[i]->findData(signal));
+        p.ComboBoxCloseUp(c);
+        QCOMPARE(driveValue("CH" + std::to_string(c) + "SEL"), signal);
+    }
+    // The fastest tick: the drive's code, and the record length in the status line.
+    p.Freq_off[0]->click();
+    QCOMPARE(driveValue("RCFREQ"), 0);
+    QCOMPARE(p.Edit14->text(), QString("M79 = %1 M80").arg(zrd::scope::recordSeconds(0)));
+}
+
+void OfflineScopeTest::fullBufferRecordIsReadBackAndViewed() {
+    connectAndPrepare();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOfflineScopePage& p = page();
+    const zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    const zrd::link::LinkState& link = m_fixture->program().link.state();
+    p.Trigger->Full_buffer_trigger->click();
+    QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::FullBuffer));
+    QVERIFY(!p.Trigger->trglev->isVisibleTo(&p));
+
+    form.TimerForTimeTimer();
+    p.Button5->click();
+    // Armed: the capture holds the link and listens, and the window goes on.
+    QVERIFY(p.listening());
+    QVERIFY(link.linkBusy);
+    QVERIFY(!p.Button5->isEnabled());
+    QVERIFY(p.Button1->isEnabled());
+    QVERIFY(!form.monitorPanel().Monitor->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
+
+    QCOMPARE(p.capture()->end(), OfflineEnd::Complete);
+    QCOMPARE(p.Gauge1->value(), zrd::scope::kOfflineSamples);
+    QCOMPARE(p.Edit14->text(), QString("M66"));
+    QCOMPARE(p.Edit2->text(), QString::number(zrd::scope::kLastSampleIndex));
+    QCOMPARE(oscillogram.kind, zrd::scope::ScopeKind::Offline);
+    // Every sample of the four channels, scaled and signed by the channel's signal.
+    for (int n = 0; n < zrd::scope::kOfflineSamples; ++n) {
+        for (int c = 1; c <= zrd::scope::kChannelCount; ++c) {
+            const auto i = static_cast<size_t>(c - 1);
+            const bool isSigned = zrd::scope::signalIsSigned(m_fixture->program().model,
+                                                             oscillogram.channel(c).signal);
+            const int raw = isSigned ? int(int16_t(kHeldRaw[i])) : int(kHeldRaw[i]);
+            QCOMPARE(p.capture()->raw()[size_t(n)].values[i], raw);
+            QCOMPARE(oscillogram.buffer.value(n, c - 1), raw * oscillogram.channel(c).scale);
+        }
+        QCOMPARE(oscillogram.buffer.value(n, zrd::scope::kChannelCount), double(n));
+    }
+    // The end gives the link, the monitor and the captured buttons back.
+    QVERIFY(!link.linkBusy);
+    QVERIFY(form.Timer5->isActive());
+    QVERIFY(form.monitorPanel().Monitor->isEnabled());
+    for (QPushButton* b : {p.Button5, p.Button2, p.Button4})
+        QVERIFY2(b->isEnabled(), qPrintable(b->objectName()));
+    QVERIFY(!p.Button1->isEnabled());
+    QVERIFY(form.N20->isEnabled());
+    QCOMPARE(oscillogram.header.startStamp,
+             (p.MaskEdit5->text() + " / " + p.MaskEdit6->text()).toStdString());
+    QVERIFY(!p.MaskEdit7->text().isEmpty());
+
+    // The viewer shows the four channels, with no trigger to mark.
+    p.Button2->click();
+    QVERIFY(form.OscillOff->isVisible());
+    QCOMPARE(form.OscillOff->Osc_A_ch[0]->text(), QString(kHeldSignals[0]));
+    QCOMPARE(form.OscillOff->Osc_A_ch[3]->text(), QString(kHeldSignals[3]));
+    QVERIFY(!form.OscillOff->view().triggerSample());
+    form.OscillOff->Button2->click();
+
+    // Reset clears the record and offers a new start.
+    p.Button4->click();
+    QCOMPARE(oscillogram.buffer.value(0, 0), 0.0);
+    QVERIFY(!p.Button2->isEnabled());
+    QVERIFY(p.Button5->isEnabled());
+    QVERIFY(p.Edit14->text().isEmpty());
+}
+
+void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
+    TMainForm& form = m_fixture->form();
+    Program& program = m_fixture->program();
+    // A running servo on internal commands, in speed mode: the generator may drive it.
+    const uint8_t inst = driveIndex("INST");
+    const uint8_t mode = driveIndex("OPMOD");
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        d.setRaw(inst, 0);
+        d.setRaw(mode, 2);
+    });
+    // The command source as a read of "INST" shows it: the page offers the generator trigger.
+    form.controls().SpeedButton1->setChecked(true);
+    connectAndPrepare();
+    zrd::scope::TOfflineScopePage& p = page();
+    QVERIFY(p.Trigger->RadioButton1->isEnabled());
+    QVERIFY(program.link.sendCommand(zrd::link::kCmdServoOn) > 0);
+    QCOMPARE(program.link.awaitAck(false), std::optional<uint8_t>(0));
+    form.Timer5Timer();
+    QVERIFY(form.controls().Enable_button->isChecked());
+
+    // Pre-trigger samples, then the generator's motion as the trigger.
+    const int pre = 100;
+    p.Trigger->trgpos->setText(QString::number(pre));
+    p.Trigger->trgposExit();
+    QCOMPARE(driveValue("TRGPOS"), pre);
+    p.Trigger->RadioButton1->click();
+    QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::Generator));
+    p.Button5->click();
+    QVERIFY(p.waitingForGenerator());
+    QCOMPARE(p.Edit14->text(), QString("M65"));
+
+    // Once the drive's ring holds the pre-trigger samples, Start FG goes out under the
+    // capture's hold; the drive records and sends by itself.
+    const auto ringSamples = [&] {
+        int samples = 0;
+        m_sim->withDrive([&](zrd::sim::SimDrive& d) { samples = int(d.offline().samples()); });
+        return samples;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(ringSamples() >= pre, kWaitMs);
+    form.controls().SpeedButton3->click();
+    QVERIFY(program.shell.generatorRunning);
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.generatorRunning()); });
+    QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
+    QCOMPARE(p.capture()->end(), OfflineEnd::Complete);
+    QCOMPARE(p.Gauge1->value(), zrd::scope::kOfflineSamples);
+    QVERIFY(!program.link.state().linkBusy);
+
+    // The viewer marks the drive's trigger sample.
+    p.Button2->click();
+    QVERIFY(form.OscillOff->isVisible());
+    QCOMPARE(form.OscillOff->view().triggerSample(), std::optional<int>(driveValue("OSCTRG")));
+    QCOMPARE(driveValue("OSCTRG"), pre);
+    form.OscillOff->Button2->click();
+
+    // "Stop FG" ends the generator.
+    form.controls().SpeedButton7->click();
+    QVERIFY(!program.shell.generatorRunning);
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(!d.generatorRunning()); });
+}
+
+void OfflineScopeTest::bitOfAStatusWordBecomesTheEdgeLevel() {
+    connectAndPrepare();
+    zrd::scope::TOfflineScopePage& p = page();
+    zrd::scope::TTriggerPanel& trigger = *p.Trigger;
+    const int status = zrd::scope::findScopeSignal(m_fixture->program().model, "STA").value();
+    p.ComboBox2->setCurrentIndex(p.ComboBox2->findData(status));
+    p.ComboBoxCloseUp(1);
+    trigger.Rising_trigger[0]->click();
+    QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::Rising));
+    QCOMPARE(driveValue("TRGSRC"), 1);
+    QVERIFY(trigger.trglev->isVisibleTo(&p));
+
+    // A click on the level of a status word offers its bits; the chosen one is the level.
+    const int bit = 9;
+    QTest::mouseClick(trigger.trglev, Qt::LeftButton);
+    zrd::scope::Ttrig_val_bit_sig_Form& dialog = *trigger.trig_val_bit_sig_Form;
+    QVERIFY(dialog.isVisible());
+    QVERIFY(dialog.RadioButton[0]->isChecked());
+    QVERIFY(dialog.RadioButton[bit]->text().startsWith(QString("bit%1").arg(bit)));
+    dialog.RadioButton[bit]->click();
+    QCOMPARE(dialog.Edit1->text(), QString::number(bit));
+    dialog.Button1->click();
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(trigger.trglev->text(), QString::number(bit));
+    trigger.trglevExit();
+    QCOMPARE(driveValue("TRGLEV"), bit);
+}
