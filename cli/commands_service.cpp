@@ -92,6 +92,8 @@ int filterDesign(Args& args) {
     return kExitOk;
 }
 
+ss::DriveControls readControls(Session& s);
+
 int filterWrite(Args& args, const GlobalOptions& options) {
     const int slot =
         parseInt(takeOption(args, "--slot").value_or(""), "--slot", 1, tn::kFilterSlots);
@@ -126,6 +128,11 @@ int filterWrite(Args& args, const GlobalOptions& options) {
                 "circle); nothing written (--force writes it)");
         fields.coefficients = c->quantised;
     }
+    // The slot runs mixed old and new coefficients between the writes.
+    if (readControls(s).servoOn)
+        std::fprintf(stderr,
+                     "zrdctl: the servo is on: while the nine parameters go out one by "
+                     "one, the drive runs a mix of the old and new filter\n");
     const tn::FilterWriteResult r =
         tn::writeFilterSlot(*s.link, *s.access, s.model(), slot, fields);
     int refused = 0;

@@ -114,7 +114,9 @@ struct FilterWriteResult {
 };
 // "Write": each of the slot's parameters in table order with SetParam (the type as a number,
 // the others from the fields), under the link-busy flag. A refused or unanswered write is
-// reported by SetParam and does not stop the rest; a hang-up does.
+// reported by SetParam and does not stop the rest; a hang-up does. Between the writes the
+// drive runs a mix of old and new coefficients (a1 new, a2 old), which may be unstable: with
+// the servo on that can trip the drive, so the window says to switch it off first.
 FilterWriteResult writeFilterSlot(link::DriveLink& link, session::ParameterAccess& access,
                                   params::ParameterModel& model, int slot,
                                   const FilterFields& fields);
