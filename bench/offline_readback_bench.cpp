@@ -33,8 +33,8 @@ void BM_OfflineReadBack(benchmark::State& state) {
     auto osc = std::make_unique<sc::Oscillogram>();
     sc::OfflineSetup setup;
     setup.tickCode = 0;
-    for (size_t c = 0; c < setup.signals.size(); ++c)
-        setup.signals.at(c) = sc::findScopeSignal(model, c % 2 ? "VACT" : "STA").value_or(0);
+    for (size_t c = 0; c < setup.channelSignals.size(); ++c)
+        setup.channelSignals.at(c) = sc::findScopeSignal(model, c % 2 ? "VACT" : "STA").value_or(0);
     std::string failed;
     if (!sc::writeOfflineSetup(link, access, model, *osc, setup, failed)) {
         state.SkipWithError(("the simulator did not take " + failed).c_str());

@@ -275,7 +275,7 @@ int offlineCommand(Args args, const GlobalOptions& options) {
     Session s(options, {"OSCMOD", "RCFREQ", "CH1SEL", "CH2SEL", "CH3SEL", "CH4SEL", "TRGTYP",
                         "TRGSRC", "TRGLEV", "TRGPOS", "OSCTRG"});
     for (size_t c = 0; c < channels->size(); ++c)
-        setup.signals.at(c) = signalOf(s, channels->at(c), "--ch");
+        setup.channelSignals.at(c) = signalOf(s, channels->at(c), "--ch");
     auto osc = std::make_unique<sc::Oscillogram>();
     s.connect(options);
     std::string failed;

@@ -66,7 +66,7 @@ OfflineTableSettings offlineFromTable(const pm::ParameterModel& model) {
     OfflineTableSettings s;
     s.tickCode = tableInteger(model, "RCFREQ", 0, kOfflineTickCodes - 1);
     for (size_t c = 0; c < kChannelSignals.size(); ++c)
-        s.signals.at(c) =
+        s.channelSignals.at(c) =
             tableInteger(model, kChannelSignals.at(c), 0, model.scopeSignalCount() - 1);
     return s;
 }
@@ -120,9 +120,9 @@ bool writeOfflineSetup(link::DriveLink& link, session::ParameterAccess& access,
         return false;
     oscillogram.tickCode = setup.tickCode;
     for (size_t c = 0; c < kChannelSignals.size(); ++c) {
-        if (!write(kChannelSignals.at(c), setup.signals.at(c), WriteRule::Always))
+        if (!write(kChannelSignals.at(c), setup.channelSignals.at(c), WriteRule::Always))
             return false;
-        oscillogram.channels.at(c) = channelOfSignal(model, setup.signals.at(c));
+        oscillogram.channels.at(c) = channelOfSignal(model, setup.channelSignals.at(c));
     }
     const bool edge = isEdge(setup.trigger);
     if (edge || setup.trigger == TriggerType::Generator) {

@@ -42,7 +42,7 @@ struct TriggerSettings {
 // channels 1..4 ("CH1SEL".."CH4SEL"); nullopt where the table has no valid value.
 struct OfflineTableSettings {
     std::optional<int> tickCode;
-    std::array<std::optional<int>, kChannelCount> signals{};
+    std::array<std::optional<int>, kChannelCount> channelSignals{};
 };
 [[nodiscard]] OfflineTableSettings offlineFromTable(const params::ParameterModel& model);
 
@@ -67,7 +67,7 @@ bool writeTriggerPosition(link::DriveLink& link, session::ParameterAccess& acces
 // failing mnemonic in `failed`) when a write was not accepted.
 struct OfflineSetup {
     int tickCode = 0;
-    std::array<int, kChannelCount> signals{};
+    std::array<int, kChannelCount> channelSignals{};
     TriggerType trigger = TriggerType::None;
     int source = 1;
     double typedLevel = 0.0;  // in the source channel's units

@@ -19,9 +19,9 @@
 
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
+#include "scope/trigger.h"
 #include "scope/ui/scope_page_controls.h"
 #include "scope/ui/trace_viewer.h"
-#include "scope/ui/trigger_core.h"
 #include "scope/ui/trigger_panel.h"
 #include "session/link_busy_guard.h"
 
@@ -241,7 +241,6 @@ void TOfflineScopePage::synchronise(bool enteringThisPage) {
 }
 
 void TOfflineScopePage::showDriveSettings(bool prompt) {
-    // Bound by position: the member name of the signals is one of Qt's keywords.
     const auto [tickCode, channelSignals] = offlineFromTable(m_parts.model);
     if (tickCode) {
         m_parts.oscillogram.tickCode = *tickCode;

@@ -8,7 +8,7 @@
 #include "params/parameter_table.h"
 #include "scope/offline_capture.h"
 #include "scope/oscillogram.h"
-#include "scope/ui/trigger_core.h"
+#include "scope/trigger.h"
 #include "session/parameter_access.h"
 
 class QAbstractButton;
