@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "drive_session.h"
+#include "params/parameter_comparison.h"
 #include "params/parameter_file.h"
 #include "session/status_poll.h"
 #include "session/sweeps.h"
@@ -52,6 +53,14 @@ session::ReadAllResult readEverything(Session& s) {
     return r;
 }
 
+// A backup with defaults in place of the values that never came would restore them.
+void saveReadValues(const Session& s, const session::ReadAllResult& r, const std::string& file) {
+    if (!r.gaveUp.empty())
+        throw LinkError("no answer for " + names(s, r.gaveUp) + "; " + file + " not written");
+    if (!pm::saveParameterFile(file, *s.db->model))
+        throw CliError(pm::fileFailureText(file, true, *s.db->model));
+}
+
 int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     const auto file = takeOption(args, "-o");
@@ -63,13 +72,8 @@ int readAllCommand(const Args& argsIn, const GlobalOptions& options) {
     const auto start = Clock::now();
     const session::ReadAllResult r = readEverything(s);
     const double seconds = secondsSince(start);
-    if (file) {
-        // A backup with defaults in place of the values that never came would restore them.
-        if (!r.gaveUp.empty())
-            throw LinkError("no answer for " + names(s, r.gaveUp) + "; " + *file + " not written");
-        if (!pm::saveParameterFile(*file, s.model()))
-            throw CliError("cannot write " + *file);
-    }
+    if (file)
+        saveReadValues(s, r, *file);
     if (json) {
         std::string values;
         for (int i = 0; i < r.positions; ++i)
@@ -107,7 +111,7 @@ const char* verdictText(uint8_t verdict) {
 pm::ParameterFileLoad checkedFile(const std::string& path, const Session& s) {
     pm::ParameterFileLoad load = pm::readParameterFile(path, *s.db->model);
     if (!load.opened)
-        throw CliError("cannot read " + path);
+        throw CliError(pm::fileFailureText(path, false, *s.db->model));
     for (const pm::ParameterFileIssue& issue : load.issues)
         std::fprintf(stderr, "zrdctl: %s%s\n", pm::issueText(issue, path, *s.db->model).c_str(),
                      issue.fault == pm::FileLineFault::UnknownName ? "; line skipped" : "");
@@ -122,7 +126,13 @@ int writeAllCommand(const Args& args, const GlobalOptions& options) {
     if (args.size() != 1)
         throw UsageError("usage: --port DEV write-all FILE");
     Session s(options, {});
-    pm::ParameterFileLoad load = checkedFile(args[0], s);
+    return writeParameterFile(s, options, args[0]);
+}
+
+}  // namespace
+
+int writeParameterFile(Session& s, const GlobalOptions& options, const std::string& file) {
+    pm::ParameterFileLoad load = checkedFile(file, s);
     s.connect(options);
     const auto start = Clock::now();
     // Parameters the file does not name keep the drive's own values.
@@ -154,52 +164,141 @@ int writeAllCommand(const Args& args, const GlobalOptions& options) {
     return kExitOk;
 }
 
-// The drive's values of the parameters a file names, against the file's: equal when they are
-// the same raw value (the file's text may carry more digits than the drive keeps).
+int saveParametersFromDrive(Session& s, const std::string& file) {
+    const session::ReadAllResult r = readEverything(s);
+    saveReadValues(s, r, file);
+    std::printf("%d parameters saved to %s\n", r.positions, file.c_str());
+    return kExitOk;
+}
+
+namespace {
+
+// What a comparison side names: "drive", or a parameter file.
+constexpr const char* kDriveSide = "drive";
+
+// The drive's values: of the positions the file on the other side names, else of all.
+pm::ValueSource driveSource(Session& s, const pm::ValueSource* other, const GlobalOptions& options,
+                            std::vector<int>& unanswered) {
+    pm::ValueSource d;
+    d.label = kDriveSide;
+    if (!s.link->state().connected)
+        s.connect(options);
+    for (int position = 0; position < session::sweepLength(s.model()); ++position) {
+        const pm::TPar& p = s.model().parameter(position);
+        if (p.pType.empty() || p.pType == pm::kNeverRead || p.pType == pm::kReadOnly)
+            continue;
+        if (other && other->kind == pm::ValueSource::Kind::File &&
+            !other->values[static_cast<size_t>(position)])
+            continue;
+        if (!s.read(position)) {
+            s.checkLink();
+            unanswered.push_back(position);
+            continue;
+        }
+        d.values[static_cast<size_t>(position)] = s.model().value(position);
+    }
+    return d;
+}
+
+std::string cell(const std::optional<double>& v, bool outside) {
+    return (v ? pm::valueText(*v) : std::string("-")) + (outside ? " !" : "");
+}
+
+// Two sets of values side by side, A and B each a parameter file or the drive: the differing
+// parameters, with the limits and, where a value lies outside them, the formula that sets the
+// limit.
 int diffCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     const bool json = takeFlag(args, "--json");
-    if (args.size() != 1)
-        throw UsageError("usage: --port DEV diff [--json] FILE");
-    Session s(options, {});
-    const pm::ParameterFileLoad load = checkedFile(args[0], s);
-    s.connect(options);
-    std::string differences;
-    std::vector<int> unanswered;
-    int compared = 0;
-    int differing = 0;
-    for (const pm::ParameterFileValue& v : load.values) {
-        const pm::TPar& p = s.model().parameter(v.position);
-        if (p.pType.empty() || p.pType == pm::kNeverRead)
+    const bool defaults = takeFlag(args, "--defaults");
+    // One name alone compares that file with the drive.
+    if (args.size() == 1)
+        args.push_back(kDriveSide);
+    if (args.size() != 2)
+        throw UsageError("usage: [--port DEV] diff [--json] [--defaults] A B");
+    const bool anyDrive = args[0] == kDriveSide || args[1] == kDriveSide;
+    if (anyDrive && options.port.empty())
+        throw UsageError("diff with \"drive\" needs --port DEV");
+    std::unique_ptr<Session> session;
+    std::unique_ptr<Database> offline;
+    StderrUserInterface ui;
+    if (anyDrive)
+        session = std::make_unique<Session>(options, std::vector<std::string>{});
+    else
+        offline = loadDatabase("", options.lang, options, ui);
+    pm::ParameterModel& model = session ? session->model() : *offline->model;
+    std::array<pm::ValueSource, 2> sides;
+    for (size_t i = 0; i < 2; ++i) {
+        if (args[i] == kDriveSide)
             continue;
-        if (!s.read(v.position)) {
-            s.checkLink();
-            unanswered.push_back(v.position);
+        pm::ParameterFileLoad load = pm::readParameterFile(args[i], model);
+        if (!load.opened)
+            throw CliError(pm::fileFailureText(args[i], false, model));
+        for (const pm::ParameterFileIssue& issue : load.issues)
+            std::fprintf(stderr, "zrdctl: %s\n", pm::issueText(issue, args[i], model).c_str());
+        if (load.faults() > 0)
+            throw CliError(args[i] + ": " + std::to_string(load.faults()) + " bad line(s)");
+        sides[i] = pm::fileSource(load, args[i]);
+    }
+    std::vector<int> unanswered;
+    for (size_t i = 0; i < 2; ++i)
+        if (args[i] == kDriveSide)
+            sides[i] = driveSource(*session, args[1 - i] == kDriveSide ? nullptr : &sides[1 - i],
+                                   options, unanswered);
+    const pm::Comparison c = pm::compareValues(model, sides[0], sides[1], true);
+    std::string differences;
+    if (!json)
+        std::printf("%-10s %-14s %-14s %s%-24s %s\n", "NAME", "A", "B",
+                    defaults ? "DEFAULT        " : "", "LIMITS", "UNIT");
+    for (const pm::ComparisonRow& row : c.rows) {
+        // A value outside its limits is shown even where both sides agree on it.
+        if (!row.differs && !row.aOutside && !row.bOutside)
+            continue;
+        if (json) {
+            const auto number = [](const std::optional<double>& v) {
+                return v ? jsonNumber(*v) : std::string("null");
+            };
+            differences +=
+                std::string(differences.empty() ? "" : ", ") +
+                "{\"name\": " + jsonString(row.mnemonic) + ", \"a\": " + number(row.a) +
+                ", \"b\": " + number(row.b) +
+                (defaults ? ", \"default\": " + jsonNumber(row.defaultValue) : "") +
+                (row.limitNote.empty() ? "" : ", \"limits\": " + jsonString(row.limitNote)) + "}";
             continue;
         }
-        ++compared;
-        const double drive = s.model().value(v.position);
-        if (pm::displayToRaw(p, drive) == pm::displayToRaw(p, v.value))
-            continue;
-        ++differing;
-        if (json)
-            differences +=
-                std::string(differences.empty() ? "" : ", ") + "{\"name\": " + jsonString(p.Pname) +
-                ", \"file\": " + jsonNumber(v.value) + ", \"drive\": " + jsonNumber(drive) + "}";
-        else
-            std::printf("%-10s file %-12s drive %s\n", p.Pname.c_str(),
-                        pm::valueText(v.value).c_str(), pm::valueText(drive).c_str());
+        const std::string limits =
+            pm::valueText(row.minValue) + " .. " + pm::valueText(row.maxValue);
+        std::printf(
+            "%-10s %-14s %-14s %s%-24s %s\n", row.mnemonic.c_str(),
+            cell(row.a, row.aOutside).c_str(), cell(row.b, row.bOutside).c_str(),
+            defaults ? (pm::valueText(row.defaultValue) +
+                        std::string(
+                            15 - std::min<size_t>(15, pm::valueText(row.defaultValue).size()), ' '))
+                           .c_str()
+                     : "",
+            limits.c_str(), row.unit.c_str());
+        if (!row.limitNote.empty())
+            std::printf("           %s\n", row.limitNote.c_str());
     }
-    if (json)
-        std::printf("{\"file\": %s, \"compared\": %d, \"differences\": [%s], \"unanswered\": %s}\n",
-                    jsonString(args[0]).c_str(), compared, differences.c_str(),
-                    jsonNames(s, unanswered).c_str());
-    else
-        std::printf("diff: %d compared, %d differ, %zu unanswered\n", compared, differing,
-                    unanswered.size());
+    std::string unansweredNames;
+    for (const int position : unanswered)
+        unansweredNames += (unansweredNames.empty() ? "" : ", ") + model.parameter(position).Pname;
+    if (json) {
+        std::string list;
+        for (const int position : unanswered)
+            list += (list.empty() ? "" : ", ") + jsonString(model.parameter(position).Pname);
+        std::printf(
+            "{\"a\": %s, \"b\": %s, \"compared\": %zu, \"differences\": [%s], "
+            "\"unanswered\": [%s]}\n",
+            jsonString(args[0]).c_str(), jsonString(args[1]).c_str(), c.rows.size(),
+            differences.c_str(), list.c_str());
+    } else {
+        std::printf("diff: %zu compared, %d differ, %d outside their limits, %zu unanswered\n",
+                    c.rows.size(), c.differing, c.outside, unanswered.size());
+    }
     if (!unanswered.empty())
-        throw LinkError("no answer for " + names(s, unanswered));
-    return differing == 0 ? kExitOk : kExitFailed;
+        throw LinkError("no answer for " + unansweredNames);
+    return c.differing == 0 ? kExitOk : kExitFailed;
 }
 
 std::string hexWord(uint16_t w) {
@@ -364,13 +463,22 @@ void addSessionCommands(CommandList& list) {
                     "Writes a parameter file to the drive and names each verdict.\n"
                     "The whole file is checked first: any bad line and nothing is written. Exit "
                     "status 1 when the drive refused a value, 3 when a write got no answer."});
-    list.push_back({"diff", "--port DEV diff [--json] FILE", diffCommand,
-                    "Compares the drive's values with a parameter file.\n"
-                    "Each parameter the file names is read, and the differing ones are printed as "
-                    "\"NAME file VALUE drive VALUE\". Values count as equal when they give the "
-                    "same raw value.\n"
-                    "--json  one object: {\"file\", \"compared\": N, \"differences\": [{\"name\", "
-                    "\"file\", \"drive\"}, ...], \"unanswered\": [NAME, ...]}\n"
+    list.push_back({"diff", "[--port DEV] diff [--json] [--defaults] A B", diffCommand,
+                    "Compares two sets of parameter values; A and B are each a parameter file or "
+                    "\"drive\" (read from the drive on --port; one name alone is compared with "
+                    "the drive). Read-only parameters (ratings, process values, status words) "
+                    "are left out: no load writes them.\n"
+                    "Against a file, the parameters the file names are compared; two files, every "
+                    "parameter either names. Each differing parameter is printed with both "
+                    "values (\"-\" where a side lacks it), the limits and the unit; a value "
+                    "outside the limits is marked \"!\" and explained below the row, with the "
+                    "formula that sets the limit where one does. Values count as equal when they "
+                    "give the same raw value.\n"
+                    "--defaults  adds the database default as a column\n"
+                    "--json  one object: {\"a\", \"b\", \"compared\": N, \"differences\": "
+                    "[{\"name\", \"a\", \"b\", \"default\" (with --defaults), \"limits\" (when "
+                    "outside)}, ...], \"unanswered\": [NAME, ...]}; a value outside its limits "
+                    "is listed even where A and B agree\n"
                     "Exit status 0 when they agree, 1 when they differ, 3 when a read got no "
                     "answer."});
     list.push_back({"status", "--port DEV status [--json]", statusCommand,

@@ -62,4 +62,10 @@ struct Session {
     bool read(int position);
 };
 
+// Writes a parameter file to the drive: the file checked whole first, then read-all (so the
+// parameters it does not name keep the drive's values) and write-all (commands_session.cpp).
+int writeParameterFile(Session& s, const GlobalOptions& options, const std::string& file);
+// Reads every parameter of a connected drive into a parameter file (commands_session.cpp).
+int saveParametersFromDrive(Session& s, const std::string& file);
+
 }  // namespace zrd::cli

@@ -27,6 +27,7 @@ CommandList allCommands() {
     addScopeCommands(list);
     addGeneratorCommands(list);
     addAnalysisCommands(list);
+    addServiceCommands(list);
     return list;
 }
 

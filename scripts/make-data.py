@@ -985,6 +985,12 @@ MESSAGES = {
     108: ("settings_not_saved", "The settings cannot be written to %1; they are not kept for "
           "the next run.",
           "Настройки не удаётся записать в %1; при следующем запуске их не будет."),
+    109: ("command_no_answer", "The drive does not answer the command.",
+          "Привод не отвечает на команду."),
+    110: ("command_refused", "The drive refused the command.", "Привод отказался выполнить команду."),
+    111: ("command_foreign", "The drive answered the command with something that is no "
+          "acknowledgement.",
+          "Привод ответил на команду чем-то, что не является подтверждением."),
 }
 
 # The message table's size: numbers above the last message are reserved.

@@ -136,6 +136,8 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
             loadEeprom();
             return kAckDone;
         case lk::kCmdReset:
+            // A reset starts the drive again: the parameters come back from the EEPROM.
+            loadEeprom();
             m_errors = 0;
             m_appendixErrors = 0;
             m_pcEnable = false;

@@ -107,9 +107,11 @@ int DriveLink::prepareAndWrite(size_t n) {
     return written;
 }
 
-bool DriveLink::receiveReply(ReplyParser& parser) {
+bool DriveLink::receiveReply(ReplyParser& parser, int extraMs) {
     const auto deadline =
-        Clock::now() + std::chrono::milliseconds(replyWaitBoundMs(m_lastSentLength, kLongestReply));
+        Clock::now() +
+        std::chrono::milliseconds(replyWaitBoundMs(m_lastSentLength, kLongestReply) + extraMs);
+    m_lastWaitBytes = 0;
     std::array<uint8_t, kReceiveBufferSize> chunk{};
     for (;;) {
         const int n = m_port.readAvailable(chunk.data(), chunk.size());
@@ -117,6 +119,7 @@ bool DriveLink::receiveReply(ReplyParser& parser) {
             (void)checkHangUp();
             return false;
         }
+        m_lastWaitBytes += static_cast<size_t>(n);
         // Bytes after the answer are dropped: the next request's purge would drop them anyway.
         for (int i = 0; i < n; ++i)
             if (parser.feed(chunk[static_cast<size_t>(i)]))
@@ -218,12 +221,13 @@ bool DriveLink::waitForInput(int threshold, size_t sentLength) {
     }
 }
 
-std::optional<uint8_t> DriveLink::awaitAck(bool timeoutEndsIt) {
+std::optional<uint8_t> DriveLink::awaitAck(bool timeoutEndsIt, int extraMs) {
     clearBuffer(m_buffers.request);
+    m_lastWaitBytes = 0;
     if (m_state.hungUp)
         return std::nullopt;
     ReplyParser parser(AwaitedReply::Ack, 0);
-    if (!receiveReply(parser)) {
+    if (!receiveReply(parser, extraMs)) {
         if (timeoutEndsIt && !m_state.hungUp)
             replyTimeout();
         return std::nullopt;

@@ -98,8 +98,12 @@ public:
     // Waits for the acknowledge of the command just sent: only a complete "E1 70 status E2"
     // frame counts, and it is left in the request record (the commands' reply buffer) as it
     // came. The status, or nullopt when none came within the reply-wait bound; then, with
-    // timeoutEndsIt, the reply time-out runs.
-    [[nodiscard]] std::optional<uint8_t> awaitAck(bool timeoutEndsIt);
+    // timeoutEndsIt, the reply time-out runs. `extraMs` lengthens the bound for a drive that
+    // works before it answers (an EEPROM write).
+    [[nodiscard]] std::optional<uint8_t> awaitAck(bool timeoutEndsIt, int extraMs = 0);
+    // Bytes the last reply wait read from the port, the answer's own included: with no answer,
+    // more than 0 means that something else came (a foreign or broken reply).
+    [[nodiscard]] size_t lastWaitBytes() const { return m_lastWaitBytes; }
 
     // Restores the idle state after a missing reply: link free, read count 8, and the front
     // end's timers and buttons.
@@ -117,13 +121,14 @@ private:
     void exchange(uint8_t letter, uint8_t index, uint16_t raw);
     // Feeds what arrives to the parser until it has the answer (true), the reply-wait bound of
     // the last request passed, or the line hung up.
-    [[nodiscard]] bool receiveReply(ReplyParser& parser);
+    [[nodiscard]] bool receiveReply(ReplyParser& parser, int extraMs = 0);
 
     SerialPort& m_port;
     UserInterface& m_ui;
     LinkState m_state;
     LinkBuffers m_buffers;
     size_t m_lastSentLength = kCommandFrameLength;
+    size_t m_lastWaitBytes = 0;
     std::string m_device;
 };
 

@@ -111,5 +111,20 @@ inline constexpr int kMsgRecordRead = 66;
 inline constexpr int kMsgReadingRecord = 69;
 inline constexpr int kMsgRecordLength = 79;
 inline constexpr int kMsgSeconds = 80;
+// The service commands: the 0x6F frame not written (7), refused (8), done (9); the servo is on
+// (40); the data area saved and the initialisation finished (72); the captions of the modes
+// (18 speed, 73 position, 74 current); a command without an answer (109), refused (110), or
+// answered with something that is no acknowledgement (111).
+inline constexpr int kMsgEepromNotWritten = 7;
+inline constexpr int kMsgEepromRefused = 8;
+inline constexpr int kMsgEepromDone = 9;
+inline constexpr int kMsgServoIsOn = 40;
+inline constexpr int kMsgDataAreaSaved = 72;
+inline constexpr int kMsgModeSpeed = 18;
+inline constexpr int kMsgModePosition = 73;
+inline constexpr int kMsgModeCurrent = 74;
+inline constexpr int kMsgCommandNoAnswer = 109;
+inline constexpr int kMsgCommandRefused = 110;
+inline constexpr int kMsgCommandForeign = 111;
 
 }  // namespace zrd::params

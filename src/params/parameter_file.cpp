@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "core/number_text.h"
+#include "core/os_error.h"
 #include "core/text_file.h"
 #include "params/utf8_text.h"
 
@@ -73,6 +74,10 @@ ParameterFileLoad readParameterFile(const std::string& path, const ParameterMode
     for (; i < file.lines.size(); ++i) {
         const std::string& line = file.lines[i];
         const int number = static_cast<int>(i) + 1;
+        const auto stop = [&](FileLineFault fault, std::string_view text, int position) {
+            result.issues.push_back({number, fault, detail(text), position});
+            result.stoppedAtLine = number;
+        };
         if (line.empty())
             break;
         if (result.lines >= kParameterCount) {
@@ -98,21 +103,27 @@ ParameterFileLoad readParameterFile(const std::string& path, const ParameterMode
                                                ? std::string_view(line)
                                                : std::string_view(line).substr(line.size() - tail);
         const std::string_view text = trimmed(valuePart);
+        const std::string_view afterEquals = trimmed(std::string_view(line).substr(equals + 1));
+        // That rule reads "3456" from "SC=123456": a cut value is never loaded.
+        if (text != afterEquals) {
+            stop(FileLineFault::CompactLine, afterEquals, -1);
+            break;
+        }
         const std::optional<double> value = parseNumber(text);
         if (!value) {
-            result.issues.push_back({number, FileLineFault::NotANumber, detail(text)});
-            continue;
+            stop(FileLineFault::NotANumber, text, -1);
+            break;
         }
         if (!displayToRaw(model.parameter(*position), *value)) {
-            result.issues.push_back({number, FileLineFault::DoesNotFit, detail(text), *position});
-            continue;
+            stop(FileLineFault::DoesNotFit, text, *position);
+            break;
         }
         result.values.push_back({number, *position, *value});
     }
     if (result.lines == 0 && result.issues.empty())
         result.issues.push_back({1, FileLineFault::NoLines, {}});
     // Reading ends at an empty line; lines after it would be lost without a word.
-    if (i < file.lines.size() && file.lines[i].empty()) {
+    if (result.stoppedAtLine == 0 && i < file.lines.size() && file.lines[i].empty()) {
         const auto more = std::find_if(file.lines.begin() + static_cast<long>(i), file.lines.end(),
                                        [](const std::string& l) { return !l.empty(); });
         if (more != file.lines.end())
@@ -137,6 +148,15 @@ ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& mod
     return load;
 }
 
+std::string fileFailureText(std::string_view path, bool saving, const ParameterModel& model) {
+    const std::string reason = lastOsErrorText();
+    if (model.english())
+        return std::string(saving ? "Cannot write " : "Cannot read ") + std::string(path) + ": " +
+               reason;
+    return std::string(saving ? "Не удаётся записать " : "Не удаётся прочитать ") +
+           std::string(path) + ": " + reason;
+}
+
 std::string issueText(const ParameterFileIssue& issue, std::string_view path,
                       const ParameterModel& model) {
     const bool eng = model.english();
@@ -146,15 +166,27 @@ std::string issueText(const ParameterFileIssue& issue, std::string_view path,
             reason = eng ? "no \"=\" in the line" : "в строке нет \"=\"";
             break;
         case FileLineFault::NotANumber:
-            reason = eng ? "\"" + issue.detail + "\" is not a number"
-                         : "\"" + issue.detail + "\" не число";
+            reason =
+                eng ? "\"" + issue.detail + "\" is not a number; the file is read up to this line"
+                    : "\"" + issue.detail + "\" не число; файл прочитан до этой строки";
+            break;
+        case FileLineFault::CompactLine:
+            reason = eng ? "\"" + issue.detail +
+                               "\" is not where the padded layout puts the value (the line would "
+                               "read as a cut value); the file is read up to this line"
+                         : "\"" + issue.detail +
+                               "\" стоит не там, где значение в выровненном формате (строка "
+                               "прочиталась бы как обрезанное значение); файл прочитан до этой "
+                               "строки";
             break;
         case FileLineFault::DoesNotFit: {
             const TPar& p = model.parameter(issue.position);
             const std::string range = valueText(rawMin(isSigned(p)) * p.scale) + " .. " +
                                       valueText(rawMax(isSigned(p)) * p.scale);
-            reason = eng ? issue.detail + " is outside the range of " + p.Pname + " (" + range + ")"
-                         : issue.detail + " вне диапазона " + p.Pname + " (" + range + ")";
+            reason = eng ? issue.detail + " is outside the range of " + p.Pname + " (" + range +
+                               "); the file is read up to this line"
+                         : issue.detail + " вне диапазона " + p.Pname + " (" + range +
+                               "); файл прочитан до этой строки";
             break;
         }
         case FileLineFault::UnknownName:

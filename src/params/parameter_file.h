@@ -1,6 +1,15 @@
 #pragma once
 
 // Parameter files: one padded line per parameter, mnemonic, "=" and display value.
+//
+// How the windows use it (TMainForm):
+//   "Save parameters to file":       saveParameterFile(path, model); false: show
+//                                    fileFailureText(path, true, model)
+//   "Reading parameters from file":  load = readParameterFile(path, model); !load.opened: show
+//                                    fileFailureText(path, false, model); show issueText of each
+//                                    issue; then the comparison dialog (parameter_comparison.h)
+//                                    and on OK storeParameterFile(load, model), the pages
+//                                    refreshed and the motor type selected.
 
 #include <string>
 #include <string_view>
@@ -22,9 +31,12 @@ std::string parameterFileLine(std::string_view mnemonic, double value);
 
 // Why a line of a parameter file was not taken.
 enum class FileLineFault {
-    NoEquals,          // no "=" in the line (a binary file reads as such lines)
-    NotANumber,        // the value text is no decimal number
-    DoesNotFit,        // the value is no 16-bit raw value of its parameter (nan, 1e300, 100000)
+    NoEquals,    // no "=" in the line (a binary file reads as such lines)
+    NotANumber,  // the value text is no decimal number (nan and inf included)
+    DoesNotFit,  // the value is no 16-bit raw value of its parameter (1e300, 100000)
+    // "SC=123456": the value the "=" rule reads ("3456", the line's last p + 1 characters for
+    // "=" at p) is not the text after "=", so the line is not in the padded layout.
+    CompactLine,
     UnknownName,       // no parameter of that mnemonic: a file of another database, not a fault
     NoLines,           // the file holds no line before its first empty one
     StopsAtEmptyLine,  // reading ends at this empty line, yet lines follow it
@@ -47,7 +59,10 @@ struct ParameterFileValue {
 
 struct ParameterFileLoad {
     bool opened = false;
-    int lines = 0;                           // lines taken (up to the first empty one, at most 300)
+    int lines = 0;  // lines taken (up to the first empty one, at most 300)
+    // A value that does not convert ends the load at its line: the values before it stand,
+    // nothing of it or after it is taken. 0 when the file was read to its end.
+    int stoppedAtLine = 0;
     int stored = 0;                          // values put into the value table
     std::vector<ParameterFileValue> values;  // the values the lines hold, in file order
     // Every line not taken, in file order. All but UnknownName are faults of the file.
@@ -58,7 +73,9 @@ struct ParameterFileLoad {
 };
 
 // Reads a file without touching the model: every line whose value converts to a raw value of
-// its parameter gives a value; every other line an issue. Nothing from a faulty line is taken.
+// its parameter gives a value. A line without "=" or with an unknown name is skipped with an
+// issue; a value that does not convert (NotANumber, DoesNotFit, CompactLine) is an issue that
+// ends the reading.
 [[nodiscard]] ParameterFileLoad readParameterFile(const std::string& path,
                                                   const ParameterModel& model);
 
@@ -68,6 +85,10 @@ void storeParameterFile(ParameterFileLoad& load, ParameterModel& model);
 
 // readParameterFile, then storeParameterFile when the file could be opened.
 ParameterFileLoad loadParameterFile(const std::string& path, ParameterModel& model);
+
+// "Cannot write FILE: reason" / "Cannot read FILE: reason" in the model's language, the reason
+// from the system's last error; call it right after the failure.
+std::string fileFailureText(std::string_view path, bool saving, const ParameterModel& model);
 
 // "FILE:LINE: reason" in the model's language.
 std::string issueText(const ParameterFileIssue& issue, std::string_view path,

@@ -36,6 +36,7 @@ protected:
             fields("P2", "SPD", 10, "INT", "R-W", -1000, 1000, "0.5", 50).line(),
             fields("P3", "NOREAD", 11, "UINT", "-", 0, 10, "1", 1).line(),
             fields("P4", "VSET", 12, "INT", "R", -30000, 30000, "1", 0).line(),
+            fields("P7", "ENMOD", 7, "UINT", "R-W", 0, 2, "1", 1).line(),
         };
         int key = 5;
         for (const int word : {240, 241, 242, 243, 244, 246}) {
@@ -131,17 +132,98 @@ TEST_F(ZrdctlScripting, DiffNamesWhatDiffersAndSaysSoInItsStatus) {
     for (const Case& c :
          {Case{-12, 0, {}},
           // -12.2 is the drive's raw value too (scale 0.5): no difference.
-          Case{-12.2, 0, {}},
-          Case{5, 1, {QJsonObject{{"name", "SPD"}, {"file", 5}, {"drive", -12}}}}}) {
+          Case{-12.2, 0, {}}, Case{5, 1, {QJsonObject{{"name", "SPD"}, {"a", 5}, {"b", -12}}}}}) {
         const std::string file =
             dir.write("drive.prm", params::parameterFileLine("SPD", c.spd) + "\r\n" +
                                        params::parameterFileLine("NOREAD", 1) + "\r\n");
-        const Outcome r = zrdctl("diff --json '" + file + "'");
+        const Outcome r = zrdctl("diff --json '" + file + "' drive");
         EXPECT_EQ(r.status, c.status) << c.spd << ": " << r.err;
         const QJsonObject o = parsed(r.out);
         EXPECT_EQ(o["differences"].toArray(), c.differences) << c.spd;
         // NOREAD is never read: only SPD is compared.
         EXPECT_EQ(o["compared"].toInt(), 1) << c.spd;
+    }
+}
+
+// A parameter file goes to the drive and back unchanged; two files compare without a drive,
+// with the defaults and the limits that a value passes.
+TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
+    const std::string saved = dir.file("saved.prm");
+    Outcome r = zrdctl("save-params '" + saved + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string changed =
+        dir.write("changed.prm", params::parameterFileLine("SPD", 100.5) + "\r\n");
+    r = zrdctl("load-params '" + changed + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    uint16_t spd = 0;
+    sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
+    EXPECT_EQ(spd, 201);
+    EXPECT_EQ(zrdctl("diff '" + saved + "' drive").status, 1);
+    r = zrdctl("load-params '" + saved + "'");
+    ASSERT_EQ(r.status, 0) << r.err;
+    r = zrdctl("diff '" + saved + "' drive");
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+
+    // SPD's limits are -1000 .. 1000 raw, -500 .. 500 in display units.
+    const std::string small =
+        dir.write("small.prm", params::parameterFileLine("SPD", 5) + "\r\n" +
+                                   params::parameterFileLine("NOREAD", 1) + "\r\n");
+    const std::string wide = dir.write("wide.prm", params::parameterFileLine("SPD", 600) + "\r\n");
+    r = zrdctl("--port none diff --json --defaults '" + small + "' '" + wide + "'");
+    EXPECT_EQ(r.status, 1) << r.err;
+    const QJsonArray d = parsed(r.out)["differences"].toArray();
+    ASSERT_EQ(d.size(), 2) << r.out;  // SPD differs, NOREAD is in one file only
+    const QJsonObject row = d.at(0).toObject();
+    EXPECT_EQ(row["name"].toString(), "SPD");
+    EXPECT_EQ(row["b"].toDouble(), 600);
+    EXPECT_EQ(row["default"].toDouble(), 25);
+    EXPECT_EQ(row["limits"].toString().toStdString(), wide + ": 600 is above the maximum 500");
+
+    // A file with a bad line is named with its line, and nothing reaches the drive.
+    const std::string bad =
+        dir.write("bad.prm", params::parameterFileLine("SPD", 7) + "\r\nSPD=1234567\r\n");
+    r = zrdctl("load-params '" + bad + "'");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(bad + ":2: "), std::string::npos) << r.err;
+    sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
+    EXPECT_EQ(spd, 0xFFE8);
+}
+
+// The service commands one after the other on the same drive: each exit status tells done,
+// refused (by the program or the drive) and link failures apart.
+TEST_F(ZrdctlScripting, ServiceCommandsExitAsTheDriveAnswers) {
+    struct Case {
+        std::string args;
+        std::string fault;  // of the drive for this command; "" none
+        uint16_t enmod;
+        int status;
+        std::string out;  // a piece of stdout (status 0) or stderr
+    };
+    for (const Case& c :
+         {Case{"eeprom save-da 1", "", 1, 0, "eeprom save-da: done"},
+          Case{"eeprom load-da", "busy", 1, 1, "refused by the drive"},
+          Case{"servo on", "", 1, 0, "servo on: done"}, Case{"reset", "", 1, 1, "the servo is on"},
+          Case{"servo off", "", 0, 1, "\"ENMOD\" is 0"},
+          Case{"servo off", "", 1, 0, "servo off: done"}, Case{"reset", "", 1, 0, "reset: done"},
+          Case{"eeprom save", "", 1, 0, "eeprom save: done"}}) {
+        sim.withDrive([&](sim::SimDrive& d) {
+            d.clearFaults();
+            d.setRaw(7, c.enmod);
+        });
+        if (!c.fault.empty()) {
+            // The connection's own exchanges (the generator stop, "HVER") pass first.
+            sim::Fault pass{sim::FaultKind::None};
+            pass.count = 2;
+            sim::Fault fault = *sim::parseFault(c.fault);
+            sim.withDrive([&](sim::SimDrive& d) {
+                d.addFault(pass);
+                d.addFault(fault);
+            });
+        }
+        const Outcome r = zrdctl(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+        EXPECT_NE((c.status == 0 ? r.out : r.err).find(c.out), std::string::npos)
+            << c.args << ": " << r.out << r.err;
     }
 }
 
@@ -170,8 +252,10 @@ TEST_F(ZrdctlScripting, EveryCommandHasItsHelp) {
     const Outcome list = zrdctl("--help");
     ASSERT_EQ(list.status, 0);
     for (const char* command :
-         {"frame", "decode", "raw", "messages", "formula", "db", "pages", "get", "set", "read-all",
-          "write-all", "diff", "status", "monitor", "ports", "sim"}) {
+         {"frame", "decode", "raw",         "messages",   "formula", "db",     "pages",
+          "get",   "set",    "read-all",    "write-all",  "diff",    "status", "monitor",
+          "ports", "sim",    "filter",      "eeprom",     "reset",   "init",   "servo",
+          "mode",  "source", "save-params", "load-params"}) {
         const Outcome help = zrdctl(std::string("help ") + command);
         const Outcome flag = zrdctl(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;

@@ -96,34 +96,48 @@ TEST_F(ParameterFileTest, EmptyLineEndsTheFile) {
     EXPECT_NE(model.value(11), 99);
 }
 
-// Every line that is not taken is named by its line, and nothing of it reaches the value table;
-// the good lines around it still load.
-TEST_F(ParameterFileTest, FaultyLinesAreSkippedAndNamed) {
+// A line whose value is not loaded is named by its line and ends the load there: the values
+// before it stand, nothing of it or after it is taken. A line without "=" or of another
+// database is skipped.
+TEST_F(ParameterFileTest, BadValueEndsTheLoadAtItsLine) {
     struct Case {
         std::string line;
         FileLineFault fault;
         std::string text;  // of the issue, after "f.prm:2: "
+        bool goesOn;       // the line after it still loads
     };
+    const std::string field = parameterFileLine("PAR1", 0).substr(0, 40);
+    const std::string readTo = "; the file is read up to this line";
     const std::vector<Case> cases = {
-        {"PAR1=5", FileLineFault::NotANumber, "\"PAR1=5\" is not a number"},
-        {"PAR1 no equals sign", FileLineFault::NoEquals, "no \"=\" in the line"},
-        {std::string("\x01\x02\xff\x7f\x00", 5), FileLineFault::NoEquals, "no \"=\" in the line"},
-        {parameterFileLine("PAR1", 0).substr(0, 40) + "nan", FileLineFault::NotANumber,
-         "\"nan\" is not a number"},
-        {parameterFileLine("PAR1", 0).substr(0, 40) + "inf", FileLineFault::NotANumber,
-         "\"inf\" is not a number"},
-        {parameterFileLine("PAR1", 0).substr(0, 40) + "0x10", FileLineFault::NotANumber,
-         "\"0x10\" is not a number"},
-        {parameterFileLine("PAR1", 0).substr(0, 40) + "1e300", FileLineFault::DoesNotFit,
-         "1e300 is outside the range of PAR1 (-32.768 .. 32.767)"},
-        {parameterFileLine("PAR1", 0).substr(0, 40) + "100", FileLineFault::DoesNotFit,
-         "100 is outside the range of PAR1 (-32.768 .. 32.767)"},
+        // The "=" rule (the last 6 characters for "=" in column 5) would read 234567.
+        {"PAR1=1234567", FileLineFault::CompactLine,
+         "\"1234567\" is not where the padded layout puts the value (the line would read as a cut "
+         "value)" +
+             readTo,
+         false},
+        {"PAR1=5", FileLineFault::CompactLine,
+         "\"5\" is not where the padded layout puts the value (the line would read as a cut "
+         "value)" +
+             readTo,
+         false},
+        {field + "nan", FileLineFault::NotANumber, "\"nan\" is not a number" + readTo, false},
+        {field + "inf", FileLineFault::NotANumber, "\"inf\" is not a number" + readTo, false},
+        {field + "0x10", FileLineFault::NotANumber, "\"0x10\" is not a number" + readTo, false},
+        {field + "1e300", FileLineFault::DoesNotFit,
+         "1e300 is outside the range of PAR1 (-32.768 .. 32.767)" + readTo, false},
+        {field + "100", FileLineFault::DoesNotFit,
+         "100 is outside the range of PAR1 (-32.768 .. 32.767)" + readTo, false},
+        {"PAR1 no equals sign", FileLineFault::NoEquals, "no \"=\" in the line", true},
+        {std::string("\x01\x02\xff\x7f\x00", 5), FileLineFault::NoEquals, "no \"=\" in the line",
+         true},
         {parameterFileLine("NOPE", 1), FileLineFault::UnknownName,
-         "no parameter NOPE in the database"},
+         "no parameter NOPE in the database", true},
     };
     for (const Case& c : cases) {
-        model.setValue(1, 8);
-        model.setKnown(1, false);
+        for (const int p : {1, 2}) {
+            model.setValue(p, 8);
+            model.setKnown(p, false);
+        }
         const std::string path =
             dir.write("f.prm", parameterFileLine("PAR0", 3) + "\r\n" + c.line + "\r\n" +
                                    parameterFileLine("PAR2", 4) + "\r\n");
@@ -131,12 +145,13 @@ TEST_F(ParameterFileTest, FaultyLinesAreSkippedAndNamed) {
         ASSERT_EQ(r.issues.size(), 1u) << c.text;
         EXPECT_EQ(r.issues[0].fault, c.fault) << c.text;
         EXPECT_EQ(issueText(r.issues[0], "f.prm", model), "f.prm:2: " + c.text);
-        EXPECT_EQ(r.faults(), c.fault == FileLineFault::UnknownName ? 0 : 1) << c.text;
+        EXPECT_EQ(r.stoppedAtLine, c.goesOn ? 0 : 2) << c.text;
         EXPECT_EQ(model.value(1), 8) << c.text;
         EXPECT_FALSE(model.isKnown(1)) << c.text;
         EXPECT_EQ(model.value(0), 3) << c.text;
-        EXPECT_EQ(model.value(2), 4) << c.text;
-        EXPECT_TRUE(model.isKnown(2)) << c.text;
+        EXPECT_EQ(model.value(2), c.goesOn ? 4 : 8) << c.text;
+        EXPECT_EQ(model.isKnown(2), c.goesOn) << c.text;
+        EXPECT_EQ(model.parameterSetState(), ParameterSetState::File) << c.text;
     }
 }
 

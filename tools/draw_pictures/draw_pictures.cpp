@@ -3,7 +3,9 @@
 //   draw_pictures <output folder>
 // writes Pic2_eng.bmp, Pic2_rus.bmp, Inverter.bmp, Current_cntr_1.bmp, Current_cntr_2.bmp,
 // Speed_cntr.bmp and Position_cntr.bmp as 8-bit palette BMP files, the function generator's
-// signal shapes cont.bmp, pulse.bmp, sin.bmp and varf.bmp, and icons/torvanta.svg with
+// signal shapes cont.bmp, pulse.bmp, sin.bmp and varf.bmp, the responses of the filter
+// calculator's types Filter_LPF.bmp, Filter_BSF.bmp, Filter_EFC.bmp and Filter_EFB.bmp (computed
+// by the program's own filter design), and icons/torvanta.svg with
 // icons/torvanta-N.png (program_icon.cpp). Run it under the offscreen
 // platform (QT_QPA_PLATFORM=offscreen); the texts use the DejaVu Sans font. Parameters and
 // signals are named by their mnemonics in Param_base.mod, so a user finds them on the pages.
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "program_icon.h"
+#include "tuning/filter_design.h"
 
 namespace {
 
@@ -766,6 +769,86 @@ bool drawWave(const QString& path, Wave wave) {
 
 }  // namespace
 
+// One filter type: its design inputs and the notes beside the curve.
+struct FilterPicture {
+    const char* title;
+    zrd::tuning::FilterInputs inputs;
+    const char* note;
+};
+
+// The magnitude of the type's response over a logarithmic frequency axis, the design frequency
+// marked; the inputs are an example, named under the curve.
+bool drawFilterResponse(const QString& path, const FilterPicture& f) {
+    namespace tn = zrd::tuning;
+    constexpr double kWidth = 400, kHeight = 230;
+    constexpr double kFrom = 10, kTo = 4000, kTopDb = 12, kBottomDb = -30;
+    Sheet s(static_cast<int>(kWidth), static_cast<int>(kHeight), f.title);
+    QPainter& p = s.painter();
+    const QRectF plot(44, 48, kWidth - 60, kHeight - 100);
+    const auto x = [&](double hz) {
+        return plot.left() + plot.width() * std::log10(hz / kFrom) / std::log10(kTo / kFrom);
+    };
+    const auto y = [&](double db) {
+        const double clamped = std::clamp(db, kBottomDb, kTopDb);
+        return plot.top() + plot.height() * (kTopDb - clamped) / (kTopDb - kBottomDb);
+    };
+    p.setFont(Sheet::font(7.5));
+    for (const double hz : {10.0, 100.0, 1000.0}) {
+        p.setPen(QPen(kTitleBand.darker(115), 1));
+        p.drawLine(QPointF(x(hz), plot.top()), QPointF(x(hz), plot.bottom()));
+        p.setPen(kNote);
+        p.drawText(QRectF(x(hz) - 30, plot.bottom() + 2, 60, 14), Qt::AlignCenter,
+                   QString::number(hz) + " Hz");
+    }
+    for (double db = kBottomDb; db <= kTopDb; db += 6) {
+        p.setPen(QPen(db == 0 ? kNote : kTitleBand.darker(115), 1));
+        p.drawLine(QPointF(plot.left(), y(db)), QPointF(plot.right(), y(db)));
+        p.setPen(kNote);
+        p.drawText(QRectF(2, y(db) - 7, plot.left() - 6, 14), Qt::AlignRight | Qt::AlignVCenter,
+                   QString::number(db) + " dB");
+    }
+    p.setPen(QPen(kFeedback, 1, Qt::DashLine));
+    p.drawLine(QPointF(x(f.inputs.frequency), plot.top()),
+               QPointF(x(f.inputs.frequency), plot.bottom()));
+    const auto design = tn::designFilter(f.inputs);
+    if (!design)
+        return false;
+    QPainterPath curve;
+    bool first = true;
+    for (const tn::ResponsePoint& r : tn::responseCurve(*design, kFrom, kTo, 300)) {
+        const QPointF point(x(r.frequency), y(r.magnitudeDb));
+        if (first)
+            curve.moveTo(point);
+        else
+            curve.lineTo(point);
+        first = false;
+    }
+    p.setPen(QPen(kForward, 2.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(curve);
+    p.setPen(QPen(kBlockEdge, 1));
+    p.drawRect(plot);
+    s.text(QPointF(x(f.inputs.frequency) + 4, plot.top() + 8), "f", Qt::AlignLeft, 8.5, kFeedback,
+           true);
+    s.text(QPointF(14, kHeight - 16), f.note, Qt::AlignLeft, 8, kInk);
+    return s.save(path);
+}
+
+const FilterPicture kFilterPictures[] = {
+    {"Low pass filter (LPF)",
+     {zrd::tuning::FilterType::LowPass, 250, 0, 1},
+     "f = 250 Hz; gain at f: G = 1 dB (the quality is not used)"},
+    {"Band stop filter (BSF)",
+     {zrd::tuning::FilterType::BandStop, 500, 2, 0},
+     "f = 500 Hz, Q = 2: the notch is f / Q = 250 Hz wide at -3 dB"},
+    {"Equalizer filter cut (EFC)",
+     {zrd::tuning::FilterType::EqualiserCut, 500, 1, -12},
+     "f = 500 Hz, Q = 1, G = -12 dB: gain G at f, 0 dB far from it"},
+    {"Equalizer filter boost (EFB)",
+     {zrd::tuning::FilterType::EqualiserBoost, 500, 1, 9},
+     "f = 500 Hz, Q = 1, G = 9 dB: gain G at f, 0 dB far from it"},
+};
+
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     if (argc != 2) {
@@ -789,6 +872,14 @@ int main(int argc, char** argv) {
         {"pulse.bmp", [](const QString& p) { return drawWave(p, Wave::Square); }},
         {"sin.bmp", [](const QString& p) { return drawWave(p, Wave::Sine); }},
         {"varf.bmp", [](const QString& p) { return drawWave(p, Wave::Chirp); }},
+        {"Filter_LPF.bmp",
+         [](const QString& p) { return drawFilterResponse(p, kFilterPictures[0]); }},
+        {"Filter_BSF.bmp",
+         [](const QString& p) { return drawFilterResponse(p, kFilterPictures[1]); }},
+        {"Filter_EFC.bmp",
+         [](const QString& p) { return drawFilterResponse(p, kFilterPictures[2]); }},
+        {"Filter_EFB.bmp",
+         [](const QString& p) { return drawFilterResponse(p, kFilterPictures[3]); }},
     };
     for (const Picture& picture : pictures) {
         if (!picture.draw(folder + picture.file)) {
