@@ -214,9 +214,11 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     constexpr std::array<std::string_view, kFilterParameterCount> kFilterParts = {
         "TYPE", "NUM0", "NUM1", "NUM2", "DEN1", "DEN2"};
     for (size_t n = 0; n < kFilterSlots; ++n)
-        for (size_t k = 0; k < kFilterParts.size(); ++k)
-            m_filterEntries[n * kFilterParts.size() + k] =
-                m_map.entryOf("F" + std::to_string(n + 1) + std::string(kFilterParts[k]));
+        for (size_t k = 0; k < kFilterParts.size(); ++k) {
+            std::string mnemonic = "F";
+            mnemonic.append(std::to_string(n + 1)).append(kFilterParts[k]);
+            m_filterEntries[n * kFilterParts.size() + k] = m_map.entryOf(mnemonic);
+        }
     m_plant = ServoPlant{};
     m_pending = {};
     m_live = true;

@@ -20,9 +20,10 @@ bool biquadStable(const Biquad& q) {
 std::optional<FilterSlot> filterSlotFromTable(const params::ParameterModel& model, int slot) {
     if (slot < 1 || slot > kFilterSlots)
         return std::nullopt;
-    const std::string prefix = "F" + std::to_string(slot);
     const auto value = [&](const char* suffix) -> std::optional<double> {
-        const auto position = model.find(prefix + suffix);
+        std::string mnemonic = "F";
+        mnemonic.append(std::to_string(slot)).append(suffix);
+        const auto position = model.find(mnemonic);
         if (!position)
             return std::nullopt;
         return model.value(*position);

@@ -28,8 +28,9 @@ std::array<double*, 5> members(Biquad& q) {
 }  // namespace
 
 std::string filterMnemonic(int slot, FilterRole role) {
-    return "F" + std::to_string(slot) +
-           std::string(kFilterRoleSuffixes.at(static_cast<size_t>(role)));
+    std::string mnemonic = "F";
+    mnemonic.append(std::to_string(slot)).append(kFilterRoleSuffixes.at(static_cast<size_t>(role)));
+    return mnemonic;
 }
 
 std::optional<Biquad> designFilter(const FilterInputs& in, double fs) {
