@@ -31,11 +31,15 @@
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
 #include "scope/ui/trace_viewer.h"
+#include "scope/ui/trigger_panel.h"
 #include "session/link_busy_guard.h"
 #include "session/port_advice.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
+#include "session/ui/parameter_files.h"
+#include "session/ui/service_controls.h"
+#include "tuning/ui/filter_form.h"
 #include "tuning/ui/generator_control.h"
 #include "tuning/ui/wave_form.h"
 
@@ -98,6 +102,7 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     createOnlineScope();
     createOfflineScope();
     createGenerator();
+    createServiceWindows();
     setFixedSize(kMainWidth, kMainHeight);
 }
 
@@ -247,7 +252,6 @@ void TMainForm::createSession() {
     m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
-    connect(N4, &QAction::triggered, this, &TMainForm::N4Click);
     connect(m_monitor->Monitor, &QPushButton::clicked, this, &TMainForm::MonitorClick);
     connect(m_monitor->Stop_monitor, &QPushButton::clicked, this, &TMainForm::Stop_monitorClick);
     connect(m_driveState, &monitor::TDriveState::Panel10Click, this, &TMainForm::Panel10Click);
@@ -307,6 +311,34 @@ void TMainForm::createGenerator() {
         p.link, p.model, p.messages, p.shell.generatorRunning, *m_controls, *m_offlineScope, this);
 }
 
+void TMainForm::createServiceWindows() {
+    Program& p = m_program;
+    m_service = new session::TServiceControls(
+        {p.link, p.access, p.model, p.messages, p.shell.operatingMode, p.shell.generatorRunning},
+        {this, m_controls, m_session, m_driveState->Control,
+         [this](bool byTrigger) {
+             // By the trigger: only the triggers that wait for a motion of their own.
+             const scope::TriggerType t = m_offlineScope->Trigger->type();
+             if (!byTrigger || t == scope::TriggerType::Rising ||
+                 t == scope::TriggerType::Falling || t == scope::TriggerType::Generator)
+                 m_offlineScope->Button5->setEnabled(true);
+         }},
+        this);
+    m_service->connectMenu(N4, Savedefault1, SaveprogramspartoEEPROM1, Loaddefault1, N17, RESET1,
+                           InitialDriveInitialization1);
+    m_files = new session::TParameterFiles(p.model, p.messages, p.ui, *m_session, this);
+    connect(Saveparameterstofile1, &QAction::triggered, m_files,
+            &session::TParameterFiles::Saveparameterstofile1Click);
+    connect(Readingparametersfromfile1, &QAction::triggered, m_files,
+            &session::TParameterFiles::Readingparametersfromfile1Click);
+    Filter_Form =
+        new tuning::TFilter_Form({p.link, p.access, p.model, p.messages,
+                                  [&p](const std::string& name) { return p.dataFile(name); },
+                                  [this] { return m_controls->Enable_button->isChecked(); }},
+                                 this);
+    connect(Filtercalculator1, &QAction::triggered, Filter_Form, &tuning::TFilter_Form::showModal);
+}
+
 void TMainForm::TypeofFGsignal1Click() {
     repaint();
     Wave_Form->showModal();
@@ -352,10 +384,6 @@ void TMainForm::N9Click() {
     m_onlineScope->Button18Click();
     m_offlineScope->cancelCapture();
     m_session->disconnectDrive();
-}
-
-void TMainForm::N4Click() {
-    m_session->saveToEeprom();
 }
 
 void TMainForm::Timer5Timer() {

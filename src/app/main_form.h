@@ -31,6 +31,7 @@ class TOscill;
 class TOscillOff;
 }  // namespace zrd::scope
 namespace zrd::tuning {
+class TFilter_Form;
 class TGeneratorControl;
 class TWave_Form;
 }  // namespace zrd::tuning
@@ -38,6 +39,8 @@ namespace zrd::session {
 class TControlArea;
 class TDriveSession;
 class TEdit_par_Form;
+class TParameterFiles;
+class TServiceControls;
 }  // namespace zrd::session
 
 namespace zrd::app {
@@ -104,6 +107,8 @@ public:
     scope::TOnlineScopePage& onlineScope() { return *m_onlineScope; }
     scope::TOfflineScopePage& offlineScope() { return *m_offlineScope; }
     tuning::TGeneratorControl& generator() { return *m_generator; }
+    session::TServiceControls& service() { return *m_service; }
+    session::TParameterFiles& parameterFiles() { return *m_files; }
     // What is remembered between runs (the file named by the start options).
     ui::SettingsFile& settings() { return *m_settings; }
     // Writes the settings; a file that cannot be written is told.
@@ -164,6 +169,7 @@ public:
     scope::TOscill* Oscill;        // the online viewer
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
+    tuning::TFilter_Form* Filter_Form;
 
 public slots:
     void TimerForTimeTimer();
@@ -178,7 +184,6 @@ public slots:
     void CloseAdminfunctions1Click();
     void N3Click();
     void N9Click();
-    void N4Click();
     void MonitorClick();
     void Stop_monitorClick();
     void Panel10Click();
@@ -196,6 +201,7 @@ private:
     void createOnlineScope();
     void createOfflineScope();
     void createGenerator();
+    void createServiceWindows();
     void closeServiceMenus();
 
     Program& m_program;
@@ -209,6 +215,8 @@ private:
     scope::TOnlineScopePage* m_onlineScope = nullptr;
     scope::TOfflineScopePage* m_offlineScope = nullptr;
     tuning::TGeneratorControl* m_generator = nullptr;
+    session::TServiceControls* m_service = nullptr;
+    session::TParameterFiles* m_files = nullptr;
     session::PollTimers m_timers;
     std::unique_ptr<ui::SettingsFile> m_settings;
     bool m_perforated = false;

@@ -9,6 +9,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -31,6 +32,7 @@
 #include "core/version.h"
 #include "fake_serial_tree.h"
 #include "link/serial_port.h"
+#include "params/ui/compare_form.h"
 #include "params/ui/param_frame.h"
 #include "params/ui/param_pages.h"
 #include "scope/scope_settings.h"
@@ -42,8 +44,10 @@
 #include "session/ui/com_cfg.h"
 #include "session/ui/control_area.h"
 #include "session/ui/edit_par_form.h"
+#include "session/ui/parameter_files.h"
 #include "sim_server.h"
 #include "temp_dir.h"
+#include "tuning/ui/filter_form.h"
 #include "tuning/ui/wave_form.h"
 
 namespace {
@@ -348,6 +352,36 @@ bool saveViewers(zrd::app::Program& program, const QString& out) {
 
 }  // namespace
 
+// The filter calculator with a narrow band-stop, and the comparison shown before a parameter
+// file is applied (a file saved, then two values changed in the program).
+bool saveServiceWindows(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+    zrd::tuning::TFilter_Form& filter = *form.Filter_Form;
+    filter.showModal();
+    filter.RadioType[size_t(zrd::tuning::FilterType::BandStop)]->click();
+    filter.Edit1->setText("400");
+    filter.Edit2->setText("2");
+    filter.Button5->click();
+    bool ok = save(filter, out + "filter-calculator.png");
+    filter.hide();
+
+    zrd::session::TParameterFiles& files = form.parameterFiles();
+    const QString path = QDir(out).filePath("compare.prm");
+    files.chooseFile = [&path](bool) { return path; };
+    form.Saveparameterstofile1->trigger();
+    zrd::params::ParameterModel& model = program.model;
+    for (const char* mnemonic : {"F1FRE", "F1QUA"}) {
+        if (const auto position = model.find(mnemonic))
+            model.setValue(*position, model.value(*position) + 50);
+    }
+    form.Readingparametersfromfile1->trigger();
+    if (zrd::params::TCompare_Form* compare = files.comparison()) {
+        ok &= save(*compare, out + "parameter-comparison.png");
+        compare->reject();
+    }
+    QFile::remove(path);
+    return ok;
+}
+
 int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     app.setUpLook();
@@ -407,5 +441,6 @@ int main(int argc, char** argv) {
     ok &= saveSession(form, *program, out);
     ok &= saveSerialAdvice(form, *program, out);
     ok &= saveViewers(*program, out);
+    ok &= saveServiceWindows(form, *program, out);
     return ok ? 0 : 1;
 }

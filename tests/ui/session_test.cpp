@@ -15,6 +15,7 @@
 
 #include "app/about_box.h"
 #include "formula/formula_error.h"
+#include "session/ui/service_controls.h"
 
 using namespace zrd::app;
 using namespace zrd::test;
@@ -324,7 +325,7 @@ void SessionTest::writeAllLogsEachParameter() {
     Program& program = m_fixture->program();
     program.model.setValueOrigin(0);
     program.model.setKnownValue(*program.model.find("LIM"), 33);
-    form.N4Click();
+    form.service().storeInEeprom();
     uint16_t lim = 0;
     m_sim->withDrive([&](zrd::sim::SimDrive& d) { lim = d.raw(6); });
     QCOMPARE(lim, uint16_t(33));

@@ -9,6 +9,7 @@
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
 #include "param_pages_test.h"
+#include "service_windows_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
 #include "trace_viewer_test.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest>(argc, argv);
+                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest>(
+            argc, argv);
     return failures == 0 ? 0 : 1;
 }

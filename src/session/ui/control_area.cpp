@@ -217,6 +217,10 @@ void TControlArea::showServoPanel(bool allowed) {
     enablePanel(Panel7, allowed);
 }
 
+void TControlArea::showGeneratorPanel(bool enabled) {
+    enablePanel(Panel14, enabled);
+}
+
 void TControlArea::showStatus(const monitor::FrameBits& state, bool servoPanel) {
     if (state.bit(0, monitor::kBitServoOn) || state.bit(0, monitor::kBitServoOnAlso))
         Enable_button->setChecked(true);

@@ -39,6 +39,8 @@ public:
     void showCommandSource(int inst, bool servoPanel);
     // The servo panel as "ENMOD" allows it.
     void showServoPanel(bool allowed);
+    // The generator panel enabled in its colour, or disabled and grey.
+    void showGeneratorPanel(bool enabled);
     // Servo and generator buttons and the PC-control panels of one status tick.
     void showStatus(const monitor::FrameBits& state, bool servoPanel);
     // Fills the motor selector with its items.

@@ -308,17 +308,15 @@ bool TDriveSession::ReadParamAll() {
         Sweeps sweeps(m_parts.link, m_parts.model, m_parts.messages);
         result = sweeps.ReadParamAll(display.progress());
     }
-    if (result.ran) {
-        showReadValues(result);
-        emit valuesRead();
-    }
+    if (result.ran)
+        showValuesRead(result);
     m_windows.notebook->setCurrentIndex(0);
     m_windows.controls->Button6->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kViewOscillogram, false);
     return result.ran;
 }
 
-void TDriveSession::showReadValues(const ReadAllResult& result) {
+void TDriveSession::showValuesRead(const ReadAllResult& result) {
     pm::ParameterModel& model = m_parts.model;
     m_windows.pages->showReadRows();
     for (int position = 0; position < result.positions; ++position) {
@@ -349,6 +347,9 @@ void TDriveSession::showReadValues(const ReadAllResult& result) {
     if (const auto dinlev = model.knownPosition(pm::KnownParameter::DINLEV))
         m_windows.statusPage->setInversion(
             static_cast<uint16_t>(static_cast<int>(model.value(*dinlev))));
+    if (const auto text = mon::setStateText(static_cast<int>(model.parameterSetState())))
+        m_windows.controls->show_state_par->setText(qs(*text));
+    emit valuesRead();
 }
 
 void TDriveSession::Button9Click() {
@@ -356,13 +357,6 @@ void TDriveSession::Button9Click() {
         return;
     if (ReadParamAll())
         logAction(m_parts.messages.text(pm::kMsgLogReadAll, m_parts.model.language()));
-}
-
-void TDriveSession::saveToEeprom() {
-    // Nothing is stored before the values on the pages came from somewhere.
-    if (m_parts.link.state().linkBusy || m_parts.model.valueOrigin() == pm::kValueOriginStartup)
-        return;
-    writeAll();
 }
 
 void TDriveSession::writeAll() {

@@ -86,8 +86,6 @@ public:
     }
     // "Disconnect": the port closes, the connection ends and the window goes offline.
     void disconnectDrive();
-    // "Save parameters to EEPROM": write-all, once the values came from somewhere.
-    void saveToEeprom();
     // One tick of the status poll.
     void pollStatus();
     // One tick of the monitor poll.
@@ -111,6 +109,8 @@ public:
     void writeAll();
     // One entry of the action log, stamped with the clock fields.
     void logAction(const std::string& action);
+    // The pages, buttons and fields after a read-all that ran elsewhere (a reset's).
+    void showValuesRead(const ReadAllResult& result);
 
 signals:
     // Read-all stored the drive's values: the pages that show settings of their own (the
@@ -132,7 +132,6 @@ private:
     // off, polls stopped.
     void showOffline(const QString& state);
     void showStatus(const monitor::StatusTick& tick);
-    void showReadValues(const ReadAllResult& result);
     void showEditOutcome(const EditOutcome& outcome);
     void showCommandSource(int inst);
     void showMotor(int line, const std::string& name);

@@ -1,0 +1,202 @@
+// The filter calculator, the service commands and the parameter files against the simulated
+// drive on a pseudo-terminal.
+
+#include "service_windows_test.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QToolButton>
+#include <cmath>
+
+#include "core/number_text.h"
+#include "monitor/status.h"
+#include "params/ui/compare_form.h"
+#include "session/service_commands.h"
+#include "session/ui/parameter_files.h"
+#include "session/ui/service_controls.h"
+#include "tuning/filter_design.h"
+#include "tuning/ui/filter_form.h"
+
+namespace pm = zrd::params;
+namespace tn = zrd::tuning;
+
+namespace {
+
+constexpr double kSameRaw = 1e-9;
+constexpr const char* kPictures[] = {"Filter_LPF.bmp", "Filter_BSF.bmp", "Filter_EFC.bmp",
+                                     "Filter_EFB.bmp"};
+
+// The display value the drive holds for a mnemonic.
+double driveValue(zrd::sim::SimServer& sim, const pm::ParameterModel& model,
+                  const std::string& mnemonic) {
+    const pm::TPar& p = model.parameter(model.find(mnemonic).value());
+    double value = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { value = pm::rawToDisplay(p, d.raw(p.Index)); });
+    return value;
+}
+
+int framesSeen(zrd::sim::SimServer& sim) {
+    int frames = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { frames = d.framesSeen(); });
+    return frames;
+}
+
+QString stateText(pm::ParameterSetState state) {
+    return QString::fromStdString(zrd::monitor::setStateText(static_cast<int>(state)).value());
+}
+
+}  // namespace
+
+void ServiceWindowsTest::init() {
+    m_fixture = std::make_unique<zrd::test::ProgramFixture>();
+    const std::string database = zrd::test::programDatabase();
+    QVERIFY(!database.empty());
+    m_fixture->writeData("Param_base.mod", database);
+    for (const char* picture : kPictures)
+        m_fixture->writePicture(picture);
+    QVERIFY(m_fixture->startUp());
+    m_sim = std::make_unique<zrd::sim::SimServer>();
+    QVERIFY(m_fixture->connectToSim(*m_sim));
+}
+
+void ServiceWindowsTest::cleanup() {
+    m_fixture->program().link.closePort();
+    m_sim.reset();
+    m_fixture.reset();
+}
+
+void ServiceWindowsTest::filterWriteLeavesTheQuantisedCoefficients_data() {
+    QTest::addColumn<bool>("servoOn");
+    QTest::addColumn<bool>("answer");  // to the question before writing with the servo on
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("servo off: written without a question") << false << false << 0 << true;
+    QTest::newRow("servo on, the user goes on: written") << true << true << 1 << true;
+    QTest::newRow("servo on, the user declines: nothing sent") << true << false << 1 << false;
+}
+
+void ServiceWindowsTest::filterWriteLeavesTheQuantisedCoefficients() {
+    QFETCH(bool, servoOn);
+    QFETCH(bool, answer);
+    QFETCH(int, questions);
+    QFETCH(bool, written);
+    zrd::app::TMainForm& form = m_fixture->form();
+    const pm::ParameterModel& model = m_fixture->program().model;
+    form.controls().Enable_button->setChecked(servoOn);
+    form.controls().Desable_button->setChecked(!servoOn);
+    form.Filtercalculator1->trigger();
+    tn::TFilter_Form& w = *form.Filter_Form;
+    QVERIFY(w.isVisible());
+    int asked = 0;
+    w.askToWrite = [&](const QString&, const QString&) {
+        ++asked;
+        return answer;
+    };
+    QCOMPARE(w.slot(), 1);
+    w.RadioType[size_t(tn::FilterType::BandStop)]->click();
+    QVERIFY(!w.Image1->pixmap().isNull());
+    w.Edit1->setText("400");
+    w.Edit2->setText("2");
+    w.Button5->click();
+    QVERIFY(w.calculation().has_value());
+    // Designed and quantised, magnitude and phase each.
+    QCOMPARE(w.Chart1->chart()->series().size(), 4);
+    const tn::Biquad q = w.calculation()->quantised;
+    const int framesBefore = framesSeen(*m_sim);
+    w.Button7->click();
+    QCOMPARE(asked, questions);
+
+    const std::array<std::pair<const char*, double>, 7> expected = {{{"F1TYPE", 2},
+                                                                     {"F1FRE", 400},
+                                                                     {"F1NUM0", q.b0},
+                                                                     {"F1NUM1", q.b1},
+                                                                     {"F1NUM2", q.b2},
+                                                                     {"F1DEN1", q.a1},
+                                                                     {"F1DEN2", q.a2}}};
+    if (!written) {
+        QCOMPARE(framesSeen(*m_sim), framesBefore);
+        return;
+    }
+    // The drive keeps whole multiples of the scale: equal up to the rounding of that product.
+    for (const auto& [mnemonic, value] : expected)
+        QVERIFY2(std::abs(driveValue(*m_sim, model, mnemonic) - value) < kSameRaw, mnemonic);
+}
+
+void ServiceWindowsTest::eepromStoreAndRefusedServo() {
+    zrd::app::Program& program = m_fixture->program();
+    zrd::app::TMainForm& form = m_fixture->form();
+    pm::ParameterModel& model = program.model;
+    // A value changed in the program goes out with the write-all and into the EEPROM image.
+    // A status poll brings the window online: the menu item and the servo panel enabled.
+    form.Timer5Timer();
+    QVERIFY(form.N4->isEnabled() && form.controls().Enable_button->isEnabled());
+    model.setValueOrigin(0);
+    const int position = model.find("F1FRE").value();
+    const pm::TPar& p = model.parameter(position);
+    const double changed = model.value(position) + 10;
+    model.setKnownValue(position, changed);
+    form.N4->trigger();
+    // Only the one known value went out (the others are listed as not written); the store
+    // itself is acknowledged.
+    QVERIFY(form.service().lastResult().outcome == zrd::session::ServiceOutcome::Done);
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        QCOMPARE(pm::rawToDisplay(p, d.eeprom()[p.Index]), changed);
+    });
+    QCOMPARE(form.controls().show_state_par->text(), stateText(pm::ParameterSetState::Eeprom));
+
+    // "ENMOD" 0: the fixed box, the button back on "Off", nothing on the line.
+    model.setValue(model.find("ENMOD").value(), 0);
+    const size_t boxes = m_fixture->ui.boxes.size();
+    const int frames = framesSeen(*m_sim);
+    form.controls().Enable_button->click();
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    QCOMPARE(m_fixture->ui.boxes.back().caption, std::string(zrd::session::kEnmodCaptionEng));
+    QCOMPARE(m_fixture->ui.boxes.back().text, std::string(zrd::session::kEnmodTextEng));
+    QVERIFY(form.controls().Desable_button->isChecked());
+    QCOMPARE(framesSeen(*m_sim), frames);
+}
+
+void ServiceWindowsTest::parameterFileComesBackAfterOk_data() {
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK applies the file") << true;
+    QTest::newRow("Cancel leaves the program's value") << false;
+}
+
+void ServiceWindowsTest::parameterFileComesBackAfterOk() {
+    QFETCH(bool, ok);
+    zrd::app::TMainForm& form = m_fixture->form();
+    pm::ParameterModel& model = m_fixture->program().model;
+    zrd::session::TParameterFiles& files = form.parameterFiles();
+    const QString path = QString::fromStdString(m_fixture->dir.path() + "/saved.prm");
+    files.chooseFile = [&](bool) { return path; };
+    const int position = model.find("F1FRE").value();
+    const double saved = model.value(position);
+    form.Saveparameterstofile1->trigger();
+    QVERIFY(QFileInfo::exists(path));
+
+    const double changed = saved + 25;
+    model.setValue(position, changed);
+    form.Readingparametersfromfile1->trigger();
+    pm::TCompare_Form* compare = files.comparison();
+    QVERIFY(compare && compare->isVisible());
+    // Nothing is applied while the comparison is open; the changed row is listed.
+    QCOMPARE(model.value(position), changed);
+    const auto rows = compare->Grid1->findItems("F1FRE", Qt::MatchExactly);
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(compare->Grid1->item(rows.first()->row(), 3)->text(),
+             QString::fromStdString(zrd::formatGeneral(saved)));
+    (ok ? compare->OKBtn : compare->CancelBtn)->click();
+    QCOMPARE(model.value(position), ok ? saved : changed);
+    if (ok) {
+        QCOMPARE(model.valueOrigin(), 0);
+        QCOMPARE(form.controls().show_state_par->text(), stateText(pm::ParameterSetState::File));
+    }
+}
