@@ -20,6 +20,7 @@
 #include "app/access_levels.h"
 #include "app/block_diagram.h"
 #include "app/start_up.h"
+#include "core/paths.h"
 #include "core/ui/colors.h"
 #include "core/ui/controls.h"
 #include "core/ui/settings_file.h"
@@ -30,12 +31,15 @@
 #include "scope/scope_settings.h"
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
+#include "scope/ui/osc_dat_rec_form.h"
+#include "scope/ui/oscillogram_files.h"
 #include "scope/ui/trace_viewer.h"
 #include "session/link_busy_guard.h"
 #include "session/port_advice.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
+#include "tuning/ui/afc_form.h"
 #include "tuning/ui/generator_control.h"
 #include "tuning/ui/wave_form.h"
 
@@ -98,6 +102,7 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     createOnlineScope();
     createOfflineScope();
     createGenerator();
+    createOscillogramTools();
     setFixedSize(kMainWidth, kMainHeight);
 }
 
@@ -305,6 +310,47 @@ void TMainForm::createGenerator() {
     connect(m_controls->BitBtn1, &QToolButton::clicked, this, &TMainForm::BitBtn1Click);
     m_generator = new tuning::TGeneratorControl(
         p.link, p.model, p.messages, p.shell.generatorRunning, *m_controls, *m_offlineScope, this);
+}
+
+void TMainForm::createOscillogramTools() {
+    Program& p = m_program;
+    OscillogramFiles = new scope::TOscillogramFiles(
+        {*p.oscillogram, p.model, p.messages, p.ui, p.actionLog},
+        {this, m_controls->MaskEdit3, m_controls->MaskEdit4, m_controls->show_state_par, N20,
+         m_onlineScope, m_offlineScope, Oscill, OscillOff},
+        this);
+    connect(N20, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N20Click);
+    connect(N21, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N21Click);
+
+    // The analysis files go where the action log goes.
+    const auto folder = [&p] {
+        return p.options.logDir.empty() ? writableFolder(programFolder()) : p.options.logDir;
+    };
+    const auto print = [this](const QPixmap& picture, const QString& name) {
+        (void)scope::printPicture(
+            picture, {m_program.messages, m_program.model, m_program.ui, Oscill->pictureOpener(),
+                      Oscill->oscillogramFile(), name});
+    };
+    Par_AFC_Form =
+        new tuning::TPar_AFC_Form({*p.oscillogram, p.model, p.messages, p.ui, folder, print}, this);
+    Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
+    OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
+    // The online buffer got its measured values back: the viewer shows them again.
+    connect(Par_AFC_Form, &tuning::TPar_AFC_Form::restored, Oscill, [this] {
+        Oscill->DrawOscill();
+        Oscill->DrawGraph();
+    });
+    // Opening the online viewer ends a replay.
+    connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, m_onlineScope,
+            &scope::TOnlineScopePage::abortReplay);
+
+    OscDatRec_Form = new scope::TOscDatRec_Form(
+        [this]() -> const scope::RawRecords* {
+            const auto& capture = m_offlineScope->capture();
+            return capture ? &capture->raw() : nullptr;
+        },
+        *p.oscillogram, this);
+    connect(SeeOscDatRec, &QAction::triggered, OscDatRec_Form, &scope::TOscDatRec_Form::showRecord);
 }
 
 void TMainForm::TypeofFGsignal1Click() {

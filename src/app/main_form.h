@@ -27,11 +27,14 @@ class TStatusPage;
 namespace zrd::scope {
 class TOfflineScopePage;
 class TOnlineScopePage;
+class TOscDatRec_Form;
 class TOscill;
 class TOscillOff;
+class TOscillogramFiles;
 }  // namespace zrd::scope
 namespace zrd::tuning {
 class TGeneratorControl;
+class TPar_AFC_Form;
 class TWave_Form;
 }  // namespace zrd::tuning
 namespace zrd::session {
@@ -164,6 +167,10 @@ public:
     scope::TOscill* Oscill;        // the online viewer
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
+    // The oscillogram files, the frequency response and the data record.
+    scope::TOscillogramFiles* OscillogramFiles;
+    tuning::TPar_AFC_Form* Par_AFC_Form;
+    scope::TOscDatRec_Form* OscDatRec_Form;
 
 public slots:
     void TimerForTimeTimer();
@@ -196,6 +203,7 @@ private:
     void createOnlineScope();
     void createOfflineScope();
     void createGenerator();
+    void createOscillogramTools();
     void closeServiceMenus();
 
     Program& m_program;

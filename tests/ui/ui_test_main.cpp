@@ -8,6 +8,7 @@
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
+#include "oscillogram_tools_test.h"
 #include "param_pages_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
@@ -32,8 +33,8 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     // Closing a test's window must not end the others.
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
-    const int failures =
-        runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest>(argc, argv);
+    const int failures = runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest,
+                                  OnlineScopeTest, OfflineScopeTest, WaveFormTest, TraceViewerTest,
+                                  DesktopTest, OscillogramToolsTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
