@@ -111,7 +111,8 @@ void OscillogramToolsTest::savedFileReadsBackRecordsNamesAndParameters() {
         QCOMPARE(m_fixture->ui.questions[0].text, program.message(scope::kMsgTakeOverParameters));
         QCOMPARE(o.kind, c.kind);
         for (int ch = 1; ch <= scope::kChannelCount; ++ch)
-            QCOMPARE(o.channel(ch).name, std::string(c.names.at(size_t(ch - 1))));
+            QVERIFY2(o.channel(ch).name == c.names.at(size_t(ch - 1)),
+                     (std::to_string(ch) + " " + o.channel(ch).name).c_str());
         for (int r = 0; r < o.records(); ++r) {
             for (int ch = 1; ch <= scope::kChannelCount; ++ch)
                 QCOMPARE(o.buffer.value(r, ch - 1), sample(r, ch));
@@ -149,8 +150,12 @@ void OscillogramToolsTest::chirpResponsePeaksAtTheSimulatedResonance() {
     QCOMPARE(program.link.awaitAck(false), std::optional<uint8_t>(0));
     form.Timer5Timer();
 
-    // One sweep of 250 .. 800 Hz over the record of 2048 × 0.25 ms.
+    // One sweep of 250 .. 800 Hz over the record of 2048 × 0.25 ms (the window shows the
+    // chirp's picture).
+    for (const char* picture : {"sin.bmp", "cont.bmp", "varf.bmp"})
+        m_fixture->writePicture(picture);
     zrd::tuning::TWave_Form& wave = *form.Wave_Form;
+    m_fixture->ui.boxes.clear();
     wave.showModal();
     wave.SpeedButton3->click();
     const std::array<const char*, 5> chirp = {"300", "0", "250", "800", "1"};
@@ -159,6 +164,8 @@ void OscillogramToolsTest::chirpResponsePeaksAtTheSimulatedResonance() {
     for (size_t i = 0; i < fields.size(); ++i)
         fields[i]->setText(chirp[i]);
     wave.Button2->click();
+    QVERIFY2(m_fixture->ui.boxes.empty(),
+             m_fixture->ui.boxes.empty() ? "" : m_fixture->ui.boxes.back().text.c_str());
 
     scope::TOfflineScopePage& page = form.offlineScope();
     form.TabbedNotebook2->setCurrentIndex(kTabOscillOffline);

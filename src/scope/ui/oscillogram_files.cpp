@@ -72,7 +72,7 @@ void TOscillogramFiles::read(const std::string& path) {
     const DatReadResult result = readDatFile(path, m_parts.oscillogram, &m_parts.model);
     if (result.changed) {
         storeChannelSignals(result, m_parts.model);
-        showRead(result.kind);
+        showRead(result);
         m_windows.onlineViewer->setOscillogramFile(path);
         m_windows.offlineViewer->setOscillogramFile(path);
     }
@@ -90,12 +90,17 @@ void TOscillogramFiles::read(const std::string& path) {
         m_windows.parameterSource->setText(QString::fromStdString(std::string(*text)));
 }
 
-void TOscillogramFiles::showRead(ScopeKind kind) {
-    const Oscillogram& o = m_parts.oscillogram;
+void TOscillogramFiles::showRead(const DatReadResult& result) {
+    const ScopeKind kind = result.kind;
+    Oscillogram& o = m_parts.oscillogram;
     TOnlineScopePage& online = *m_windows.online;
     TOfflineScopePage& offline = *m_windows.offline;
     online.showDriveSettings(false);
     offline.showDriveSettings(false);
+    // The pages name a channel by its signal; a name the database does not know stays the
+    // file's.
+    for (int c = 1; c <= kChannelCount; ++c)
+        o.channel(c).name = result.channels.at(static_cast<size_t>(c - 1)).name;
     for (int c = 1; c <= kChannelCount; ++c) {
         const auto hints = channelBitHints(m_parts.model, o.channel(c).name);
         if (c <= kOnlineChannelCount)

@@ -9,6 +9,7 @@
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 #include "scope/oscillogram.h"
+#include "scope/oscillogram_file_reader.h"
 
 class QAction;
 class QLineEdit;
@@ -57,7 +58,7 @@ public slots:
     void N21Click();
 
 private:
-    void showRead(ScopeKind kind);
+    void showRead(const DatReadResult& result);
 
     OscillogramFileParts m_parts;
     OscillogramFileWindows m_windows;
