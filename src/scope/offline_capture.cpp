@@ -14,11 +14,6 @@ namespace pm = zrd::params;
 
 namespace {
 
-// Bytes taken per read, and reads per readiness: a longer burst waits for the next readiness,
-// so that the window gets its turn in between.
-constexpr size_t kReadChunk = 512;
-constexpr int kReadsPerReadiness = 16;
-
 int validCode(int tickCode) {
     return tickCode >= 0 && tickCode < kOfflineTickCodes ? tickCode : 0;
 }
@@ -154,21 +149,11 @@ void OfflineCapture::cancel() {
 }
 
 void OfflineCapture::onReadable(CaptureClock::time_point now) {
-    std::array<uint8_t, kReadChunk> chunk{};
-    for (int reads = 0; listening() && reads < kReadsPerReadiness; ++reads) {
-        const int n = m_link.port().readAvailable(chunk.data(), chunk.size());
-        if (n > 0) {
-            feed(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)), now);
-            if (static_cast<size_t>(n) < chunk.size())
-                return;
-            continue;
-        }
-        // Nothing where the port said bytes wait: a line whose other end went away reads so.
-        if (reads == 0 && (n < 0 || m_link.port().waitReadable(0) == lk::WaitResult::HungUp) &&
-            m_link.checkHangUp())
-            finish(OfflineEnd::HungUp);
-        return;
-    }
+    const bool lineUp = drainPort(
+        m_link, [this] { return listening(); },
+        [&](std::span<const uint8_t> bytes) { feed(bytes, now); });
+    if (!lineUp)
+        finish(OfflineEnd::HungUp);
 }
 
 void OfflineCapture::feed(std::span<const uint8_t> bytes, CaptureClock::time_point now) {

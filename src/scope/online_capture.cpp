@@ -15,9 +15,8 @@ namespace pm = zrd::params;
 
 namespace {
 
-// Bytes taken from the port per read, and reads per readiness: a burst larger than this is
-// left for the next readiness, so that the window gets its turn in between.
-constexpr size_t kReadChunk = 256;
+// Bytes taken from the port per read, and reads per readiness.
+constexpr size_t kReadChunk = 512;
 constexpr int kReadsPerReadiness = 16;
 
 uint8_t signalByte(int signal) {
@@ -94,23 +93,31 @@ bool OnlineCapture::start(int cpuSpeedClass, CaptureClock::time_point now) {
 }
 
 void OnlineCapture::onReadable(CaptureClock::time_point now) {
+    const bool lineUp = drainPort(
+        m_link, [this] { return running(); },
+        [&](std::span<const uint8_t> bytes) { feed(bytes, now); });
+    if (!lineUp)
+        finish(CaptureEnd::HungUp);
+}
+
+bool drainPort(lk::DriveLink& link, const std::function<bool()>& active,
+               const std::function<void(std::span<const uint8_t>)>& take) {
     std::array<uint8_t, kReadChunk> chunk{};
-    for (int reads = 0; running() && reads < kReadsPerReadiness; ++reads) {
-        const int n = m_link.port().readAvailable(chunk.data(), chunk.size());
+    for (int reads = 0; active() && reads < kReadsPerReadiness; ++reads) {
+        const int n = link.port().readAvailable(chunk.data(), chunk.size());
         if (n > 0) {
-            feed(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)), now);
+            take(std::span<const uint8_t>(chunk.data(), static_cast<size_t>(n)));
             // A short read took all there was: asking again would only read nothing.
             if (static_cast<size_t>(n) < chunk.size())
-                return;
+                return true;
             continue;
         }
         // Nothing (or a failure) where the port said bytes wait: a line whose other end went
         // away reads so too, and the wait tells it apart without waiting.
-        if (reads == 0 && (n < 0 || m_link.port().waitReadable(0) == lk::WaitResult::HungUp) &&
-            m_link.checkHangUp())
-            finish(CaptureEnd::HungUp);
-        return;
+        return !(reads == 0 && (n < 0 || link.port().waitReadable(0) == lk::WaitResult::HungUp) &&
+                 link.checkHangUp());
     }
+    return true;
 }
 
 void OnlineCapture::feed(std::span<const uint8_t> bytes, CaptureClock::time_point now) {

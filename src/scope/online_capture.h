@@ -145,6 +145,13 @@ private:
     CaptureClock::time_point m_lastSample{};
 };
 
+// Takes what waits on the link's port without blocking, in chunks of at most 512 bytes and at
+// most 16 reads (a longer burst waits for the next readiness, so that the window gets its turn),
+// handing each chunk to `take` while `active()` holds. False when the port turned out to have
+// hung up (the link has gone offline and told the user).
+[[nodiscard]] bool drainPort(link::DriveLink& link, const std::function<bool()>& active,
+                             const std::function<void(std::span<const uint8_t>)>& take);
+
 // Front ends read the port at most this often during a capture. The bytes wait in the line's
 // input buffer meanwhile (about 35 at 1000 Hz): read in batches, a front end wakes 200 times a
 // second instead of once per sample.

@@ -239,22 +239,8 @@ ServiceResult ServiceCommands::reset(DriveControls& controls, ResetKind kind) {
         controls.generatorRunning = false;
         return r;
     }
-    if (m_link.sendCommand(lk::kCmdReset) < 0) {
-        r.outcome = m_link.state().hungUp ? ServiceOutcome::HungUp : ServiceOutcome::NotWritten;
-        if (!m_link.state().hungUp) {
-            r.message = pm::kMsgFrameNotWritten;
-            show(r.message);
-        }
-        return r;
-    }
-    // The drive starts again: servo and generator off. Its acknowledge, if any, is dropped by
-    // the purge before the next request.
-    controls.servoOn = false;
-    controls.generatorRunning = false;
-    r.outcome = ServiceOutcome::Done;
-    r.readAllDueMs = kResetPauseMs;
-    m_pending = Pending::Reset;
-    hold.keep();
+    if (sendReset(controls, r, Pending::Reset))
+        hold.keep();
     return r;
 }
 
@@ -276,22 +262,30 @@ ServiceResult ServiceCommands::initialise(DriveControls& controls) {
         r.message = stored.message;
         return r;
     }
+    if (sendReset(controls, r, Pending::Initialisation))
+        hold.keep();
+    return r;
+}
+
+bool ServiceCommands::sendReset(DriveControls& controls, ServiceResult& r, Pending pending) {
     if (m_link.sendCommand(lk::kCmdReset) < 0) {
         r.outcome = m_link.state().hungUp ? ServiceOutcome::HungUp : ServiceOutcome::NotWritten;
-        controls.generatorRunning = false;
+        if (pending == Pending::Initialisation)
+            controls.generatorRunning = false;
         if (!m_link.state().hungUp) {
             r.message = pm::kMsgFrameNotWritten;
             show(r.message);
         }
-        return r;
+        return false;
     }
+    // The drive starts again: servo and generator off. Its acknowledge, if any, is dropped by
+    // the purge before the next request.
     controls.servoOn = false;
     controls.generatorRunning = false;
     r.outcome = ServiceOutcome::Done;
     r.readAllDueMs = kResetPauseMs;
-    m_pending = Pending::Initialisation;
-    hold.keep();
-    return r;
+    m_pending = pending;
+    return true;
 }
 
 ReadAllResult ServiceCommands::completeReset(const SweepProgress& progress) {

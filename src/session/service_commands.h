@@ -176,6 +176,9 @@ private:
     Exchange command(uint8_t code, uint8_t argument, Wait wait, int writeFailMessage);
     // WritePar's exchange, the link held by the caller.
     ServiceResult storeWorkingParameters();
+    // Sends the reset; on success the drive restarts (servo and generator off) and the read-all
+    // is due after the pause, as `pending`. A failed write clears the generator flag too.
+    [[nodiscard]] bool sendReset(DriveControls& controls, ServiceResult& r, Pending pending);
     // Shows the message of a failed exchange (none after a hang-up, which the link told).
     void reportFailure(const Exchange& e, ServiceResult& r) const;
     void show(int message) const;
