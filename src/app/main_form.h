@@ -27,12 +27,15 @@ class TStatusPage;
 namespace zrd::scope {
 class TOfflineScopePage;
 class TOnlineScopePage;
+class TOscDatRec_Form;
 class TOscill;
 class TOscillOff;
+class TOscillogramFiles;
 }  // namespace zrd::scope
 namespace zrd::tuning {
 class TFilter_Form;
 class TGeneratorControl;
+class TPar_AFC_Form;
 class TWave_Form;
 }  // namespace zrd::tuning
 namespace zrd::session {
@@ -170,6 +173,10 @@ public:
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
     tuning::TFilter_Form* Filter_Form;
+    // The oscillogram files, the frequency response and the data record.
+    scope::TOscillogramFiles* OscillogramFiles;
+    tuning::TPar_AFC_Form* Par_AFC_Form;
+    scope::TOscDatRec_Form* OscDatRec_Form;
 
 public slots:
     void TimerForTimeTimer();
@@ -202,6 +209,7 @@ private:
     void createOfflineScope();
     void createGenerator();
     void createServiceWindows();
+    void createOscillogramTools();
     void closeServiceMenus();
 
     Program& m_program;

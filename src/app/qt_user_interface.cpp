@@ -66,4 +66,10 @@ std::optional<std::string> QtUserInterface::askText(const std::string& title,
     return answer.toStdString();
 }
 
+bool QtUserInterface::askYesNo(const std::string& caption, const std::string& text) {
+    return QMessageBox::question(m_form, QString::fromStdString(caption),
+                                 QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
 }  // namespace zrd::app

@@ -30,6 +30,7 @@ public:
     void updatePageRow(int position, const std::string& text) override;
     std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                        const std::string& preset) override;
+    bool askYesNo(const std::string& caption, const std::string& text) override;
 
 private:
     QPointer<TMainForm> m_form;

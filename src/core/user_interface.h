@@ -46,6 +46,14 @@ public:
         (void)prompt;
         return preset;
     }
+
+    // Asks a Yes/No question; true for Yes. Without a person to answer it is No, which
+    // leaves everything as it was.
+    virtual bool askYesNo(const std::string& caption, const std::string& text) {
+        (void)caption;
+        (void)text;
+        return false;
+    }
 };
 
 // A front end that shows nothing and never waits for a person: background tools, benchmarks.

@@ -47,6 +47,8 @@
 #include "session/ui/parameter_files.h"
 #include "sim_server.h"
 #include "temp_dir.h"
+#include "tuning/filter_design.h"
+#include "tuning/ui/afc_form.h"
 #include "tuning/ui/filter_form.h"
 #include "tuning/ui/wave_form.h"
 
@@ -182,6 +184,55 @@ bool saveOfflineScope(zrd::app::TMainForm& form, zrd::app::Program& program,
     return ok;
 }
 
+// A chirp of 250 .. 800 Hz through the simulated plant, recorded offline at the fastest tick,
+// with a band-stop filter at the resonance written to slot 1 afterwards: the Bode chart shows
+// the measured resonance and the designed notch dashed over it. The servo runs on internal
+// commands in speed mode (saveOfflineScope left it so).
+bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program,
+                           const QString& out) {
+    zrd::tuning::TWave_Form& wave = *form.Wave_Form;
+    wave.showModal();
+    wave.SpeedButton3->click();
+    const std::array<const char*, 5> chirp = {"300", "0", "250", "800", "1"};
+    const std::array<QLineEdit*, 5> fields = {wave.Edit1, wave.Edit2, wave.Edit3, wave.Edit4,
+                                              wave.Edit5};
+    for (size_t i = 0; i < fields.size(); ++i)
+        fields[i]->setText(chirp[i]);
+    wave.Button2->click();
+
+    zrd::scope::TOfflineScopePage& page = form.offlineScope();
+    page.Freq_off[0]->click();
+    page.Trigger->trgpos->setText("0");
+    page.Trigger->trgposExit();
+    page.Trigger->RadioButton1->click();
+    page.Button5->click();
+    form.controls().SpeedButton3->click();
+    bool ok = QTest::qWaitFor([&] { return !page.listening(); }, 30000);
+    form.controls().SpeedButton7->click();
+
+    zrd::tuning::FilterFields notch;
+    notch.type = zrd::tuning::FilterType::BandStop;
+    notch.frequency = 400;
+    notch.quality = 2;
+    const auto calc = zrd::tuning::calculateFilter(
+        zrd::tuning::inputsOf(notch), zrd::tuning::coefficientFactors(program.model, 1));
+    if (!calc)
+        return false;
+    notch.coefficients = calc->quantised;
+    ok &= zrd::tuning::writeFilterSlot(program.link, program.access, program.model, 1, notch)
+              .allAccepted();
+
+    page.Button2->click();
+    form.OscillOff->Button3->click();
+    zrd::tuning::TPar_AFC_Form& parameters = *form.Par_AFC_Form;
+    parameters.Edit1->setText("1000");
+    parameters.Button1->click();
+    ok &= save(*parameters.AFC_Form, out + "frequency-response.png");
+    parameters.Button2->click();
+    form.OscillOff->Button2->click();
+    return ok;
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
 bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
@@ -213,6 +264,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     ok &= save(form, out + "status-page.png");
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
+    ok &= saveFrequencyResponse(form, program, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();

@@ -8,6 +8,7 @@
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
+#include "oscillogram_tools_test.h"
 #include "param_pages_test.h"
 #include "service_windows_test.h"
 #include "session_test.h"
@@ -35,7 +36,7 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest>(
-            argc, argv);
+                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest,
+                 OscillogramToolsTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -53,8 +53,15 @@ public:
         waits.push_back(ms);
         QApplication::processEvents();
     }
+    // Questions are recorded and answered with `yes`.
+    bool askYesNo(const std::string& caption, const std::string& text) override {
+        questions.push_back({caption, text});
+        return yes;
+    }
     std::vector<Box> boxes;
+    std::vector<Box> questions;
     std::vector<int> waits;
+    bool yes = false;
 };
 
 // One parameter line of a test database.

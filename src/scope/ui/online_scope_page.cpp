@@ -58,6 +58,16 @@ QToolButton* replayButton(const char* name, const char* caption, QButtonGroup* g
 }
 
 // A capture's empty strip: white, a black vertical axis and the centre line.
+// The replay's strip: white, a red vertical axis and the black centre line.
+void drawReplayAxes(QPainter& painter) {
+    const QRect all(QPoint(0, 0), QSize(kPreviewWidth, kPreviewHeight));
+    painter.fillRect(all, Qt::white);
+    painter.setPen(QColor(255, 0, 0));
+    painter.drawLine(0, 0, 0, 2 * kPreviewCentre);
+    painter.setPen(Qt::black);
+    painter.drawLine(kPreviewWidth, kPreviewCentre, 0, kPreviewCentre);
+}
+
 void drawCaptureAxes(QPainter& painter) {
     const QRect all(QPoint(0, 0), QSize(kPreviewWidth, kPreviewHeight));
     painter.fillRect(all, Qt::white);
@@ -86,7 +96,8 @@ TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineSc
       m_silenceTimer(new QTimer(this)),
       m_repaintTimer(new QTimer(this)),
       m_batchTimer(new QTimer(this)),
-      m_preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32) {
+      m_preview(kPreviewWidth, kPreviewHeight, QImage::Format_RGB32),
+      m_replayTimer(new QTimer(this)) {
     setObjectName("TabPage6");
     buildLayout();
     resetPreview();
@@ -115,6 +126,12 @@ TOnlineScopePage::TOnlineScopePage(const OnlineScopeParts& parts, const OnlineSc
     connect(Button18, &QPushButton::clicked, this, &TOnlineScopePage::Button18Click);
     connect(Button21, &QPushButton::clicked, this, &TOnlineScopePage::Button21Click);
     connect(Button23, &QPushButton::clicked, this, &TOnlineScopePage::Button23Click);
+    connect(Replay_start, &QToolButton::clicked, this, &TOnlineScopePage::Replay_startClick);
+    connect(Replay_stop, &QToolButton::clicked, this, &TOnlineScopePage::Replay_stopClick);
+    // Each shot draws the steps that are due and sets the timer for the next one.
+    m_replayTimer->setSingleShot(true);
+    m_replayTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_replayTimer, &QTimer::timeout, this, &TOnlineScopePage::onReplayTimer);
 }
 
 TOnlineScopePage::~TOnlineScopePage() = default;
@@ -531,6 +548,7 @@ void TOnlineScopePage::Button21Click() {
 }
 
 void TOnlineScopePage::Button23Click() {
+    abortReplay();
     if (capturing())
         return;
     Replay_start->setChecked(false);
@@ -595,6 +613,71 @@ void TOnlineScopePage::onRepaintTimer() {
         return;
     m_previewDirty = false;
     PaintBox1->update();
+}
+
+void TOnlineScopePage::Replay_startClick() {
+    if (m_replay.running())
+        return;
+    if (!m_replay.start(m_parts.link, m_parts.oscillogram.buffer, m_parts.oscillogram.rateCode,
+                        CaptureClock::now())) {
+        // The link is busy: nothing happens, and the buttons stay as they were.
+        Replay_start->setChecked(false);
+        Replay_stop->setChecked(true);
+        return;
+    }
+    Replay_start->setChecked(true);
+    Replay_stop->setChecked(false);
+    Gauge2->setValue(Gauge2->minimum());
+    {
+        QPainter painter(&m_preview);
+        drawReplayAxes(painter);
+    }
+    PaintBox1->update();
+    armReplayTimer();
+}
+
+void TOnlineScopePage::Replay_stopClick() {
+    m_replay.stop();
+    m_replayTimer->stop();
+    Replay_start->setChecked(false);
+    Replay_stop->setChecked(true);
+}
+
+void TOnlineScopePage::abortReplay() {
+    if (!m_replay.running())
+        return;
+    m_replay.abort();
+    // The step that sees the flag is drawn now, not at its time.
+    m_replayTimer->start(0);
+}
+
+void TOnlineScopePage::armReplayTimer() {
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(m_replay.nextStepAt() - CaptureClock::now());
+    m_replayTimer->start(std::max<int>(0, static_cast<int>(wait.count())));
+}
+
+void TOnlineScopePage::onReplayTimer() {
+    const std::array<QColor, kOnlineChannelCount> colours = {QColor(0, 255, 0), QColor(0, 0, 255)};
+    const std::optional<PreviewStep> step = m_replay.step(CaptureClock::now());
+    if (step) {
+        QPainter painter(&m_preview);
+        if (step->restart)
+            drawReplayAxes(painter);
+        for (size_t c = 0; c < colours.size(); ++c) {
+            painter.setPen(colours[c]);
+            painter.drawLine(step->column - 1, step->from[c], step->column, step->to[c]);
+        }
+        painter.end();
+        Gauge2->setValue(std::clamp(m_replay.gauge(), Gauge2->minimum(), Gauge2->maximum()));
+        PaintBox1->update();
+    }
+    if (m_replay.running()) {
+        armReplayTimer();
+        return;
+    }
+    Replay_start->setChecked(false);
+    Replay_stop->setChecked(true);
 }
 
 }  // namespace zrd::scope

@@ -10,6 +10,7 @@
 #include "params/parameter_table.h"
 #include "scope/online_capture.h"
 #include "scope/oscillogram.h"
+#include "scope/replay.h"
 #include "session/parameter_access.h"
 
 class QAction;
@@ -83,6 +84,7 @@ public:
     // The capture that runs or ran last; nullopt before the first.
     [[nodiscard]] const std::optional<OnlineCapture>& capture() const { return m_capture; }
     [[nodiscard]] const QImage& preview() const { return m_preview; }
+    [[nodiscard]] const Replay& replay() const { return m_replay; }
 
     QRadioButton* freq1;
     QRadioButton* freq2;
@@ -129,6 +131,11 @@ public slots:
     void StopOscill();
     // Clears the buffer's channels and the capture's display.
     void ClrOscill();
+    // Plays channels 1 and 2 of the buffer into the preview, one step per timer shot.
+    void Replay_startClick();
+    void Replay_stopClick();
+    // A running replay ends after its next step (the online viewer opens, the scope resets).
+    void abortReplay();
 
 private:
     void buildLayout();
@@ -153,6 +160,8 @@ private:
     void drawPreviewSteps();
     void onRepaintTimer();
     void resetPreview();
+    void onReplayTimer();
+    void armReplayTimer();
 
     OnlineScopeParts m_parts;
     OnlineScopeWindows m_windows;
@@ -163,6 +172,8 @@ private:
     QTimer* m_repaintTimer;
     QTimer* m_batchTimer;  // lets the notifier fire again once a batch of bytes has gathered
     QImage m_preview;
+    Replay m_replay;
+    QTimer* m_replayTimer;
     bool m_previewDirty = false;
     // The capture is inside the core (feeding bytes, or in the pauses of a frame it sends):
     // a stop asked for meanwhile waits until it returns.

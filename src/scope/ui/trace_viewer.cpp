@@ -546,14 +546,17 @@ void TTraceViewer::Button3Click() {
     redraw();
 }
 
-QString TTraceViewer::picturePath() const {
+namespace {
+
+// Beside the oscillogram's file when there is one, else in the pictures or the home folder.
+QString picturePath(const std::string& file, const QString& name) {
     const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
     QStringList folders;
-    QString base = "oscillogram";
-    if (!m_oscillogramFile.empty()) {
-        const QFileInfo file(QString::fromStdString(m_oscillogramFile));
-        folders << file.absolutePath();
-        base = file.completeBaseName();
+    QString base = name;
+    if (!file.empty()) {
+        const QFileInfo info(QString::fromStdString(file));
+        folders << info.absolutePath();
+        base = info.completeBaseName() + (name == kPictureName ? QString() : "-" + name);
     }
     folders << QStandardPaths::writableLocation(QStandardPaths::PicturesLocation)
             << QDir::homePath();
@@ -565,21 +568,32 @@ QString TTraceViewer::picturePath() const {
     return QDir::home().filePath(base + "-" + stamp + ".png");
 }
 
+}  // namespace
+
+QString printPicture(const QPixmap& picture, const PrintPlace& place) {
+    QGuiApplication::clipboard()->setPixmap(picture);
+    const QString path = picturePath(place.oscillogramFile, place.name);
+    const std::string& language = place.model.language();
+    const auto text = [&](int n) {
+        return QString::fromStdString(place.messages.text(n, language));
+    };
+    if (!picture.save(path, "PNG")) {
+        place.messages.showText(place.ui, (text(params::kMsgPictureNotSaved) + path).toStdString(),
+                                language);
+        return {};
+    }
+    if (place.open)
+        (void)place.open(path);
+    place.messages.showText(place.ui, (text(params::kMsgPictureSaved) + path).toStdString(),
+                            language);
+    return path;
+}
+
 void TTraceViewer::Button4Click() {
     raise();
     activateWindow();
-    const QPixmap picture = grab();
-    QGuiApplication::clipboard()->setPixmap(picture);
-    const QString path = picturePath();
-    const std::string& language = m_parts.model.language();
-    if (!picture.save(path, "PNG")) {
-        m_parts.messages.showText(
-            m_parts.ui, (message(params::kMsgPictureNotSaved) + path).toStdString(), language);
-        return;
-    }
-    (void)m_openPicture(path);
-    m_parts.messages.showText(m_parts.ui, (message(params::kMsgPictureSaved) + path).toStdString(),
-                              language);
+    (void)printPicture(grab(), {m_parts.messages, m_parts.model, m_parts.ui, m_openPicture,
+                                m_oscillogramFile, kPictureName});
 }
 
 void TTraceViewer::FormClose() {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QImage>
+#include <QPixmap>
 #include <QVector>
 #include <array>
 #include <functional>
@@ -57,6 +58,23 @@ using FrequencyResponseHook = std::function<void(int channels)>;
 // Opens a saved picture in the desktop's image viewer; false when nothing could open it.
 using PictureOpener = std::function<bool(const QString& path)>;
 
+// The base name of a viewer's picture.
+inline constexpr const char* kPictureName = "oscillogram";
+// Where a printed picture goes and who is told.
+struct PrintPlace {
+    const params::MessageTable& messages;
+    const params::ParameterModel& model;  // the interface language
+    UserInterface& ui;
+    const PictureOpener& open;
+    // The oscillogram's file: the picture goes beside it (none: the pictures folder).
+    const std::string& oscillogramFile;
+    QString name;  // the picture's base name
+};
+// "Print" of any window: the picture goes to the clipboard and into a PNG (name, date and
+// time), which the desktop's viewer opens; a message names the file. The path; empty when the
+// file could not be written.
+QString printPicture(const QPixmap& picture, const PrintPlace& place);
+
 // The plot: shows the composite picture and reports the mouse column.
 class TPaintBox : public QWidget {
     Q_OBJECT
@@ -94,6 +112,8 @@ public:
     // The file the oscillogram was read from or saved to: "Print" puts the picture beside it.
     void setOscillogramFile(const std::string& path) { m_oscillogramFile = path; }
     void setPictureOpener(PictureOpener opener) { m_openPicture = std::move(opener); }
+    [[nodiscard]] const std::string& oscillogramFile() const { return m_oscillogramFile; }
+    [[nodiscard]] const PictureOpener& pictureOpener() const { return m_openPicture; }
 
     [[nodiscard]] TraceView& view() { return m_view; }
     [[nodiscard]] const QImage& strip() const { return m_strip; }
@@ -170,7 +190,6 @@ private:
     [[nodiscard]] QString settingsName() const;
     void redraw();
     [[nodiscard]] QString message(int n) const;
-    [[nodiscard]] QString picturePath() const;
     void FormKeyPress(const QString& text, bool& handled);
 
     TraceView m_view;
