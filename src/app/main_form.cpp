@@ -342,211 +342,211 @@ void TMainForm::createServiceWindows() {
                                   [this] { return m_controls->Enable_button->isChecked(); }},
                                  this);
     connect(Filtercalculator1, &QAction::triggered, Filter_Form, &tuning::TFilter_Form::showModal);
-    void TMainForm::createOscillogramTools() {
-        Program& p = m_program;
-        OscillogramFiles = new scope::TOscillogramFiles(
-            {*p.oscillogram, p.model, p.messages, p.ui, p.actionLog},
-            {this, m_controls->MaskEdit3, m_controls->MaskEdit4, m_controls->show_state_par, N20,
-             m_onlineScope, m_offlineScope, Oscill, OscillOff},
-            this);
-        connect(N20, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N20Click);
-        connect(N21, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N21Click);
+}
 
-        // The analysis files go where the action log goes.
-        const auto folder = [&p] {
-            return p.options.logDir.empty() ? writableFolder(programFolder()) : p.options.logDir;
-        };
-        const auto print = [this](const QPixmap& picture, const QString& name) {
-            (void)scope::printPicture(picture,
-                                      {m_program.messages, m_program.model, m_program.ui,
-                                       Oscill->pictureOpener(), Oscill->oscillogramFile(), name});
-        };
-        Par_AFC_Form = new tuning::TPar_AFC_Form(
-            {*p.oscillogram, p.model, p.messages, p.ui, folder, print}, this);
-        Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
-        OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
-        // The online buffer got its measured values back: the viewer shows them again.
-        connect(Par_AFC_Form, &tuning::TPar_AFC_Form::restored, Oscill, [this] {
-            Oscill->DrawOscill();
-            Oscill->DrawGraph();
-        });
-        // Opening the online viewer ends a replay.
-        connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, m_onlineScope,
-                &scope::TOnlineScopePage::abortReplay);
+void TMainForm::createOscillogramTools() {
+    Program& p = m_program;
+    OscillogramFiles = new scope::TOscillogramFiles(
+        {*p.oscillogram, p.model, p.messages, p.ui, p.actionLog},
+        {this, m_controls->MaskEdit3, m_controls->MaskEdit4, m_controls->show_state_par, N20,
+         m_onlineScope, m_offlineScope, Oscill, OscillOff},
+        this);
+    connect(N20, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N20Click);
+    connect(N21, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N21Click);
 
-        OscDatRec_Form = new scope::TOscDatRec_Form(
-            [this]() -> const scope::RawRecords* {
-                const auto& capture = m_offlineScope->capture();
-                return capture ? &capture->raw() : nullptr;
-            },
-            *p.oscillogram, this);
-        connect(SeeOscDatRec, &QAction::triggered, OscDatRec_Form,
-                &scope::TOscDatRec_Form::showRecord);
+    // The analysis files go where the action log goes.
+    const auto folder = [&p] {
+        return p.options.logDir.empty() ? writableFolder(programFolder()) : p.options.logDir;
+    };
+    const auto print = [this](const QPixmap& picture, const QString& name) {
+        (void)scope::printPicture(
+            picture, {m_program.messages, m_program.model, m_program.ui, Oscill->pictureOpener(),
+                      Oscill->oscillogramFile(), name});
+    };
+    Par_AFC_Form =
+        new tuning::TPar_AFC_Form({*p.oscillogram, p.model, p.messages, p.ui, folder, print}, this);
+    Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
+    OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
+    // The online buffer got its measured values back: the viewer shows them again.
+    connect(Par_AFC_Form, &tuning::TPar_AFC_Form::restored, Oscill, [this] {
+        Oscill->DrawOscill();
+        Oscill->DrawGraph();
+    });
+    // Opening the online viewer ends a replay.
+    connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, m_onlineScope,
+            &scope::TOnlineScopePage::abortReplay);
+
+    OscDatRec_Form = new scope::TOscDatRec_Form(
+        [this]() -> const scope::RawRecords* {
+            const auto& capture = m_offlineScope->capture();
+            return capture ? &capture->raw() : nullptr;
+        },
+        *p.oscillogram, this);
+    connect(SeeOscDatRec, &QAction::triggered, OscDatRec_Form, &scope::TOscDatRec_Form::showRecord);
+}
+
+void TMainForm::TypeofFGsignal1Click() {
+    repaint();
+    Wave_Form->showModal();
+}
+
+void TMainForm::BitBtn1Click() {
+    Wave_Form->showModal();
+}
+
+void TMainForm::showInRow(int position, const QString& text) {
+    m_pages->showInRow(position, text);
+}
+
+void TMainForm::restoreIdle() {
+    m_timers.restoreIdle();
+    m_monitor->Monitor->setEnabled(m_timers.connected());
+    ui::setEnabledByName(this, kOnlineScopeStop, false);
+}
+
+void TMainForm::linkLost(const std::string& reason) {
+    m_session->linkLost(reason);
+}
+
+void TMainForm::N3Click() {
+    if (!m_session->connectDrive())
+        return;
+    // The port that opened is offered first at the next start.
+    const session::ConnectionSettings& c = m_program.connection;
+    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut});
+    saveSettings();
+}
+
+void TMainForm::saveSettings() {
+    if (const auto problem = m_settings->save())
+        m_program.messages.showText(
+            m_program.ui,
+            params::withArguments(m_program.message(problem->message), problem->arguments),
+            m_program.language());
+}
+
+void TMainForm::N9Click() {
+    // A running capture is stopped as by its own button while the port is still open.
+    m_onlineScope->Button18Click();
+    m_offlineScope->cancelCapture();
+    m_session->disconnectDrive();
+}
+
+void TMainForm::Timer5Timer() {
+    m_session->pollStatus();
+}
+
+void TMainForm::TimerMonitorTimer() {
+    m_session->pollMonitor();
+}
+
+void TMainForm::TimerForTimeTimer() {
+    m_controls->showClock(QDateTime::currentDateTime());
+}
+
+void TMainForm::Timer4Timer() {}
+
+void TMainForm::MonitorClick() {
+    m_session->startMonitor();
+}
+
+void TMainForm::Stop_monitorClick() {
+    m_session->stopMonitor();
+}
+
+void TMainForm::Panel10Click() {
+    if (!m_timers.connected())
+        return;
+    Timer5->stop();
+    TimerMonitor->start();
+}
+
+void TMainForm::TabbedNotebook2Click(int tab) {
+    // A capture holds "Start monitor" and the clock until it ends.
+    const bool capturing = m_onlineScope->capturing() || m_offlineScope->listening();
+    if (!m_monitor->Monitor->isEnabled() && !capturing)
+        m_session->revertMonitor();
+    if (tab == kTabBlockDiagram)
+        return;
+    m_onlineScope->synchronise(tab == kTabOscillOnline);
+    m_offlineScope->synchronise(tab == kTabOscillOffline);
+    if (!capturing)
+        TimerForTime->start();
+}
+
+void TMainForm::About1Click() {
+    session::LinkBusyGuard guard(m_program.link);
+    if (guard)
+        m_program.ui.waitMs(kAboutPauseMs);
+    AboutBox->exec();
+}
+
+void TMainForm::openServiceMenus(bool admin) {
+    Specialfunctions1->menuAction()->setVisible(true);
+    if (admin)
+        Adminsfunctions1->menuAction()->setVisible(true);
+    m_controls->SerNum->setReadOnly(false);
+}
+
+void TMainForm::Closespecialfunction1Click() {
+    closeServiceMenus();
+}
+
+void TMainForm::CloseAdminfunctions1Click() {
+    closeServiceMenus();
+}
+
+void TMainForm::closeServiceMenus() {
+    Specialfunctions1->menuAction()->setVisible(false);
+    Adminsfunctions1->menuAction()->setVisible(false);
+    QLineEdit* serial = m_controls->SerNum;
+    serial->setReadOnly(true);
+    const QString text = serial->text().trimmed();
+    // Without a number (nothing read from a drive yet) there is nothing to store.
+    if (text.isEmpty())
+        return;
+    bool ok = false;
+    const long long number = text.toLongLong(&ok);
+    if (!ok)
+        throw std::invalid_argument("'" + text.toStdString() + "' is not a valid serial number.");
+    const SerialNumberWords words = splitSerialNumber(number);
+    params::ParameterModel& model = m_program.model;
+    model.setKnownValue(0, static_cast<double>(words.high));
+    model.setKnownValue(1, static_cast<double>(words.low));
+    showInRow(0, QString::fromStdString(params::valueText(model.value(0))));
+    showInRow(1, QString::fromStdString(params::valueText(model.value(1))));
+    if (m_timers.connected())
+        m_session->writeSerialNumber();
+}
+
+void TMainForm::toggleOutline() {
+    m_perforated = !m_perforated;
+    if (!m_perforated) {
+        clearMask();
+        return;
     }
+    std::random_device seed;
+    std::mt19937 random(seed());
+    QRegion outline(rect());
+    for (const OutlineHole& hole : outlineHoles(random, width(), height()))
+        outline -= QRegion(hole.x, hole.y, hole.width, hole.height, QRegion::Ellipse);
+    setMask(outline);
+}
 
-    void TMainForm::TypeofFGsignal1Click() {
-        repaint();
-        Wave_Form->showModal();
-    }
+void TMainForm::Exit1Click() {
+    close();
+}
 
-    void TMainForm::BitBtn1Click() {
-        Wave_Form->showModal();
-    }
-
-    void TMainForm::showInRow(int position, const QString& text) {
-        m_pages->showInRow(position, text);
-    }
-
-    void TMainForm::restoreIdle() {
-        m_timers.restoreIdle();
-        m_monitor->Monitor->setEnabled(m_timers.connected());
-        ui::setEnabledByName(this, kOnlineScopeStop, false);
-    }
-
-    void TMainForm::linkLost(const std::string& reason) {
-        m_session->linkLost(reason);
-    }
-
-    void TMainForm::N3Click() {
-        if (!m_session->connectDrive())
-            return;
-        // The port that opened is offered first at the next start.
-        const session::ConnectionSettings& c = m_program.connection;
-        m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut});
-        saveSettings();
-    }
-
-    void TMainForm::saveSettings() {
-        if (const auto problem = m_settings->save())
-            m_program.messages.showText(
-                m_program.ui,
-                params::withArguments(m_program.message(problem->message), problem->arguments),
-                m_program.language());
-    }
-
-    void TMainForm::N9Click() {
-        // A running capture is stopped as by its own button while the port is still open.
-        m_onlineScope->Button18Click();
-        m_offlineScope->cancelCapture();
-        m_session->disconnectDrive();
-    }
-
-    void TMainForm::Timer5Timer() {
-        m_session->pollStatus();
-    }
-
-    void TMainForm::TimerMonitorTimer() {
-        m_session->pollMonitor();
-    }
-
-    void TMainForm::TimerForTimeTimer() {
-        m_controls->showClock(QDateTime::currentDateTime());
-    }
-
-    void TMainForm::Timer4Timer() {}
-
-    void TMainForm::MonitorClick() {
-        m_session->startMonitor();
-    }
-
-    void TMainForm::Stop_monitorClick() {
-        m_session->stopMonitor();
-    }
-
-    void TMainForm::Panel10Click() {
-        if (!m_timers.connected())
-            return;
-        Timer5->stop();
-        TimerMonitor->start();
-    }
-
-    void TMainForm::TabbedNotebook2Click(int tab) {
-        // A capture holds "Start monitor" and the clock until it ends.
-        const bool capturing = m_onlineScope->capturing() || m_offlineScope->listening();
-        if (!m_monitor->Monitor->isEnabled() && !capturing)
-            m_session->revertMonitor();
-        if (tab == kTabBlockDiagram)
-            return;
-        m_onlineScope->synchronise(tab == kTabOscillOnline);
-        m_offlineScope->synchronise(tab == kTabOscillOffline);
-        if (!capturing)
-            TimerForTime->start();
-    }
-
-    void TMainForm::About1Click() {
-        session::LinkBusyGuard guard(m_program.link);
-        if (guard)
-            m_program.ui.waitMs(kAboutPauseMs);
-        AboutBox->exec();
-    }
-
-    void TMainForm::openServiceMenus(bool admin) {
-        Specialfunctions1->menuAction()->setVisible(true);
-        if (admin)
-            Adminsfunctions1->menuAction()->setVisible(true);
-        m_controls->SerNum->setReadOnly(false);
-    }
-
-    void TMainForm::Closespecialfunction1Click() {
-        closeServiceMenus();
-    }
-
-    void TMainForm::CloseAdminfunctions1Click() {
-        closeServiceMenus();
-    }
-
-    void TMainForm::closeServiceMenus() {
-        Specialfunctions1->menuAction()->setVisible(false);
-        Adminsfunctions1->menuAction()->setVisible(false);
-        QLineEdit* serial = m_controls->SerNum;
-        serial->setReadOnly(true);
-        const QString text = serial->text().trimmed();
-        // Without a number (nothing read from a drive yet) there is nothing to store.
-        if (text.isEmpty())
-            return;
-        bool ok = false;
-        const long long number = text.toLongLong(&ok);
-        if (!ok)
-            throw std::invalid_argument("'" + text.toStdString() +
-                                        "' is not a valid serial number.");
-        const SerialNumberWords words = splitSerialNumber(number);
-        params::ParameterModel& model = m_program.model;
-        model.setKnownValue(0, static_cast<double>(words.high));
-        model.setKnownValue(1, static_cast<double>(words.low));
-        showInRow(0, QString::fromStdString(params::valueText(model.value(0))));
-        showInRow(1, QString::fromStdString(params::valueText(model.value(1))));
-        if (m_timers.connected())
-            m_session->writeSerialNumber();
-    }
-
-    void TMainForm::toggleOutline() {
-        m_perforated = !m_perforated;
-        if (!m_perforated) {
-            clearMask();
-            return;
-        }
-        std::random_device seed;
-        std::mt19937 random(seed());
-        QRegion outline(rect());
-        for (const OutlineHole& hole : outlineHoles(random, width(), height()))
-            outline -= QRegion(hole.x, hole.y, hole.width, hole.height, QRegion::Ellipse);
-        setMask(outline);
-    }
-
-    void TMainForm::Exit1Click() {
-        close();
-    }
-
-    void TMainForm::closeEvent(QCloseEvent * event) {
-        m_settings->setLastPage(TabbedNotebook2->currentIndex());
-        saveSettings();
-        Timer5->stop();
-        // An armed record is abandoned while the port is still open.
-        m_offlineScope->cancelCapture();
-        m_program.link.state().linkBusy = false;
-        m_program.shell.generatorRunning = false;
-        m_program.link.closePort();
-        event->accept();
-    }
+void TMainForm::closeEvent(QCloseEvent* event) {
+    m_settings->setLastPage(TabbedNotebook2->currentIndex());
+    saveSettings();
+    Timer5->stop();
+    // An armed record is abandoned while the port is still open.
+    m_offlineScope->cancelCapture();
+    m_program.link.state().linkBusy = false;
+    m_program.shell.generatorRunning = false;
+    m_program.link.closePort();
+    event->accept();
+}
 
 }  // namespace zrd::app
