@@ -189,7 +189,7 @@ bool saveOfflineScope(zrd::app::TMainForm& form, zrd::app::Program& program,
 // the measured resonance and the designed notch dashed over it. The servo runs on internal
 // commands in speed mode (saveOfflineScope left it so).
 bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program,
-                           const QString& out) {
+                           zrd::sim::SimServer& sim, const QString& out) {
     zrd::tuning::TWave_Form& wave = *form.Wave_Form;
     wave.showModal();
     wave.SpeedButton3->click();
@@ -230,6 +230,31 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     ok &= save(*parameters.AFC_Form, out + "frequency-response.png");
     parameters.Button2->click();
     form.OscillOff->Button2->click();
+
+    // The same chirp again, now through the notch: the resonance is gone from the measurement.
+    page.Button4->click();
+    page.Button5->click();
+    ok &= QTest::qWaitFor(
+        [&] {
+            bool armed = false;
+            sim.withDrive([&](zrd::sim::SimDrive& d) {
+                armed = d.offline().phase() == zrd::sim::RecorderPhase::AwaitGenerator;
+            });
+            return armed;
+        },
+        10000);
+    form.controls().SpeedButton3->click();
+    ok &= QTest::qWaitFor(
+        [&] { return !page.listening() && page.capture() && page.capture()->records() > 0; },
+        30000);
+    form.controls().SpeedButton7->click();
+    page.Button2->click();
+    form.OscillOff->Button3->click();
+    parameters.Edit1->setText("1000");
+    parameters.Button1->click();
+    ok &= save(*parameters.AFC_Form, out + "frequency-response-notch.png");
+    parameters.Button2->click();
+    form.OscillOff->Button2->click();
     return ok;
 }
 
@@ -264,7 +289,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     ok &= save(form, out + "status-page.png");
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
-    ok &= saveFrequencyResponse(form, program, out);
+    ok &= saveFrequencyResponse(form, program, sim, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();
