@@ -108,6 +108,9 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     createGenerator();
     createServiceWindows();
     createOscillogramTools();
+    createConfiguration();
+    createCommandMonitor();
+    createLanguage();
     setFixedSize(kMainWidth, kMainHeight);
 }
 

@@ -38,6 +38,13 @@ class TGeneratorControl;
 class TPar_AFC_Form;
 class TWave_Form;
 }  // namespace zrd::tuning
+namespace zrd::formula {
+class Tset_config_Form;
+class Ttest_formulas_Form;
+}  // namespace zrd::formula
+namespace zrd::cmdmon {
+class TSer_monitor;
+}
 namespace zrd::session {
 class TControlArea;
 class TDriveSession;
@@ -50,6 +57,7 @@ namespace zrd::app {
 
 class TAboutBox;
 class TBlockDiagram;
+class TLanguageSwitch;
 
 inline constexpr const char* kMainCaption = "QX Torvanta v2.1 (ZRD)";
 inline constexpr const char* kApplicationTitle = "QX Torvanta";
@@ -177,6 +185,11 @@ public:
     scope::TOscillogramFiles* OscillogramFiles;
     tuning::TPar_AFC_Form* Par_AFC_Form;
     scope::TOscDatRec_Form* OscDatRec_Form;
+    // The configuration dialog and the formula tester.
+    formula::Tset_config_Form* set_config_Form = nullptr;
+    formula::Ttest_formulas_Form* test_formulas_Form = nullptr;
+    // The command monitor.
+    cmdmon::TSer_monitor* Ser_monitor = nullptr;
 
 public slots:
     void TimerForTimeTimer();
@@ -210,6 +223,11 @@ private:
     void createGenerator();
     void createServiceWindows();
     void createOscillogramTools();
+    // Each in its own file: main_form_configuration.cpp, main_form_command_monitor.cpp,
+    // main_form_language.cpp.
+    void createConfiguration();
+    void createCommandMonitor();
+    void createLanguage();
     void closeServiceMenus();
 
     Program& m_program;
@@ -225,6 +243,7 @@ private:
     tuning::TGeneratorControl* m_generator = nullptr;
     session::TServiceControls* m_service = nullptr;
     session::TParameterFiles* m_files = nullptr;
+    TLanguageSwitch* m_language = nullptr;
     session::PollTimers m_timers;
     std::unique_ptr<ui::SettingsFile> m_settings;
     bool m_perforated = false;
