@@ -217,12 +217,24 @@ ControlReply offlineCommand(const Tokens& a, SimDrive& d) {
     return ok();
 }
 
+ControlReply calcparaCommand(const Tokens& a, SimDrive& d) {
+    constexpr std::string_view kUsage = "usage: calcpara status | calcpara refuse on|off";
+    Recalculation& r = d.recalculation();
+    if (a[0] == "status" && a.size() == 1)
+        return ok("runs=" + std::to_string(r.runs) + " refuse=" + (r.refuse ? "on" : "off"));
+    const auto on = a.size() == 2 ? onOff(a[1]) : std::nullopt;
+    if (a[0] != "refuse" || !on)
+        return fail(std::string(kUsage));
+    r.refuse = *on;
+    return ok();
+}
+
 ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 20>& commands() {
-    static constexpr std::array<Command, 20> kCommands{{
+const std::array<Command, 21>& commands() {
+    static constexpr std::array<Command, 21> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -336,6 +348,7 @@ const std::array<Command, 20>& commands() {
          scopeCommand},
         {"plant", 1, 3, "plant status | plant resonance HZ [DAMPING]", plantCommand},
         {"offline", 1, 2, "offline status | offline refuse on|off", offlineCommand},
+        {"calcpara", 1, 2, "calcpara status | calcpara refuse on|off", calcparaCommand},
         {"help", 0, 0, "help", helpReply},
         {"quit", 0, 0, "quit",
          [](const Tokens&, SimDrive&) {

@@ -23,6 +23,7 @@ struct ControlReply {
 //   set X RAW | get X | state | help | quit
 //   scope status | scope refuse on|off | scope mute on|off | scope badend N
 //   offline status | offline refuse on|off
+//   calcpara status | calcpara refuse on|off
 ControlReply runControlCommand(std::string_view line, SimDrive& drive);
 
 // The usage text that "help" answers, one line.

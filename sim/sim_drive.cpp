@@ -153,8 +153,14 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
                 return m_offline.stop();
             endScope();
             return kAckDone;
+        case lk::kCmdCalcPara:
+            // Gains and limits do not change under a running loop.
+            if (m_recalculation.refuse || m_servoOn)
+                return lk::kAckStatusRefused;
+            (void)m_recalculation.run(m_raw, m_params);
+            ++m_recalculation.runs;
+            return kAckDone;
         default:
-            // CALCPARA: acknowledged.
             return kAckDone;
     }
 }
@@ -209,6 +215,7 @@ void SimDrive::loadParameters(const params::ParameterModel& model) {
     for (int n = 1; n < m_scopeSignalCount; ++n)
         m_scopeIndexes[static_cast<size_t>(n)] = model.scopeSignal(n).Index;
     m_map.build(model);
+    m_recalculation.load(model);
     for (size_t i = 0; i < kGeneratorMnemonics.size(); ++i)
         m_generatorEntries[i] = m_map.entryOf(kGeneratorMnemonics[i]);
     constexpr std::array<std::string_view, kFilterParameterCount> kFilterParts = {

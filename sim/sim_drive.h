@@ -13,6 +13,7 @@
 #include "drive_map.h"
 #include "function_generator.h"
 #include "offline_recorder.h"
+#include "recalculation.h"
 #include "servo_plant.h"
 
 namespace zrd::params {
@@ -272,6 +273,11 @@ public:
     [[nodiscard]] OfflineRecorder& offline() { return m_offline; }
     [[nodiscard]] const OfflineRecorder& offline() const { return m_offline; }
 
+    // CALCPARA: refused while the servo is on or when the control channel says so; else the
+    // derived limits and ratings are recalculated.
+    [[nodiscard]] Recalculation& recalculation() { return m_recalculation; }
+    [[nodiscard]] const Recalculation& recalculation() const { return m_recalculation; }
+
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
 
@@ -357,6 +363,7 @@ private:
     ScopeStream m_scope;
     ScopeFaults m_scopeFaults;
     OfflineRecorder m_offline;
+    Recalculation m_recalculation;
 
     std::vector<Fault> m_faults;
     std::optional<int> m_framesBeforeHangUp;

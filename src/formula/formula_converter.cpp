@@ -198,9 +198,14 @@ void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui)
         if (!std::isfinite(*v))
             throw FormulaError(FormulaErrorKind::FloatingPoint,
                                "the answer \"" + answer + "\" for " + name + " is out of range");
-        // A non-negative answer is kept exactly as typed.
-        if (*v >= 0)
+        // A non-negative answer is kept as typed when the evaluator takes it as a number item
+        // (it begins with a digit); "+5", " 5", ".5" and "-0" enter as the number they mean.
+        const bool asTyped = !answer.empty() && isDigit(answer.front()) &&
+                             answer.find_first_of(" \t") == std::string::npos;
+        if (*v >= 0 && asTyped)
             out.push_back(answer);
+        else if (*v == 0)
+            out.push_back("0");
         else
             appendValue(*v, out);
     };

@@ -1,6 +1,7 @@
 // The formula test dialog lets people type "2 * -3" or "-5 + 3"; the converter would take
 // "-3" for an operator, so the text is rewritten to subtractions from zero first.
 #include <cstring>
+#include <vector>
 
 #include "formula/formula.h"
 #include "formula/formula_lexer.h"
@@ -11,11 +12,43 @@ namespace {
 // A "-" after one of these starts a negative operand: operators, "(", and the last letters
 // of else, if and then.
 constexpr const char* kBeforeUnaryMinus = "!(*+-/<=>^efn|";
-// These end a negative operand: operators, ")", and the first letters of else and then.
-constexpr const char* kAfterNegativeOperand = "!)*+-/<=>^et|";
+// These end a negative operand: operators and ")". The letters e and t end it only where
+// "else" or "then" begins, so that "-exp(1)" stays one operand.
+constexpr const char* kAfterNegativeOperand = "!)*+-/<=>^|";
 
 bool isOneOf(char c, const char* set) {
     return c != '\0' && std::strchr(set, c) != nullptr;
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || c == '_' || isDigit(c);
+}
+
+// True for the sign of an exponent: "+" or "-" after the "e" of a number such as 1e-5 or
+// 2.5e+3, which the lexer keeps in one number token.
+bool isExponentSign(const std::string& s, size_t i) {
+    if (i < 2 || (s[i] != '-' && s[i] != '+') || s[i - 1] != 'e' || i + 1 >= s.size() ||
+        !isDigit(s[i + 1]))
+        return false;
+    size_t k = i - 1;
+    bool digits = false;
+    while (k > 0 && (isDigit(s[k - 1]) || s[k - 1] == '.')) {
+        digits = digits || isDigit(s[k - 1]);
+        --k;
+    }
+    // The run must start a number, not end a name such as p1e.
+    return digits && isDigit(s[k]) && (k == 0 || !isNameChar(s[k - 1]));
+}
+
+bool endsNegativeOperand(const std::string& s, size_t i) {
+    if (isOneOf(s[i], kAfterNegativeOperand))
+        return true;
+    const std::string_view rest = std::string_view(s).substr(i);
+    return rest.starts_with("else") || rest.starts_with("then");
 }
 
 }  // namespace
@@ -30,26 +63,59 @@ PreparedFormula PrepareTestFormula(std::string_view text) {
         s = replaceAll(s, from, to);
 
     PreparedFormula out;
-    bool open = false;
+    // Each open negative operand remembers the parenthesis depth it began at: "-(1+2)" is
+    // negative as a whole, and "--5" opens two.
+    std::vector<int> open;
+    int depth = 0;
+    std::vector<bool> exponent(s.size(), false);
     for (size_t i = 0; i < s.size(); ++i) {
         // The first character counts as its own predecessor.
         const char before = i == 0 ? s[0] : s[i - 1];
         const char c = s[i];
+        if (isExponentSign(s, i)) {
+            exponent[i] = true;
+            out.info += c;
+            continue;
+        }
         if (c == '-' && isOneOf(before, kBeforeUnaryMinus)) {
             out.info += "(0-";
-            open = true;
-        } else if (open && isOneOf(c, kAfterNegativeOperand)) {
+            open.push_back(depth);
+            continue;
+        }
+        while (!open.empty() && open.back() == depth && endsNegativeOperand(s, i)) {
             out.info += ')';
-            out.info += c;
-            open = false;
+            open.pop_back();
+        }
+        out.info += c;
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && depth > 0)
+            --depth;
+    }
+    out.info.append(open.size(), ')');
+
+    // Blanks around every "+" and "-" but the signs of exponents. The rewriting kept the signs
+    // of the text in their order, so the k-th sign of info is the k-th of s.
+    std::vector<bool> signIsExponent;
+    for (size_t i = 0; i < s.size(); ++i)
+        if (s[i] == '+' || s[i] == '-')
+            signIsExponent.push_back(exponent[i]);
+    size_t sign = 0;
+    for (const char c : out.info) {
+        if (c != '+' && c != '-') {
+            out.converted += c;
+            continue;
+        }
+        const bool keep = sign < signIsExponent.size() && signIsExponent[sign];
+        ++sign;
+        if (keep) {
+            out.converted += c;
         } else {
-            out.info += c;
+            out.converted += ' ';
+            out.converted += c;
+            out.converted += ' ';
         }
     }
-    if (open)
-        out.info += ')';
-
-    out.converted = replaceAll(replaceAll(out.info, "+", " + "), "-", " - ");
     return out;
 }
 

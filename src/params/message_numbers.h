@@ -126,5 +126,7 @@ inline constexpr int kMsgModeCurrent = 74;
 inline constexpr int kMsgCommandNoAnswer = 109;
 inline constexpr int kMsgCommandRefused = 110;
 inline constexpr int kMsgCommandForeign = 111;
+// The drive refused CALCPARA ("p" status 3).
+inline constexpr int kMsgCalcParaRefused = 93;
 
 }  // namespace zrd::params

@@ -90,8 +90,9 @@ TEST(ParseStringAsk, AsksForEachReference) {
     ScriptedAnswers ui({"5", std::nullopt, "-2.5", " 7"});
     PostfixList list;
     ParseStringAsk("p1 + p22 + p3 + p4567", list, ui);
-    // Non-negative answers stay exactly as typed; a cancel is "0"; negative ones subtract.
-    EXPECT_EQ(joined(list), "5 0 + 0 2.5 - +  7 +");
+    // Non-negative answers stay as typed, but for the blank before the 7 that would make the
+    // item no number; a cancel is "0"; negative ones subtract.
+    EXPECT_EQ(joined(list), "5 0 + 0 2.5 - + 7 +");
     ASSERT_EQ(ui.questions.size(), 4u);
     EXPECT_EQ(ui.questions[0].title, "Enter the value of parameter p1");
     EXPECT_EQ(ui.questions[1].title, "Enter the value of parameter p22");

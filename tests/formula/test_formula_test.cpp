@@ -52,6 +52,30 @@ TEST(PrepareTestFormula, TheDialogRoadGivesTheExpectedResults) {
     }
 }
 
+// Texts the dialog's rewriting once got wrong: a minus before "(" negated only the first number
+// inside, the sign of an exponent was taken for a minus, and a double minus left a parenthesis
+// open. Answers with a sign, a blank or no leading digit ended in a list error.
+TEST(PrepareTestFormula, SignsAndExponentsMeanWhatTheyMeanInArithmetic) {
+    struct Case {
+        const char* text;
+        const char* answer;  // to the question for p1; nullptr: none asked
+        const char* result;
+    };
+    for (const Case& c :
+         {Case{"-(1+2)", nullptr, "-3"}, Case{"2*-(3-1)", nullptr, "-4"},
+          Case{"-(2*(1+1))+1", nullptr, "-3"}, Case{"1e-5", nullptr, "1E-5"},
+          Case{"1E+2 - 1e-1*2", nullptr, "99.8"}, Case{"-1e-5", nullptr, "-1E-5"},
+          Case{"--5", nullptr, "5"}, Case{"2 - --5", nullptr, "-3"}, Case{"-exp(0)", nullptr, "-1"},
+          Case{"p1 * 2", "+5", "10"}, Case{"p1 * 2", " 5", "10"}, Case{"p1 * 2", ".5", "1"},
+          Case{"p1 - 1", "-0", "-1"}}) {
+        ScriptedAnswers ui(c.answer ? std::deque<std::optional<std::string>>{c.answer}
+                                    : std::deque<std::optional<std::string>>{});
+        PostfixList list;
+        ParseStringAsk(PrepareTestFormula(c.text).converted, list, ui);
+        EXPECT_EQ(formatGeneral(EvaluatePostfix(list)), c.result) << c.text;
+    }
+}
+
 TEST(PrepareTestFormula, NegativeAnswerEntersAsSubtraction) {
     ScriptedAnswers ui({"-3"});
     PostfixList list;
