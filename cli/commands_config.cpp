@@ -59,8 +59,9 @@ void checkCalcPara(const Session& s, const ss::CalcParaResult& r) {
         case ServiceOutcome::NoAnswer:
             throw LinkError("calcpara: no answer from the drive on " + s.device);
         case ServiceOutcome::Foreign:
-            throw LinkError("calcpara: the drive answered with something that is no "
-                            "acknowledgement");
+            throw LinkError(
+                "calcpara: the drive answered with something that is no "
+                "acknowledgement");
         case ServiceOutcome::HungUp:
             throw LinkError("calcpara: the link to the drive on " + s.device + " was lost");
     }
@@ -68,8 +69,9 @@ void checkCalcPara(const Session& s, const ss::CalcParaResult& r) {
 
 int configCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
-    constexpr const char* kUsage = "usage: --port DEV config --drive NAME --motor NAME "
-                                   "[--no-calcpara]";
+    constexpr const char* kUsage =
+        "usage: --port DEV config --drive NAME --motor NAME "
+        "[--no-calcpara]";
     ss::ConfigurationRequest request;
     const auto drive = takeOption(args, "--drive");
     const auto motor = takeOption(args, "--motor");
@@ -90,8 +92,8 @@ int configCommand(const Args& argsIn, const GlobalOptions& options) {
     request.motor = motor.value_or("");
     s.connect(options);
     readAll(s, "config");
-    const ss::ConfigurationResult r = ss::applyConfiguration(*s.link, *s.access, s.model(),
-                                                             s.db->messages, tables, request);
+    const ss::ConfigurationResult r =
+        ss::applyConfiguration(*s.link, *s.access, s.model(), s.db->messages, tables, request);
     for (const ss::ParameterChange& change : r.changes)
         std::printf("%s\n", ss::changeText(change).c_str());
     if (!r.driveChanged && !r.motorChanged)
@@ -107,8 +109,7 @@ int calcparaCommand(const Args& args, const GlobalOptions& options) {
         throw UsageError("usage: --port DEV calcpara");
     Session s(options, {});
     s.connect(options);
-    const ss::CalcParaResult r =
-        ss::sendCalcPara(*s.link, s.model(), s.db->messages, servoIsOn(s));
+    const ss::CalcParaResult r = ss::sendCalcPara(*s.link, s.model(), s.db->messages, servoIsOn(s));
     checkCalcPara(s, r);
     std::this_thread::sleep_for(std::chrono::milliseconds(r.readAllDueMs));
     readAll(s, "calcpara");

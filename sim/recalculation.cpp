@@ -17,7 +17,8 @@ constexpr int kPasses = 99;
 // References read the raw memory: the database's formulas work in raw units.
 class MemorySource : public formula::ParameterSource {
 public:
-    explicit MemorySource(const std::vector<std::pair<std::string, int32_t>>& values) : m_values(values) {}
+    explicit MemorySource(const std::vector<std::pair<std::string, int32_t>>& values)
+        : m_values(values) {}
     std::optional<formula::ParameterRef> findByNumpar(std::string_view numpar) const override {
         for (const auto& [name, value] : m_values)
             if (name == numpar)

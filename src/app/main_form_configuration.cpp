@@ -22,8 +22,8 @@ namespace zrd::app {
 
 void TMainForm::createConfiguration() {
     Program& p = m_program;
-    set_config_Form = new formula::Tset_config_Form(
-        {p.link, p.access, p.model, p.messages, p.typeTables}, this);
+    set_config_Form =
+        new formula::Tset_config_Form({p.link, p.access, p.model, p.messages, p.typeTables}, this);
     set_config_Form->configured = [this](const session::ConfigurationResult& r) {
         for (const formula::ChangeMark& mark : r.marks)
             m_pages->markChanged(mark.position, mark.mark);
@@ -46,9 +46,8 @@ void TMainForm::createConfiguration() {
 
     connect(CALCPARA1, &QAction::triggered, this, [this] {
         Program& program = m_program;
-        const session::CalcParaResult r =
-            session::sendCalcPara(program.link, program.model, program.messages,
-                                  m_controls->Enable_button->isChecked());
+        const session::CalcParaResult r = session::sendCalcPara(
+            program.link, program.model, program.messages, m_controls->Enable_button->isChecked());
         if (r.outcome == session::ServiceOutcome::NoAnswer)
             m_monitor->Monitor->setEnabled(true);
         if (r.outcome == session::ServiceOutcome::Done)

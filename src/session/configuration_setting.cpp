@@ -125,8 +125,7 @@ private:
                                    "the motor type of " + words.front() + " is no number");
         if (*code == m_model.value(*mt))
             return;
-        const MotorTypeApplied applied =
-            applyMotorType(m_link, m_access, m_model, m_tables, *line);
+        const MotorTypeApplied applied = applyMotorType(m_link, m_access, m_model, m_tables, *line);
         r.writes += applied.written;
         r.motorChanged = true;
         r.motorLine = applied.line;
@@ -151,8 +150,7 @@ std::optional<double> driveTypeValue(const pm::TypeTables& tables, std::string_v
         const std::vector<std::string> words = pm::splitWords(line);
         if (words.empty() || words.front() != name)
             continue;
-        const std::optional<double> value =
-            words.size() > 1 ? parseNumber(words[1]) : std::nullopt;
+        const std::optional<double> value = words.size() > 1 ? parseNumber(words[1]) : std::nullopt;
         if (!value)
             throw fm::FormulaError(fm::FormulaErrorKind::Conversion,
                                    "the drive type of " + words.front() + " is no number");

@@ -29,6 +29,11 @@ expect_result("(0-5)+3\n-2" --test "-5 + 3")
 expect_failure("conversion error" "2+3")
 expect_failure("list index error" "2 * -3")
 expect_result("2 *(0-3)\n-6" --test "2 * -3")
+# A minus before "(" negates the whole group, an exponent's sign stays in its number, and two
+# minus signs cancel.
+expect_result("(0-(1+2))\n-3" --test "-(1+2)")
+expect_result("1e-5 * 2\n2E-5" --test "1e-5 * 2")
+expect_result("(0-(0-5))\n5" --test "--5")
 expect_result("3" "min(1 + 2 * 4|3)")
 expect_result("7" --set p1=5 --set p2=7 "max(p1|p2)")
 expect_result("0" "if 1 > 2 then 3")

@@ -63,9 +63,7 @@ protected:
             t.push_back(b.text);
         return t;
     }
-    std::vector<std::string> shown(int message) const {
-        return {messages.text(message, "Eng")};
-    }
+    std::vector<std::string> shown(int message) const { return {messages.text(message, "Eng")}; }
 
     pm::MessageTable messages;
     pm::TypeTables tables;
@@ -90,24 +88,75 @@ TEST_F(ConfigurationSettingTest, SetLeavesTheDriveWithTheChosenTypesAndTheirLimi
     const std::vector<Case> cases = {
         // The motor's line and the limits that follow it: the speed limit is the motor's maximum
         // speed, the current limits the smaller of drive and motor.
-        {"new motor", "ZRD-KT16", "ZSM130-300", true, false,
-         {{"MT", 9}, {"MPI", 3750}, {"MICONT", 1250}, {"MVMAX", 3000}, {"ENCR", 32768},
-          {"VLIM", 3000}, {"MOVSPD", 3600}, {"ICONT", 1250}, {"IFL", 3750}, {"IWL", 3375}},
-         1, true, 0},
+        {"new motor",
+         "ZRD-KT16",
+         "ZSM130-300",
+         true,
+         false,
+         {{"MT", 9},
+          {"MPI", 3750},
+          {"MICONT", 1250},
+          {"MVMAX", 3000},
+          {"ENCR", 32768},
+          {"VLIM", 3000},
+          {"MOVSPD", 3600},
+          {"ICONT", 1250},
+          {"IFL", 3750},
+          {"IWL", 3375}},
+         1,
+         true,
+         0},
         // The drive's own ratings come from CALCPARA, the motor's limits stay.
-        {"new drive", " ZRD-KT64 ", "ZSM80-075", true, false,
-         {{"DT", 10}, {"DICONT", 6400}, {"DIPEAK", 19200}, {"DVBUS", 5600}, {"ICONT", 440},
+        {"new drive",
+         " ZRD-KT64 ",
+         "ZSM80-075",
+         true,
+         false,
+         {{"DT", 10},
+          {"DICONT", 6400},
+          {"DIPEAK", 19200},
+          {"DVBUS", 5600},
+          {"ICONT", 440},
           {"IFL", 1320}},
-         1, true, 0},
-        {"a line with fewer values", "ZRD-KT16", "Custom", true, false,
-         {{"MT", 1}, {"MPI", 1320}, {"VLIM", 4500}}, 1, true, 0},
-        {"the types configured already", "ZRD-KT16", "ZSM80-075", true, false,
-         {{"MT", 5}, {"DT", 6}, {"VLIM", 4500}}, 0, false, 0},
-        {"link down", "ZRD-KT64", "ZSM130-300", false, false,
-         {{"MT", 5}, {"DT", 6}, {"MPI", 1320}, {"VLIM", 4500}}, 0, false, 0},
+         1,
+         true,
+         0},
+        {"a line with fewer values",
+         "ZRD-KT16",
+         "Custom",
+         true,
+         false,
+         {{"MT", 1}, {"MPI", 1320}, {"VLIM", 4500}},
+         1,
+         true,
+         0},
+        {"the types configured already",
+         "ZRD-KT16",
+         "ZSM80-075",
+         true,
+         false,
+         {{"MT", 5}, {"DT", 6}, {"VLIM", 4500}},
+         0,
+         false,
+         0},
+        {"link down",
+         "ZRD-KT64",
+         "ZSM130-300",
+         false,
+         false,
+         {{"MT", 5}, {"DT", 6}, {"MPI", 1320}, {"VLIM", 4500}},
+         0,
+         false,
+         0},
         // Refused: the motor's line is on the drive, but no default follows.
-        {"CALCPARA refused", "ZRD-KT16", "ZSM130-300", true, true,
-         {{"MT", 9}, {"MPI", 3750}, {"VLIM", 4500}, {"ICONT", 440}}, 0, true,
+        {"CALCPARA refused",
+         "ZRD-KT16",
+         "ZSM130-300",
+         true,
+         true,
+         {{"MT", 9}, {"MPI", 3750}, {"VLIM", 4500}, {"ICONT", 440}},
+         0,
+         true,
          pm::kMsgCalcParaRefused},
     };
     for (const Case& c : cases) {
@@ -142,9 +191,9 @@ TEST_F(ConfigurationSettingTest, OfflineSetChangesTheTableAndListsEachChange) {
     std::vector<std::string> texts;
     for (const ParameterChange& change : r.changes)
         texts.push_back(changeText(change));
-    for (const char* expected : {"MT 5 -> 9", "MPI 13.2 -> 37.5", "IFL 13.2 -> 37.5",
-                                 "IFL max 13.2 -> 37.5", "IFL default 13.2 -> 37.5",
-                                 "VLIM max 4500 -> 3000", "ICONT 4.4 -> 12.5"})
+    for (const char* expected :
+         {"MT 5 -> 9", "MPI 13.2 -> 37.5", "IFL 13.2 -> 37.5", "IFL max 13.2 -> 37.5",
+          "IFL default 13.2 -> 37.5", "VLIM max 4500 -> 3000", "ICONT 4.4 -> 12.5"})
         EXPECT_NE(std::find(texts.begin(), texts.end(), expected), texts.end()) << expected;
     // The rows to mark: the default and both limits of the current limit changed.
     const auto ifl = *model.find("IFL");

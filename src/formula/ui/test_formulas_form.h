@@ -12,8 +12,7 @@ class QPushButton;
 namespace zrd::formula {
 
 inline constexpr const char* kTestFormulasCaption = "Formulas testing";
-inline constexpr const char* kPresetFormula =
-    "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)";
+inline constexpr const char* kPresetFormula = "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)";
 // The question before the result is computed; only "1" computes it.
 inline constexpr const char* kCalculationTitle = "Calculation";
 inline constexpr const char* kCalculationPrompt =
