@@ -4,6 +4,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,10 +59,23 @@ public:
         questions.push_back({caption, text});
         return yes;
     }
+    // Text questions are answered from `answers` in turn (the preset once they run out); their
+    // titles are recorded.
+    std::optional<std::string> askText(const std::string& title, const std::string&,
+                                       const std::string& preset) override {
+        asked.push_back(title);
+        if (answers.empty())
+            return preset;
+        std::string answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    }
     std::vector<Box> boxes;
     std::vector<Box> questions;
     std::vector<int> waits;
     bool yes = false;
+    std::vector<std::string> answers;
+    std::vector<std::string> asked;
 };
 
 // One parameter line of a test database.

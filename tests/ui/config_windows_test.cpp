@@ -1,0 +1,176 @@
+// The configuration dialog, CALCPARA and the formula tester against the simulated drive on a
+// pseudo-terminal.
+
+#include "config_windows_test.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QToolButton>
+
+#include "formula/ui/set_config_form.h"
+#include "formula/ui/test_formulas_form.h"
+#include "params/message_numbers.h"
+#include "params/type_tables.h"
+
+namespace pm = zrd::params;
+
+namespace {
+
+std::string dataFile(const char* name) {
+    QFile file(QString(ZRD_DATA_DIR) + "/" + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
+int driveRaw(zrd::sim::SimServer& sim, const char* name) {
+    int raw = -1;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { raw = d.raw(*d.indexOf(name)); });
+    return raw;
+}
+
+int framesSeen(zrd::sim::SimServer& sim) {
+    int frames = 0;
+    sim.withDrive([&](zrd::sim::SimDrive& d) { frames = d.framesSeen(); });
+    return frames;
+}
+
+}  // namespace
+
+void ConfigWindowsTest::init() {
+    m_fixture = std::make_unique<zrd::test::ProgramFixture>();
+    for (const char* name : {pm::kDatabaseFileName, pm::kMotorTypeFileName, pm::kDriveTypeFileName}) {
+        const std::string bytes = dataFile(name);
+        QVERIFY2(!bytes.empty(), name);
+        m_fixture->writeData(name, bytes);
+    }
+    QVERIFY(m_fixture->startUp());
+    m_sim = std::make_unique<zrd::sim::SimServer>();
+    QVERIFY(m_fixture->connectToSim(*m_sim));
+}
+
+void ConfigWindowsTest::cleanup() {
+    m_fixture->program().link.closePort();
+    m_sim.reset();
+    m_fixture.reset();
+}
+
+// "Configuration setting" with a new motor: the drive holds the motor's line and the limits
+// that follow it, the rows whose limits or defaults changed are yellow with the new texts, and
+// the motor selector shows the motor.
+void ConfigWindowsTest::setFitsTheMotorAndMarksTheRows() {
+    zrd::app::TMainForm& form = m_fixture->form();
+    const pm::ParameterModel& model = m_fixture->program().model;
+    // The session offers the item once a drive answered; the fixture connected the link itself.
+    form.Setconfiguration1->setEnabled(true);
+    form.Setconfiguration1->trigger();
+    zrd::formula::Tset_config_Form* dialog = form.set_config_Form;
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QString("Configuration setting"));
+    QCOMPARE(dialog->ComboBox1->currentText(), QString("ZRD-KT16"));
+    QVERIFY(dialog->CheckBox1->isChecked());
+    QVERIFY(dialog->CheckBox1->isHidden());
+    dialog->ComboBox2->setEditText("ZSM130-300");
+    QTest::mouseClick(dialog->Button2, Qt::LeftButton);
+    QVERIFY(!dialog->isVisible());
+    QCOMPARE(m_fixture->ui.boxes.size(), size_t{0});
+
+    QCOMPARE(driveRaw(*m_sim, "MT"), 9);
+    QCOMPARE(driveRaw(*m_sim, "MPI"), 3750);
+    QCOMPARE(driveRaw(*m_sim, "VLIM"), 3000);
+    QCOMPARE(driveRaw(*m_sim, "IFL"), 3750);
+    int recalculations = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { recalculations = d.recalculation().runs; });
+    QCOMPARE(recalculations, 1);
+
+    struct Row {
+        const char* name;
+        const char* value;
+        const char* max;  // nullptr: the maximum did not change
+        const char* def;
+    };
+    for (const Row& r : {Row{"VLIM", "3000", "3000", "3000"}, Row{"IFL", "37.5", "37.5", "37.5"},
+                         Row{"MOVSPD", "3600", nullptr, "3600"}}) {
+        const int position = *model.find(r.name);
+        const zrd::test::TParamFrame* frame = form.pages().frameOfPosition(position);
+        QVERIFY2(frame, r.name);
+        const pm::ParamRow& row = frame->row(frame->rowOf(position));
+        QCOMPARE(row.Param->text(), QString(r.value));
+        QCOMPARE(row.DefaultVal->text(), QString(r.def));
+        QCOMPARE(zrd::test::stateColour(row.DefaultVal), zrd::test::colors::kYellow);
+        QCOMPARE(zrd::test::stateColour(row.MaxVal) == zrd::test::colors::kYellow, r.max != nullptr);
+        if (r.max)
+            QCOMPARE(row.MaxVal->text(), QString(r.max));
+    }
+    QVERIFY(form.controls().ComboBox6->currentText().startsWith("ZSM130-300"));
+}
+
+void ConfigWindowsTest::calcParaRefusals_data() {
+    QTest::addColumn<bool>("servoOn");
+    QTest::addColumn<bool>("refuse");
+    QTest::addColumn<int>("message");
+    QTest::addColumn<bool>("sends");
+    QTest::newRow("servo on") << true << false << pm::kMsgServoIsOn << false;
+    QTest::newRow("refused by the drive") << false << true << pm::kMsgCalcParaRefused << true;
+}
+
+// CALCPARA from the menu: message 40 and nothing on the wire while "On" is down; message 93
+// when the drive refuses.
+void ConfigWindowsTest::calcParaRefusals() {
+    QFETCH(bool, servoOn);
+    QFETCH(bool, refuse);
+    QFETCH(int, message);
+    QFETCH(bool, sends);
+    zrd::app::TMainForm& form = m_fixture->form();
+    form.controls().Enable_button->setChecked(servoOn);
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.recalculation().refuse = refuse; });
+    const int frames = framesSeen(*m_sim);
+    form.CALCPARA1->setEnabled(true);
+    form.CALCPARA1->trigger();
+    QCOMPARE(framesSeen(*m_sim) > frames, sends);
+    QCOMPARE(m_fixture->ui.boxes.size(), size_t{1});
+    QCOMPARE(m_fixture->ui.boxes[0].text, m_fixture->program().message(message));
+    QVERIFY(!m_fixture->program().link.state().linkBusy);
+}
+
+void ConfigWindowsTest::testerShowsPostfixAndResult_data() {
+    QTest::addColumn<QString>("formula");  // empty: the preset
+    QTest::addColumn<QString>("calculate");
+    QTest::addColumn<QString>("info");
+    QTest::addColumn<QString>("postfix");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("preset") << QString() << "1" << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
+                            << "1 2 > 3 j 4 5 q 6 j 7 o f o f " << "6";
+    QTest::newRow("not calculated") << QString() << "0"
+                                    << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
+                                    << "1 2 > 3 j 4 5 q 6 j 7 o f o f " << "";
+    QTest::newRow("minus before a group") << "-(1+2)" << "1" << "(0-(1+2))" << "0 1 2 + - "
+                                          << "-3";
+}
+
+// "Calculate": the prepared text in the memo, the postfix items each with a blank, and the
+// result only after the answer "1".
+void ConfigWindowsTest::testerShowsPostfixAndResult() {
+    QFETCH(QString, formula);
+    QFETCH(QString, calculate);
+    QFETCH(QString, info);
+    QFETCH(QString, postfix);
+    QFETCH(QString, result);
+    zrd::app::TMainForm& form = m_fixture->form();
+    form.Testingformulas1->setEnabled(true);
+    form.Testingformulas1->trigger();
+    zrd::formula::Ttest_formulas_Form* tester = form.test_formulas_Form;
+    QVERIFY(tester->isVisible());
+    QCOMPARE(tester->windowTitle(), QString("Formulas testing"));
+    if (!formula.isEmpty())
+        tester->Edit1->setText(formula);
+    m_fixture->ui.answers = {calculate.toStdString()};
+    QTest::mouseClick(tester->Button2, Qt::LeftButton);
+    QCOMPARE(tester->info->toPlainText(), info);
+    QCOMPARE(tester->Edit2->text(), postfix);
+    QCOMPARE(tester->Edit3->text(), result);
+    QCOMPARE(m_fixture->ui.asked.back(), std::string("Calculation"));
+}
