@@ -42,7 +42,8 @@ int framesSeen(zrd::sim::SimServer& sim) {
 
 void ConfigWindowsTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    for (const char* name : {pm::kDatabaseFileName, pm::kMotorTypeFileName, pm::kDriveTypeFileName}) {
+    for (const char* name :
+         {pm::kDatabaseFileName, pm::kMotorTypeFileName, pm::kDriveTypeFileName}) {
         const std::string bytes = dataFile(name);
         QVERIFY2(!bytes.empty(), name);
         m_fixture->writeData(name, bytes);
@@ -50,6 +51,7 @@ void ConfigWindowsTest::init() {
     QVERIFY(m_fixture->startUp());
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY(m_fixture->connectToSim(*m_sim));
+    m_fixture->ui.boxes.clear();
 }
 
 void ConfigWindowsTest::cleanup() {
@@ -101,7 +103,8 @@ void ConfigWindowsTest::setFitsTheMotorAndMarksTheRows() {
         QCOMPARE(row.Param->text(), QString(r.value));
         QCOMPARE(row.DefaultVal->text(), QString(r.def));
         QCOMPARE(zrd::test::stateColour(row.DefaultVal), zrd::test::colors::kYellow);
-        QCOMPARE(zrd::test::stateColour(row.MaxVal) == zrd::test::colors::kYellow, r.max != nullptr);
+        QCOMPARE(zrd::test::stateColour(row.MaxVal) == zrd::test::colors::kYellow,
+                 r.max != nullptr);
         if (r.max)
             QCOMPARE(row.MaxVal->text(), QString(r.max));
     }
@@ -142,12 +145,18 @@ void ConfigWindowsTest::testerShowsPostfixAndResult_data() {
     QTest::addColumn<QString>("info");
     QTest::addColumn<QString>("postfix");
     QTest::addColumn<QString>("result");
-    QTest::newRow("preset") << QString() << "1" << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
-                            << "1 2 > 3 j 4 5 q 6 j 7 o f o f " << "6";
+    QTest::newRow("preset") << QString() << "1"
+                            << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
+                            << "1 2 > 3 j 4 5 q 6 j 7 o f o f "
+                            << "6";
     QTest::newRow("not calculated") << QString() << "0"
                                     << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
-                                    << "1 2 > 3 j 4 5 q 6 j 7 o f o f " << "";
-    QTest::newRow("minus before a group") << "-(1+2)" << "1" << "(0-(1+2))" << "0 1 2 + - "
+                                    << "1 2 > 3 j 4 5 q 6 j 7 o f o f "
+                                    << "";
+    QTest::newRow("minus before a group") << "-(1+2)"
+                                          << "1"
+                                          << "(0-(1+2))"
+                                          << "0 1 2 + - "
                                           << "-3";
 }
 
