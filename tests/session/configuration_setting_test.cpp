@@ -179,30 +179,6 @@ TEST_F(ConfigurationSettingTest, SetLeavesTheDriveWithTheChosenTypesAndTheirLimi
     }
 }
 
-// Offline the table and the pages change as they would online, and the change list says how.
-TEST_F(ConfigurationSettingTest, OfflineSetChangesTheTableAndListsEachChange) {
-    link.state().connected = 0;
-    const ConfigurationResult r =
-        applyConfiguration(link, access, model, messages, tables, {"ZRD-KT16", "ZSM130-300", true});
-    ASSERT_TRUE(r.motorChanged);
-    EXPECT_FALSE(r.driveChanged);
-    EXPECT_EQ(r.motorName, "ZSM130-300");
-    EXPECT_EQ(r.calcPara.outcome, ServiceOutcome::NotRun);
-    std::vector<std::string> texts;
-    for (const ParameterChange& change : r.changes)
-        texts.push_back(changeText(change));
-    for (const char* expected :
-         {"MT 5 -> 9", "MPI 13.2 -> 37.5", "IFL 13.2 -> 37.5", "IFL max 13.2 -> 37.5",
-          "IFL default 13.2 -> 37.5", "VLIM max 4500 -> 3000", "ICONT 4.4 -> 12.5"})
-        EXPECT_NE(std::find(texts.begin(), texts.end(), expected), texts.end()) << expected;
-    // The rows to mark: the default and both limits of the current limit changed.
-    const auto ifl = *model.find("IFL");
-    const auto mark = std::find_if(r.marks.begin(), r.marks.end(),
-                                   [&](const formula::ChangeMark& m) { return m.position == ifl; });
-    ASSERT_NE(mark, r.marks.end());
-    EXPECT_EQ(mark->mark, formula::kMarkMax | formula::kMarkDefault);
-}
-
 // CALCPARA from the menu: refused by the program while the servo is on, by the drive with
 // status 3; silence and a hang-up are never taken for success.
 TEST_F(ConfigurationSettingTest, CalcParaTellsEachAnswerApart) {

@@ -1,4 +1,4 @@
-// The configuration dialog, CALCPARA and the formula tester against the simulated drive on a
+// The configuration dialog and the formula tester against the simulated drive on a
 // pseudo-terminal.
 
 #include "config_windows_test.h"
@@ -10,11 +10,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QToolButton>
 
 #include "formula/ui/set_config_form.h"
 #include "formula/ui/test_formulas_form.h"
-#include "params/message_numbers.h"
 #include "params/type_tables.h"
 
 namespace pm = zrd::params;
@@ -30,12 +28,6 @@ int driveRaw(zrd::sim::SimServer& sim, const char* name) {
     int raw = -1;
     sim.withDrive([&](zrd::sim::SimDrive& d) { raw = d.raw(*d.indexOf(name)); });
     return raw;
-}
-
-int framesSeen(zrd::sim::SimServer& sim) {
-    int frames = 0;
-    sim.withDrive([&](zrd::sim::SimDrive& d) { frames = d.framesSeen(); });
-    return frames;
 }
 
 }  // namespace
@@ -109,34 +101,6 @@ void ConfigWindowsTest::setFitsTheMotorAndMarksTheRows() {
             QCOMPARE(row.MaxVal->text(), QString(r.max));
     }
     QVERIFY(form.controls().ComboBox6->currentText().startsWith("ZSM130-300"));
-}
-
-void ConfigWindowsTest::calcParaRefusals_data() {
-    QTest::addColumn<bool>("servoOn");
-    QTest::addColumn<bool>("refuse");
-    QTest::addColumn<int>("message");
-    QTest::addColumn<bool>("sends");
-    QTest::newRow("servo on") << true << false << pm::kMsgServoIsOn << false;
-    QTest::newRow("refused by the drive") << false << true << pm::kMsgCalcParaRefused << true;
-}
-
-// CALCPARA from the menu: message 40 and nothing on the wire while "On" is down; message 93
-// when the drive refuses.
-void ConfigWindowsTest::calcParaRefusals() {
-    QFETCH(bool, servoOn);
-    QFETCH(bool, refuse);
-    QFETCH(int, message);
-    QFETCH(bool, sends);
-    zrd::app::TMainForm& form = m_fixture->form();
-    form.controls().Enable_button->setChecked(servoOn);
-    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.recalculation().refuse = refuse; });
-    const int frames = framesSeen(*m_sim);
-    form.CALCPARA1->setEnabled(true);
-    form.CALCPARA1->trigger();
-    QCOMPARE(framesSeen(*m_sim) > frames, sends);
-    QCOMPARE(m_fixture->ui.boxes.size(), size_t{1});
-    QCOMPARE(m_fixture->ui.boxes[0].text, m_fixture->program().message(message));
-    QVERIFY(!m_fixture->program().link.state().linkBusy);
 }
 
 void ConfigWindowsTest::testerShowsPostfixAndResult_data() {
