@@ -1,4 +1,4 @@
-// The configuration dialog and the formula tester against the simulated drive on a
+// The configuration dialog, CALCPARA and the formula tester against the simulated drive on a
 // pseudo-terminal.
 
 #include "config_windows_test.h"
@@ -101,6 +101,24 @@ void ConfigWindowsTest::setFitsTheMotorAndMarksTheRows() {
             QCOMPARE(row.MaxVal->text(), QString(r.max));
     }
     QVERIFY(form.controls().ComboBox6->currentText().startsWith("ZSM130-300"));
+}
+
+// CALCPARA from the menu: the drive recalculates its ratings for the drive type it holds, and
+// the read-all after the acknowledge brings them onto the page.
+void ConfigWindowsTest::calcParaReadsTheRecalculatedValues() {
+    zrd::app::TMainForm& form = m_fixture->form();
+    const pm::ParameterModel& model = m_fixture->program().model;
+    // A ZRD-KT2 (drive type 1): 2 A continuous.
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { d.setRaw(*d.indexOf("DT"), 1); });
+    form.CALCPARA1->setEnabled(true);
+    form.CALCPARA1->trigger();
+    QCOMPARE(driveRaw(*m_sim, "DICONT"), 200);
+    const int position = *model.find("DICONT");
+    const zrd::test::TParamFrame* frame = form.pages().frameOfPosition(position);
+    QVERIFY(frame);
+    QTRY_COMPARE_WITH_TIMEOUT(frame->row(frame->rowOf(position)).Param->text(), QString("2"),
+                              20000);
+    QCOMPARE(m_fixture->ui.boxes.size(), size_t{0});
 }
 
 void ConfigWindowsTest::testerShowsPostfixAndResult_data() {

@@ -6,7 +6,7 @@
 #include "sim_server.h"
 #include "ui_test_support.h"
 
-// The configuration dialog and the formula tester against the simulated drive: what
+// The configuration dialog, CALCPARA and the formula tester against the simulated drive: what
 // each leaves in the drive and on the screen.
 class ConfigWindowsTest : public QObject {
     Q_OBJECT
@@ -14,6 +14,7 @@ private slots:
     void init();
     void cleanup();
     void setFitsTheMotorAndMarksTheRows();
+    void calcParaReadsTheRecalculatedValues();
     void testerShowsPostfixAndResult_data();
     void testerShowsPostfixAndResult();
 
