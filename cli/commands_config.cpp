@@ -1,9 +1,12 @@
 // zrdctl config and calcpara: a drive and a motor fitted to the drive in one step, and the
 // drive told to recalculate its internal values.
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <thread>
 
 #include "drive_session.h"
+#include "formula/configuration.h"
 #include "monitor/status.h"
 #include "params/message_numbers.h"
 #include "params/type_tables.h"
@@ -30,6 +33,73 @@ void readAll(Session& s, const char* what) {
     s.checkLink();
     if (!read.ran || read.linkLost || !read.gaveUp.empty())
         throw LinkError(std::string(what) + ": not every parameter answered");
+}
+
+// The parameters "Set" reads or may change: the drive and motor types, those of the motor
+// line, those the configuration formulas set and those they refer to.
+std::vector<int> configurationParameters(const pm::ParameterModel& model,
+                                         const pm::TypeTables& tables) {
+    std::vector<int> positions;
+    const auto add = [&](std::optional<int> position) {
+        if (position && std::find(positions.begin(), positions.end(), *position) == positions.end())
+            positions.push_back(*position);
+    };
+    add(model.knownPosition(pm::KnownParameter::DT));
+    add(model.knownPosition(pm::KnownParameter::MT));
+    for (const std::string& mnemonic : tables.motorMnemonics())
+        add(model.find(mnemonic));
+    const auto byNumpar = [&](const std::string& numpar) -> std::optional<int> {
+        for (int position = 0; position < pm::kParameterCount; ++position) {
+            if (model.parameter(position).Pname.empty())
+                break;
+            if (model.parameter(position).Numpar == numpar)
+                return position;
+        }
+        return std::nullopt;
+    };
+    for (const pm::TParR& entry : model.calculated()) {
+        if (entry.typeD != "f")
+            break;
+        add(entry.num);
+        // References are "p" and up to three digits.
+        for (const std::string* text : {&entry.MinVal, &entry.MaxVal, &entry.DefValue}) {
+            for (size_t i = 0; i < text->size(); ++i) {
+                size_t n = 0;
+                while (n < 3 && i + 1 + n < text->size() &&
+                       std::isdigit(static_cast<unsigned char>((*text)[i + 1 + n])))
+                    ++n;
+                if ((*text)[i] == 'p' && n > 0)
+                    add(byNumpar(text->substr(i, n + 1)));
+            }
+        }
+    }
+    return positions;
+}
+
+// Reads what "Set" works with, then evaluates the formulas for the types read, as read-all
+// does: the changes printed start from what the drive holds.
+void readConfiguration(Session& s, const pm::TypeTables& tables) {
+    std::vector<std::pair<int, double>> read;
+    for (const int position : configurationParameters(s.model(), tables)) {
+        if (s.read(position)) {
+            read.emplace_back(position, s.model().value(position));
+        } else {
+            s.checkLink();
+            throw LinkError("config: no answer for " + s.model().parameter(position).Pname +
+                            " on " + s.device);
+        }
+    }
+    const auto value = [&](pm::KnownParameter which) -> std::optional<double> {
+        const auto position = s.model().knownPosition(which);
+        return position ? std::optional<double>(s.model().value(*position)) : std::nullopt;
+    };
+    const pm::ParameterModel::TypeBasis& basis = s.model().formulaBasis();
+    if (basis.motorType != value(pm::KnownParameter::MT) ||
+        basis.driveType != value(pm::KnownParameter::DT))
+        (void)formula::reevaluateFormulas(s.model(), formula::kReadAllFormulaPasses, s.ui);
+    // The limits stand for the types read; the values stay the drive's.
+    for (const auto& [position, v] : read)
+        s.model().setKnownValue(position, v);
 }
 
 bool servoIsOn(Session& s) {
@@ -91,7 +161,7 @@ int configCommand(const Args& argsIn, const GlobalOptions& options) {
     request.drive = drive.value_or("");
     request.motor = motor.value_or("");
     s.connect(options);
-    readAll(s, "config");
+    readConfiguration(s, tables);
     const ss::ConfigurationResult r =
         ss::applyConfiguration(*s.link, *s.access, s.model(), s.db->messages, tables, request);
     for (const ss::ParameterChange& change : r.changes)
@@ -124,7 +194,8 @@ void addConfigCommands(CommandList& list) {
         {"config", "--port DEV config --drive NAME --motor NAME [--no-calcpara]", configCommand,
          "Fits a drive and a motor from Drive_type.mod and Motor_type.mod, as \"Set\" of the "
          "configuration dialog does.\n"
-         "Reads every parameter, writes \"DT\" and the motor's line when they differ from what "
+         "Reads the drive and motor types, the motor's parameters and those of the formulas, "
+         "writes \"DT\" and the motor's line when they differ from what "
          "the drive holds, evaluates the configuration formulas, sends CALCPARA (0x69) unless "
          "--no-calcpara, and writes the defaults the formulas changed. Prints each change as "
          "\"MNEMONIC old -> new\" (limits and defaults as \"MNEMONIC max old -> new\").\n"
