@@ -28,6 +28,7 @@ CommandList allCommands() {
     addGeneratorCommands(list);
     addAnalysisCommands(list);
     addServiceCommands(list);
+    addMonitorCommands(list);
     return list;
 }
 
