@@ -1,9 +1,11 @@
 #include "cmdmon/traffic_record.h"
 
-#include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <memory>
+#include <sstream>
 
 #include "core/os_error.h"
 #include "link/frame_codec.h"
@@ -109,10 +111,17 @@ std::string describeFrame(Direction direction, const std::vector<uint8_t>& bytes
 }
 
 std::string formatTrafficLine(const TrafficLine& line) {
-    char head[48];
-    std::snprintf(head, sizeof head, "%10.3f %c ", line.seconds,
-                  line.direction == Direction::Sent ? kSentMark : kReceivedMark);
-    std::string text = head + link::toHex(line.bytes.data(), line.bytes.size());
+    // "." whatever the locale.
+    char seconds[32];
+    const auto [end, ec] =
+        std::to_chars(seconds, seconds + sizeof seconds, line.seconds, std::chars_format::fixed, 3);
+    std::string text(ec == std::errc() ? std::string(seconds, end) : std::string("0.000"));
+    constexpr size_t kTimeWidth = 10;
+    if (text.size() < kTimeWidth)
+        text.insert(0, kTimeWidth - text.size(), ' ');
+    text += ' ';
+    text += line.direction == Direction::Sent ? kSentMark : kReceivedMark;
+    text += ' ' + link::toHex(line.bytes.data(), line.bytes.size());
     if (!line.meaning.empty())
         text += std::string(" ") + kMeaningMark + ' ' + line.meaning;
     return text;
@@ -124,6 +133,14 @@ bool loadTraffic(const std::string& path, std::vector<TrafficLine>& lines, std::
         error = "cannot read " + path + ": " + lastOsErrorText();
         return false;
     }
+    std::stringstream text;
+    text << in.rdbuf();
+    return parseTraffic(text.str(), path, lines, error);
+}
+
+bool parseTraffic(const std::string& content, const std::string& name,
+                  std::vector<TrafficLine>& lines, std::string& error) {
+    std::istringstream in(content);
     lines.clear();
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
@@ -131,16 +148,16 @@ bool loadTraffic(const std::string& path, std::vector<TrafficLine>& lines, std::
         if (text.empty() || text[0] == '#')
             continue;
         const auto bad = [&](const std::string& why) {
-            error = path + " line " + std::to_string(number) + ": " + why;
+            error = name + " line " + std::to_string(number) + ": " + why;
             return false;
         };
         TrafficLine line;
-        char* end = nullptr;
-        errno = 0;
-        line.seconds = std::strtod(text.c_str(), &end);
-        if (end == text.c_str() || errno != 0 || !(line.seconds >= 0))
+        // "." whatever the locale.
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), line.seconds,
+                                               std::chars_format::fixed);
+        if (ec != std::errc() || !std::isfinite(line.seconds) || line.seconds < 0)
             return bad("no time");
-        std::string rest = trimmed(std::string(end));
+        std::string rest = trimmed(text.substr(static_cast<size_t>(end - text.data())));
         if (rest.empty() || (rest[0] != kSentMark && rest[0] != kReceivedMark))
             return bad("no direction (> or <)");
         line.direction = rest[0] == kSentMark ? Direction::Sent : Direction::Received;

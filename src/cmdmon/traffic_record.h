@@ -47,6 +47,9 @@ std::string formatTrafficLine(const TrafficLine& line);
 // Reads a recording; false with the reason (naming the line) in error. Comment lines ("#")
 // and empty lines are skipped.
 bool loadTraffic(const std::string& path, std::vector<TrafficLine>& lines, std::string& error);
+// The same for a recording's text; `name` names it in the error.
+bool parseTraffic(const std::string& text, const std::string& name, std::vector<TrafficLine>& lines,
+                  std::string& error);
 
 // Writes a recording as the traffic passes, each line at once, so that a crash loses nothing.
 class TrafficRecorder {

@@ -65,6 +65,7 @@ void CommandMonitorTest::readShowsTheAnswerAndRecordsIt() {
     monitor->ComboBox1->setEditText(QString::fromStdString(m_sim->devicePath()));
     monitor->RecordFile->setText(QString::fromStdString(recording));
     monitor->RecordTraffic->setChecked(true);
+    m_fixture->ui.boxes.clear();
     monitor->Button14->click();
     QVERIFY(m_fixture->ui.boxes.empty());
     // The main link let go of the line and is offline.
@@ -126,6 +127,7 @@ void CommandMonitorTest::portThatDoesNotOpenIsReported() {
     m_fixture->form().Commandmonitor1->trigger();
     cm::TSer_monitor* monitor = m_fixture->form().Ser_monitor;
     monitor->ComboBox1->setEditText(m_fixture->dir.file("no-such-port").c_str());
+    m_fixture->ui.boxes.clear();
     monitor->Button14->click();
     QCOMPARE(m_fixture->ui.boxes.size(), size_t{1});
     QCOMPARE(m_fixture->ui.boxes[0].caption, std::string(cm::kPortFailCaption));

@@ -85,7 +85,7 @@ QComboBox* box(QWidget* parent, const char* name, bool editable) {
 }  // namespace
 
 TSer_monitor::TSer_monitor(MonitorParts parts, QWidget* parent)
-    : QDialog(parent), m_parts(std::move(parts)), m_recorder(namesFrom(m_parts.model)) {
+    : QDialog(parent), m_parts(std::move(parts)) {
     setObjectName("Ser_monitor");
     setWindowTitle("Service Monitor");
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
@@ -406,26 +406,28 @@ void TSer_monitor::closeEvent(QCloseEvent* event) {
 
 void TSer_monitor::recordToggled(bool on) {
     if (!on) {
-        m_recorder.close();
+        m_recorder.reset();
         return;
     }
     const std::string path = RecordFile->text().trimmed().toStdString();
-    if (path.empty() || !m_recorder.open(path)) {
+    m_recorder = std::make_unique<TrafficRecorder>(namesFrom(m_parts.model));
+    if (path.empty() || !m_recorder->open(path)) {
         const std::string language = m_parts.model.language();
         m_parts.ui.showMessage(
             m_parts.messages.text(params::kMsgCaption, language),
-            path.empty() ? "No file named for the recording" : m_recorder.error());
+            path.empty() ? "No file named for the recording" : m_recorder->error());
+        m_recorder.reset();
         RecordTraffic->setChecked(false);
     }
 }
 
 void TSer_monitor::record(Direction direction, const std::vector<uint8_t>& bytes) {
-    if (!m_recorder.isOpen())
+    if (!m_recorder)
         return;
-    if (!m_recorder.record(direction, bytes)) {
+    if (!m_recorder->record(direction, bytes)) {
         const std::string language = m_parts.model.language();
         m_parts.ui.showMessage(m_parts.messages.text(params::kMsgCaption, language),
-                               m_recorder.error());
+                               m_recorder->error());
         RecordTraffic->setChecked(false);
     }
 }

@@ -9,6 +9,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -118,7 +119,8 @@ private:
     MonitorParts m_parts;
     PortReader m_reader;
     FrameDisplay m_display;
-    TrafficRecorder m_recorder;
+    // Made when a recording starts: the names of the database loaded by then.
+    std::unique_ptr<TrafficRecorder> m_recorder;
 };
 
 }  // namespace zrd::cmdmon
