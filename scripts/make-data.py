@@ -1244,7 +1244,7 @@ WINDOW_TEXTS = [
     ("  Current", "  Ток"),
     ("  Position", " Положение"),
     # Service Monitor (TSer_monitor): the texts not listed above
-    ("COM", "Порт"),
+    ("COM", "COM-порт"),
     ("Read total constant", "Чтение: постоянная"),
     ("Read interval", "Чтение: интервал"),
     ("Read total multiplier", "Чтение: множитель"),

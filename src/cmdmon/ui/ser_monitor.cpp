@@ -180,7 +180,9 @@ void TSer_monitor::buildWindow() {
     Edit1 = new QLineEdit(request);
     Edit1->setObjectName("Edit1");
     Edit1->setReadOnly(true);
-    requestGrid->addWidget(Edit1, 0, 0, 1, 6);
+    requestGrid->addWidget(Edit1, 0, 0, 1, 7);
+    // The cells stay together on the left; the last column takes the room that is left.
+    requestGrid->setColumnStretch(6, 1);
     requestGrid->addWidget(new QLabel("hex", request), 1, 0);
     requestGrid->addWidget(new QLabel("dec", request), 2, 0);
     for (size_t i = 0; i < requestHex.size(); ++i) {
@@ -196,12 +198,14 @@ void TSer_monitor::buildWindow() {
     Edit2 = new QLineEdit(received);
     Edit2->setObjectName("Edit2");
     Edit2->setReadOnly(true);
-    receivedGrid->addWidget(Edit2, 0, 0, 1, static_cast<int>(kGridBytes) + 1);
+    constexpr int kSpareColumn = static_cast<int>(kGridBytes) + 1;
+    receivedGrid->setColumnStretch(kSpareColumn, 1);
+    receivedGrid->addWidget(Edit2, 0, 0, 1, kSpareColumn + 1);
     Memo1 = new QPlainTextEdit(received);
     Memo1->setObjectName("Memo1");
     Memo1->setReadOnly(true);
     Memo1->setMinimumHeight(160);
-    receivedGrid->addWidget(Memo1, 1, 0, 1, static_cast<int>(kGridBytes) + 1);
+    receivedGrid->addWidget(Memo1, 1, 0, 1, kSpareColumn + 1);
     const char* rowLabels[] = {"hex", "dec", "decoded", "pairs"};
     for (int row = 0; row < 4; ++row)
         receivedGrid->addWidget(new QLabel(rowLabels[row], received), row + 2, 0);
