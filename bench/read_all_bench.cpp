@@ -10,6 +10,8 @@
 #include <chrono>
 
 #include "link/drive_link.h"
+#include "session/parameter_access.h"
+#include "session/status_poll.h"
 #include "session/sweeps.h"
 #include "shipped_drive_bench.h"
 
@@ -62,5 +64,68 @@ BENCHMARK(BM_ReadAllShippedDatabase)
     ->Args({115200, 1, lk::kDefaultFastGapBytes})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
+
+// One write exchange on the wire: a request of six bytes, a verdict of four (without escapes).
+constexpr size_t kWriteRequestBytes = 6;
+constexpr size_t kWriteReplyBytes = 4;
+
+// Write-all of the values the drive holds, safe and fast, against the wire time of its writes.
+void BM_WriteAllShippedDatabase(benchmark::State& state) {
+    const int baud = static_cast<int>(state.range(0));
+    zrd::bench::ShippedDrive drive(baud);
+    if (const std::string failed = drive.start(); !failed.empty()) {
+        state.SkipWithError(failed.c_str());
+        return;
+    }
+    auto& [ui, messages, model, sim, port, link] = drive;
+    zrd::session::Sweeps sweeps(link, model, messages);
+    (void)sweeps.ReadParamAll();
+    // Without page rows nothing read is known: every value the drive gave is written back.
+    for (int position = 0; position < pm::kParameterCount; ++position)
+        model.setKnownValue(position, model.value(position));
+    link.state().fastGapBytes = static_cast<int>(state.range(1));
+    zrd::session::WriteAllResult r;
+    std::chrono::duration<double, std::milli> took{};
+    for (auto _ : state) {
+        const auto t0 = std::chrono::steady_clock::now();
+        r = sweeps.writeAll({});
+        took = std::chrono::steady_clock::now() - t0;
+    }
+    const double wireMs = lk::wireTimeUs(kWriteRequestBytes + kWriteReplyBytes, baud) / 1000.0;
+    state.counters["writes"] = r.written;
+    state.counters["failed"] = static_cast<double>(r.failedPositions.size());
+    state.counters["wire_ratio"] = took.count() / (r.written * wireMs);
+}
+
+BENCHMARK(BM_WriteAllShippedDatabase)
+    ->ArgNames({"baud", "fast_gap"})
+    ->Args({115200, 0})
+    ->Args({115200, lk::kDefaultFastGapBytes})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// One tick of the monitor: its fourteen reads, safe and fast.
+void BM_MonitorTick(benchmark::State& state) {
+    zrd::bench::ShippedDrive drive(static_cast<int>(state.range(0)));
+    if (const std::string failed = drive.start(); !failed.empty()) {
+        state.SkipWithError(failed.c_str());
+        return;
+    }
+    auto& [ui, messages, model, sim, port, link] = drive;
+    link.state().fastGapBytes = static_cast<int>(state.range(1));
+    zrd::session::ParameterAccess access(link, model, messages);
+    zrd::session::MonitorSample sample;
+    for (auto _ : state)
+        sample = zrd::session::readMonitorSample(access, model);
+    state.counters["reads"] = sample.requested;
+    state.counters["answered"] = sample.answered;
+}
+
+BENCHMARK(BM_MonitorTick)
+    ->ArgNames({"baud", "fast_gap"})
+    ->Args({115200, 0})
+    ->Args({115200, lk::kDefaultFastGapBytes})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 }  // namespace
