@@ -67,6 +67,7 @@ void addGeneratorCommands(CommandList& list);  // commands_fg.cpp
 void addAnalysisCommands(CommandList& list);   // commands_analysis.cpp
 void addServiceCommands(CommandList& list);    // commands_service.cpp
 void addConfigCommands(CommandList& list);     // commands_config.cpp
+void addMonitorCommands(CommandList& list);    // commands_cmdmon.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

@@ -30,6 +30,7 @@ CommandList allCommands() {
     addAnalysisCommands(list);
     addServiceCommands(list);
     addConfigCommands(list);
+    addMonitorCommands(list);
     return list;
 }
 

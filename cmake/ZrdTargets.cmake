@@ -9,6 +9,10 @@ if(ZRD_SANITIZE)
   target_compile_options(zrd_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   target_link_options(zrd_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZRD_SANITIZE_THREADS)
+  target_compile_options(zrd_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+  target_link_options(zrd_options INTERFACE -fsanitize=thread)
+endif()
 if(ZRD_FUZZ)
   # The core is instrumented too, so the fuzzers see coverage inside it.
   target_compile_options(zrd_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
@@ -17,10 +21,15 @@ endif()
 
 # Registers one GoogleTest executable with ctest.
 function(zrd_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main zrd_options)
   # Parameter values stay out of the test names; each case carries a readable name instead.
-  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  # LABELS: the ctest labels of its cases ("threads": scripts/sanitize-threads runs them).
+  set(properties TIMEOUT 120)
+  if(ARG_LABELS)
+    list(APPEND properties LABELS ${ARG_LABELS})
+  endif()
+  gtest_discover_tests(${name} NO_PRETTY_VALUES DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()

@@ -1247,6 +1247,24 @@ WINDOW_TEXTS = [
     ("   Offline", "  Офлайн"),
     ("  Current", "  Ток"),
     ("  Position", " Положение"),
+    # Service Monitor (TSer_monitor): the texts not listed above
+    ("COM", "COM-порт"),
+    ("Read total constant", "Чтение: постоянная"),
+    ("Read interval", "Чтение: интервал"),
+    ("Read total multiplier", "Чтение: множитель"),
+    ("Write total multiplier", "Запись: множитель"),
+    ("Write total constant", "Запись: постоянная"),
+    ("Request", "Запрос"),
+    ("Received", "Принято"),
+    ("hex", "hex"),
+    ("dec", "дес"),
+    ("decoded", "декод."),
+    ("pairs", "пары"),
+    ("Record…", "Запись…"),
+    ("traffic file", "файл обмена"),
+    ("Traffic recording", "Запись обмена"),
+    ("Traffic recordings (*.txt);;All files (*)", "Записи обмена (*.txt);;Все файлы (*)"),
+    ("No file named for the recording", "Не задан файл для записи обмена"),
 ]
 
 # ---------------------------------------------------------------------------------

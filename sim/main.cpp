@@ -23,6 +23,7 @@
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
+#include "replay_drive.h"
 #include "sim_server.h"
 
 namespace sim = zrd::sim;
@@ -37,7 +38,7 @@ zrd::ProgramHelp simHelp() {
         "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
         "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
         "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] "
-        "[--resonance HZ[,DAMPING]]",
+        "[--resonance HZ[,DAMPING]] [--replay FILE]",
         "--version"};
     help.description =
         "Opens a pseudo-terminal (or PATH), prints the device path on the first line and the "
@@ -70,6 +71,10 @@ zrd::ProgramHelp simHelp() {
         {"--resonance HZ[,DAMPING]",
          "the load's mechanical resonance, 0..1000 Hz (0 rigid), and its damping ratio "
          "0..1 (default 400,0.05)"},
+        {"--replay FILE",
+         "answer from a traffic recording (the command monitor's \"Record\" or zrdctl sniff "
+         "--record): each request gets the reply recorded after the same request, in turn; a "
+         "request the recording does not answer gets no answer"},
         {"--scope-refuse", "the online oscilloscope's start is refused (status 3)"},
         {"--scope-mute", "the online oscilloscope streams without sending a byte"},
         {"--scope-badend N", "every N-th sample frame ends with a wrong byte"},
@@ -232,6 +237,7 @@ int main(int argc, char** argv) {
     std::string tty;
     std::string db;
     std::string controlPath;
+    std::string replayFile;
     DriveSetup setup;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -287,6 +293,8 @@ int main(int argc, char** argv) {
                 return 2;
             }
             setup.inputs.push_back(n);
+        } else if (arg == "--replay" && hasValue) {
+            replayFile = argv[++i];
         } else if (arg == "--scope-refuse") {
             setup.scope.refuse = true;
         } else if (arg == "--scope-mute") {
@@ -317,6 +325,15 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr, "zrd-sim: unknown argument: %s\n", arg.c_str());
             usage(stderr);
+            return 2;
+        }
+    }
+
+    auto replay = std::make_shared<sim::ReplayDrive>();
+    if (!replayFile.empty()) {
+        std::string error;
+        if (!replay->load(replayFile, error)) {
+            std::fprintf(stderr, "zrd-sim: --replay: %s\n", error.c_str());
             return 2;
         }
     }
@@ -374,6 +391,9 @@ int main(int argc, char** argv) {
     });
     if (!applied)
         return 2;
+    if (!replayFile.empty())
+        server.setAnswerer(
+            [replay](const std::vector<uint8_t>& frame) { return replay->answer(frame); });
     if (!server.openControl(controlPath.empty() ? defaultControlPath() : controlPath)) {
         std::fprintf(stderr, "zrd-sim: %s\n", server.error().c_str());
         return 1;

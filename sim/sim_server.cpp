@@ -212,7 +212,12 @@ void SimServer::run() {
 
 void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
     std::optional<SimReply> reply;
-    {
+    if (m_answerer) {
+        if (auto bytes = m_answerer(frame)) {
+            reply.emplace();
+            reply->bytes = std::move(*bytes);
+        }
+    } else {
         std::lock_guard lock(m_mutex);
         // The drive answers with the state of this very moment (a streamed sample due in
         // between is taken at its own time after it).

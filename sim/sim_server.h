@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "control_socket.h"
 #include "sim_drive.h"
@@ -39,6 +41,12 @@ public:
     void setReporter(std::function<void(const std::string&)> report) {
         m_report = std::move(report);
     }
+
+    // Answers every request with what this gives (nullopt: silence) instead of the drive's
+    // own answer; set before start(). Called on the server's thread only.
+    using Answerer =
+        std::function<std::optional<std::vector<uint8_t>>(const std::vector<uint8_t>&)>;
+    void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
     // Starts answering on a background thread.
     void start();
@@ -111,6 +119,7 @@ private:
     SimDrive m_drive;
     ControlSocket m_control;
     std::function<void()> m_onQuit;
+    Answerer m_answerer;
     std::function<void(const std::string&)> m_report;
     Clock::time_point m_lastAdvance{};
     std::vector<Scheduled> m_outbox;  // the server thread's own

@@ -11,6 +11,16 @@ namespace zrd::link {
 // Outcome of opening and configuring a port; each step has its own numbered message.
 enum class OpenResult { Ok, CannotOpen, CannotSetState, CannotSetTimeouts, CannotSetEvents };
 
+// Parity and stop bits of a line other than the drive link's 8N1 (the command monitor's).
+enum class Parity { None, Odd, Even, Mark, Space };
+enum class StopBits { One, OneAndHalf, Two };
+struct LineSettings {
+    int baudRate = 115200;
+    Parity parity = Parity::None;
+    // Linux has no one and a half stop bits: they are sent as two.
+    StopBits stopBits = StopBits::One;
+};
+
 // How a wait for input ended.
 enum class WaitResult { Readable, TimedOut, HungUp, Failed };
 
@@ -21,6 +31,8 @@ public:
 
     // Opens the device exclusively, raw 8N1 at the given baud rate.
     [[nodiscard]] virtual OpenResult open(const std::string& device, int baudRate) = 0;
+    // Opens the device exclusively, raw, 8 data bits with the given parity and stop bits.
+    [[nodiscard]] virtual OpenResult open(const std::string& device, const LineSettings& line) = 0;
     virtual void close() = 0;
     [[nodiscard]] virtual bool isOpen() const = 0;
 

@@ -76,11 +76,34 @@ speed_t standardSpeed(int baud) {
     }
 }
 
+tcflag_t parityFlags(Parity parity) {
+    switch (parity) {
+        case Parity::None:
+            return 0;
+        case Parity::Odd:
+            return PARENB | PARODD;
+        case Parity::Even:
+            return PARENB;
+        case Parity::Mark:
+            return PARENB | CMSPAR | PARODD;
+        case Parity::Space:
+            return PARENB | CMSPAR;
+    }
+    return 0;
+}
+
 class PosixSerialPort final : public SerialPort {
 public:
     ~PosixSerialPort() override { close(); }
 
     OpenResult open(const std::string& device, int baudRate) override {
+        LineSettings line;
+        line.baudRate = baudRate;
+        return open(device, line);
+    }
+
+    OpenResult open(const std::string& device, const LineSettings& line) override {
+        const int baudRate = line.baudRate;
         close();
         m_fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_fd < 0)
@@ -92,7 +115,10 @@ public:
             return fail(OpenResult::CannotSetState);
         ::cfmakeraw(&tio);
         tio.c_cflag |= CLOCAL | CREAD;
-        tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS);
+        tio.c_cflag &= ~(CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+        tio.c_cflag |= parityFlags(line.parity);
+        if (line.stopBits != StopBits::One)
+            tio.c_cflag |= CSTOPB;
         tio.c_iflag &= ~(IXON | IXOFF | IXANY);
         // Reads never block in the kernel: every wait is a poll() with a time bound.
         tio.c_cc[VMIN] = 0;

@@ -11,9 +11,11 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -29,6 +31,7 @@
 #include "app/main_form.h"
 #include "app/qt_user_interface.h"
 #include "app/torvanta_application.h"
+#include "cmdmon/ui/ser_monitor.h"
 #include "core/version.h"
 #include "fake_serial_tree.h"
 #include "link/serial_port.h"
@@ -258,6 +261,24 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     return ok;
 }
 
+// The command monitor on the simulated drive after "Read" of HVER and its answer.
+bool saveCommandMonitor(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, const QString& out) {
+    zrd::cmdmon::TSer_monitor& monitor = *form.Ser_monitor;
+    monitor.showMonitor();
+    monitor.ComboBox1->setEditText(QString::fromStdString(sim.devicePath()));
+    monitor.Button14->click();
+    monitor.Button1->click();
+    auto* question = monitor.findChild<QInputDialog*>("MnemonicQuestion");
+    if (question == nullptr)
+        return false;
+    question->accept();
+    const bool answered =
+        QTest::qWaitFor([&monitor] { return !monitor.Memo1->toPlainText().isEmpty(); }, 5000);
+    const bool ok = answered && save(monitor, out + "command-monitor.png");
+    monitor.close();
+    return ok;
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
 bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
@@ -290,6 +311,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
     ok &= saveFrequencyResponse(form, program, sim, out);
+    ok &= saveCommandMonitor(form, sim, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();

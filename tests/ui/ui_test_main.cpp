@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/torvanta_application.h"
+#include "command_monitor_test.h"
 #include "config_windows_test.h"
 #include "desktop_test.h"
 #include "main_form_test.h"
@@ -38,6 +39,6 @@ int main(int argc, char** argv) {
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
                  OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest,
-                 OscillogramToolsTest, ConfigWindowsTest>(argc, argv);
+                 OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
