@@ -24,6 +24,8 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/about_box.h"
 #include "app/main_form.h"
@@ -53,6 +55,16 @@
 #include "tuning/ui/wave_form.h"
 
 namespace {
+
+// The program's hook, with the language question answered by the screenshot run itself.
+class ScreenshotUserInterface : public zrd::app::QtUserInterface {
+public:
+    std::optional<std::string> askText(const std::string&, const std::string&,
+                                       const std::string&) override {
+        return answer;
+    }
+    std::string answer;
+};
 
 bool save(QWidget& widget, const QString& path) {
     QApplication::processEvents();
@@ -459,6 +471,25 @@ bool saveServiceWindows(zrd::app::TMainForm& form, zrd::app::Program& program, c
     return ok;
 }
 
+// The main window, a parameter page and the online oscilloscope after a switch to Russian
+// through "Language"; the program is switched back to English afterwards.
+bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const QString& out) {
+    ui.answer = "Rus";
+    form.Language1->trigger();
+    bool ok = !form.program().english();
+    form.TimerForTimeTimer();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
+    ok &= save(form, out + "main-window-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(2);
+    ok &= save(form, out + "parameter-page-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
+    ok &= save(form, out + "oscilloscope-online-ru.png");
+    ui.answer = "Eng";
+    form.Language1->trigger();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
+    return ok && form.program().english();
+}
+
 int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     app.setUpLook();
@@ -472,7 +503,7 @@ int main(int argc, char** argv) {
     const QString out = QString::fromStdString(args.back()) + "/";
     QDir().mkpath(out);
 
-    zrd::app::QtUserInterface ui;
+    ScreenshotUserInterface ui;
     zrd::app::StartOptions options = zrd::app::startOptions(args);
     // The user's own settings stay out of the pictures, and untouched.
     options.settingsFile.clear();
@@ -514,6 +545,7 @@ int main(int argc, char** argv) {
     form.AboutBox->show();
     ok &= save(*form.AboutBox, out + "about-box.png");
     form.AboutBox->hide();
+    ok &= saveInRussian(form, ui, out);
 
     ok &= saveSession(form, *program, out);
     ok &= saveSerialAdvice(form, *program, out);

@@ -5,6 +5,7 @@
 
 #include "app/torvanta_application.h"
 #include "desktop_test.h"
+#include "language_test.h"
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
@@ -37,6 +38,6 @@ int main(int argc, char** argv) {
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
                  OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest,
-                 OscillogramToolsTest>(argc, argv);
+                 OscillogramToolsTest, LanguageTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,8 +59,21 @@ public:
         questions.push_back({caption, text});
         return yes;
     }
+    // Text questions are recorded and answered with `textAnswer` (nullopt: cancelled).
+    std::optional<std::string> askText(const std::string& title, const std::string& prompt,
+                                       const std::string& preset) override {
+        textQuestions.push_back({title, prompt, preset});
+        return textAnswer;
+    }
+    struct TextQuestion {
+        std::string title;
+        std::string prompt;
+        std::string preset;
+    };
     std::vector<Box> boxes;
     std::vector<Box> questions;
+    std::vector<TextQuestion> textQuestions;
+    std::optional<std::string> textAnswer;
     std::vector<int> waits;
     bool yes = false;
 };
