@@ -56,9 +56,13 @@
 
 namespace {
 
-// The program's hook, with the language question answered by the screenshot run itself.
+// The program's hook for a run nobody watches: the language question is answered by the run
+// itself, and a message is printed instead of waiting for a click.
 class ScreenshotUserInterface : public zrd::app::QtUserInterface {
 public:
+    void showMessage(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
+    }
     std::optional<std::string> askText(const std::string&, const std::string&,
                                        const std::string&) override {
         return answer;
@@ -270,9 +274,31 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     return ok;
 }
 
+// The main window, a parameter page and the online oscilloscope after a switch to Russian
+// through "Language" with the drive connected (read-all and a status poll in Russian), then
+// back to English for the pictures that follow.
+bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const QString& out) {
+    ui.answer = "Rus";
+    form.Language1->trigger();
+    bool ok = !form.program().english();
+    form.Timer5Timer();
+    form.TimerForTimeTimer();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
+    ok &= save(form, out + "main-window-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(2);
+    ok &= save(form, out + "parameter-page-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
+    form.TabbedNotebook2Click(zrd::app::kTabOscillOnline);
+    ok &= save(form, out + "oscilloscope-online-ru.png");
+    ui.answer = "Eng";
+    form.Language1->trigger();
+    return ok && form.program().english();
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
-bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, ScreenshotUserInterface& ui,
+                 const QString& out) {
     zrd::sim::SimServer sim;
     if (!sim.openPty())
         return false;
@@ -302,6 +328,8 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
     ok &= saveFrequencyResponse(form, program, sim, out);
+    // Last on the drive: the switch rebuilds the pages and the scope selectors its own way.
+    ok &= saveInRussian(form, ui, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
     program.link.closePort();
@@ -471,25 +499,6 @@ bool saveServiceWindows(zrd::app::TMainForm& form, zrd::app::Program& program, c
     return ok;
 }
 
-// The main window, a parameter page and the online oscilloscope after a switch to Russian
-// through "Language"; the program is switched back to English afterwards.
-bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const QString& out) {
-    ui.answer = "Rus";
-    form.Language1->trigger();
-    bool ok = !form.program().english();
-    form.TimerForTimeTimer();
-    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
-    ok &= save(form, out + "main-window-ru.png");
-    form.TabbedNotebook2->setCurrentIndex(2);
-    ok &= save(form, out + "parameter-page-ru.png");
-    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
-    ok &= save(form, out + "oscilloscope-online-ru.png");
-    ui.answer = "Eng";
-    form.Language1->trigger();
-    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
-    return ok && form.program().english();
-}
-
 int main(int argc, char** argv) {
     zrd::app::TorvantaApplication app(argc, argv);
     app.setUpLook();
@@ -545,9 +554,8 @@ int main(int argc, char** argv) {
     form.AboutBox->show();
     ok &= save(*form.AboutBox, out + "about-box.png");
     form.AboutBox->hide();
-    ok &= saveInRussian(form, ui, out);
 
-    ok &= saveSession(form, *program, out);
+    ok &= saveSession(form, *program, ui, out);
     ok &= saveSerialAdvice(form, *program, out);
     ok &= saveViewers(*program, out);
     ok &= saveServiceWindows(form, *program, out);
