@@ -3,7 +3,8 @@
 // It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
 // About box, connected to a simulated drive the "Status" tab and the online oscilloscope after a
 // capture, the function generator's window and the offline oscilloscope after a chirp record with
-// its viewer, the connection dialog with its port advice, and both trace viewers.
+// its viewer, the main window, a parameter page and the online oscilloscope in Russian, the
+// connection dialog with its port advice, and both trace viewers.
 // scripts/screenshots runs it under Xvfb.
 
 #include <QAbstractItemView>
