@@ -1,7 +1,6 @@
 #include "scope/offline_capture.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "link/frame_codec.h"
 #include "params/message_numbers.h"
@@ -286,36 +285,15 @@ void OfflineCapture::finish(OfflineEnd end) {
 
 bool runOfflineCapture(OfflineCapture& capture, lk::SerialPort& port,
                        const std::function<void()>& afterWake) {
-    constexpr auto kReadInterval = std::chrono::milliseconds(kReadBatchMs);
-    while (capture.listening()) {
-        const auto now = CaptureClock::now();
-        const auto due = capture.deadline();
-        if (due && *due <= now) {
-            capture.checkDeadline(now);
-            continue;
-        }
-        int waitMs = kOfflineWakeMs;
-        if (due)
-            waitMs = static_cast<int>(std::min<long long>(
-                waitMs, std::chrono::ceil<std::chrono::milliseconds>(*due - now).count()));
-        const lk::WaitResult wait = port.waitReadable(waitMs);
-        if (wait == lk::WaitResult::TimedOut) {
-            capture.checkDeadline(CaptureClock::now());
-        } else {
-            // A hang-up is found by the read, which ends the capture.
-            capture.onReadable(CaptureClock::now());
-            if (wait == lk::WaitResult::Failed && capture.listening()) {
-                capture.cancel();
-                return false;
-            }
-        }
-        if (afterWake)
-            afterWake();
-        // Read in batches: the bytes wait in the line's input buffer meanwhile.
-        if (wait == lk::WaitResult::Readable && capture.listening())
-            std::this_thread::sleep_for(kReadInterval);
-    }
-    return true;
+    const CaptureLoop loop{
+        .active = [&] { return capture.listening(); },
+        .deadline = [&] { return capture.deadline(); },
+        .checkDeadline = [&](CaptureClock::time_point now) { capture.checkDeadline(now); },
+        .onReadable = [&](CaptureClock::time_point now) { capture.onReadable(now); },
+        .abandon = [&] { capture.cancel(); },
+        .longestWaitMs = kOfflineWakeMs,
+    };
+    return runCaptureLoop(loop, port, afterWake);
 }
 
 }  // namespace zrd::scope

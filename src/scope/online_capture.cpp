@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <thread>
 
 #include "link/frame_codec.h"
@@ -257,34 +258,51 @@ double OnlineCapture::achievedRate() const {
     return (m_samples - 1) / seconds;
 }
 
-bool runCapture(OnlineCapture& capture, lk::SerialPort& port,
-                const std::function<void()>& afterWake) {
+bool runCaptureLoop(const CaptureLoop& loop, lk::SerialPort& port,
+                    const std::function<void()>& afterWake) {
     constexpr auto kReadInterval = std::chrono::milliseconds(kReadBatchMs);
-    while (capture.running()) {
+    while (loop.active()) {
         const auto now = CaptureClock::now();
-        const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(capture.silenceDeadline() - now).count();
-        if (left <= 0) {
-            capture.checkSilence(now);
+        const std::optional<CaptureClock::time_point> due = loop.deadline();
+        if (due && *due <= now) {
+            loop.checkDeadline(now);
             continue;
         }
-        const lk::WaitResult wait = port.waitReadable(static_cast<int>(left));
+        int waitMs = loop.longestWaitMs;
+        if (due)
+            waitMs = static_cast<int>(std::min<long long>(
+                waitMs, std::chrono::ceil<std::chrono::milliseconds>(*due - now).count()));
+        const lk::WaitResult wait = port.waitReadable(waitMs);
         if (wait == lk::WaitResult::TimedOut) {
-            capture.checkSilence(CaptureClock::now());
+            loop.checkDeadline(CaptureClock::now());
         } else {
             // A hang-up is found by the read, which ends the capture.
-            capture.onReadable(CaptureClock::now());
-            if (wait == lk::WaitResult::Failed && capture.running()) {
-                capture.stop();
+            loop.onReadable(CaptureClock::now());
+            if (wait == lk::WaitResult::Failed && loop.active()) {
+                loop.abandon();
                 return false;
             }
         }
         if (afterWake)
             afterWake();
-        if (wait == lk::WaitResult::Readable && capture.running())
+        // Read in batches: the bytes wait in the line's input buffer meanwhile.
+        if (wait == lk::WaitResult::Readable && loop.active())
             std::this_thread::sleep_for(kReadInterval);
     }
     return true;
+}
+
+bool runCapture(OnlineCapture& capture, lk::SerialPort& port,
+                const std::function<void()>& afterWake) {
+    const CaptureLoop loop{
+        .active = [&] { return capture.running(); },
+        .deadline = [&] { return std::optional(capture.silenceDeadline()); },
+        .checkDeadline = [&](CaptureClock::time_point now) { capture.checkSilence(now); },
+        .onReadable = [&](CaptureClock::time_point now) { capture.onReadable(now); },
+        .abandon = [&] { capture.stop(); },
+        .longestWaitMs = std::numeric_limits<int>::max(),
+    };
+    return runCaptureLoop(loop, port, afterWake);
 }
 
 }  // namespace zrd::scope

@@ -157,10 +157,27 @@ private:
 // second instead of once per sample.
 inline constexpr int kReadBatchMs = 5;
 
-// Runs a started capture to its end on the caller's thread, for front ends without an event
-// loop (zrdctl, benchmarks): sleeps in poll() on the port until bytes arrive or the silent
-// deadline comes, then feeds or checks. `afterWake` runs after every wake. False when waiting
-// on the port failed (the capture is stopped then; the port's lastError() says why).
+// What a capture's poll loop needs of its state machine.
+struct CaptureLoop {
+    std::function<bool()> active;
+    // When `checkDeadline` must run next; none: only the longest wait bounds the sleep.
+    std::function<std::optional<CaptureClock::time_point>()> deadline;
+    std::function<void(CaptureClock::time_point)> checkDeadline;
+    std::function<void(CaptureClock::time_point)> onReadable;
+    // Ends the capture when waiting on the port failed.
+    std::function<void()> abandon;
+    int longestWaitMs = 0;
+};
+
+// Runs a capture to its end on the caller's thread, for front ends without an event loop
+// (zrdctl, benchmarks): sleeps in poll() on the port until bytes arrive, the deadline comes or
+// the longest wait is over, then feeds or checks, reading in batches of kReadBatchMs. `afterWake`
+// runs after every wake. False when waiting on the port failed (the capture is abandoned then;
+// the port's lastError() says why).
+[[nodiscard]] bool runCaptureLoop(const CaptureLoop& loop, link::SerialPort& port,
+                                  const std::function<void()>& afterWake);
+
+// runCaptureLoop for a started online capture, bounded by its silence deadline.
 [[nodiscard]] bool runCapture(OnlineCapture& capture, link::SerialPort& port,
                               const std::function<void()>& afterWake = {});
 

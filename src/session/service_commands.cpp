@@ -326,6 +326,15 @@ void ServiceCommands::showEnmodRefusal() const {
         m_link.ui().showMessage(kEnmodCaptionRus, kEnmodTextRus);
 }
 
+bool ServiceCommands::refusedByEnmod(ServiceResult& r) const {
+    if (!enmodForbids())
+        return false;
+    showEnmodRefusal();
+    r.outcome = ServiceOutcome::Refused;
+    r.enmodRefused = true;
+    return true;
+}
+
 ServiceResult ServiceCommands::servoOn(DriveControls& controls) {
     ServiceResult r;
     // The servo buttons wait their turn too: a frame sent in the middle of a sweep would take
@@ -333,10 +342,7 @@ ServiceResult ServiceCommands::servoOn(DriveControls& controls) {
     const Hold hold(take(), [this] { release(); });
     if (!hold)
         return r;
-    if (enmodForbids()) {
-        showEnmodRefusal();
-        r.outcome = ServiceOutcome::Refused;
-        r.enmodRefused = true;
+    if (refusedByEnmod(r)) {
         controls.servoOn = false;
         return r;
     }
@@ -359,12 +365,8 @@ ServiceResult ServiceCommands::servoOff(DriveControls& controls) {
     const Hold hold(take(), [this] { release(); });
     if (!hold)
         return r;
-    if (enmodForbids()) {
-        showEnmodRefusal();
-        r.outcome = ServiceOutcome::Refused;
-        r.enmodRefused = true;
+    if (refusedByEnmod(r))
         return r;
-    }
     const Exchange stop = command(lk::kCmdStopGenerator, 0, Wait::Short, pm::kMsgFrameNotWritten);
     if (stop.outcome == ServiceOutcome::NotWritten || stop.outcome == ServiceOutcome::HungUp) {
         r.outcome = stop.outcome;

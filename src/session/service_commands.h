@@ -184,6 +184,8 @@ private:
     void show(int message) const;
     void showEnmodRefusal() const;
     [[nodiscard]] bool enmodForbids() const;
+    // "ENMOD" forbids switching the servo: shows why and marks the result refused.
+    [[nodiscard]] bool refusedByEnmod(ServiceResult& r) const;
     [[nodiscard]] double enmod() const;
     // Writes one parameter by mnemonic with SetParam; nullopt when the table lacks it.
     std::optional<uint8_t> writeParameter(std::string_view mnemonic, double value);

@@ -6,10 +6,7 @@
 #include <memory>
 #include <thread>
 
-#include "../params/params_test_support.h"
-#include "params/database_loader.h"
-#include "pty_wire.h"
-#include "recording_ui.h"
+#include "capture_rig.h"
 #include "scope/scope_settings.h"
 
 namespace zrd::scope {
@@ -17,12 +14,7 @@ namespace {
 
 namespace lk = zrd::link;
 using Clock = CaptureClock;
-
-class CaptureUi : public test::RecordingUserInterface {
-public:
-    void linkLost(const std::string&) override { ++lost; }
-    int lost = 0;
-};
+using test::CaptureUi;
 
 std::vector<uint8_t> ack(uint8_t status) {
     return {lk::kStartByte, lk::kReplyAck, status, lk::kEndByte};
@@ -56,27 +48,11 @@ std::vector<uint8_t> record(int from, int to) {
     return out;
 }
 
-struct Rig {
-    test::TempDir dir;
-    CaptureUi ui;
-    std::unique_ptr<params::MessageTable> messages = test::loadMessages(dir, ui);
-    std::unique_ptr<params::ParameterModel> model = std::make_unique<params::ParameterModel>();
-    std::unique_ptr<Oscillogram> osc = std::make_unique<Oscillogram>();
-    test::PtyWire wire;
-    std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
-    lk::DriveLink link{*port, ui};
-    OfflineCapture capture{link, *osc, *model, *messages};
-
+struct Rig : test::CaptureRig<OfflineCapture> {
     void open() {
-        ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod",
-                                         *model, *messages, ui, false)
-                        .ok());
-        ASSERT_EQ(link.openPort(wire.devicePath(), lk::kDefaultBaudRate, 30), lk::OpenResult::Ok);
-        link.state().connected = 1;
-        for (const auto& [c, name] : {std::pair{1, "IACT"}, {2, "STA"}, {3, "PRCTS"}, {4, "RES1"}})
-            osc->channel(c) = channelOfSignal(*model, findScopeSignal(*model, name).value_or(0));
+        ASSERT_NO_FATAL_FAILURE(
+            CaptureRig::open({{1, "IACT"}, {2, "STA"}, {3, "PRCTS"}, {4, "RES1"}}));
         osc->tickCode = 3;
-        osc->buffer.setValue(kRecordCount - 1, 0, 1.5);  // a capture must clear it
     }
 
     // Feeds the capture what arrives until it stops listening or the bytes stop.

@@ -5,10 +5,7 @@
 #include <memory>
 #include <thread>
 
-#include "../params/params_test_support.h"
-#include "params/database_loader.h"
-#include "pty_wire.h"
-#include "recording_ui.h"
+#include "capture_rig.h"
 #include "scope/scope_settings.h"
 
 namespace zrd::scope {
@@ -16,16 +13,7 @@ namespace {
 
 namespace lk = zrd::link;
 using Clock = CaptureClock;
-
-class CaptureUi : public test::RecordingUserInterface {
-public:
-    void pauseTimers() override { ++pauses; }
-    void resumeTimers() override { ++resumes; }
-    void linkLost(const std::string&) override { ++lost; }
-    int pauses = 0;
-    int resumes = 0;
-    int lost = 0;
-};
+using test::CaptureUi;
 
 // Sample frames of raw value pairs; an acknowledge first when a status is given.
 std::vector<uint8_t> frames(const std::vector<std::array<uint16_t, 2>>& samples,
@@ -52,27 +40,8 @@ std::vector<uint8_t> command(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
 
 // The program's side of a capture on a real pseudo-terminal, with the shipped database:
 // channel 1 a signed signal with a scale (IACT), channel 2 an unsigned status word (STA).
-struct Rig {
-    test::TempDir dir;
-    CaptureUi ui;
-    std::unique_ptr<params::MessageTable> messages = test::loadMessages(dir, ui);
-    std::unique_ptr<params::ParameterModel> model = std::make_unique<params::ParameterModel>();
-    std::unique_ptr<Oscillogram> osc = std::make_unique<Oscillogram>();
-    test::PtyWire wire;
-    std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
-    lk::DriveLink link{*port, ui};
-    OnlineCapture capture{link, *osc, *model, *messages};
-
-    void open() {
-        ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod",
-                                         *model, *messages, ui, false)
-                        .ok());
-        ASSERT_EQ(link.openPort(wire.devicePath(), lk::kDefaultBaudRate, 30), lk::OpenResult::Ok);
-        link.state().connected = 1;
-        osc->channel(1) = channelOfSignal(*model, findScopeSignal(*model, "IACT").value_or(0));
-        osc->channel(2) = channelOfSignal(*model, findScopeSignal(*model, "STA").value_or(0));
-        osc->buffer.setValue(kRecordCount - 1, 0, 1.5);  // a capture must clear it
-    }
+struct Rig : test::CaptureRig<OnlineCapture> {
+    void open() { ASSERT_NO_FATAL_FAILURE(CaptureRig::open({{1, "IACT"}, {2, "STA"}})); }
 
     // Feeds the capture what arrives until it has `samples` or has ended.
     void pump(int samples) {

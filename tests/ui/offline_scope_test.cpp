@@ -37,10 +37,7 @@ constexpr int kWaitMs = 15000;
 
 void OfflineScopeTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    const std::string database = zrd::test::programDatabase();
-    QVERIFY(!database.empty());
-    m_fixture->writeData("Param_base.mod", database);
-    QVERIFY(m_fixture->startUp());
+    QVERIFY(m_fixture->startUpShipped());
     m_sim = std::make_unique<zrd::sim::SimServer>(kBaudRate);
     QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
     zrd::params::ParameterModel& model = m_fixture->program().model;

@@ -48,10 +48,7 @@ int lineCount(const std::string& path) {
 
 void OscillogramToolsTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    const std::string database = zrd::test::programDatabase();
-    QVERIFY(!database.empty());
-    m_fixture->writeData("Param_base.mod", database);
-    QVERIFY(m_fixture->startUp());
+    QVERIFY(m_fixture->startUpShipped());
 }
 
 void OscillogramToolsTest::cleanup() {

@@ -20,6 +20,7 @@
 #include "monitor/status.h"
 #include "params/ui/compare_form.h"
 #include "session/service_commands.h"
+#include "session/ui/control_area.h"
 #include "session/ui/parameter_files.h"
 #include "session/ui/service_controls.h"
 #include "tuning/filter_design.h"
@@ -57,12 +58,7 @@ QString stateText(pm::ParameterSetState state) {
 
 void ServiceWindowsTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    const std::string database = zrd::test::programDatabase();
-    QVERIFY(!database.empty());
-    m_fixture->writeData("Param_base.mod", database);
-    for (const char* picture : kPictures)
-        m_fixture->writePicture(picture);
-    QVERIFY(m_fixture->startUp());
+    QVERIFY(m_fixture->startUpShipped(kPictures));
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY(m_fixture->connectToSim(*m_sim));
 }
@@ -199,4 +195,63 @@ void ServiceWindowsTest::parameterFileComesBackAfterOk() {
         QCOMPARE(model.valueOrigin(), 0);
         QCOMPARE(form.controls().show_state_par->text(), stateText(pm::ParameterSetState::File));
     }
+}
+
+void ServiceWindowsTest::modeAndSourceButtonsReachTheDrive_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("source");
+    QTest::newRow("position, external")
+        << zrd::session::kModePosition << zrd::session::kSourceExternalPosition;
+    QTest::newRow("speed, external") << zrd::session::kModeSpeed << zrd::session::kSourceExternal;
+    QTest::newRow("current, external")
+        << zrd::session::kModeCurrent << zrd::session::kSourceExternal;
+}
+
+void ServiceWindowsTest::modeAndSourceButtonsReachTheDrive() {
+    QFETCH(int, mode);
+    QFETCH(int, source);
+    zrd::app::TMainForm& form = m_fixture->form();
+    const pm::ParameterModel& model = m_fixture->program().model;
+    zrd::session::TControlArea& c = form.controls();
+    form.Timer5Timer();
+    const std::array<QToolButton*, 3> modes = {c.SpeedButton4, c.SpeedButton5, c.SpeedButton6};
+    modes.at(static_cast<size_t>(mode - zrd::session::kModeCurrent))->click();
+    QCOMPARE(driveValue(*m_sim, model, "OPMOD"), double(mode));
+    c.SpeedButton2->click();
+    QCOMPARE(driveValue(*m_sim, model, "INST"), double(source));
+    // "External" stops the generator and switches the servo off on the way.
+    QVERIFY(c.Desable_button->isChecked());
+    c.SpeedButton1->click();
+    QCOMPARE(driveValue(*m_sim, model, "INST"), 1.0);
+}
+
+void ServiceWindowsTest::resetReadsBackWhatTheDriveStarts_data() {
+    QTest::addColumn<bool>("storedFirst");
+    QTest::newRow("working value lost by the reset") << false;
+    QTest::newRow("working value kept in the data area") << true;
+}
+
+void ServiceWindowsTest::resetReadsBackWhatTheDriveStarts() {
+    QFETCH(bool, storedFirst);
+    zrd::app::TMainForm& form = m_fixture->form();
+    pm::ParameterModel& model = m_fixture->program().model;
+    form.Timer5Timer();
+    const int position = model.find("F1FRE").value();
+    const pm::TPar& p = model.parameter(position);
+    uint16_t stored = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        stored = d.eeprom()[p.Index];
+        // A value set in the drive's working memory only.
+        d.setRaw(p.Index, static_cast<uint16_t>(stored + 7));
+    });
+    const double working = driveValue(*m_sim, model, "F1FRE");
+    if (storedFirst)
+        form.Savedefault1->trigger();
+    form.N17->trigger();
+    // The read-all follows the drive's restart pause, with the window live meanwhile.
+    QVERIFY(form.service().ResetTimer->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(!form.service().ResetTimer->isActive(), 10000);
+    const double expected = storedFirst ? working : pm::rawToDisplay(p, stored);
+    QCOMPARE(driveValue(*m_sim, model, "F1FRE"), expected);
+    QCOMPARE(model.value(position), expected);
 }

@@ -18,6 +18,10 @@ private slots:
     void eepromStoreAndRefusedServo();
     void parameterFileComesBackAfterOk_data();
     void parameterFileComesBackAfterOk();
+    void modeAndSourceButtonsReachTheDrive_data();
+    void modeAndSourceButtonsReachTheDrive();
+    void resetReadsBackWhatTheDriveStarts_data();
+    void resetReadsBackWhatTheDriveStarts();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

@@ -142,6 +142,16 @@ app::TMainForm& ProgramFixture::form() {
     return *m_form;
 }
 
+bool ProgramFixture::startUpShipped(std::span<const char* const> pictures) {
+    const std::string database = programDatabase();
+    if (database.empty())
+        return false;
+    writeData(params::kDatabaseFileName, database);
+    for (const char* picture : pictures)
+        writePicture(picture);
+    return startUp();
+}
+
 bool ProgramFixture::startUp() {
     if (!form().startUp())
         return false;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -136,6 +137,9 @@ public:
     app::TMainForm& form();
     // Runs start-up and waits until the window is shown; false when start-up ended it.
     bool startUp();
+    // startUp() on the shipped database with these pictures beside it; false when the database
+    // is missing or start-up ended the program.
+    bool startUpShipped(std::span<const char* const> pictures = {});
     // Starts the simulated drive on the program's database (prepared by `prepare`) and opens
     // the program's link on it as a connected drive; false when either fails.
     bool connectToSim(sim::SimServer& sim, const std::function<void(sim::SimDrive&)>& prepare = {});

@@ -26,12 +26,7 @@ constexpr int kStoredType = 1;
 
 void WaveFormTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    const std::string database = zrd::test::programDatabase();
-    QVERIFY(!database.empty());
-    m_fixture->writeData("Param_base.mod", database);
-    for (const char* picture : kPictures)
-        m_fixture->writePicture(picture);
-    QVERIFY(m_fixture->startUp());
+    QVERIFY(m_fixture->startUpShipped(kPictures));
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY(m_fixture->connectToSim(*m_sim));
 }

@@ -1,5 +1,6 @@
 #include "tuning/ui/afc_form.h"
 
+#include "core/ui/fresh_chart.h"
 #include "params/message_numbers.h"
 
 #include <QButtonGroup>
@@ -91,13 +92,9 @@ QScatterSeries* marker(const QString& name, QRgb colour, double x, double y) {
 }
 
 // Puts the series on a fresh chart with the frequency axis of the style.
-void fillChart(QChart* chart, const std::vector<QAbstractSeries*>& series, bool logarithmic,
+void fillChart(QChartView* view, const std::vector<QAbstractSeries*>& series, bool logarithmic,
                double firstFrequency, double lastFrequency, const QString& unit) {
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    QChart* chart = ui::freshChart(view);
     QAbstractAxis* x = nullptr;
     if (logarithmic) {
         auto* logarithmicAxis = new QLogValueAxis;
@@ -212,8 +209,8 @@ void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, con
             marker(QString("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1), kCutoffColour,
                    m_cutoff->frequency, m_cutoff->magnitudeDb));
     }
-    fillChart(Chart1->chart(), magnitudeSeries, style.logarithmic, first, last, "dB");
-    fillChart(Chart2->chart(), phaseSeries, style.logarithmic, first, last, "deg");
+    fillChart(Chart1, magnitudeSeries, style.logarithmic, first, last, "dB");
+    fillChart(Chart2, phaseSeries, style.logarithmic, first, last, "deg");
 }
 
 void TAFC_Form::PrintMagnitudeClick() {

@@ -1,5 +1,7 @@
 #include "tuning/ui/filter_form.h"
 
+#include "core/ui/fresh_chart.h"
+
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
@@ -221,12 +223,7 @@ void TFilter_Form::Button5Click() {
 }
 
 void TFilter_Form::plot(const FilterCalculation& calc) {
-    QChart* chart = Chart1->chart();
-    chart->removeAllSeries();
-    for (QAbstractAxis* axis : chart->axes()) {
-        chart->removeAxis(axis);
-        delete axis;
-    }
+    QChart* chart = ui::freshChart(Chart1);
     auto* frequency = new QLogValueAxis;
     frequency->setTitleText("Hz");
     frequency->setLabelFormat("%g");
