@@ -163,6 +163,8 @@ void LanguageTest::everyWindowShowsRussianAfterTheSwitch() {
     auto* connection = new zrd::session::TCOM_CFG(
         settings, {}, [](zrd::session::ConnectionSettings&) { return false; }, f.ui, &form);
     connection->show();
+    // The edit dialog's caption is composed for its row.
+    form.Edit_par_Form->fillFromRow(*form.pages().frames().front(), 0, true);
     QStringList texts = windowTexts(&form);
     connection->hide();
     QVERIFY(texts.size() > 500);

@@ -20,6 +20,7 @@ namespace zrd::ui {
 namespace {
 
 constexpr const char* kDataTextProperty = "zrdDataText";
+constexpr const char* kTextPartProperty = "zrdTextPart";
 
 bool isDataText(const QObject* control) {
     return control->property(kDataTextProperty).toBool();
@@ -89,6 +90,7 @@ bool isInnerEdit(const QLineEdit* edit) {
 void translateWidget(QWidget* w, const TextTranslation& t) {
     if (w->isWindow())
         apply(w->windowTitle(), t, [w](const QString& s) { w->setWindowTitle(s); });
+    apply(textPart(w), t, [w](const QString& s) { setTextPart(w, s); });
     apply(w->toolTip(), t, [w](const QString& s) { w->setToolTip(s); });
     if (isDataText(w))
         return;
@@ -116,6 +118,14 @@ void translateWidget(QWidget* w, const TextTranslation& t) {
 }
 
 }  // namespace
+
+void setTextPart(QWidget* window, const QString& text) {
+    window->setProperty(kTextPartProperty, text);
+}
+
+QString textPart(const QWidget* window) {
+    return window->property(kTextPartProperty).toString();
+}
 
 void markDataText(QWidget* control) {
     control->setProperty(kDataTextProperty, true);
