@@ -16,8 +16,9 @@ struct GlobalOptions {
     std::string port;
     int baud = 115200;
     int timeoutMs = 30;
-    std::string dataDir;  // empty: TORVANTA_DATA or the shipped set
-    std::string lang;     // empty: the database's setting
+    int fastGapBytes = 0;  // the fast link's gap; 0 for the safe timing
+    std::string dataDir;   // empty: TORVANTA_DATA or the shipped set
+    std::string lang;      // empty: the database's setting
 };
 
 // Exit statuses of every command, so that a script can tell the cases apart.

@@ -80,6 +80,7 @@ int rawCommand(const Args& args, const GlobalOptions& options) {
     StderrUserInterface ui;
     auto port = lk::makeSystemSerialPort();
     lk::DriveLink link(*port, ui);
+    link.state().fastGapBytes = options.fastGapBytes;
     if (const auto r = link.openPort(options.port, options.baud, options.timeoutMs);
         r != lk::OpenResult::Ok)
         portDidNotOpen(options, *port, r, ui);

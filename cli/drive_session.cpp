@@ -58,6 +58,7 @@ void Session::connect(const GlobalOptions& options) {
     settings.device = options.port;
     settings.BaudRate = options.baud;
     settings.PortTimeOut = options.timeoutMs;
+    settings.FastGapBytes = options.fastGapBytes;
     const session::ConnectOutcome c =
         session::connectDrive(*link, *access, model(), db->messages, settings);
     // The open's failure and its advice were shown by the connection itself.

@@ -9,6 +9,7 @@
 #include "cli.h"
 #include "core/help_text.h"
 #include "core/version.h"
+#include "link/drive_link.h"
 
 namespace {
 
@@ -43,7 +44,9 @@ zrd::ProgramHelp programHelp(const CommandList& list, bool wholeHelp) {
     help.name = "zrdctl";
     help.summary = "command-line front end of QX Torvanta for ZRD servo drives";
     help.synopsis = {
-        "[--port DEV] [--baud N] [--timeout MS] [--data-dir DIR] [--lang L] COMMAND "
+        "[--port DEV] [--baud N] [--timeout MS] [--fast | --fast-gap N] [--data-dir DIR] [--lang "
+        "L] "
+        "COMMAND "
         "[ARGS]",
         "help [COMMAND]", "--version"};
     help.description =
@@ -61,6 +64,10 @@ zrd::ProgramHelp programHelp(const CommandList& list, bool wholeHelp) {
          "simulated drive's /dev/pts/N)"},
         {"--baud N", "the line speed (115200)"},
         {"--timeout MS", "the port's read time-out in milliseconds (30)"},
+        {"--fast",
+         "the fast link: a gap of 3 byte times between requests in place of the two 10 ms "
+         "pauses, for a drive that answers at once (off: the safe timing)"},
+        {"--fast-gap N", "the fast link with a gap of N byte times"},
         {"--data-dir DIR", "the folder of the data set (Param_base.mod, mess.dic, ...)"},
         {"--lang L", "Eng or Rus: the language of names and messages (the database's setting)"},
         {"--help", "this text; after a command, the help of that command"},
@@ -150,7 +157,8 @@ std::string optionWords(const Command& c) {
         const std::string word = text.substr(i, end - i);
         // "--port" and its like belong before the command, not to it.
         const bool global = word == "--port" || word == "--baud" || word == "--timeout" ||
-                            word == "--data-dir" || word == "--lang";
+                            word == "--fast" || word == "--fast-gap" || word == "--data-dir" ||
+                            word == "--lang";
         if (word.size() > 1 && word != "--" && !global &&
             (" " + words + " ").find(" " + word + " ") == std::string::npos)
             words += (words.empty() ? "" : " ") + word;
@@ -190,12 +198,12 @@ std::string bashCompletion(const CommandList& list) {
            "        --port) COMPREPLY=($(compgen -f -- \"${cur:-/dev/tty}\")); return ;;\n"
            "        --data-dir) COMPREPLY=($(compgen -d -- \"$cur\")); return ;;\n"
            "        --lang) COMPREPLY=($(compgen -W \"Eng Rus\" -- \"$cur\")); return ;;\n"
-           "        --baud|--timeout) return ;;\n"
+           "        --baud|--timeout|--fast-gap) return ;;\n"
            "    esac\n"
            "    command=\"\"\n"
            "    for ((i = 1; i < COMP_CWORD; i++)); do\n"
            "        case ${COMP_WORDS[i]} in\n"
-           "            --port|--baud|--timeout|--data-dir|--lang) ((i++)) ;;\n"
+           "            --port|--baud|--timeout|--fast-gap|--data-dir|--lang) ((i++)) ;;\n"
            "            -*) ;;\n"
            "            *) command=${COMP_WORDS[i]}; break ;;\n"
            "        esac\n"
@@ -203,7 +211,8 @@ std::string bashCompletion(const CommandList& list) {
            "    if [[ -z $command ]]; then\n"
            "        COMPREPLY=($(compgen -W \"" +
            names +
-           " --port --baud --timeout --data-dir --lang --help --version\" -- \"$cur\"))\n"
+           " --port --baud --timeout --fast --fast-gap --data-dir --lang --help --version\" -- "
+           "\"$cur\"))\n"
            "        return\n"
            "    fi\n"
            "    case $command in\n"
@@ -245,6 +254,10 @@ int main(int argc, char** argv) {
                 std::printf("%s", bashCompletion(commands).c_str());
                 return kExitOk;
             }
+            if (opt == "--fast") {
+                options.fastGapBytes = zrd::link::kDefaultFastGapBytes;
+                continue;
+            }
             if (i + 1 >= args.size())
                 throw UsageError(opt + " needs a value");
             const std::string& value = args[++i];
@@ -254,6 +267,9 @@ int main(int argc, char** argv) {
                 options.baud = parseInt(value, "--baud", 1, 100'000'000);
             else if (opt == "--timeout")
                 options.timeoutMs = parseInt(value, "--timeout", 0, 600'000);
+            else if (opt == "--fast-gap")
+                options.fastGapBytes =
+                    parseInt(value, "--fast-gap", 1, zrd::link::kLongestFastGapBytes);
             else if (opt == "--data-dir")
                 options.dataDir = value;
             else if (opt == "--lang")

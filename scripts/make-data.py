@@ -1114,6 +1114,10 @@ WINDOW_TEXTS = [
     ("Baudrate", "Скорость порта"),
     ("Timeout ms", "Тайм-аут, мс"),
     ("Repeat number", "Число повторов"),
+    ("Fast link", "Быстрая связь"),
+    ("Gap, byte times", "Пауза, время байта"),
+    ("Short pauses between requests, for a drive that answers at once",
+     "Короткие паузы между запросами, для привода, который отвечает сразу"),
     ("Protocol", "Протокол"),
     # Oscilloscope pages
     ("Frequency (Tick)", "Частота (такт)"),

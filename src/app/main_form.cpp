@@ -416,7 +416,7 @@ void TMainForm::N3Click() {
         return;
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
-    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut});
+    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});
     saveSettings();
 }
 

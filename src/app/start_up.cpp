@@ -160,6 +160,7 @@ void StartUp::applySettings() {
             connection.device = c->device;
         connection.BaudRate = c->baudRate;
         connection.PortTimeOut = c->timeOutMs;
+        connection.FastGapBytes = c->fastGapBytes;
     }
     if (const auto page = settings.lastPage(m_form.TabbedNotebook2->count()))
         m_form.TabbedNotebook2->setCurrentIndex(*page);

@@ -27,12 +27,20 @@ int wireTimeMs(size_t bytes, int baudRate) {
     return static_cast<int>((bits + baudRate - 1) / baudRate);
 }
 
+long long wireTimeUs(size_t bytes, int baudRate) {
+    if (baudRate <= 0)
+        return 0;
+    const long long bits = static_cast<long long>(bytes) * kBitsPerByte * 1'000'000;
+    return (bits + baudRate - 1) / baudRate;
+}
+
 OpenResult DriveLink::openPort(const std::string& device, int baudRate, int portTimeOutMs) {
     closePort();
     const OpenResult result = m_port.open(device, baudRate);
     m_state.handle = result == OpenResult::Ok ? PortHandle::Open : PortHandle::Invalid;
     if (result == OpenResult::Ok) {
         m_state.portTimeOutMs = portTimeOutMs;
+        m_state.baudRate = baudRate;
         m_state.hungUp = false;
         m_device = device;
     }
@@ -94,9 +102,15 @@ int DriveLink::prepareAndWrite(size_t n) {
     if (m_state.hungUp)
         return -1;
     m_port.purge();
-    pause(kPreparationPauseMs);
-    m_port.clearErrors();
-    pause(kPreparationPauseMs);
+    if (m_state.fastGapBytes > 0) {
+        m_port.clearErrors();
+        std::this_thread::sleep_for(std::chrono::microseconds(
+            wireTimeUs(static_cast<size_t>(m_state.fastGapBytes), m_state.baudRate)));
+    } else {
+        pause(kPreparationPauseMs);
+        m_port.clearErrors();
+        pause(kPreparationPauseMs);
+    }
     // A byte that lands during the pauses (the tail of a reply longer than the read count, or
     // a late one) would otherwise be taken for the start of the next reply.
     m_port.purge();

@@ -65,14 +65,19 @@ int ParameterFileLoad::faults() const {
 }
 
 ParameterFileLoad readParameterFile(const std::string& path, const ParameterModel& model) {
-    ParameterFileLoad result;
     const TextFile file = readTextFile(path);
     if (file.status != TextFileStatus::Ok)
-        return result;
+        return {};
+    return readParameterLines(file.lines, model);
+}
+
+ParameterFileLoad readParameterLines(const std::vector<std::string>& lines,
+                                     const ParameterModel& model) {
+    ParameterFileLoad result;
     result.opened = true;
     size_t i = 0;
-    for (; i < file.lines.size(); ++i) {
-        const std::string& line = file.lines[i];
+    for (; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         const int number = static_cast<int>(i) + 1;
         const auto stop = [&](FileLineFault fault, std::string_view text, int position) {
             result.issues.push_back({number, fault, detail(text), position});
@@ -123,10 +128,10 @@ ParameterFileLoad readParameterFile(const std::string& path, const ParameterMode
     if (result.lines == 0 && result.issues.empty())
         result.issues.push_back({1, FileLineFault::NoLines, {}});
     // Reading ends at an empty line; lines after it would be lost without a word.
-    if (result.stoppedAtLine == 0 && i < file.lines.size() && file.lines[i].empty()) {
-        const auto more = std::find_if(file.lines.begin() + static_cast<long>(i), file.lines.end(),
+    if (result.stoppedAtLine == 0 && i < lines.size() && lines[i].empty()) {
+        const auto more = std::find_if(lines.begin() + static_cast<long>(i), lines.end(),
                                        [](const std::string& l) { return !l.empty(); });
-        if (more != file.lines.end())
+        if (more != lines.end())
             result.issues.push_back({static_cast<int>(i) + 1, FileLineFault::StopsAtEmptyLine, {}});
     }
     return result;

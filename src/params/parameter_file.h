@@ -79,6 +79,10 @@ struct ParameterFileLoad {
 [[nodiscard]] ParameterFileLoad readParameterFile(const std::string& path,
                                                   const ParameterModel& model);
 
+// The same for the decoded lines of a file already read.
+[[nodiscard]] ParameterFileLoad readParameterLines(const std::vector<std::string>& lines,
+                                                   const ParameterModel& model);
+
 // Stores the values read (previous values kept first; no limit check, nothing sent); they are
 // known values from now on. Afterwards value origin 0 and parameter-set state "FILE".
 void storeParameterFile(ParameterFileLoad& load, ParameterModel& model);

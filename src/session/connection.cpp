@@ -51,6 +51,7 @@ bool streamsSamples(lk::DriveLink& link) {
 // Opening and the preamble, without showing anything.
 OpenOutcome openAndStop(lk::DriveLink& link, const ConnectionSettings& settings) {
     OpenOutcome outcome;
+    link.state().fastGapBytes = settings.FastGapBytes;
     const lk::OpenResult opened =
         link.openPort(settings.device, settings.BaudRate, settings.PortTimeOut);
     if (opened != lk::OpenResult::Ok) {

@@ -50,10 +50,13 @@ uint16_t valueOf(uint8_t index) {
     return static_cast<uint16_t>(index << 8 | (0xFF - index));
 }
 
-class DriveLinkFaults : public SimLinkTest {
+// Each case runs with the safe timing and with the fast link's short gap, where a late answer
+// lands in the next request's window instead of the pauses before it.
+class DriveLinkFaults : public SimLinkTest, public testing::WithParamInterface<int> {
 protected:
     void SetUp() override {
         SimLinkTest::SetUp();
+        link.state().fastGapBytes = GetParam();
         drive([](sim::SimDrive& d) {
             for (const uint8_t i : kAnswering)
                 d.setRaw(i, valueOf(i));
@@ -71,7 +74,7 @@ protected:
     }
 };
 
-TEST_F(DriveLinkFaults, ReadTakesOnlyTheValueOfTheIndexItAskedFor) {
+TEST_P(DriveLinkFaults, ReadTakesOnlyTheValueOfTheIndexItAskedFor) {
     for (const FaultCase& c : {
              FaultCase{"noise=00", Answers::All},
              FaultCase{"noise=30,E1,30", Answers::All},
@@ -102,7 +105,7 @@ TEST_F(DriveLinkFaults, ReadTakesOnlyTheValueOfTheIndexItAskedFor) {
     }
 }
 
-TEST_F(DriveLinkFaults, WriteTakesOnlyTheVerdictOnItsOwnRequest) {
+TEST_P(DriveLinkFaults, WriteTakesOnlyTheVerdictOnItsOwnRequest) {
     // Alternately accepted and refused, so that a verdict taken from another write shows.
     constexpr uint8_t kRefused[] = {0xE1, 0xE4};
     drive([&](sim::SimDrive& d) {
@@ -138,7 +141,7 @@ TEST_F(DriveLinkFaults, WriteTakesOnlyTheVerdictOnItsOwnRequest) {
     }
 }
 
-TEST_F(DriveLinkFaults, CommandAckCountsOnlyAsAWholeFrame) {
+TEST_P(DriveLinkFaults, CommandAckCountsOnlyAsAWholeFrame) {
     struct Case {
         const char* fault;
         std::optional<uint8_t> status;
@@ -155,6 +158,11 @@ TEST_F(DriveLinkFaults, CommandAckCountsOnlyAsAWholeFrame) {
         drive([](sim::SimDrive& d) { d.clearFaults(); });
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Timing, DriveLinkFaults, testing::Values(0, kDefaultFastGapBytes),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return info.param == 0 ? "Safe" : "Fast";
+                         });
 
 // Records the hang-ups besides everything else.
 class HangUpRecorder : public test::RecordingUserInterface {

@@ -1,10 +1,12 @@
 #include "desktop_test.h"
 
 #include <QAbstractItemModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -54,9 +56,12 @@ void DesktopTest::settingsCarryConnectionAndPageToTheNextRun() {
             dialog->ComboPort->setCurrentText(QString::fromStdString(sim.devicePath()));
             dialog->ComboBaud->setCurrentText("57600");
             dialog->EditTimeOut->setText("45");
+            dialog->CheckFast->setChecked(true);
+            dialog->SpinGap->setValue(5);
             dialog->OKBtnClick();
         });
         form.N3Click();
+        QCOMPARE(first.program().link.state().fastGapBytes, 5);
         form.TabbedNotebook2->setCurrentIndex(kTabStatus);
         form.close();
         first.program().link.closePort();
@@ -71,6 +76,7 @@ void DesktopTest::settingsCarryConnectionAndPageToTheNextRun() {
     QCOMPARE(c.device, sim.devicePath());
     QCOMPARE(c.BaudRate, 57600);
     QCOMPARE(c.PortTimeOut, 45);
+    QCOMPARE(c.FastGapBytes, 5);
     QCOMPARE(second.form().TabbedNotebook2->currentIndex(), int(kTabStatus));
     QVERIFY(second.ui.boxes.empty());
 }

@@ -14,9 +14,11 @@ namespace {
 constexpr const char* kPort = "connection/port";
 constexpr const char* kBaudRate = "connection/baud";
 constexpr const char* kTimeOut = "connection/timeout";
+constexpr const char* kFastGap = "connection/fastGap";
 constexpr const char* kLastPage = "window/lastPage";
 constexpr int kMaxBaudRate = 100'000'000;
 constexpr int kMaxTimeOutMs = 600'000;
+constexpr int kMaxFastGapBytes = 1000;
 // A larger file is no settings file of ours.
 constexpr qint64 kMaxFileBytes = 1 << 20;
 
@@ -41,6 +43,8 @@ bool usable(const QString& key, const QString& value) {
         return wholeNumber(value, 1, kMaxBaudRate).has_value();
     if (key == kTimeOut)
         return wholeNumber(value, 1, kMaxTimeOutMs).has_value();
+    if (key == kFastGap)
+        return wholeNumber(value, 0, kMaxFastGapBytes).has_value();
     if (key == kLastPage)
         return wholeNumber(value, 0, 1000).has_value();
     if (key.startsWith("viewers/"))
@@ -136,13 +140,15 @@ std::optional<SettingsFile::Connection> SettingsFile::connection() const {
     const auto timeOut = number(kTimeOut);
     if (!port || !baud || !timeOut)
         return std::nullopt;
-    return Connection{port->toStdString(), *baud, *timeOut};
+    // Files of earlier versions have no gap: the safe timing.
+    return Connection{port->toStdString(), *baud, *timeOut, number(kFastGap).value_or(0)};
 }
 
 void SettingsFile::setConnection(const Connection& connection) {
     m_values[kPort] = QString::fromStdString(connection.device);
     m_values[kBaudRate] = QString::number(connection.baudRate);
     m_values[kTimeOut] = QString::number(connection.timeOutMs);
+    m_values[kFastGap] = QString::number(connection.fastGapBytes);
 }
 
 std::optional<int> SettingsFile::lastPage(int pageCount) const {

@@ -25,6 +25,7 @@ public:
         std::string device;
         int baudRate;
         int timeOutMs;
+        int fastGapBytes = 0;  // the fast link's gap; 0 for the safe timing
     };
 
     // An empty path keeps everything in memory: nothing is read or written.

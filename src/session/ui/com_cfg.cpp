@@ -1,5 +1,6 @@
 #include "session/ui/com_cfg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -8,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStandardItemModel>
 #include <QTreeView>
 
@@ -114,6 +116,21 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> por
     NumTry->setValidator(new QIntValidator(0, 999, NumTry));
     form->addRow("Repeat number", NumTry);
 
+    // Off by default: the fixed pauses suit every drive; the gap only one that answers at once.
+    CheckFast = new QCheckBox("Fast link", this);
+    CheckFast->setObjectName("CheckFast");
+    CheckFast->setChecked(settings.FastGapBytes > 0);
+    CheckFast->setToolTip("Short pauses between requests, for a drive that answers at once");
+    form->addRow(CheckFast);
+    SpinGap = new QSpinBox(this);
+    SpinGap->setObjectName("SpinGap");
+    SpinGap->setRange(1, link::kLongestFastGapBytes);
+    SpinGap->setValue(settings.FastGapBytes > 0 ? settings.FastGapBytes
+                                                : link::kDefaultFastGapBytes);
+    SpinGap->setEnabled(CheckFast->isChecked());
+    form->addRow("Gap, byte times", SpinGap);
+    connect(CheckFast, &QCheckBox::toggled, SpinGap, &QWidget::setEnabled);
+
     ComboProtocol = new QComboBox(this);
     ComboProtocol->setObjectName("ComboProtocol");
     ComboProtocol->addItem(QString());
@@ -163,6 +180,7 @@ void TCOM_CFG::OKBtnClick() {
     m_settings.device = wanted.device;
     m_settings.BaudRate = wanted.BaudRate;
     m_settings.PortTimeOut = wanted.PortTimeOut;
+    m_settings.FastGapBytes = CheckFast->isChecked() ? SpinGap->value() : 0;
     if (m_opener(m_settings))
         accept();
 }

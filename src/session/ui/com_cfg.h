@@ -10,10 +10,12 @@
 #include "params/message_table.h"
 #include "session/connection.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace zrd::session {
 
@@ -44,6 +46,9 @@ public:
     QComboBox* ComboBaud;
     QLineEdit* EditTimeOut;
     QLineEdit* NumTry;
+    // The fast link: on, and its gap in byte times.
+    QCheckBox* CheckFast;
+    QSpinBox* SpinGap;
     QComboBox* ComboProtocol;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
