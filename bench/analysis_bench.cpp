@@ -114,6 +114,23 @@ void BM_DatRead10000(benchmark::State& state) {
 
 }  // namespace
 
+// The shipped parameter database read and checked, as start-up and the language switch do.
+void BM_DatabaseLoad(benchmark::State& state) {
+    const std::string path =
+        (std::filesystem::path(zrd::dataFolder()) / zrd::params::kDatabaseFileName).string();
+    zrd::SilentUserInterface ui;
+    const zrd::params::MessageTable messages;
+    for (auto _ : state) {
+        auto model = std::make_unique<zrd::params::ParameterModel>();
+        if (!zrd::params::loadDatabase(path, *model, messages, ui, false).ok()) {
+            state.SkipWithError("the shipped database does not load");
+            return;
+        }
+        benchmark::DoNotOptimize(model.get());
+    }
+}
+
+BENCHMARK(BM_DatabaseLoad)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FrequencyResponse2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SpectrumFiles)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DatWrite10000)->Unit(benchmark::kMillisecond);

@@ -9,7 +9,10 @@ namespace zrd::app {
 
 inline constexpr const char* kDataDirOption = "--data-dir";
 inline constexpr const char* kSimDeviceVariable = "TORVANTA_SIM_DEVICE";
-inline constexpr int kCpuMeasureMs = 500;
+// The processor speed measurement's window. The clock is the ticks over the time that really
+// passed, and the classes lie 1000 MHz apart: a tenth of a second tells them as surely as half a
+// second, and start-up is the shorter for it.
+inline constexpr int kCpuMeasureMs = 100;
 
 // What the program is told when it starts.
 struct StartOptions {
