@@ -19,6 +19,7 @@
 #include "app/about_box.h"
 #include "app/access_levels.h"
 #include "app/block_diagram.h"
+#include "app/language_switch.h"
 #include "app/start_up.h"
 #include "core/paths.h"
 #include "core/ui/colors.h"
@@ -126,8 +127,7 @@ bool TMainForm::startUp() {
 void TMainForm::Timer1Timer() {
     Timer1->stop();
     if (!m_program.english()) {
-        // The window dictionary comes with the language switch; until then the design texts
-        // stay, and only the drawing follows the language.
+        m_language->translateAtStartUp();
         m_program.ui.waitMs(kTranslatePauseMs);
         m_blockDiagram->showPicture(m_program.ui);
     }

@@ -54,11 +54,11 @@ bool StartUp::run() {
         return false;
     }
     m_form.driveState().captionFields(m_program.messages, m_program.language());
-    loadTypeTables();
+    loadTypeTables(m_form);
     m_form.blockDiagram().showPicture(m_program.ui);
     if (const auto line = m_program.typeTables.matchMotorLineByDefault(m_program.model))
         m_form.controls().selectMotorLine(*line);
-    cachePositionsAndUnits();
+    cachePositionsAndUnits(m_form);
     // Rate, channel signals and scales of the scopes; Stop, View and Reset wait for a capture.
     m_form.onlineScope().applyDefaults();
     m_form.offlineScope().applyDefaults();
@@ -124,25 +124,26 @@ bool StartUp::loadDatabase() {
     return true;
 }
 
-void StartUp::loadTypeTables() {
-    params::TypeTables& tables = m_program.typeTables;
-    (void)tables.load(m_program.dataFile(params::kMotorTypeFileName),
-                      m_program.dataFile(params::kDriveTypeFileName), m_program.messages,
-                      m_program.ui, m_program.language());
-    m_form.controls().showMotorItems(tables.motorSelectorItems());
-    if (const std::optional<int> mt = m_program.model.find("MT")) {
-        if (const auto motor = tables.motorSelectorText(m_program.model.parameter(*mt).DefValue))
-            m_form.driveState().Motor_sel->setText(qs(*motor).trimmed());
+void loadTypeTables(TMainForm& form) {
+    Program& program = form.program();
+    params::TypeTables& tables = program.typeTables;
+    (void)tables.load(program.dataFile(params::kMotorTypeFileName),
+                      program.dataFile(params::kDriveTypeFileName), program.messages, program.ui,
+                      program.language());
+    form.controls().showMotorItems(tables.motorSelectorItems());
+    if (const std::optional<int> mt = program.model.find("MT")) {
+        if (const auto motor = tables.motorSelectorText(program.model.parameter(*mt).DefValue))
+            form.driveState().Motor_sel->setText(qs(*motor).trimmed());
     }
-    if (const std::optional<int> dt = m_program.model.find("DT")) {
-        if (const auto drive = tables.driveSelectorText(m_program.model.parameter(*dt).DefValue))
-            m_form.driveState().Dr_Num->setText(qs(*drive));
+    if (const std::optional<int> dt = program.model.find("DT")) {
+        if (const auto drive = tables.driveSelectorText(program.model.parameter(*dt).DefValue))
+            form.driveState().Dr_Num->setText(qs(*drive));
     }
 }
 
-void StartUp::cachePositionsAndUnits() {
-    m_program.model.cachePositions();
-    m_form.monitorPanel().showUnits(m_program.model);
+void cachePositionsAndUnits(TMainForm& form) {
+    form.program().model.cachePositions();
+    form.monitorPanel().showUnits(form.program().model);
 }
 
 void StartUp::applySettings() {

@@ -20,13 +20,17 @@ private:
     void disableDriveControls();
     void showInitialState();
     [[nodiscard]] bool loadDatabase();
-    void loadTypeTables();
-    void cachePositionsAndUnits();
     void applySettings();
     void checkConnection();
 
     TMainForm& m_form;
     Program& m_program;
 };
+
+// Reads the motor and drive type tables and shows them in the selectors and fields of the
+// window (start-up and the language switch).
+void loadTypeTables(TMainForm& form);
+// Looks the known parameters up in the table and shows their units beside the monitor fields.
+void cachePositionsAndUnits(TMainForm& form);
 
 }  // namespace zrd::app

@@ -26,6 +26,12 @@ inline constexpr int kMsgParameterSilent = 26;
 inline constexpr int kMsgOnline = 27;
 inline constexpr int kMsgOnlineDetail = 28;
 inline constexpr int kMsgOfflineDetail = 29;
+// The language switch: no dictionary (30), no motor type table (31), the language names
+// "Eng"/"Rus" (32) and the question for the new setting (54).
+inline constexpr int kMsgNoDictionary = 30;
+inline constexpr int kMsgNoMotorTypes = 31;
+inline constexpr int kMsgLanguageName = 32;
+inline constexpr int kMsgLanguagePrompt = 54;
 inline constexpr int kMsgNoReply = 38;
 inline constexpr int kMsgCannotOpen = 49;
 inline constexpr int kMsgCannotSetState = 50;

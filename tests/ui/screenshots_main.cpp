@@ -3,7 +3,8 @@
 // It brings the program up as torvanta does, then grabs a parameter page, the edit dialog, the
 // About box, connected to a simulated drive the "Status" tab and the online oscilloscope after a
 // capture, the function generator's window and the offline oscilloscope after a chirp record with
-// its viewer, the connection dialog with its port advice, and both trace viewers.
+// its viewer, the main window, a parameter page and the online oscilloscope in Russian, the
+// connection dialog with its port advice, and both trace viewers.
 // scripts/screenshots runs it under Xvfb.
 
 #include <QAbstractItemView>
@@ -26,6 +27,8 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/about_box.h"
 #include "app/main_form.h"
@@ -56,6 +59,20 @@
 #include "tuning/ui/wave_form.h"
 
 namespace {
+
+// The program's hook for a run nobody watches: the language question is answered by the run
+// itself, and a message is printed instead of waiting for a click.
+class ScreenshotUserInterface : public zrd::app::QtUserInterface {
+public:
+    void showMessage(const std::string& caption, const std::string& text) override {
+        std::fprintf(stderr, "message: %s: %s\n", caption.c_str(), text.c_str());
+    }
+    std::optional<std::string> askText(const std::string&, const std::string&,
+                                       const std::string&) override {
+        return answer;
+    }
+    std::string answer;
+};
 
 bool save(QWidget& widget, const QString& path) {
     QApplication::processEvents();
@@ -279,9 +296,31 @@ bool saveCommandMonitor(zrd::app::TMainForm& form, zrd::sim::SimServer& sim, con
     return ok;
 }
 
+// The main window, a parameter page and the online oscilloscope after a switch to Russian
+// through "Language" with the drive connected (read-all and a status poll in Russian), then
+// back to English for the pictures that follow.
+bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const QString& out) {
+    ui.answer = "Rus";
+    form.Language1->trigger();
+    bool ok = !form.program().english();
+    form.Timer5Timer();
+    form.TimerForTimeTimer();
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabBlockDiagram);
+    ok &= save(form, out + "main-window-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(2);
+    ok &= save(form, out + "parameter-page-ru.png");
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
+    form.TabbedNotebook2Click(zrd::app::kTabOscillOnline);
+    ok &= save(form, out + "oscilloscope-online-ru.png");
+    ui.answer = "Eng";
+    form.Language1->trigger();
+    return ok && form.program().english();
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
-bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, ScreenshotUserInterface& ui,
+                 const QString& out) {
     zrd::sim::SimServer sim;
     if (!sim.openPty())
         return false;
@@ -311,6 +350,9 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, const QS
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
     ok &= saveFrequencyResponse(form, program, sim, out);
+    // The switch rebuilds the pages and the scope selectors its own way; the monitor then takes
+    // the line from the main window.
+    ok &= saveInRussian(form, ui, out);
     ok &= saveCommandMonitor(form, sim, out);
     form.Timer5->stop();
     form.TimerForTime->stop();
@@ -494,7 +536,7 @@ int main(int argc, char** argv) {
     const QString out = QString::fromStdString(args.back()) + "/";
     QDir().mkpath(out);
 
-    zrd::app::QtUserInterface ui;
+    ScreenshotUserInterface ui;
     zrd::app::StartOptions options = zrd::app::startOptions(args);
     // The user's own settings stay out of the pictures, and untouched.
     options.settingsFile.clear();
@@ -537,7 +579,7 @@ int main(int argc, char** argv) {
     ok &= save(*form.AboutBox, out + "about-box.png");
     form.AboutBox->hide();
 
-    ok &= saveSession(form, *program, out);
+    ok &= saveSession(form, *program, ui, out);
     ok &= saveSerialAdvice(form, *program, out);
     ok &= saveViewers(*program, out);
     ok &= saveServiceWindows(form, *program, out);

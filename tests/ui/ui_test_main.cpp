@@ -7,6 +7,7 @@
 #include "command_monitor_test.h"
 #include "config_windows_test.h"
 #include "desktop_test.h"
+#include "language_test.h"
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
                  OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest,
-                 OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest>(argc, argv);
+                 OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest, LanguageTest>(argc,
+                                                                                            argv);
     return failures == 0 ? 0 : 1;
 }

@@ -60,19 +60,28 @@ public:
         questions.push_back({caption, text});
         return yes;
     }
-    // Text questions are answered from `answers` in turn (the preset once they run out); their
-    // titles are recorded.
-    std::optional<std::string> askText(const std::string& title, const std::string&,
+    // Text questions are recorded and answered from `answers` in turn, then with `textAnswer`
+    // when one is set (nullopt: cancelled), else with the preset.
+    std::optional<std::string> askText(const std::string& title, const std::string& prompt,
                                        const std::string& preset) override {
         asked.push_back(title);
-        if (answers.empty())
-            return preset;
-        std::string answer = answers.front();
-        answers.erase(answers.begin());
-        return answer;
+        textQuestions.push_back({title, prompt, preset});
+        if (!answers.empty()) {
+            std::string answer = answers.front();
+            answers.erase(answers.begin());
+            return answer;
+        }
+        return textAnswer ? textAnswer : std::optional<std::string>(preset);
     }
+    struct TextQuestion {
+        std::string title;
+        std::string prompt;
+        std::string preset;
+    };
     std::vector<Box> boxes;
     std::vector<Box> questions;
+    std::vector<TextQuestion> textQuestions;
+    std::optional<std::string> textAnswer;
     std::vector<int> waits;
     bool yes = false;
     std::vector<std::string> answers;

@@ -172,9 +172,18 @@ std::array<QLineEdit*, kChannelCount> TOfflineScopePage::nameFields() const {
     return {Edit3, Edit4, Edit6, Edit7};
 }
 
-void TOfflineScopePage::fillChannelSelectors() {
+void TOfflineScopePage::fillChannelSelectors(pm::ScopeListStyle style) {
     for (QComboBox* combo : selectors())
-        fillChannelSelector(combo, m_parts.model, m_parts.messages);
+        fillChannelSelector(combo, m_parts.model, m_parts.messages, style);
+    if (style != pm::ScopeListStyle::LanguageSwitch)
+        return;
+    const pm::ParameterModel& model = m_parts.model;
+    int channel = 1;
+    for (QLineEdit* name : nameFields()) {
+        const int signal = m_parts.oscillogram.channel(channel++).signal;
+        if (signal >= 0 && signal < model.scopeSignalCount())
+            name->setText(qs(pm::description(model.scopeSignal(signal), model.language())));
+    }
 }
 
 void TOfflineScopePage::applyDefaults() {

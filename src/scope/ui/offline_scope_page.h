@@ -64,7 +64,9 @@ public:
     ~TOfflineScopePage() override;
 
     // The channel selectors' lines, from the scope signal list of the loaded database.
-    void fillChannelSelectors();
+    // The selectors offer the scope signal list in the style given; after a language switch the
+    // channels keep their signals and show them by the new language.
+    void fillChannelSelectors(params::ScopeListStyle style = params::ScopeListStyle::Load);
     // The start-up state: the fastest tick; Stop, View and Reset disabled.
     void applyDefaults();
     // The page switch: entering this page writes the scope mode "OSCMOD" = 0; every page but the

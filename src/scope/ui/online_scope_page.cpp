@@ -224,9 +224,18 @@ QString TOnlineScopePage::message(int n) const {
     return qs(m_parts.messages.text(n, m_parts.model.language()));
 }
 
-void TOnlineScopePage::fillChannelSelectors() {
+void TOnlineScopePage::fillChannelSelectors(pm::ScopeListStyle style) {
     for (QComboBox* combo : {ComboBox7, ComboBox8})
-        fillChannelSelector(combo, m_parts.model, m_parts.messages);
+        fillChannelSelector(combo, m_parts.model, m_parts.messages, style);
+    if (style != pm::ScopeListStyle::LanguageSwitch)
+        return;
+    const pm::ParameterModel& model = m_parts.model;
+    int channel = 1;
+    for (QLineEdit* name : std::array<QLineEdit*, kOnlineChannelCount>{Edit8, Edit9}) {
+        const int signal = m_parts.oscillogram.channel(channel++).signal;
+        if (signal >= 0 && signal < model.scopeSignalCount())
+            name->setText(qs(pm::description(model.scopeSignal(signal), model.language())));
+    }
 }
 
 void TOnlineScopePage::applyDefaults() {

@@ -70,7 +70,9 @@ public:
     ~TOnlineScopePage() override;
 
     // The channel selectors' lines, from the scope signal list of the loaded database.
-    void fillChannelSelectors();
+    // The selectors offer the scope signal list in the style given; after a language switch the
+    // channels keep their signals and show them by the new language.
+    void fillChannelSelectors(params::ScopeListStyle style = params::ScopeListStyle::Load);
     // The start-up state: 1000 Hz, signals 7 and 8, scales 1.0; Stop, View and Reset disabled.
     void applyDefaults();
     // The page switch: entering this page writes the scope mode "OSCMOD" = 1; every page but the

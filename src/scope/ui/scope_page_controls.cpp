@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <algorithm>
 
+#include "core/ui/window_translator.h"
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
 #include "session/ui/control_area.h"
@@ -17,6 +18,11 @@
 namespace zrd::scope {
 
 namespace pm = zrd::params;
+
+namespace {
+// Lines a channel selector shows when dropped down after a load.
+constexpr int kSelectorLinesAtLoad = 30;
+}  // namespace
 
 QLineEdit* readOnlyField(const char* name, QWidget* parent, int width) {
     auto* edit = new QLineEdit(parent);
@@ -59,10 +65,14 @@ std::string stampFrom(const StampFields& fields, const QLineEdit* date, const QL
 }
 
 void fillChannelSelector(QComboBox* combo, const pm::ParameterModel& model,
-                         const pm::MessageTable& messages) {
+                         const pm::MessageTable& messages, pm::ScopeListStyle style) {
     combo->clear();
-    for (const pm::SelectorItem& item : model.scopeSelectorItems(pm::ScopeListStyle::Load))
+    for (const pm::SelectorItem& item : model.scopeSelectorItems(style))
         combo->addItem(qs(item.text), item.entry);
+    combo->setMaxVisibleItems(style == pm::ScopeListStyle::Load ? kSelectorLinesAtLoad
+                                                                : std::max(combo->count(), 1));
+    // The descriptions come in the language of the database, not from the dictionary.
+    ui::markDataText(combo);
     combo->setPlaceholderText(qs(messages.text(pm::kMsgChooseScopeSignal, model.language())));
     combo->setCurrentIndex(-1);
 }

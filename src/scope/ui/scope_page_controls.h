@@ -45,9 +45,10 @@ std::string stampNow(const StampFields& fields);
 // Copies the main window's clock into the fields; the stamp text "date / time".
 std::string stampFrom(const StampFields& fields, const QLineEdit* date, const QLineEdit* time);
 
-// Fills a channel selector with the scope signal list; it invites a choice until one is made.
+// Fills a channel selector with the scope signal list in the style given (after a load 30
+// lines drop down, after a language switch all of them); it invites a choice until one is made.
 void fillChannelSelector(QComboBox* combo, const params::ParameterModel& model,
-                         const params::MessageTable& messages);
+                         const params::MessageTable& messages, params::ScopeListStyle style);
 // The selection of the line the selector closed on, its name shown in the field (no line: the
 // empty signal).
 ChannelSelection selectorChoice(QComboBox* combo, QLineEdit* name,

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "core/ui/window_translator.h"
 #include "params/ui/param_frame.h"
 #include "session/link_busy_guard.h"
 
@@ -35,6 +36,8 @@ TEdit_par_Form::TEdit_par_Form(const EditParts& parts, QWidget* parent)
     : QDialog(parent), m_parts(parts) {
     setObjectName("Edit_par_Form");
     setWindowTitle(kEditParCaption);
+    // The caption while a row is edited: this text and the row's line key.
+    ui::setTextPart(this, "Parameter ");
     setModal(true);
 
     Label1 = new QLabel(this);
@@ -121,7 +124,7 @@ void TEdit_par_Form::fillFromRow(params::TParamFrame& frame, int k, bool withFun
     const params::TPar& p = model.parameter(m_position);
     const std::string& language = model.language();
 
-    setWindowTitle("Parameter " + row.Min->text());
+    setWindowTitle(ui::textPart(this) + row.Min->text());
     Label1->setText(QString::fromStdString(params::description(p, language)));
     Edit1->setText(QString::fromStdString(params::valueText(model.value(m_position))));
     Label3->setText(QString::fromStdString(params::units(p, language)));

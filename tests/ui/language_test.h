@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QObject>
+
+class LanguageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void translationIntoRussianAndBackGivesTheDesignedTexts();
+    void everyWindowShowsRussianAfterTheSwitch();
+    void switchBringsTheProgramOver_data();
+    void switchBringsTheProgramOver();
+    void missingFileAtTheSwitchEndsTheProgram_data();
+    void missingFileAtTheSwitchEndsTheProgram();
+    void startsInRussianWhenTheDatabaseSaysSo();
+};
