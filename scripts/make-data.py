@@ -1256,7 +1256,7 @@ WINDOW_TEXTS = [
     ("Write total constant", "Запись: постоянная"),
     ("Request", "Запрос"),
     ("Received", "Принято"),
-    ("hex", "hex"),
+    ("hex", "шестн."),
     ("dec", "дес"),
     ("decoded", "декод."),
     ("pairs", "пары"),

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/ui/window_translator.h"
 #include "core/user_interface.h"
 #include "link/frame_codec.h"
 #include "params/message_numbers.h"
@@ -121,6 +122,9 @@ void TSer_monitor::buildWindow() {
     ComboBox5 = box(settings, "ComboBox5", false);
     for (const char* parity : kParities)
         ComboBox5->addItem(parity);
+    // Device paths and the parity names the port is set up from stay as they are.
+    ui::markDataText(ComboBox1);
+    ui::markDataText(ComboBox5);
     const std::pair<const char*, QComboBox*> boxes[] = {{"COM", ComboBox1},
                                                         {"BaudRate", ComboBox2},
                                                         {"Data bits", ComboBox3},

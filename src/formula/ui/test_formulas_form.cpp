@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "core/number_text.h"
+#include "core/ui/window_translator.h"
 #include "formula/formula.h"
 
 namespace zrd::formula {
@@ -31,6 +32,8 @@ Ttest_formulas_Form::Ttest_formulas_Form(UserInterface& ui, QWidget* parent)
     Label4 = label("Label4", "Result");
     Edit1 = edit("Edit1");
     Edit1->setText(kPresetFormula);
+    // A formula of the formula language, not a text of the window.
+    ui::markDataText(Edit1);
     info = new QPlainTextEdit(this);
     info->setObjectName("info");
     info->setReadOnly(true);
