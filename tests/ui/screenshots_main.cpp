@@ -37,6 +37,7 @@
 #include "cmdmon/ui/ser_monitor.h"
 #include "core/version.h"
 #include "fake_serial_tree.h"
+#include "formula/ui/set_config_form.h"
 #include "link/serial_port.h"
 #include "params/ui/compare_form.h"
 #include "params/ui/param_frame.h"
@@ -312,6 +313,9 @@ bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const
     form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabOscillOnline);
     form.TabbedNotebook2Click(zrd::app::kTabOscillOnline);
     ok &= save(form, out + "oscilloscope-online-ru.png");
+    form.Setconfiguration1->trigger();
+    ok &= save(*form.set_config_Form, out + "configuration-setting-ru.png");
+    form.set_config_Form->close();
     ui.answer = "Eng";
     form.Language1->trigger();
     return ok && form.program().english();
