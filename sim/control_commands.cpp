@@ -229,12 +229,29 @@ ControlReply calcparaCommand(const Tokens& a, SimDrive& d) {
     return ok();
 }
 
+// "KIND [COUNT]" of a fault, handed to `add` when it parses.
+ControlReply addFault(const Tokens& a, const std::function<void(const Fault&)>& add) {
+    auto fault = parseFault(std::string(a[0]));
+    if (!fault)
+        return fail("unknown fault: " + std::string(a[0]) +
+                    " (silent, delay=MS, drop=N, corrupt=N, refuse, busy, split=MS[@K], "
+                    "hangup[=N], cut=N, late=MS, duplicate=MS, noise=HEX)");
+    if (a.size() == 2) {
+        const auto count = parseLong(a[1], 1, 1'000'000'000);
+        if (!count)
+            return fail("count must be a positive number: " + std::string(a[1]));
+        fault->count = static_cast<int>(*count);
+    }
+    add(*fault);
+    return ok();
+}
+
 ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 21>& commands() {
-    static constexpr std::array<Command, 21> kCommands{{
+const std::array<Command, 23>& commands() {
+    static constexpr std::array<Command, 23> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -272,25 +289,24 @@ const std::array<Command, 21>& commands() {
          }},
         {"fault", 1, 2, "fault KIND [COUNT]",
          [](const Tokens& a, SimDrive& d) {
-             auto fault = parseFault(std::string(a[0]));
-             if (!fault)
-                 return fail("unknown fault: " + std::string(a[0]) +
-                             " (silent, delay=MS, drop=N, corrupt=N, refuse, busy, split=MS[@K], "
-                             "hangup[=N], cut=N, late=MS, duplicate=MS, noise=HEX)");
-             if (a.size() == 2) {
-                 const auto count = parseLong(a[1], 1, 1'000'000'000);
-                 if (!count)
-                     return fail("count must be a positive number: " + std::string(a[1]));
-                 fault->count = static_cast<int>(*count);
-             }
-             d.addFault(*fault);
-             return ok();
+             return addFault(a, [&](const Fault& f) { d.addFault(f); });
          }},
         {"faults", 1, 1, "faults clear",
          [](const Tokens& a, SimDrive& d) {
              if (a[0] != "clear")
                  return fail("usage: faults clear");
              d.clearFaults();
+             return ok();
+         }},
+        {"stream-fault", 1, 2, "stream-fault KIND [COUNT]",
+         [](const Tokens& a, SimDrive& d) {
+             return addFault(a, [&](const Fault& f) { d.addStreamFault(f); });
+         }},
+        {"stream-faults", 1, 1, "stream-faults clear",
+         [](const Tokens& a, SimDrive& d) {
+             if (a[0] != "clear")
+                 return fail("usage: stream-faults clear");
+             d.clearStreamFaults();
              return ok();
          }},
         {"input", 2, 2, "input N 0|1",

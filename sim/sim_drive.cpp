@@ -351,6 +351,12 @@ std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
     reply.bytes = replyTo(frame, active.kind == FaultKind::Refuse, active.kind == FaultKind::Busy);
     if (reply.bytes.empty())
         return std::nullopt;
+    applyFault(active, reply);
+    ++m_framesAnswered;
+    return reply;
+}
+
+void SimDrive::applyFault(const Fault& active, SimReply& reply) {
     const auto at = static_cast<size_t>(active.value);
     switch (active.kind) {
         case FaultKind::Delay:
@@ -384,7 +390,27 @@ std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
         default:
             break;
     }
-    ++m_framesAnswered;
+}
+
+SimReply SimDrive::streamed(std::vector<uint8_t> bytes) {
+    SimReply reply;
+    reply.bytes = std::move(bytes);
+    if (m_streamFaults.empty() || reply.bytes.empty())
+        return reply;
+    const Fault active = m_streamFaults.front();
+    Fault& f = m_streamFaults.front();
+    if (active.kind == FaultKind::HangUp) {
+        // Counts down the frames it lets pass, then stays until cleared.
+        if (f.value-- <= 0)
+            reply.hangUp = true;
+        return reply;
+    }
+    if (f.count > 0 && --f.count == 0)
+        m_streamFaults.erase(m_streamFaults.begin());
+    if (active.kind == FaultKind::Silent)
+        reply.bytes.clear();
+    else
+        applyFault(active, reply);
     return reply;
 }
 

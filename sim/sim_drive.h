@@ -252,6 +252,13 @@ public:
     // hang-up is not queued: it counts the frames it lets pass by itself.
     void addFault(const Fault& fault);
     void clearFaults();
+    // Faults of the frames the drive streams by itself (online samples, offline record pieces),
+    // queued like the reply faults: a silent frame is not sent, a delayed one holds the stream
+    // back, a hang-up closes the line after `value` more frames.
+    void addStreamFault(const Fault& fault) { m_streamFaults.push_back(fault); }
+    void clearStreamFaults() { m_streamFaults.clear(); }
+    // A streamed frame as the stream faults leave it.
+    SimReply streamed(std::vector<uint8_t> bytes);
 
     // The online oscilloscope. The start frame (0x63 rate ch1 ch2) begins a stream while
     // "OSCMOD" is 1 (always on a bare drive); the server's clock then takes one sample per
@@ -292,6 +299,8 @@ private:
     // The trigger and channel settings of the memory, for the recorder's start.
     [[nodiscard]] RecorderSettings offlineSettings() const;
     void useUpFaults();
+    // Shapes a reply (or a streamed frame) by a fault's kind.
+    static void applyFault(const Fault& active, SimReply& reply);
     [[nodiscard]] bool restoredFromEeprom(size_t index) const;
     [[nodiscard]] bool storeEeprom(bool programPartOnly);
     void loadEeprom();
@@ -366,6 +375,7 @@ private:
     Recalculation m_recalculation;
 
     std::vector<Fault> m_faults;
+    std::vector<Fault> m_streamFaults;
     std::optional<int> m_framesBeforeHangUp;
     int m_framesAnswered = 0;
     int m_framesSeen = 0;

@@ -226,29 +226,36 @@ void SimServer::answerFrame(const std::vector<uint8_t>& frame) {
     }
     if (!reply)
         return;
-    if (reply->hangUp) {
-        closeLine();
-        return;
-    }
     // A reply that is delayed or in pieces waits without holding the lock.
     // The request itself took its wire time on a real line before the drive could answer.
     const auto requestTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate) *
                              static_cast<long long>(frame.size() + 2);
-    std::this_thread::sleep_for(requestTime + std::chrono::milliseconds(reply->delayMs));
-    const auto& bytes = reply->bytes;
-    if (reply->lateMs > 0) {
-        m_outbox.push_back({Clock::now() + std::chrono::milliseconds(reply->lateMs), bytes});
-    } else if (reply->splitAt == 0 || reply->splitAt >= bytes.size()) {
-        sendPaced(bytes.data(), bytes.size());
-    } else {
-        sendPaced(bytes.data(), reply->splitAt);
-        std::this_thread::sleep_for(std::chrono::milliseconds(reply->splitPauseMs));
-        sendPaced(bytes.data() + reply->splitAt, bytes.size() - reply->splitAt);
+    sendShaped(*reply, Clock::now() + requestTime);
+}
+
+void SimServer::sendShaped(const SimReply& reply, Clock::time_point notBefore) {
+    using std::chrono::milliseconds;
+    if (reply.hangUp) {
+        closeLine();
+        return;
     }
-    if (reply->repeatAfterMs >= 0)
-        m_outbox.push_back({Clock::now() + std::chrono::milliseconds(reply->lateMs) +
-                                std::chrono::milliseconds(reply->repeatAfterMs),
-                            bytes});
+    const auto& bytes = reply.bytes;
+    const auto start = notBefore + milliseconds(reply.delayMs);
+    if (reply.lateMs > 0) {
+        m_outbox.push_back({start + milliseconds(reply.lateMs), bytes});
+    } else if (reply.splitAt == 0 || reply.splitAt >= bytes.size()) {
+        // Waits for the delay first: a slow drive hears nothing meanwhile.
+        std::this_thread::sleep_until(start);
+        sendPaced(bytes.data(), bytes.size(), start);
+    } else {
+        std::this_thread::sleep_until(start);
+        sendPaced(bytes.data(), reply.splitAt, start);
+        std::this_thread::sleep_for(milliseconds(reply.splitPauseMs));
+        sendPaced(bytes.data() + reply.splitAt, bytes.size() - reply.splitAt);
+    }
+    if (reply.repeatAfterMs >= 0)
+        m_outbox.push_back(
+            {Clock::now() + milliseconds(reply.lateMs) + milliseconds(reply.repeatAfterMs), bytes});
 }
 
 std::chrono::milliseconds SimServer::sendDue() {
@@ -273,7 +280,7 @@ std::chrono::nanoseconds SimServer::sendSamples() {
     // answering; the stream then lags, and no sample is skipped.
     const auto now = Clock::now();
     for (;;) {
-        std::vector<uint8_t> bytes;
+        SimReply shaped;
         Clock::time_point due;
         {
             std::lock_guard lock(m_mutex);
@@ -295,7 +302,7 @@ std::chrono::nanoseconds SimServer::sendSamples() {
                 return std::max(m_nextDue - Clock::now(), Clock::duration::zero());
             due = m_nextDue;
             advanceLocked(due);
-            bytes = m_drive.takeScopeSample();
+            shaped = m_drive.streamed(m_drive.takeScopeSample());
             ++m_nextSample;
             const auto late = std::chrono::nanoseconds(Clock::now() - due);
             ++m_timing.samples;
@@ -303,14 +310,16 @@ std::chrono::nanoseconds SimServer::sendSamples() {
             m_timing.totalLate += late;
         }
         // On the stream's own timeline: a thread that woke late catches up at once.
-        sendPaced(bytes.data(), bytes.size(), due);
+        sendShaped(shaped, due);
+        if (m_fd < 0)
+            return kTick;
     }
 }
 
 std::chrono::nanoseconds SimServer::sendRecord() {
     // About 5 ms of the line at 115200 baud: the thread answers frames in between.
     constexpr size_t kFramesPerPiece = 8;
-    std::vector<uint8_t> bytes;
+    SimReply shaped;
     // The pieces of a record follow each other on the line's own clock: a late wake-up
     // between two of them does not leave the line idle.
     Clock::time_point notBefore = m_recordFlowing ? m_lineFreeAt : Clock::now();
@@ -330,17 +339,19 @@ std::chrono::nanoseconds SimServer::sendRecord() {
             if (now < m_nextBusy)
                 return m_nextBusy - now;
             m_nextBusy += kBusyReplyInterval;
-            bytes = {link::kStartByte, link::kReplyAck, link::kAckStatusRefused, link::kEndByte};
+            shaped.bytes = {link::kStartByte, link::kReplyAck, link::kAckStatusRefused,
+                            link::kEndByte};
         } else {
             m_busyAnswering = false;
-            bytes = recorder.takeRecord(kFramesPerPiece);
-            if (bytes.empty())
+            std::vector<uint8_t> piece = recorder.takeRecord(kFramesPerPiece);
+            if (piece.empty())
                 return kTick;
             m_recordFlowing = true;
+            shaped = m_drive.streamed(std::move(piece));
         }
     }
-    m_recordBytes += bytes.size();
-    sendPaced(bytes.data(), bytes.size(), notBefore);
+    m_recordBytes += shaped.bytes.size();
+    sendShaped(shaped, notBefore);
     return std::chrono::nanoseconds(0);
 }
 

@@ -101,6 +101,8 @@ private:
     std::chrono::milliseconds sendDue();
     // A hang-up: the line is closed for good, as when a cable is pulled.
     void closeLine();
+    // Puts a reply or a streamed frame on the line as its fault shapes it, from `notBefore` on.
+    void sendShaped(const SimReply& reply, Clock::time_point notBefore);
     [[nodiscard]] bool fail(const std::string& what);
 
     // A reply sent later while the drive goes on listening.

@@ -336,7 +336,10 @@ void OnlineScopeTest::captureEndsOnTheDrivesSide() {
         d.scopeFaults().refuse = how == "refuse";
     });
     const size_t boxes = m_fixture->ui.boxes.size();
+    // A click while the link is taken (a status tick due on a busy machine) starts nothing.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_fixture->program().link.state().linkBusy, kWaitMs);
     p.Button3->click();
+    QVERIFY(p.capture().has_value());
     if (how == "hangup") {
         QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 50, kWaitMs);
         m_sim->stop();
