@@ -36,8 +36,8 @@ void Program::openActionLog() {
     actionLog.open(folder.empty() ? writableFolder(programFolder()) : folder);
 }
 
-void Program::measureCpuSpeed() {
-    shell.cpuMhz = measureCpuMhz(options.cpuMeasureMs);
+void Program::measureCpuSpeed(const CpuClockMeasure& clock) {
+    shell.cpuMhz = clock.mhz(options.cpuMeasureMs);
     shell.cpuSpeedClass = cpuSpeedClass(shell.cpuMhz);
 }
 

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/cpu_speed.h"
 #include "app/start_options.h"
 #include "core/user_interface.h"
 #include "link/drive_link.h"
@@ -53,8 +54,8 @@ struct Program {
     // Start-up's loads into the program state.
     // The action log beside the program (or in the folder the options name).
     void openActionLog();
-    // The processor clock and the oscilloscope's speed class.
-    void measureCpuSpeed();
+    // The processor clock and the oscilloscope's speed class, counted since `clock` was made.
+    void measureCpuSpeed(const CpuClockMeasure& clock);
     // The function names of the edit dialog's lists, in the interface language.
     void loadFunctionNameLists();
 
