@@ -36,8 +36,8 @@ void Program::openActionLog() {
     actionLog.open(folder.empty() ? writableFolder(programFolder()) : folder);
 }
 
-void Program::measureCpuSpeed(const CpuClockMeasure& clock) {
-    shell.cpuMhz = clock.mhz(options.cpuMeasureMs);
+void Program::measureCpuSpeed() {
+    shell.cpuMhz = cpuClock.mhz(options.cpuMeasureMs);
     shell.cpuSpeedClass = cpuSpeedClass(shell.cpuMhz);
 }
 

@@ -54,8 +54,9 @@ struct Program {
     // Start-up's loads into the program state.
     // The action log beside the program (or in the folder the options name).
     void openActionLog();
-    // The processor clock and the oscilloscope's speed class, counted since `clock` was made.
-    void measureCpuSpeed(const CpuClockMeasure& clock);
+    // The processor clock and the oscilloscope's speed class, counted since the program state
+    // was made: start-up's own work fills the measuring time.
+    void measureCpuSpeed();
     // The function names of the edit dialog's lists, in the interface language.
     void loadFunctionNameLists();
 
@@ -72,6 +73,7 @@ struct Program {
     session::ConnectionSettings connection;
     FunctionNameLists functionNames;
     ShellState shell;
+    CpuClockMeasure cpuClock;
     // The buffer both scopes record into, with their channel and rate selections: about a
     // megabyte, allocated once.
     const std::unique_ptr<scope::Oscillogram> oscillogram;

@@ -13,7 +13,6 @@
 #include <clocale>
 
 #include "app/block_diagram.h"
-#include "app/cpu_speed.h"
 #include "app/main_form.h"
 #include "app/shell_messages.h"
 #include "core/ui/controls.h"
@@ -44,8 +43,6 @@ bool StartUp::run() {
     m_program.openActionLog();
     m_form.hide();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    // The clock is counted across the steps below rather than across a sleep of its own.
-    const CpuClockMeasure cpuClock;
     disableDriveControls();
     m_program.messages.load(m_program.dataFile(params::kMessageFileName), m_program.ui);
     showInitialState();
@@ -64,7 +61,8 @@ bool StartUp::run() {
     m_form.offlineScope().applyDefaults();
     m_program.loadFunctionNameLists();
     applySettings();
-    m_program.measureCpuSpeed(cpuClock);
+    // Counted since the program state was made, across the steps above, not across a sleep.
+    m_program.measureCpuSpeed();
     checkConnection();
     m_form.Timer4->stop();
     m_form.Timer1->start();
