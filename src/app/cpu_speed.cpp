@@ -1,6 +1,5 @@
 #include "app/cpu_speed.h"
 
-#include <chrono>
 #include <thread>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -9,6 +8,17 @@
 #endif
 
 namespace zrd::app {
+namespace {
+
+unsigned long long ticksNow() {
+#ifdef ZRD_HAS_TSC
+    return __rdtsc();
+#else
+    return 0;
+#endif
+}
+
+}  // namespace
 
 int cpuSpeedClass(double mhz) {
     if (mhz < 1000)
@@ -18,24 +28,31 @@ int cpuSpeedClass(double mhz) {
     return 2;
 }
 
-double measureCpuMhz(int sleepMs) {
+// The process keeps its priority: raising it needs privileges a service engineer's account
+// does not have. Dividing by the time that really passed instead of the nominal span keeps a
+// late wake-up, or work done meanwhile, from skewing the result.
+CpuClockMeasure::CpuClockMeasure()
+    : m_start(std::chrono::steady_clock::now()), m_ticks(ticksNow()) {}
+
+double CpuClockMeasure::mhz(int minMs) const {
 #ifdef ZRD_HAS_TSC
-    // The process keeps its priority: raising it needs privileges a service engineer's
-    // account does not have. Dividing by the time that really passed instead of the nominal
-    // sleep keeps a late wake-up from inflating the result.
     using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    const unsigned long long ticksStart = __rdtsc();
-    std::this_thread::sleep_for(std::chrono::milliseconds(sleepMs));
-    const unsigned long long ticks = __rdtsc() - ticksStart;
-    const auto elapsed = std::chrono::duration<double, std::micro>(Clock::now() - start).count();
+    const Clock::time_point until = m_start + std::chrono::milliseconds(minMs);
+    if (Clock::now() < until)
+        std::this_thread::sleep_until(until);
+    const unsigned long long ticks = ticksNow() - m_ticks;
+    const auto elapsed = std::chrono::duration<double, std::micro>(Clock::now() - m_start).count();
     if (elapsed <= 0)
         return 0;
     return static_cast<double>(ticks) / elapsed;
 #else
-    (void)sleepMs;
+    (void)minMs;
     return 0;
 #endif
+}
+
+double measureCpuMhz(int sleepMs) {
+    return CpuClockMeasure().mhz(sleepMs);
 }
 
 }  // namespace zrd::app

@@ -37,7 +37,7 @@ void Program::openActionLog() {
 }
 
 void Program::measureCpuSpeed() {
-    shell.cpuMhz = measureCpuMhz(options.cpuMeasureMs);
+    shell.cpuMhz = cpuClock.mhz(options.cpuMeasureMs);
     shell.cpuSpeedClass = cpuSpeedClass(shell.cpuMhz);
 }
 

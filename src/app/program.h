@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "app/cpu_speed.h"
 #include "app/start_options.h"
 #include "core/user_interface.h"
 #include "link/drive_link.h"
@@ -53,7 +54,8 @@ struct Program {
     // Start-up's loads into the program state.
     // The action log beside the program (or in the folder the options name).
     void openActionLog();
-    // The processor clock and the oscilloscope's speed class.
+    // The processor clock and the oscilloscope's speed class, counted since the program state
+    // was made: start-up's own work fills the measuring time.
     void measureCpuSpeed();
     // The function names of the edit dialog's lists, in the interface language.
     void loadFunctionNameLists();
@@ -71,6 +73,7 @@ struct Program {
     session::ConnectionSettings connection;
     FunctionNameLists functionNames;
     ShellState shell;
+    CpuClockMeasure cpuClock;
     // The buffer both scopes record into, with their channel and rate selections: about a
     // megabyte, allocated once.
     const std::unique_ptr<scope::Oscillogram> oscillogram;

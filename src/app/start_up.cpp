@@ -30,8 +30,6 @@
 namespace zrd::app {
 namespace {
 
-constexpr int kAfterDatabaseMs = 100;
-
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -45,7 +43,6 @@ bool StartUp::run() {
     m_program.openActionLog();
     m_form.hide();
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_program.measureCpuSpeed();
     disableDriveControls();
     m_program.messages.load(m_program.dataFile(params::kMessageFileName), m_program.ui);
     showInitialState();
@@ -64,6 +61,8 @@ bool StartUp::run() {
     m_form.offlineScope().applyDefaults();
     m_program.loadFunctionNameLists();
     applySettings();
+    // Counted since the program state was made, across the steps above, not across a sleep.
+    m_program.measureCpuSpeed();
     checkConnection();
     m_form.Timer4->stop();
     m_form.Timer1->start();
@@ -120,7 +119,6 @@ bool StartUp::loadDatabase() {
     }
     m_form.onlineScope().fillChannelSelectors();
     m_form.offlineScope().fillChannelSelectors();
-    m_program.ui.waitMs(kAfterDatabaseMs);
     return true;
 }
 

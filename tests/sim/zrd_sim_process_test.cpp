@@ -1,12 +1,5 @@
 // zrd-sim as a process, told what to do by zrdctl sim over its control socket and read by
 // zrdctl over its pseudo-terminal.
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -16,15 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "run_command.h"
 #include "temp_dir.h"
-
-extern char** environ;
 
 namespace zrd::sim {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr auto kDeadline = std::chrono::seconds(10);
 
 std::string shipped(const char* name) {
@@ -38,88 +29,13 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// A running zrd-sim; stopped (SIGTERM) at the end of the test unless it has quit.
-class SimProcess {
-public:
-    SimProcess(const std::vector<std::string>& args, const std::string& errFile) {
-        int out[2];
-        if (::pipe2(out, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> all{ZRD_SIM_PATH};
-        all.insert(all.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& a : all)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&m_pid, ZRD_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0)
-            m_pid = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        m_out = out[0];
-    }
-    ~SimProcess() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGTERM);
-            (void)wait();
-        }
-        if (m_out >= 0)
-            ::close(m_out);
-    }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
-
-    // The next line of its stdout; empty after the deadline or at the end of the output.
-    std::string line() {
-        const auto deadline = Clock::now() + kDeadline;
-        for (;;) {
-            const size_t end = m_buffer.find('\n');
-            if (end != std::string::npos) {
-                std::string out = m_buffer.substr(0, end);
-                m_buffer.erase(0, end + 1);
-                return out;
-            }
-            if (!waitReadable(deadline))
-                return {};
-            char chunk[256];
-            const ssize_t n = ::read(m_out, chunk, sizeof chunk);
-            if (n <= 0)
-                return {};
-            m_buffer.append(chunk, static_cast<size_t>(n));
-        }
-    }
-    // Waits for the process to close its output (it ends) and returns its exit status.
-    int exitStatus() {
-        const auto deadline = Clock::now() + kDeadline;
-        char chunk[256];
-        while (waitReadable(deadline) && ::read(m_out, chunk, sizeof chunk) > 0) {
-        }
-        return wait();
-    }
-
-private:
-    bool waitReadable(Clock::time_point deadline) const {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd p{m_out, POLLIN, 0};
-        return left.count() > 0 && ::poll(&p, 1, static_cast<int>(left.count())) > 0;
-    }
-    int wait() {
-        int status = 0;
-        if (m_pid <= 0 || ::waitpid(m_pid, &status, 0) != m_pid)
-            return -1;
-        m_pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    pid_t m_pid = -1;
-    int m_out = -1;
-    std::string m_buffer;
-};
+// Starts zrd-sim with its stderr in errFile; stopped (SIGTERM) at the end of the test unless it
+// has quit.
+test::ChildProcess startSim(const std::vector<std::string>& args, const std::string& errFile) {
+    std::vector<std::string> argv{ZRD_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return test::ChildProcess(argv, {.errorFile = errFile, .stopSignal = SIGTERM});
+}
 
 using test::Outcome;
 
@@ -142,13 +58,13 @@ protected:
 
 TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
     const std::string eeprom = dir.file("eeprom.txt");
-    SimProcess p(
+    test::ChildProcess p = startSim(
         {"--db", shipped("Param_base.mod"), "--control", control, "--eeprom", eeprom, "--error",
          "4", "--warning", "1", "--input", "3", "--silent", "KPV", "--answer", "ENMOD=9"},
         dir.file("sim-stderr.txt"));
-    const std::string device = p.line();
+    const std::string device = p.nextLine(kDeadline);
     ASSERT_TRUE(device.starts_with("/dev/")) << device << readFile(dir.file("sim-stderr.txt"));
-    ASSERT_EQ(p.line(), control);
+    ASSERT_EQ(p.nextLine(kDeadline), control);
 
     const Outcome state = sim("state");
     EXPECT_EQ(state.status, 0) << state.err;
@@ -189,16 +105,17 @@ TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
     EXPECT_NE(readFile(eeprom).find("\n116 200\n"), std::string::npos);
 
     EXPECT_EQ(sim("quit").out, "ok bye\n");
-    EXPECT_EQ(p.exitStatus(), 0);
+    EXPECT_EQ(p.exitStatus(kDeadline), 0);
     EXPECT_FALSE(std::filesystem::exists(control));
 }
 
 TEST_F(ZrdSimProcess, HangUpReachesZrdctlAsALostLink) {
-    SimProcess p({"--db", shipped("Param_base.mod"), "--control", control, "--fault", "hangup"},
+    test::ChildProcess p =
+        startSim({"--db", shipped("Param_base.mod"), "--control", control, "--fault", "hangup"},
                  dir.file("sim-stderr.txt"));
-    const std::string device = p.line();
+    const std::string device = p.nextLine(kDeadline);
     ASSERT_TRUE(device.starts_with("/dev/")) << device << readFile(dir.file("sim-stderr.txt"));
-    ASSERT_EQ(p.line(), control);
+    ASSERT_EQ(p.nextLine(kDeadline), control);
 
     const Outcome read = zrdctl("--data-dir '" + std::string(ZRD_SHIPPED_DATA_DIR) + "' --port " +
                                 device + " get ENMOD");
@@ -211,7 +128,7 @@ TEST_F(ZrdSimProcess, HangUpReachesZrdctlAsALostLink) {
     // The drive's line is gone; its control channel is not.
     EXPECT_EQ(sim("get ENMOD").out, "ok 1\n");
     EXPECT_EQ(sim("quit").out, "ok bye\n");
-    EXPECT_EQ(p.exitStatus(), 0);
+    EXPECT_EQ(p.exitStatus(kDeadline), 0);
 }
 
 TEST_F(ZrdSimProcess, ZrdctlSimFailsWithAReason) {
@@ -250,9 +167,9 @@ TEST_F(ZrdSimProcess, BadStartUpOptionsAreRefused) {
         std::vector<std::string> args{"--db", shipped("Param_base.mod"), "--control",
                                       dir.file("unused.sock")};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        SimProcess p(args, dir.file("sim-stderr.txt"));
-        EXPECT_EQ(p.line(), "") << c.reason;
-        EXPECT_NE(p.exitStatus(), 0) << c.reason;
+        test::ChildProcess p = startSim(args, dir.file("sim-stderr.txt"));
+        EXPECT_EQ(p.nextLine(kDeadline), "") << c.reason;
+        EXPECT_NE(p.exitStatus(kDeadline), 0) << c.reason;
         const std::string err = readFile(dir.file("sim-stderr.txt"));
         EXPECT_NE(err.find(c.reason), std::string::npos) << c.reason << ": " << err;
     }

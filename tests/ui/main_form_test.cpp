@@ -336,6 +336,8 @@ void MainFormTest::closingServiceMenusSplitsSerialNumber() {
     form.Closespecialfunction1->trigger();
     QCOMPARE(f.program().model.value(0), 1.0);
     QCOMPARE(f.program().model.value(1), 2.0);
+    // The page gets its controls when the user opens its tab.
+    form.TabbedNotebook2->setCurrentIndex(1);
     auto* ident = form.pages().PageControl1->findChild<QWidget*>("Ident");
     QVERIFY(ident != nullptr);
     QCOMPARE(ident->findChild<QLineEdit*>("Param0")->text(), QString("1"));

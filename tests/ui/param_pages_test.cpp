@@ -66,12 +66,43 @@ QLineEdit* field(TParamFrame& frame, const QString& name) {
     return frame.findChild<QLineEdit*>(name);
 }
 
+// The page of that name with its controls made, as if it had been shown.
 TParamFrame* frameNamed(TMainForm& form, const QString& name) {
     for (TParamFrame* frame : form.pages().frames()) {
-        if (frame->objectName() == name)
+        if (frame->objectName() == name) {
+            frame->build();
             return frame;
+        }
     }
     return nullptr;
+}
+
+// Every control of every page: text, state colour, enabled, shown and tip.
+QStringList pagesLook(TMainForm& form) {
+    QStringList look;
+    for (TParamFrame* frame : form.pages().frames()) {
+        frame->build();
+        for (QWidget* w : frame->findChildren<QWidget*>()) {
+            auto* edit = qobject_cast<QLineEdit*>(w);
+            auto* label = qobject_cast<QLabel*>(w);
+            look << QString("%1/%2 '%3' %4 %5 %6 %7")
+                        .arg(frame->objectName(), w->objectName(),
+                             edit ? edit->text() : (label ? label->text() : QString()))
+                        .arg(stateColour(w), 0, 16)
+                        .arg(int(w->isEnabled()))
+                        .arg(int(w->isVisibleTo(frame)))
+                        .arg(w->toolTip());
+        }
+    }
+    return look;
+}
+
+std::unique_ptr<ProgramFixture> startPages() {
+    auto fixture = std::make_unique<ProgramFixture>();
+    fixture->writeData("Param_base.mod", pagesDatabase());
+    fixture->writeData("Motor_type.mod", motorTypes());
+    fixture->writePicture("Pic2_eng.bmp");
+    return fixture;
 }
 
 int visibleRows(TParamFrame& frame) {
@@ -84,10 +115,7 @@ int visibleRows(TParamFrame& frame) {
 }  // namespace
 
 void ParamPagesTest::init() {
-    m_fixture = std::make_unique<ProgramFixture>();
-    m_fixture->writeData("Param_base.mod", pagesDatabase());
-    m_fixture->writeData("Motor_type.mod", motorTypes());
-    m_fixture->writePicture("Pic2_eng.bmp");
+    m_fixture = startPages();
     QVERIFY(m_fixture->startUp());
 }
 
@@ -475,4 +503,41 @@ void ParamPagesTest::readAllShowsTheDrivesMotor() {
     QCOMPARE(form.controls().ComboBox6->currentIndex(), 2);
     m_fixture->program().link.closePort();
     sim.stop();
+}
+
+// Pages get their controls when first shown. What a read, the formula marks and a value shown
+// in a row put on a page before that must be on it once it is made, as on a page made at once.
+void ParamPagesTest::pageMadeLateShowsWhatItWasGiven() {
+    std::array<QStringList, 2> looks;
+    for (const bool madeFirst : {true, false}) {
+        std::unique_ptr<ProgramFixture> f = startPages();
+        QVERIFY(f->startUp());
+        TMainForm& form = f->form();
+        if (madeFirst) {
+            for (TParamFrame* frame : form.pages().frames())
+                frame->build();
+        }
+        zrd::sim::SimServer sim;
+        QVERIFY2(f->connectToSim(sim,
+                                 [](zrd::sim::SimDrive& d) {
+                                     d.setRaw(2, 7);     // SERL
+                                     d.setRaw(40, 120);  // KPI
+                                 }),
+                 sim.error().c_str());
+        form.session().ReadParamAll();
+        const zrd::params::ParameterModel& model = f->program().model;
+        form.pages().markChanged(*model.find("KPI"), 1);
+        form.pages().markChanged(*model.find("DOUT1"), 6);
+        form.showInRow(*model.find("MP0"), "-3.5");
+        looks[madeFirst ? 0 : 1] = pagesLook(form);
+        f->program().link.closePort();
+        sim.stop();
+    }
+    QVERIFY(!looks[0].isEmpty());
+    QCOMPARE(looks[1], looks[0]);
+    // The inputs did reach the pages.
+    for (const QString& shown :
+         {QString("Ident/Param1 '7'"), QString("Loop_page1/Param0 '60' ffffffff"),
+          QString("Loop_page1/Minval0 '0' ffffff00"), QString("Motor_data_page1/Param0 '-3.5'")})
+        QVERIFY2(looks[1].filter(shown).size() == 1, qPrintable(shown));
 }

@@ -31,6 +31,7 @@ private slots:
     void editDialogWritesNothingOutsideTheLimits();
     void readOnlyRowStaysReadOnlyAfterARead();
     void readAllShowsTheDrivesMotor();
+    void pageMadeLateShowsWhatItWasGiven();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

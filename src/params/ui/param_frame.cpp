@@ -6,7 +6,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QShowEvent>
 
+#include "core/ui/colors.h"
 #include "params/message_numbers.h"
 
 namespace zrd::params {
@@ -58,17 +60,23 @@ TParamFrame::TParamFrame(const ParameterModel& model, const MessageTable& messag
                          const QString& name, QWidget* parent)
     : QFrame(parent), m_model(model), m_slot(slot) {
     setObjectName(name);
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(2, 2, 2, 2);
-    grid->setHorizontalSpacing(6);
-    grid->setVerticalSpacing(2);
-
+    // The headers are public and cheap: they exist from the start, the rows come with build().
     const auto caption = [&](int n) {
         return QString::fromStdString(messages.text(n, model.language()));
     };
     minimum = header("minimum", caption(kMsgMinimum), this);
     maximum = header("maximum", caption(kMsgMaximum), this);
     default_ = header("default", caption(kMsgDefault), this);
+}
+
+void TParamFrame::build() {
+    if (m_built)
+        return;
+    m_built = true;
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(2, 2, 2, 2);
+    grid->setHorizontalSpacing(6);
+    grid->setVerticalSpacing(2);
     grid->addWidget(minimum, 0, 5);
     grid->addWidget(maximum, 0, 6);
     grid->addWidget(default_, 0, 7);
@@ -104,26 +112,63 @@ TParamFrame::TParamFrame(const ParameterModel& model, const MessageTable& messag
         grid->addWidget(r.Minval, line, 5);
         grid->addWidget(r.MaxVal, line, 6);
         grid->addWidget(r.DefaultVal, line, 7);
+        if (m_content[static_cast<size_t>(k)].position >= 0)
+            showRow(k);
     }
     grid->setColumnStretch(2, 1);
     grid->setRowStretch(kRowsPerPage + 1, 1);
+    if (m_headers)
+        showHeaders();
+    // Made while being shown: laid out now, before the first paint.
+    if (isVisible())
+        grid->activate();
+}
+
+void TParamFrame::showEvent(QShowEvent* event) {
+    build();
+    QFrame::showEvent(event);
+}
+
+const ParamRow& TParamFrame::row(int k) const {
+    // Readers of a row hold the page as const; making its controls changes nothing they see.
+    const_cast<TParamFrame*>(this)->build();
+    return m_rows.at(static_cast<size_t>(k));
 }
 
 void TParamFrame::fillRow(int k, int position) {
     const TPar& p = m_model.parameter(position);
     const std::string& language = m_model.language();
-    ParamRow& r = m_rows.at(static_cast<size_t>(k));
-    r.num->setText(QString::fromStdString(p.Pname));
-    r.ParamName->setText(QString::fromStdString(description(p, language)));
-    r.ParamName->setToolTip(r.ParamName->text());
-    r.Param->setText(QString::fromStdString(valueText(m_model.value(position))));
-    r.Param->setEnabled(p.pType == kReadWrite);
-    r.MesurUnit->setText(QString::fromStdString(units(p, language)));
-    r.index->setText(QString::number(position));
-    r.Min->setText(QString::fromStdString(p.Numpar));
-    r.Minval->setText(QString::fromStdString(valueText(minDisplay(p))));
-    r.MaxVal->setText(QString::fromStdString(valueText(maxDisplay(p))));
-    r.DefaultVal->setText(QString::fromStdString(valueText(defaultDisplay(p))));
+    RowContent& c = m_content.at(static_cast<size_t>(k));
+    c = RowContent{};
+    c.position = position;
+    c.num = QString::fromStdString(p.Pname);
+    c.ParamName = QString::fromStdString(description(p, language));
+    c.MesurUnit = QString::fromStdString(units(p, language));
+    c.Min = QString::fromStdString(p.Numpar);
+    c.writable = p.pType == kReadWrite;
+    const auto text = [](double value) { return QString::fromStdString(valueText(value)); };
+    c.texts = {text(m_model.value(position)), text(minDisplay(p)), text(maxDisplay(p)),
+               text(defaultDisplay(p))};
+    if (m_built)
+        showRow(k);
+}
+
+void TParamFrame::showRow(int k) {
+    const RowContent& c = m_content[static_cast<size_t>(k)];
+    ParamRow& r = m_rows[static_cast<size_t>(k)];
+    r.num->setText(c.num);
+    r.ParamName->setText(c.ParamName);
+    r.ParamName->setToolTip(c.ParamName);
+    r.Param->setEnabled(c.writable);
+    r.MesurUnit->setText(c.MesurUnit);
+    r.index->setText(QString::number(c.position));
+    r.Min->setText(c.Min);
+    for (int f = 0; f < kFields; ++f) {
+        QLineEdit* field = fieldOf(k, static_cast<Field>(f));
+        field->setText(c.texts[static_cast<size_t>(f)]);
+        if (const std::optional<QRgb> colour = c.colours[static_cast<size_t>(f)])
+            ui::paintState(field, *colour);
+    }
     for (QWidget* w : {static_cast<QWidget*>(r.num), static_cast<QWidget*>(r.ParamName),
                        static_cast<QWidget*>(r.Param), static_cast<QWidget*>(r.MesurUnit),
                        static_cast<QWidget*>(r.Min), static_cast<QWidget*>(r.Minval),
@@ -131,22 +176,53 @@ void TParamFrame::fillRow(int k, int position) {
         w->show();
 }
 
+QLineEdit* TParamFrame::fieldOf(int k, Field field) const {
+    const ParamRow& r = m_rows.at(static_cast<size_t>(k));
+    switch (field) {
+        case Field::Value:
+            return r.Param;
+        case Field::Minimum:
+            return r.Minval;
+        case Field::Maximum:
+            return r.MaxVal;
+        case Field::Default:
+            return r.DefaultVal;
+    }
+    return nullptr;
+}
+
+void TParamFrame::setFieldText(int k, Field field, const QString& text) {
+    if (m_built)
+        fieldOf(k, field)->setText(text);
+    else
+        m_content.at(static_cast<size_t>(k)).texts[static_cast<size_t>(field)] = text;
+}
+
+void TParamFrame::paintField(int k, Field field, QRgb colour) {
+    if (m_built)
+        ui::paintState(fieldOf(k, field), colour);
+    else
+        m_content.at(static_cast<size_t>(k)).colours[static_cast<size_t>(field)] = colour;
+}
+
 void TParamFrame::showHeaders() {
+    m_headers = true;
+    if (!m_built)
+        return;
     minimum->show();
     maximum->show();
     default_->show();
 }
 
 int TParamFrame::positionOf(int k) const {
-    bool ok = false;
-    const int position = row(k).index->text().toInt(&ok);
-    return ok ? position : -1;
+    return m_content.at(static_cast<size_t>(k)).position;
 }
 
 int TParamFrame::rowOf(int position) const {
-    const QString text = QString::number(position);
+    if (position < 0)
+        return -1;
     for (int k = 0; k < kRowsPerPage; ++k) {
-        if (m_rows[static_cast<size_t>(k)].index->text() == text)
+        if (m_content[static_cast<size_t>(k)].position == position)
             return k;
     }
     return -1;

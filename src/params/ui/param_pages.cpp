@@ -1,6 +1,5 @@
 #include "params/ui/param_pages.h"
 
-#include <QLineEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -97,7 +96,7 @@ void TParamPages::showInRow(int position, const QString& text) {
     TParamFrame* frame = frameOfPosition(position);
     const int k = frame != nullptr ? frame->rowOf(position) : -1;
     if (k >= 0)
-        frame->row(k).Param->setText(text);
+        frame->setFieldText(k, TParamFrame::Field::Value, text);
 }
 
 void TParamPages::showReadRows() {
@@ -105,34 +104,34 @@ void TParamPages::showReadRows() {
         for (int k = 0; k < kRowsPerPage; ++k) {
             const int position = frame->positionOf(k);
             if (position >= 0 && m_model.parameter(position).pType == kReadWrite)
-                ui::paintState(frame->row(k).Param, colors::kWhite);
+                frame->paintField(k, TParamFrame::Field::Value, colors::kWhite);
         }
     }
 }
 
 void TParamPages::markChanged(int position, int mark) {
+    using Field = TParamFrame::Field;
     TParamFrame* frame = frameOfPosition(position);
     const int k = frame != nullptr ? frame->rowOf(position) : -1;
     if (k < 0)
         return;
     const TPar& p = m_model.parameter(position);
-    const ParamRow& row = frame->row(k);
     // Below 4 only the changed limits are marked; from 4 on (the default changed) their new
     // texts are shown as well.
     const bool texts = mark >= kMarkDefault;
     if (mark & kMarkMin) {
-        ui::paintState(row.Minval, colors::kYellow);
+        frame->paintField(k, Field::Minimum, colors::kYellow);
         if (texts)
-            row.Minval->setText(qs(valueText(minDisplay(p))));
+            frame->setFieldText(k, Field::Minimum, qs(valueText(minDisplay(p))));
     }
     if (mark & kMarkMax) {
-        ui::paintState(row.MaxVal, colors::kYellow);
+        frame->paintField(k, Field::Maximum, colors::kYellow);
         if (texts)
-            row.MaxVal->setText(qs(valueText(maxDisplay(p))));
+            frame->setFieldText(k, Field::Maximum, qs(valueText(maxDisplay(p))));
     }
     if (mark & kMarkDefault) {
-        ui::paintState(row.DefaultVal, colors::kYellow);
-        row.DefaultVal->setText(qs(valueText(defaultDisplay(p))));
+        frame->paintField(k, Field::Default, colors::kYellow);
+        frame->setFieldText(k, Field::Default, qs(valueText(defaultDisplay(p))));
     }
 }
 
