@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
+#include <memory>
 
 #include "cmdmon/frame_display.h"
 #include "cmdmon/port_reader.h"
@@ -69,6 +70,9 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
     const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
     if (signalFd < 0)
         throw CliError("cannot wait for signals: " + lastOsErrorText());
+    // Closed however the loop ends, an error thrown from it included.
+    const std::unique_ptr<const int, void (*)(const int*)> closeSignals(
+        &signalFd, [](const int* fd) { ::close(*fd); });
 
     const std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
     lk::LineSettings line;
@@ -93,7 +97,6 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
         if ((events & POLLIN) && !(events & (POLLHUP | POLLERR)))
             n = port->readAvailable(chunk.data(), chunk.size());
         if (n < 0 || (events & (POLLHUP | POLLERR)) || ((events & POLLIN) && n == 0)) {
-            ::close(signalFd);
             throw LinkError("link lost: " + options.port + " hung up (" + port->lastError() + ")");
         }
         for (const cm::ReceivedLine& l : display.feed(chunk.data(), static_cast<size_t>(n)).lines) {
@@ -103,7 +106,6 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
         }
         std::fflush(stdout);
     }
-    ::close(signalFd);
     if (!display.runningText().empty())
         std::printf("  %s(incomplete)\n", display.runningText().c_str());
     std::fprintf(stderr, "zrdctl: sniff ended\n");
