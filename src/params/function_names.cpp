@@ -12,8 +12,13 @@ std::vector<std::string> loadFunctionNames(const std::string& folder, const char
     const TextFile file = readTextFile((std::filesystem::path(folder) / fileName).string());
     if (file.status == TextFileStatus::ReadError)
         ui.showMessage(kMessageReadErrorCaption, std::string(fileName) + " file not found.");
+    return functionNamesFromLines(file.lines, language);
+}
+
+std::vector<std::string> functionNamesFromLines(const std::vector<std::string>& lines,
+                                                std::string_view language) {
     std::vector<std::string> names;
-    for (const std::string& line : file.lines) {
+    for (const std::string& line : lines) {
         if (line.empty())
             continue;
         const size_t equals = line.find('=');

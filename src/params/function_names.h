@@ -19,5 +19,8 @@ inline constexpr const char* kAnalogOutputsFile = "analog_out.dic";
 // says "<name> file not found." with the caption "Attention".
 std::vector<std::string> loadFunctionNames(const std::string& folder, const char* fileName,
                                            std::string_view language, UserInterface& ui);
+// The same list from a file's decoded lines.
+std::vector<std::string> functionNamesFromLines(const std::vector<std::string>& lines,
+                                                std::string_view language);
 
 }  // namespace zrd::params

@@ -42,8 +42,12 @@ void MessageTable::load(const std::string& path, UserInterface& ui) {
         ui.showMessage(kMessageReadErrorCaption, kMessageReadErrorText);
         return;
     }
+    setLines(file.lines);
+}
+
+void MessageTable::setLines(const std::vector<std::string>& lines) {
     int slot = 0;
-    for (const std::string& line : file.lines) {
+    for (const std::string& line : lines) {
         if (line.empty())
             continue;
         if (slot >= kMessageCount)

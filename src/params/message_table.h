@@ -39,6 +39,9 @@ public:
     // Loads the file; missing file: every text stays empty, nothing shown; read error: the fixed
     // "Attention" box. Lines beyond the table's last message are ignored.
     void load(const std::string& path, UserInterface& ui);
+    // Stores the file's decoded lines in order from the first message on: empty and unnamed
+    // lines take no slot, lines beyond the last message are ignored.
+    void setLines(const std::vector<std::string>& lines);
 
     // Text of message n in the given language; empty for numbers outside the table.
     [[nodiscard]] const std::string& text(int n, std::string_view language) const;

@@ -17,17 +17,15 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// Fills the table from the file's non-empty lines; false when the file is not there.
+// Fills the table from a file's non-empty lines; `name` stands for the file in the message.
 template <size_t N>
-bool readTable(const std::string& path, TypeTable<N>& table, TypeTablesResult& result,
-               const MessageTable& messages, UserInterface& ui, std::string_view language) {
-    const TextFile file = readTextFile(path);
-    if (file.status != TextFileStatus::Ok)
-        return false;
+void fillTable(const std::vector<std::string>& lines, const std::string& name, TypeTable<N>& table,
+               TypeTablesResult& result, const MessageTable& messages, UserInterface& ui,
+               std::string_view language) {
     table.clear();
     bool reported = false;
-    for (size_t i = 0; i < file.lines.size(); ++i) {
-        const std::string& line = file.lines[i];
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
         if (line.empty() || table.add(line))
             continue;
         const int number = static_cast<int>(i) + 1;
@@ -37,12 +35,22 @@ bool readTable(const std::string& path, TypeTable<N>& table, TypeTablesResult& r
             continue;
         reported = true;
         const std::string where =
-            path + (isEnglish(language) ? ", line " : ", строка ") + std::to_string(number);
+            name + (isEnglish(language) ? ", line " : ", строка ") + std::to_string(number);
         messages.showText(ui,
                           messages.text(kMsgBadDatabaseLine, language) + line + "\n" + where +
                               ": " + (isEnglish(language) ? kTableFullEng : kTableFullRus),
                           language);
     }
+}
+
+// False (the table untouched) when the file is not there.
+template <size_t N>
+bool readTable(const std::string& path, TypeTable<N>& table, TypeTablesResult& result,
+               const MessageTable& messages, UserInterface& ui, std::string_view language) {
+    const TextFile file = readTextFile(path);
+    if (file.status != TextFileStatus::Ok)
+        return false;
+    fillTable(file.lines, path, table, result, messages, ui, language);
     return true;
 }
 
@@ -88,6 +96,18 @@ TypeTablesResult TypeTables::load(const std::string& motorPath, const std::strin
     TypeTablesResult result;
     result.motorFile = readTable(motorPath, m_motor, result, messages, ui, language);
     result.driveFile = readTable(drivePath, m_drive, result, messages, ui, language);
+    return result;
+}
+
+TypeTablesResult TypeTables::setLines(const std::vector<std::string>& motorLines,
+                                      const std::vector<std::string>& driveLines,
+                                      const MessageTable& messages, UserInterface& ui,
+                                      std::string_view language) {
+    TypeTablesResult result;
+    fillTable(motorLines, kMotorTypeFileName, m_motor, result, messages, ui, language);
+    fillTable(driveLines, kDriveTypeFileName, m_drive, result, messages, ui, language);
+    result.motorFile = true;
+    result.driveFile = true;
     return result;
 }
 

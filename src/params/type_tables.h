@@ -65,6 +65,12 @@ public:
     TypeTablesResult load(const std::string& motorPath, const std::string& drivePath,
                           const MessageTable& messages, UserInterface& ui,
                           std::string_view language);
+    // The same for the decoded lines of both files, as if both were there; the messages name
+    // the files by their usual names.
+    TypeTablesResult setLines(const std::vector<std::string>& motorLines,
+                              const std::vector<std::string>& driveLines,
+                              const MessageTable& messages, UserInterface& ui,
+                              std::string_view language);
 
     const TypeTable<kMotorTypeLines>& motorTypes() const { return m_motor; }
     const TypeTable<kDriveTypeLines>& driveTypes() const { return m_drive; }
