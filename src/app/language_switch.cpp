@@ -47,7 +47,11 @@ void TLanguageSwitch::translateAtStartUp() {
 }
 
 void TLanguageSwitch::translateWindows(const std::string& direction) {
-    ui::translateTexts(&m_form, [this, &direction](const QString& text) {
+    translateWindow(&m_form, direction);
+}
+
+void TLanguageSwitch::translateWindow(QWidget* window, const std::string& direction) {
+    ui::translateTexts(window, [this, &direction](const QString& text) {
         return QString::fromStdString(m_dictionary.translate(text.toStdString(), direction));
     });
 }
@@ -55,12 +59,8 @@ void TLanguageSwitch::translateWindows(const std::string& direction) {
 bool TLanguageSwitch::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Show && !m_program.english() && m_dictionary.size() > 0) {
         auto* window = qobject_cast<QWidget*>(watched);
-        if (window && window->isWindow() && window != &m_form) {
-            const std::string& language = m_program.language();
-            ui::translateTexts(window, [this, &language](const QString& text) {
-                return QString::fromStdString(m_dictionary.translate(text.toStdString(), language));
-            });
-        }
+        if (window && window->isWindow() && window != &m_form)
+            translateWindow(window, m_program.language());
     }
     return QObject::eventFilter(watched, event);
 }

@@ -39,6 +39,8 @@ protected:
 private:
     // Every window of the program, translated in the direction given.
     void translateWindows(const std::string& direction);
+    // One window and everything on it.
+    void translateWindow(QWidget* window, const std::string& direction);
     [[nodiscard]] bool reloadDatabase();
     [[nodiscard]] bool reloadTypeTables();
     void rebuildScopeSelectors();

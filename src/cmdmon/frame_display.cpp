@@ -9,9 +9,7 @@ namespace zrd::cmdmon {
 namespace {
 
 std::string hex2(uint8_t b) {
-    char text[4];
-    std::snprintf(text, sizeof text, "%02X", b);
-    return text;
+    return link::toHex(&b, 1);
 }
 
 // The byte after an escape, shown as the byte it stands for.

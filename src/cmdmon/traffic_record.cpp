@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "core/os_error.h"
+#include "core/text_file.h"
 #include "link/frame_codec.h"
 #include "params/parameter_table.h"
 
@@ -20,9 +21,7 @@ constexpr char kReceivedMark = '<';
 constexpr char kMeaningMark = ';';
 
 std::string hexByte(uint8_t b) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", b);
-    return text;
+    return link::toHex(&b, 1);
 }
 
 std::string indexText(uint8_t index, const IndexNamer& names) {
@@ -69,14 +68,6 @@ std::string describeReceived(const std::vector<uint8_t>& p, const IndexNamer& na
     if (code == link::kReplyScopeSample)
         return "oscilloscope sample";
     return "unknown reply " + hexByte(code);
-}
-
-std::string trimmed(const std::string& text) {
-    const size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return {};
-    const size_t last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 }  // namespace
@@ -144,7 +135,7 @@ bool parseTraffic(const std::string& content, const std::string& name,
     lines.clear();
     std::string text;
     for (int number = 1; std::getline(in, text); ++number) {
-        text = trimmed(text);
+        text = std::string(trimmed(text));
         if (text.empty() || text[0] == '#')
             continue;
         const auto bad = [&](const std::string& why) {
@@ -157,17 +148,18 @@ bool parseTraffic(const std::string& content, const std::string& name,
                                                std::chars_format::fixed);
         if (ec != std::errc() || !std::isfinite(line.seconds) || line.seconds < 0)
             return bad("no time");
-        std::string rest = trimmed(text.substr(static_cast<size_t>(end - text.data())));
+        std::string rest(
+            trimmed(std::string_view(text).substr(static_cast<size_t>(end - text.data()))));
         if (rest.empty() || (rest[0] != kSentMark && rest[0] != kReceivedMark))
             return bad("no direction (> or <)");
         line.direction = rest[0] == kSentMark ? Direction::Sent : Direction::Received;
         rest = rest.substr(1);
         const size_t meaning = rest.find(kMeaningMark);
         if (meaning != std::string::npos) {
-            line.meaning = trimmed(rest.substr(meaning + 1));
+            line.meaning = std::string(trimmed(std::string_view(rest).substr(meaning + 1)));
             rest = rest.substr(0, meaning);
         }
-        if (!link::parseHex(trimmed(rest), line.bytes) || line.bytes.empty())
+        if (!link::parseHex(std::string(trimmed(rest)), line.bytes) || line.bytes.empty())
             return bad("no bytes in hex");
         lines.push_back(std::move(line));
     }

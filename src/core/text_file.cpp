@@ -108,6 +108,14 @@ std::string decodeTextBytes(std::string_view bytes) {
     return cp1251ToUtf8(bytes);
 }
 
+std::string_view trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
 std::vector<std::string> splitLines(std::string_view text) {
     std::vector<std::string> lines;
     size_t start = 0;

@@ -17,6 +17,9 @@ struct TextFile {
 // without one the bytes are Windows-1251 (the ANSI code page of the drive family's files).
 std::string decodeTextBytes(std::string_view bytes);
 
+// The text without the blanks, tabs and line ends around it.
+std::string_view trimmed(std::string_view text);
+
 // Splits text at CR LF, LF or CR. A final line end does not make an extra empty line.
 std::vector<std::string> splitLines(std::string_view text);
 

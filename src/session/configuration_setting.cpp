@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/number_text.h"
+#include "core/text_file.h"
 #include "formula/formula_error.h"
 #include "session/link_busy_guard.h"
 #include "session/type_follow_up.h"
@@ -13,14 +14,6 @@ namespace pm = zrd::params;
 namespace fm = zrd::formula;
 
 namespace {
-
-std::string_view trimmed(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos)
-        return {};
-    const auto last = s.find_last_not_of(" \t\r\n");
-    return s.substr(first, last - first + 1);
-}
 
 // What a parameter shows before and after: value, limits and default in display units.
 struct Shown {

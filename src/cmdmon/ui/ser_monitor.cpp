@@ -282,6 +282,10 @@ QString TSer_monitor::message(int n) const {
     return qs(m_parts.messages.text(n, m_parts.model.language()));
 }
 
+void TSer_monitor::tell(const std::string& text) const {
+    m_parts.ui.showMessage(message(params::kMsgCaption).toStdString(), text);
+}
+
 void TSer_monitor::Button14Click() {
     bool numeric = false;
     const int baud = ComboBox2->currentText().trimmed().toInt(&numeric);
@@ -356,8 +360,7 @@ void TSer_monitor::sendRead(const QString& mnemonic) {
     }
     const std::vector<uint8_t> bytes(frame.begin(), frame.begin() + static_cast<long>(length));
     if (m_reader.write(bytes.data(), bytes.size()) != static_cast<int>(bytes.size())) {
-        m_parts.ui.showMessage(message(params::kMsgCaption).toStdString(),
-                               message(params::kMsgFrameNotWritten).toStdString());
+        tell(message(params::kMsgFrameNotWritten).toStdString());
         return;
     }
     record(Direction::Sent, bytes);
@@ -389,10 +392,7 @@ void TSer_monitor::readerStopped(int end, const QString& reason) {
     if (static_cast<ReaderEnd>(end) == ReaderEnd::Stopped)
         return;
     stopPort();
-    const std::string language = m_parts.model.language();
-    m_parts.ui.showMessage(
-        m_parts.messages.text(params::kMsgCaption, language),
-        m_parts.messages.text(params::kMsgPortLost, language) + reason.toStdString());
+    tell(message(params::kMsgPortLost).toStdString() + reason.toStdString());
 }
 
 void TSer_monitor::stopPort() {
@@ -420,10 +420,7 @@ void TSer_monitor::recordToggled(bool on) {
     const std::string path = RecordFile->text().trimmed().toStdString();
     m_recorder = std::make_unique<TrafficRecorder>(namesFrom(m_parts.model));
     if (path.empty() || !m_recorder->open(path)) {
-        const std::string language = m_parts.model.language();
-        m_parts.ui.showMessage(
-            m_parts.messages.text(params::kMsgCaption, language),
-            path.empty() ? "No file named for the recording" : m_recorder->error());
+        tell(path.empty() ? "No file named for the recording" : m_recorder->error());
         m_recorder.reset();
         RecordTraffic->setChecked(false);
     }
@@ -433,9 +430,7 @@ void TSer_monitor::record(Direction direction, const std::vector<uint8_t>& bytes
     if (!m_recorder)
         return;
     if (!m_recorder->record(direction, bytes)) {
-        const std::string language = m_parts.model.language();
-        m_parts.ui.showMessage(m_parts.messages.text(params::kMsgCaption, language),
-                               m_recorder->error());
+        tell(m_recorder->error());
         RecordTraffic->setChecked(false);
     }
 }

@@ -115,6 +115,8 @@ private:
     void recordToggled(bool on);
     void record(Direction direction, const std::vector<uint8_t>& bytes);
     [[nodiscard]] QString message(int n) const;
+    // Shows a text in a box with the program's caption.
+    void tell(const std::string& text) const;
 
     MonitorParts m_parts;
     PortReader m_reader;
