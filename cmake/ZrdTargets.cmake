@@ -28,6 +28,11 @@ function(zrd_add_test name)
   # Parameter values stay out of the test names; each case carries a readable name instead.
   # LABELS: the ctest labels of its cases ("threads": scripts/sanitize-threads runs them).
   set(properties TIMEOUT 120)
+  # "sim": the other tests that run the simulated drive (scripts/soak-tests runs both labels
+  # under load). One label each: a list does not survive the discovery's property expansion.
+  if(NOT ARG_LABELS AND "zrdsim" IN_LIST ARG_LIBS)
+    set(ARG_LABELS sim)
+  endif()
   if(ARG_LABELS)
     list(APPEND properties LABELS ${ARG_LABELS})
   endif()

@@ -304,6 +304,7 @@ uint8_t SimDrive::startGenerator() {
     m_functionGenerator.start(generatorSettings());
     m_generator = true;
     stateChanged();
+    m_plant.restartNoise();
     m_offline.generatorStarted();
     return kAckDone;
 }
@@ -381,17 +382,18 @@ PlantSettings SimDrive::plantSettings() const {
 }
 
 void SimDrive::advance(std::chrono::nanoseconds elapsed) {
-    if (!m_live)
-        return;
     // As the plant does: a long pause is not replayed in full.
     constexpr std::chrono::nanoseconds kLongestCatchUp = std::chrono::seconds(10);
     m_pending =
         std::min(m_pending + std::max(elapsed, std::chrono::nanoseconds(0)), kLongestCatchUp);
     if (m_pending < ServoPlant::kStep)
         return;
-    m_plant.setSettings(plantSettings());
+    if (m_live)
+        m_plant.setSettings(plantSettings());
     while (m_pending >= ServoPlant::kStep) {
-        cycle();
+        if (m_live)
+            cycle();
+        ++m_cycles;
         m_pending -= ServoPlant::kStep;
     }
 }

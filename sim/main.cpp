@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,7 +38,7 @@ zrd::ProgramHelp simHelp() {
     help.synopsis = {
         "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
         "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
-        "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] "
+        "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] [--seed N] "
         "[--resonance HZ[,DAMPING]] [--replay FILE]",
         "--version"};
     help.description =
@@ -68,6 +69,9 @@ zrd::ProgramHelp simHelp() {
         {"--answer X=RAW", "reads of X answer RAW (-32768..65535) whatever the memory holds"},
         {"--input N", "digital input N (1..16) is on"},
         {"--noise S", "scale of the measurement noise (default 1, 0 exact)"},
+        {"--seed N",
+         "seed of the measurement noise, 0..4294967295 (default 1); the noise starts again "
+         "with every record, stream and generator start, so a measurement repeats exactly"},
         {"--resonance HZ[,DAMPING]",
          "the load's mechanical resonance, 0..1000 Hz (0 rigid), and its damping ratio "
          "0..1 (default 400,0.05)"},
@@ -151,6 +155,7 @@ struct DriveSetup {
     std::vector<std::string> answers;  // "X=RAW"
     std::string eeprom;
     double noise = 1.0;
+    uint32_t seed = sim::kDefaultNoiseSeed;
     double resonanceHz = sim::kDefaultResonanceHz;
     double resonanceDamping = sim::kDefaultResonanceDamping;
     sim::ScopeFaults scope;
@@ -169,6 +174,7 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
         drive.setEepromFile(setup.eeprom);
     }
     drive.setNoise(setup.noise);
+    drive.setNoiseSeed(setup.seed);
     drive.setResonance(setup.resonanceHz, setup.resonanceDamping);
     drive.scopeFaults() = setup.scope;
     for (const auto& f : setup.faults)
@@ -315,6 +321,14 @@ int main(int argc, char** argv) {
                              argv[i]);
                 return 2;
             }
+        } else if (arg == "--seed" && hasValue) {
+            const auto seed = zrd::parseInteger(argv[++i], zrd::IntegerBase::Decimal, 0,
+                                                std::numeric_limits<uint32_t>::max());
+            if (!seed) {
+                std::fprintf(stderr, "zrd-sim: --seed needs a number 0..4294967295: %s\n", argv[i]);
+                return 2;
+            }
+            setup.seed = static_cast<uint32_t>(*seed);
         } else if (arg == "--noise" && hasValue) {
             char* end = nullptr;
             setup.noise = std::strtod(argv[++i], &end);

@@ -100,6 +100,9 @@ void OfflineRecorder::generatorStarted() {
     m_phase = RecorderPhase::PostTrigger;
     m_remaining = kRecorderSamples - before;
     m_pendingTrigger = before;
+    // The generator and the recorder start in the same cycle, as in the drive: the next sample
+    // is the generator's time 0, whatever part of a tick passed since the start frame.
+    m_nextSample = m_clock;
 }
 
 int OfflineRecorder::sourceValue(size_t slot) const {

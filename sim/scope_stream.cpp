@@ -26,7 +26,7 @@ uint8_t SimDrive::startScope(const std::vector<uint8_t>& frame) {
     const bool online = static_cast<int>(value(Slot::OSCMOD, 1.0)) == 1;
     if (m_scopeFaults.refuse || !online || scopePeriod(rate).count() == 0)
         return lk::kAckStatusRefused;
-    m_scope = {true, rate, arg(2), arg(3), 0, 0, m_scope.starts + 1};
+    m_scope = {true, rate, arg(2), arg(3), 0, 0, m_scope.starts + 1, m_cycles};
     return kAckDone;
 }
 

@@ -176,7 +176,7 @@ void ServoPlant::stepController(double dt, double cmd) {
         m_positionCommand += st.speedReferenceRpm / 60.0 * s.countsPerRev * dt;
     }
 
-    const double error = st.speedReferenceRpm - st.speedRpm;
+    const double error = st.speedReferenceRpm - m_speedFiltered;
     const double integral =
         s.speedIntegralMs > 0.0 ? m_integral + error * dt / (s.speedIntegralMs / 1000.0) : 0.0;
     const double current = filtered(s.speedGainAPerRpm * (error + integral));

@@ -31,6 +31,9 @@ inline constexpr double kDefaultResonanceDamping = 0.05;
 inline constexpr double kMaxResonanceHz = 1000.0;
 inline constexpr double kMaxResonanceDamping = 1.0;
 
+// The seed of the measurement noise unless one is given.
+inline constexpr uint32_t kDefaultNoiseSeed = 1;
+
 // The plant's constants in engineering units, as the drive's parameters state them.
 struct PlantSettings {
     // Speed loop: i = gain × (e + ∫e dt / Ti).
@@ -134,7 +137,15 @@ public:
     static constexpr std::chrono::microseconds kStep{125};
     static constexpr int kStepsPerMs = 8;
 
-    explicit ServoPlant(uint32_t seed = 1) : m_random(seed) {}
+    explicit ServoPlant(uint32_t seed = kDefaultNoiseSeed) : m_seed(seed), m_random(seed) {}
+
+    // The measurement noise begins its sequence again from the seed: a measurement that
+    // starts here sees the same noise on every run, however long the drive ran before.
+    void restartNoise() { m_random.seed(m_seed); }
+    void setSeed(uint32_t seed) {
+        m_seed = seed;
+        restartNoise();
+    }
 
     // A filter whose coefficients change (or that is switched) starts from a cleared state.
     void setSettings(const PlantSettings& s);
@@ -171,7 +182,10 @@ private:
         double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
     };
     std::array<FilterState, kFilterSlots> m_filterStates{};
-    double m_speedFiltered = 0.0;   // rpm
+    // The measured speed, rpm, as the loop sees it. The noise is added to what the drive
+    // reports only: the loop's state then depends on the commands alone, and a measurement
+    // repeats exactly however long the axis stood before it.
+    double m_speedFiltered = 0.0;
     double m_trueCurrent = 0.0;     // A, without the measurement noise
     double m_positionActual = 0.0;  // counts, fractional
     double m_positionCommand = 0.0;
@@ -183,6 +197,7 @@ private:
     std::array<int64_t, kStepsPerMs> m_actualHistory{};
     size_t m_stepCount = 0;
     std::chrono::nanoseconds m_pending{0};
+    uint32_t m_seed;
     std::mt19937 m_random;
 };
 

@@ -144,10 +144,14 @@ uint8_t SimDrive::runCommand(const std::vector<uint8_t>& frame) {
             m_generator = false;
             stateChanged();
             return kAckDone;
-        case lk::kCmdStartOnlineScope:
-            if (offlineMode())
-                return m_offline.start(arg, offlineSettings());
-            return startScope(frame);
+        case lk::kCmdStartOnlineScope: {
+            const uint8_t status =
+                offlineMode() ? m_offline.start(arg, offlineSettings()) : startScope(frame);
+            // A measurement starts: its noise too.
+            if (status == kAckDone)
+                m_plant.restartNoise();
+            return status;
+        }
         case lk::kCmdScope:
             if (offlineMode())
                 return m_offline.stop();

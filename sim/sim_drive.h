@@ -134,9 +134,10 @@ struct ScopeStream {
     uint8_t rate = 0;  // rate code of the running (or the last) stream
     uint8_t ch1 = 0;   // signal numbers of the two channels
     uint8_t ch2 = 0;
-    uint64_t samples = 0;  // samples taken since its start frame
-    uint64_t frames = 0;   // sample frames put on the line (a muted stream puts none)
-    uint64_t starts = 0;   // start frames that began a stream: a new one restarts the clock
+    uint64_t samples = 0;     // samples taken since its start frame
+    uint64_t frames = 0;      // sample frames put on the line (a muted stream puts none)
+    uint64_t starts = 0;      // start frames that began a stream: a new one restarts the clock
+    uint64_t startCycle = 0;  // the drive cycle of the start frame: sample k is taken k periods on
 };
 
 // The control channel's orders to the stream.
@@ -191,12 +192,19 @@ public:
     // True when the raw value of the index is signed ("INT").
     [[nodiscard]] bool isSigned(uint8_t index) const { return m_params[index].isSigned; }
 
-    // Runs the drive's cycles (ServoPlant::kStep) for the elapsed time (nothing while it is
-    // bare).
+    // Runs the drive's cycles (ServoPlant::kStep) for the elapsed time; a bare drive counts
+    // them without running the plant.
     void advance(std::chrono::nanoseconds elapsed);
+    // Cycles run since the drive was made, and the time since the last of them: the drive's own
+    // clock, on which everything it records is taken.
+    [[nodiscard]] uint64_t cycles() const { return m_cycles; }
+    [[nodiscard]] std::chrono::nanoseconds sinceLastCycle() const { return m_pending; }
     [[nodiscard]] const ServoPlant& plant() const { return m_plant; }
     // Scale of the plant's measurement noise; 0 makes the values exact.
     void setNoise(double scale);
+    // The seed of the noise, whose sequence starts again with every measurement (a record, a
+    // stream or the generator starting), so that a measurement repeats exactly.
+    void setNoiseSeed(uint32_t seed) { m_plant.setSeed(seed); }
     // The mechanical resonance of the load's coupling: frequency (0: rigid) and damping ratio.
     void setResonance(double hz, double damping);
     [[nodiscard]] double resonanceHz() const { return m_resonanceHz; }
@@ -358,6 +366,7 @@ private:
     uint16_t m_terminal = 0;
     bool m_resetInputBefore = false;
     std::chrono::nanoseconds m_pending{0};
+    uint64_t m_cycles = 0;
 
     std::bitset<kIndexCount> m_silent;
     std::array<std::optional<uint16_t>, kIndexCount> m_answers{};

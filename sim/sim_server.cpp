@@ -124,6 +124,12 @@ void SimServer::advanceLocked(Clock::time_point to) {
     m_lastAdvance = to;
 }
 
+SimServer::Clock::time_point SimServer::cycleTime(uint64_t cycle) const {
+    const auto lastCycle = m_lastAdvance - m_drive.sinceLastCycle();
+    const auto cycles = static_cast<int64_t>(cycle) - static_cast<int64_t>(m_drive.cycles());
+    return lastCycle + ServoPlant::kStep * cycles;
+}
+
 void SimServer::stop() {
     if (m_thread.joinable()) {
         const char stopByte = 1;
@@ -290,9 +296,11 @@ std::chrono::nanoseconds SimServer::sendSamples() {
                 return kTick;
             }
             if (stream.starts != m_streamStarts) {
-                // A new start frame: its answer is out, the first sample is due now.
+                // A new start frame: the first sample shows the drive in the cycle that took
+                // it, and each next one a whole number of cycles later, however late this
+                // thread woke.
                 m_streamStarts = stream.starts;
-                m_streamStart = now;
+                m_streamStart = cycleTime(stream.startCycle);
                 m_nextSample = 0;
                 m_timing = {};
             }

@@ -84,6 +84,8 @@ private:
     // the drive at its own time.
     void advanceDrive();
     void advanceLocked(Clock::time_point to);
+    // When the drive's cycle number `cycle` ends on this thread's clock (under the lock).
+    [[nodiscard]] Clock::time_point cycleTime(uint64_t cycle) const;
     // Sends the sample frames due by now, each with the drive advanced to its time, back to
     // back when behind; the time until the next one (kTick when not streaming).
     std::chrono::nanoseconds sendSamples();

@@ -1,6 +1,7 @@
 // zrdctl scope convert and zrdctl bode, run as processes on a file the program wrote.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <complex>
@@ -164,7 +165,7 @@ std::complex<double> plantResponse(double f) {
 }
 
 // A chirp of the simulated drive's function generator, recorded offline and analysed: its Bode
-// magnitude and phase are the plant's, and the magnitude peaks near the plant's resonance.
+// response is the plant's, and the magnitude peaks near the plant's resonance.
 TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     test::TempDir dir;
     test::RecordingUserInterface ui;
@@ -199,7 +200,10 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     }
     sim.stop();
 
-    const std::vector<double> at = {300.0, 400.0, 500.0, 700.0};
+    // Across the sweep, away from its ends, where the chirp's energy is still building up.
+    std::vector<double> at;
+    for (double f = 270.0; f <= 770.0; f += 20.0)
+        at.push_back(f);
     std::string args = "bode chirp.dat --in 1 --out 2 --fmax 1000 --at";
     for (const double f : at)
         args += " " + std::to_string(f);
@@ -207,23 +211,34 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     ASSERT_EQ(bode.status, 0) << bode.err;
     const std::vector<std::string> out = rows(bode.out);
     ASSERT_EQ(out.size(), at.size());
+    std::vector<std::complex<double>> plant;
+    double peak = 0.0;
+    for (const double f : at) {
+        plant.push_back(plantResponse(f));
+        peak = std::max(peak, std::abs(plant.back()));
+    }
+    // One record with a rectangular window: its leakage and the chirp's sweep through the
+    // resonance spread an error of a small share of the largest component over every bin, so
+    // the difference is held against the peak, not the local magnitude (which near the
+    // anti-resonance is a twentieth of it). A share of the peak still catches a shifted
+    // resonance, a wrong phase sign or a gain error of 1 dB.
+    constexpr double kShareOfPeak = 0.03;
     for (size_t i = 0; i < at.size(); ++i) {
         SCOPED_TRACE(out[i]);
         std::istringstream row(out[i]);
         double f = 0, db = 0, degrees = 0;
         row >> f >> db >> degrees;
-        const std::complex<double> h = plantResponse(at[i]);
-        const double phaseError =
-            std::remainder(degrees - std::arg(h) * 180 / std::numbers::pi, 360.0);
-        std::printf("%5.0f Hz: record %8.3f dB %8.2f deg, plant %8.3f dB %8.2f deg\n", f, db,
-                    degrees, 20 * std::log10(std::abs(h)), std::arg(h) * 180 / std::numbers::pi);
-        EXPECT_NEAR(db, 20 * std::log10(std::abs(h)), 1.0);
-        EXPECT_NEAR(phaseError, 0.0, 10.0);
+        const std::complex<double> measured =
+            std::polar(std::pow(10.0, db / 20.0), degrees * std::numbers::pi / 180.0);
+        EXPECT_NEAR(f, at[i], 1.0);
+        EXPECT_LE(std::abs(measured - plant[i]) / peak, kShareOfPeak)
+            << "plant " << 20 * std::log10(std::abs(plant[i])) << " dB "
+            << std::arg(plant[i]) * 180 / std::numbers::pi << " deg";
     }
     // "bode: df 1.953125 Hz, peak -11.6 dB at 410.1562 Hz, ..."
-    const size_t peak = bode.err.find(" dB at ");
-    ASSERT_NE(peak, std::string::npos) << bode.err;
-    EXPECT_NEAR(std::stod(bode.err.substr(peak + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
+    const size_t peakAt = bode.err.find(" dB at ");
+    ASSERT_NE(peakAt, std::string::npos) << bode.err;
+    EXPECT_NEAR(std::stod(bode.err.substr(peakAt + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
 }
 
 }  // namespace
