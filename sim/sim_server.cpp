@@ -149,6 +149,12 @@ void SimServer::withDrive(const std::function<void(SimDrive&)>& f) {
     f(m_drive);
 }
 
+bool SimServer::waitUntil(const std::function<bool(const SimDrive&)>& done,
+                          std::chrono::milliseconds bound) {
+    std::unique_lock lock(m_mutex);
+    return m_turned.wait_for(lock, bound, [&] { return done(m_drive); });
+}
+
 ScopeStream SimServer::scope() {
     std::lock_guard lock(m_mutex);
     return m_drive.scope();
@@ -213,6 +219,7 @@ void SimServer::run() {
         if (controlCount > 0 && m_control.serve(&fds[2], controlCount, runControl, reportControl) &&
             m_onQuit)
             m_onQuit();
+        m_turned.notify_all();
     }
 }
 
@@ -393,7 +400,11 @@ void SimServer::sendPaced(const uint8_t* bytes, size_t count, Clock::time_point 
         std::this_thread::sleep_until(due);
         if (m_fd < 0)
             return;
-        if (::write(m_fd, bytes + i, 1) >= 0 || errno == EINTR)
+        if (::write(m_fd, bytes + i, 1) >= 0) {
+            ++m_bytesSent;
+            continue;
+        }
+        if (errno == EINTR)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -60,6 +61,13 @@ public:
 
     // Runs f on the drive under the server's lock (the thread answers in between).
     void withDrive(const std::function<void(SimDrive&)>& f);
+    // Waits until `done` holds for the drive (asked under the lock each time the server's
+    // thread has handled something, and at least every kTick) or `bound` has passed; false
+    // when it never held.
+    [[nodiscard]] bool waitUntil(const std::function<bool(const SimDrive&)>& done,
+                                 std::chrono::milliseconds bound);
+    // Bytes put on the line so far, replies and streamed frames alike.
+    [[nodiscard]] uint64_t bytesSent() const { return m_bytesSent.load(); }
     // The online oscilloscope's stream as it stands.
     [[nodiscard]] ScopeStream scope();
     // How late the samples of the running (or the last) stream were taken against their clock.
@@ -136,6 +144,9 @@ private:
     // When the last byte handed to the line has left it.
     Clock::time_point m_lineFreeAt{};
     std::atomic<uint64_t> m_bytesLost{0};
+    std::atomic<uint64_t> m_bytesSent{0};
+    // Told after each turn of the server's loop (see waitUntil).
+    std::condition_variable m_turned;
     std::atomic<uint64_t> m_recordBytes{0};
     // The recorder's busy answers: when the next is due, while a stop waits for the ring.
     bool m_busyAnswering = false;

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
+
+#include "core/parse_int.h"
 
 namespace zrd::link {
 namespace {
@@ -199,9 +202,19 @@ int DriveLink::sendCommand(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
     return prepareAndWrite(length);
 }
 
+int replyMarginFromEnvironment() {
+    const char* text = std::getenv(kReplyMarginVariable);
+    if (text == nullptr)
+        return kReplyWaitMarginMs;
+    // A margin below the drive's own would mistake a good drive for a silent one.
+    const auto ms =
+        parseInteger(text, IntegerBase::Decimal, kReplyWaitMarginMs, kLongestReplyMarginMs);
+    return ms ? static_cast<int>(*ms) : kReplyWaitMarginMs;
+}
+
 int DriveLink::replyWaitBoundMs(size_t sentLength, int threshold) const {
     const size_t bytes = sentLength + static_cast<size_t>(std::max(threshold, 0));
-    return kReplyWaitMarginMs + wireTimeMs(bytes, m_port.baudRate());
+    return m_state.replyMarginMs + wireTimeMs(bytes, m_port.baudRate());
 }
 
 bool DriveLink::waitForInput(int threshold, size_t sentLength) {

@@ -30,6 +30,13 @@ inline constexpr int kShortReplyThreshold = 1;
 // latency timer of USB serial adapters (16 ms by default) with room to spare, so that a
 // silent drive is detected about as quickly as the poll count did on the PCs of its day.
 inline constexpr int kReplyWaitMarginMs = 50;
+// A line whose replies come later than that (a drive behind a protocol converter, a wireless
+// adapter, a simulated drive on a busy machine) takes a wider margin from the environment.
+inline constexpr const char* kReplyMarginVariable = "ZRD_REPLY_MARGIN_MS";
+inline constexpr int kLongestReplyMarginMs = 10'000;
+// The margin that ZRD_REPLY_MARGIN_MS gives (a number of milliseconds kReplyWaitMarginMs..
+// kLongestReplyMarginMs), else kReplyWaitMarginMs.
+int replyMarginFromEnvironment();
 inline constexpr int kBitsPerByte = 10;  // start, 8 data, stop
 
 // Where the port handle stands: never opened, open, or left invalid by a failed open.
@@ -49,6 +56,8 @@ struct LinkState {
     // The fast link: byte times between a request's preparation and its write in place of the
     // two fixed pauses; 0 keeps the safe timing. Kept across opens.
     int fastGapBytes = 0;
+    // The reply wait's margin beyond the wire time.
+    int replyMarginMs = replyMarginFromEnvironment();
 };
 
 // Microseconds that the given number of bytes take on the line.

@@ -200,9 +200,21 @@ protected:
         fault.count = frames;
         return fault;
     }
+    // A reply fault whose times are stated for the drive's own reply margin: a wider one
+    // stretches them alike, so that a delay still lies beyond every wait and a late reply in
+    // the next. The streamed frames keep theirs: no reply wait measures them.
+    sim::Fault replyFault(const LineFault& f) {
+        sim::Fault fault = parsed(f.text, f.frames);
+        if (fault.kind == sim::FaultKind::Delay || fault.kind == sim::FaultKind::Late)
+            fault.value = scaledMs(fault.value);
+        return fault;
+    }
+    [[nodiscard]] int scaledMs(int ms) const {
+        return ms * link::replyMarginFromEnvironment() / link::kReplyWaitMarginMs;
+    }
 
     void inject(const LineFault& f) {
-        sim->withDrive([&](sim::SimDrive& d) { d.addFault(parsed(f.text, f.frames)); });
+        sim->withDrive([&](sim::SimDrive& d) { d.addFault(replyFault(f)); });
     }
     void injectStream(const LineFault& f) {
         sim->withDrive([&](sim::SimDrive& d) { d.addStreamFault(parsed(f.stream, f.frames)); });
@@ -222,9 +234,10 @@ protected:
         // falls quiet, before the fault counts as ended.
         // A stream the program left running (it ended a capture as silent) never falls quiet.
         std::array<uint8_t, 256> owed{};
-        const auto giveUp = Clock::now() + std::chrono::milliseconds(kQuietMs * 5);
+        const int quietMs = scaledMs(kQuietMs);
+        const auto giveUp = Clock::now() + std::chrono::milliseconds(quietMs * 5);
         while (Clock::now() < giveUp &&
-               link.port().waitReadable(kQuietMs) == link::WaitResult::Readable)
+               link.port().waitReadable(quietMs) == link::WaitResult::Readable)
             (void)link.port().readAvailable(owed.data(), owed.size());
         ui.boxes.clear();
     }

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
-#include <thread>
 
 #include "../params/params_test_support.h"
+#include "event_bound.h"
 #include "link/frame_codec.h"
 #include "params/database_loader.h"
 #include "recording_ui.h"
@@ -37,19 +37,12 @@ std::vector<std::vector<std::string>> datRows(const std::string& path) {
 
 // Waits (bounded) until the drive's recorder holds at least `samples` samples while armed.
 bool armedWith(sim::SimServer& sim, uint64_t samples) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-        bool ready = false;
-        sim.withDrive([&](sim::SimDrive& d) {
-            ready = d.offline().phase() == sim::RecorderPhase::PreTrigger &&
-                    d.offline().samples() >= samples;
-        });
-        if (ready)
-            return true;
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    return sim.waitUntil(
+        [&](const sim::SimDrive& d) {
+            return d.offline().phase() == sim::RecorderPhase::PreTrigger &&
+                   d.offline().samples() >= samples;
+        },
+        test::kEventBound);
 }
 
 TEST(ZrdctlScopeOffline, ReadsTheRecordBackAsTheDriveRecordedIt) {

@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "../params/params_test_support.h"
+#include "event_bound.h"
 #include "sim_server.h"
 
 namespace zrd::scope {
@@ -115,9 +115,8 @@ TEST(ZrdctlScope, SavesWhatTheDriveStreams) {
                       std::filesystem::exists(dir.file("run.csv")),
                   c.file != nullptr);
         // The stop frame reaches the drive, which then stops streaming.
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (sim.scope().streaming && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        (void)sim.waitUntil([](const sim::SimDrive& d) { return !d.scope().streaming; },
+                            test::kEventBound);
         const sim::ScopeStream stream = sim.scope();
         EXPECT_FALSE(stream.streaming);
         if (c.status == 0) {
