@@ -1,5 +1,6 @@
 // The offline capture against a drive played byte by byte on a real pseudo-terminal.
 #include "scope/offline_capture.h"
+#include "event_bound.h"
 
 #include <gtest/gtest.h>
 
@@ -57,7 +58,7 @@ struct Rig : test::CaptureRig<OfflineCapture> {
 
     // Feeds the capture what arrives until it stops listening or the bytes stop.
     void pump() {
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        const auto deadline = Clock::now() + zrd::test::kEventBound;
         while (capture.listening() && Clock::now() < deadline &&
                port->waitReadable(300) != lk::WaitResult::TimedOut)
             capture.onReadable(Clock::now());

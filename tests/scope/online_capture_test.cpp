@@ -1,4 +1,5 @@
 #include "scope/online_capture.h"
+#include "event_bound.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ struct Rig : test::CaptureRig<OnlineCapture> {
 
     // Feeds the capture what arrives until it has `samples` or has ended.
     void pump(int samples) {
-        const auto deadline = Clock::now() + std::chrono::seconds(10);
+        const auto deadline = Clock::now() + zrd::test::kEventBound;
         while (capture.running() && capture.samples() < samples && Clock::now() < deadline) {
             (void)port->waitReadable(100);
             capture.onReadable(Clock::now());

@@ -12,6 +12,7 @@
 #include <future>
 
 #include "control_commands.h"
+#include "event_bound.h"
 #include "shipped_drive.h"
 #include "sim_server.h"
 #include "temp_dir.h"
@@ -188,7 +189,7 @@ public:
     void endSending() { ::shutdown(m_fd, SHUT_WR); }
     // The next line; "<eof>" when the server closed, "<timeout>" after the deadline.
     std::string line() {
-        const auto deadline = Clock::now() + std::chrono::seconds(5);
+        const auto deadline = Clock::now() + zrd::test::kEventBound;
         for (;;) {
             const size_t end = m_buffer.find('\n');
             if (end != std::string::npos) {
@@ -280,7 +281,7 @@ TEST_F(ControlSocketTest, ConnectionsBeyondTheLimitAreTurnedAway) {
     EXPECT_EQ(extra.line(), "<eof>");
     clients.front().reset();
     // The freed place is taken by the next connection once the server saw the close.
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    const auto deadline = Clock::now() + zrd::test::kEventBound;
     std::string answer;
     while (Clock::now() < deadline) {
         Client again(path);
@@ -297,7 +298,7 @@ TEST_F(ControlSocketTest, QuitIsAnsweredThenHandedToTheOwner) {
     c.send("quit\n");
     EXPECT_EQ(c.line(), "ok bye");
     EXPECT_EQ(c.line(), "<eof>");
-    EXPECT_EQ(quit.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    EXPECT_EQ(quit.get_future().wait_for(zrd::test::kEventBound), std::future_status::ready);
 }
 
 TEST_F(ControlSocketTest, SocketPathsThatCannotServeAreRefused) {

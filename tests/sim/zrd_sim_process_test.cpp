@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "child_process.h"
+#include "event_bound.h"
 #include "run_command.h"
 #include "temp_dir.h"
 
 namespace zrd::sim {
 namespace {
 
-constexpr auto kDeadline = std::chrono::seconds(10);
+constexpr auto kDeadline = zrd::test::kEventBound;
 
 std::string shipped(const char* name) {
     return std::string(ZRD_SHIPPED_DATA_DIR) + "/" + name;

@@ -99,7 +99,7 @@ void CommandMonitorTest::readShowsTheAnswerAndRecordsIt() {
     zrd::link::appendEscaped(answer, kEscapedValue & 0xFF);
     answer.push_back(zrd::link::kEndByte);
     const QString line = QString::fromStdString(cm::lineText(answer));
-    QTRY_COMPARE(monitor->Memo1->toPlainText(), line);
+    QTRY_COMPARE_WITH_TIMEOUT(monitor->Memo1->toPlainText(), line, kWaitMs);
     QCOMPARE(monitor->Edit2->text(), line);
     QCOMPARE(cellText(monitor, "Edit23"), QString("E1"));
     const auto escapeAt = std::find(answer.begin() + 2, answer.end(), zrd::link::kEscapeByte);

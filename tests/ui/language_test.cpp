@@ -25,8 +25,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kWaitMs = 5000;
-
 // The program on the data set it ships with: database, messages, dictionary, type tables,
 // function lists and pictures. `database` replaces the shipped database when not empty.
 void copyShippedData(zrd::test::ProgramFixture& f, const std::string& database = {}) {

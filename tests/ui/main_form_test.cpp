@@ -241,7 +241,7 @@ void MainFormTest::startsOfflineWithDefaults() {
     QVERIFY(!form.Timer1->isActive());
     QVERIFY(!form.Timer5->isActive());
     QVERIFY(form.TimerForTime->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(!form.controls().MaskEdit4->text().isEmpty(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.controls().MaskEdit4->text().isEmpty(), kWaitMs);
     QCOMPARE(form.controls().MaskEdit3->text(), QDate::currentDate().toString("dd.MM.yy"));
 }
 
@@ -424,7 +424,7 @@ void MainFormTest::generalErrorReport() {
         timer.start(0);
     else
         QTest::mouseClick(button, Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, kWaitMs);
     QCOMPARE(reports.front(), report);
     // The program goes on: the next event is handled as usual.
     QTest::mouseClick(button, Qt::LeftButton);

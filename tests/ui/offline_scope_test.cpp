@@ -31,7 +31,6 @@ constexpr int kBaudRate = 921600;
 constexpr std::array<const char*, zrd::scope::kChannelCount> kHeldSignals = {"DOSTA", "AO1VOL",
                                                                              "LOAD", "AO2VOL"};
 constexpr std::array<uint16_t, zrd::scope::kChannelCount> kHeldRaw = {1234, 0xFFFE, 517, 40};
-constexpr int kWaitMs = 15000;
 
 }  // namespace
 

@@ -38,7 +38,6 @@ constexpr int kStatusSignal = 1;
 // A bare simulated drive streams signal n from its index n.
 constexpr int kChannel1Signal = 7;
 constexpr int kChannel2Signal = 8;
-constexpr int kWaitMs = 5000;
 
 std::string scopeDatabase() {
     DatabaseText db;

@@ -30,7 +30,6 @@ namespace scope = zrd::scope;
 
 namespace {
 
-constexpr int kWaitMs = 30000;
 // A record value that three decimals keep exactly.
 double sample(int record, int channel) {
     return std::round(1000.0 * 250.0 * std::sin(0.01 * record + channel)) / 1000.0;

@@ -250,7 +250,7 @@ void ServiceWindowsTest::resetReadsBackWhatTheDriveStarts() {
     form.N17->trigger();
     // The read-all follows the drive's restart pause, with the window live meanwhile.
     QVERIFY(form.service().ResetTimer->isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(!form.service().ResetTimer->isActive(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!form.service().ResetTimer->isActive(), kWaitMs);
     const double expected = storedFirst ? working : pm::rawToDisplay(p, stored);
     QCOMPARE(driveValue(*m_sim, model, "F1FRE"), expected);
     QCOMPARE(model.value(position), expected);

@@ -528,7 +528,7 @@ void SessionTest::errorRaisedWhileTheMonitorRunsShows() {
     QVERIFY(form.TimerMonitor->isActive());
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.raise(zrd::sim::BitList::Errors, 2)); });
     // The status poll comes due once in 2 s while the monitor ticks every 0.3 s or so.
-    QTRY_COMPARE_WITH_TIMEOUT(form.driveState().Error->text(), QString("1 M24"), 6000);
+    QTRY_COMPARE_WITH_TIMEOUT(form.driveState().Error->text(), QString("1 M24"), kWaitMs);
     QCOMPARE(form.driveState().ComboBox1->itemText(0), QString("Overvoltage"));
     QVERIFY(form.TimerMonitor->isActive());
     form.Stop_monitorClick();
@@ -590,7 +590,7 @@ void SessionTest::errorListOpensAsWideAsItsLongestName() {
     QComboBox* list = form.driveState().ComboBox1;
     QCOMPARE(list->itemText(0), QString("Power stage temperature above its limit"));
     list->showPopup();
-    QTRY_VERIFY_WITH_TIMEOUT(list->view()->isVisible(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(list->view()->isVisible(), kWaitMs);
     const int needed = list->view()->fontMetrics().horizontalAdvance(list->itemText(0));
     QVERIFY2(list->view()->viewport()->width() >= needed,
              qPrintable(QString("%1 < %2").arg(list->view()->viewport()->width()).arg(needed)));

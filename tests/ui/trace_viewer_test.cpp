@@ -91,7 +91,8 @@ void TraceViewerTest::bitViewLeavesTheMeasuredValuesAfterClosing() {
 
     // The cursor on sample 2 reads the bit and the time.
     QTest::mouseMove(viewer.PaintBox14, QPoint(21, 40));
-    QTRY_COMPARE(viewer.findChild<QLineEdit*>("Edit6")->text(), QString("0.002 / 2"));
+    QTRY_COMPARE_WITH_TIMEOUT(viewer.findChild<QLineEdit*>("Edit6")->text(), QString("0.002 / 2"),
+                              kWaitMs);
     QCOMPARE(viewer.findChild<QLineEdit*>("Edit1")->text(), QString("1.000"));
     QCOMPARE(viewer.findChild<QLineEdit*>("Edit2")->text(), QString("1001.000"));
 

@@ -155,7 +155,7 @@ bool ProgramFixture::startUpShipped(std::span<const char* const> pictures) {
 bool ProgramFixture::startUp() {
     if (!form().startUp())
         return false;
-    return QTest::qWaitFor([this] { return m_form->isVisible(); }, 5000);
+    return QTest::qWaitFor([this] { return m_form->isVisible(); }, kWaitMs);
 }
 
 bool ProgramFixture::connectToSim(sim::SimServer& sim,

@@ -16,6 +16,7 @@
 #include "app/qt_user_interface.h"
 #include "core/ui/colors.h"
 #include "core/ui/lamp.h"
+#include "event_bound.h"
 #include "link/serial_port.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
@@ -29,6 +30,9 @@
 #include "session/ui/edit_par_form.h"
 #include "sim_server.h"
 #include "temp_dir.h"
+
+// The bound of every wait on the simulated drive or a timer in the window tests.
+inline constexpr int kWaitMs = zrd::test::kEventBoundMs;
 
 namespace zrd::test {
 
