@@ -1,7 +1,8 @@
 // Runs every GUI test class in one program, under the application object of the real one.
-
 #include <QTest>
+#include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "app/torvanta_application.h"
 #include "command_monitor_test.h"
@@ -22,13 +23,33 @@
 
 namespace {
 
-// Runs each test class in the order given; the number of classes with failures.
+// "--class=NAME" as the first argument: that class alone (ctest runs the classes side by side).
+constexpr std::string_view kClassOption = "--class=";
+
+// Runs each test class in the order given (or the one chosen); the number of classes with
+// failures (1 when the chosen class is not among them).
 template <class... Tests>
 int runTests(int argc, char** argv) {
+    std::string_view only;
+    if (argc > 1 && std::string_view(argv[1]).starts_with(kClassOption)) {
+        only = std::string_view(argv[1]).substr(kClassOption.size());
+        argv[1] = argv[0];  // QTest reads the program's own options from the rest
+        --argc;
+        ++argv;
+    }
     int failures = 0;
-    const auto run = [&](auto* test) { failures += QTest::qExec(test, argc, argv) != 0; };
+    bool found = only.empty();
+    const auto run = [&](auto* test) {
+        if (!only.empty() && only != test->metaObject()->className())
+            return;
+        found = true;
+        failures += QTest::qExec(test, argc, argv) != 0;
+    };
     (run(std::make_unique<Tests>().get()), ...);
-    return failures;
+    if (!found)
+        std::fprintf(stderr, "ui_tests: no such test class: %.*s\n", static_cast<int>(only.size()),
+                     only.data());
+    return found ? failures : 1;
 }
 
 }  // namespace

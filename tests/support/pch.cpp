@@ -1,0 +1,1 @@
+// The source that the tests' shared precompiled header is made with.
