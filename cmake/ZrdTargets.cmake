@@ -41,7 +41,7 @@ endfunction()
 # scheduler period or two (100 ms on a throttled virtual machine); a drive's own margin would
 # take that for silence. The tests' reply waits get a margin that outlasts it, and their faults
 # are scaled from it.
-set(ZRD_TEST_REPLY_MARGIN "ZRD_REPLY_MARGIN_MS=150")
+set(ZRD_TEST_REPLY_MARGIN "ZRD_REPLY_MARGIN_MS=300")
 
 # GCC 12 takes libstdc++'s own string copies for out-of-bounds accesses once its headers come
 # from a precompiled header (they lose their system-header exemption there); the warning is
