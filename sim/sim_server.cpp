@@ -391,25 +391,30 @@ void SimServer::closeLine() {
 void SimServer::sendPaced(const uint8_t* bytes, size_t count, Clock::time_point notBefore) {
     // Each byte leaves when the line would have finished sending the one before it, on the
     // line's own clock: a late wake-up does not stretch the bytes that follow, so frames sent
-    // back to back fill the line exactly.
+    // back to back fill the line exactly. The bytes already due go out in one write: a thread
+    // that woke late catches up without handing the other end a byte at a time.
     const auto byteTime = std::chrono::nanoseconds(10'000'000'000LL / m_baudRate);
     auto due = std::max(notBefore, m_lineFreeAt);
-    for (size_t i = 0; i < count; ++i) {
-        due += byteTime;
-        m_lineFreeAt = due;
-        std::this_thread::sleep_until(due);
+    size_t sent = 0;
+    while (sent < count) {
+        std::this_thread::sleep_until(due + byteTime);
         if (m_fd < 0)
             return;
-        if (::write(m_fd, bytes + i, 1) >= 0) {
-            ++m_bytesSent;
-            continue;
+        const auto now = Clock::now();
+        size_t run = 0;
+        while (sent + run < count && due + byteTime <= now) {
+            due += byteTime;
+            ++run;
         }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK)
+        m_lineFreeAt = due;
+        const ssize_t n = ::write(m_fd, bytes + sent, run);
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
             return;
-        // The other end's input buffer is full: the byte is lost, as in a receiver's overrun.
-        ++m_bytesLost;
+        const auto written = static_cast<size_t>(std::max<ssize_t>(n, 0));
+        m_bytesSent += written;
+        // The other end's input buffer is full: the rest is lost, as in a receiver's overrun.
+        m_bytesLost += run - written;
+        sent += run;
     }
 }
 
