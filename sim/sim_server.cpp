@@ -181,7 +181,8 @@ void SimServer::run() {
         std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
         if (m_fd < 0)
             lineFd = -1;
-        fds[0] = {lineFd, POLLIN, 0};  // -1 once the line hung up: poll() skips it
+        // -1 once the line hung up: poll() skips it. A backlog waits for room at the other end.
+        fds[0] = {lineFd, static_cast<short>(POLLIN | (m_backlog.empty() ? 0 : POLLOUT)), 0};
         fds[1] = {m_stopPipe[0], POLLIN, 0};
         const size_t controlCount = m_control.fillPoll(&fds[2]);
         // To the microsecond: a stream at 1 ms cannot wait in whole milliseconds.
@@ -196,6 +197,8 @@ void SimServer::run() {
         advanceDrive();
         if (fds[1].revents)
             return;
+        if (fds[0].revents & POLLOUT)
+            deliver(nullptr, 0);
         if (fds[0].revents & POLLIN) {
             const ssize_t n = ::read(lineFd, chunk, sizeof chunk);
             if (n < 0 && errno != EINTR && errno != EAGAIN) {
@@ -386,6 +389,7 @@ void SimServer::closeLine() {
         *fd = -1;
     }
     m_outbox.clear();
+    m_backlog.clear();
 }
 
 void SimServer::sendPaced(const uint8_t* bytes, size_t count, Clock::time_point notBefore) {
@@ -407,14 +411,32 @@ void SimServer::sendPaced(const uint8_t* bytes, size_t count, Clock::time_point 
             ++run;
         }
         m_lineFreeAt = due;
-        const ssize_t n = ::write(m_fd, bytes + sent, run);
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return;
-        const auto written = static_cast<size_t>(std::max<ssize_t>(n, 0));
-        m_bytesSent += written;
-        // The other end's input buffer is full: the rest is lost, as in a receiver's overrun.
-        m_bytesLost += run - written;
+        deliver(bytes + sent, run);
         sent += run;
+    }
+}
+
+void SimServer::deliver(const uint8_t* bytes, size_t count) {
+    // A serial port's driver holds 64 KiB for a reader that is held back; a pseudo-terminal
+    // holds a few, so the line keeps the difference itself.
+    constexpr size_t kLineBufferBytes = 64 * 1024;
+    if (m_fd < 0)
+        return;
+    m_backlog.insert(m_backlog.end(), bytes, bytes + count);
+    if (m_backlog.empty())
+        return;
+    const ssize_t n = ::write(m_fd, m_backlog.data(), m_backlog.size());
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        m_backlog.clear();
+        return;
+    }
+    const auto written = static_cast<size_t>(std::max<ssize_t>(n, 0));
+    m_bytesSent += written;
+    m_backlog.erase(m_backlog.begin(), m_backlog.begin() + static_cast<std::ptrdiff_t>(written));
+    // Beyond the driver's buffer the newest bytes are lost, as in a receiver's overrun.
+    if (m_backlog.size() > kLineBufferBytes) {
+        m_bytesLost += m_backlog.size() - kLineBufferBytes;
+        m_backlog.resize(kLineBufferBytes);
     }
 }
 

@@ -107,6 +107,9 @@ private:
     // Sends at the line's byte time, starting when the line is free but not before notBefore
     // (a reply: now; a sample: its due time).
     void sendPaced(const uint8_t* bytes, size_t count, Clock::time_point notBefore = Clock::now());
+    // Hands the line's bytes to the other end: the backlog first, then these; what its buffer
+    // cannot take waits in the backlog, and what the backlog cannot hold is lost.
+    void deliver(const uint8_t* bytes, size_t count);
     // Sends the late and repeated replies that are due; the time until the next one.
     std::chrono::milliseconds sendDue();
     // A hang-up: the line is closed for good, as when a cable is pulled.
@@ -145,6 +148,9 @@ private:
     Clock::time_point m_lineFreeAt{};
     std::atomic<uint64_t> m_bytesLost{0};
     std::atomic<uint64_t> m_bytesSent{0};
+    // Bytes the line has taken but the other end's buffer has not, as a serial port's driver
+    // holds them (up to kLineBufferBytes); the server thread's own.
+    std::vector<uint8_t> m_backlog;
     // Told after each turn of the server's loop (see waitUntil).
     std::condition_variable m_turned;
     std::atomic<uint64_t> m_recordBytes{0};
