@@ -210,7 +210,7 @@ protected:
         return fault;
     }
     [[nodiscard]] int scaledMs(int ms) const {
-        return ms * link::replyMarginFromEnvironment() / link::kReplyWaitMarginMs;
+        return ms * link.state().replyMarginMs / link::kReplyWaitMarginMs;
     }
 
     void inject(const LineFault& f) {
