@@ -22,7 +22,7 @@ namespace lk = zrd::link;
 namespace sc = zrd::scope;
 using Clock = sc::CaptureClock;
 
-constexpr const char* kUsage =
+constexpr const char* kScopeUsage =
     "usage: --port DEV scope online --rate 1000|500|250|125 --ch1 SIG --ch2 SIG [--samples N] "
     "-o FILE.dat|FILE.csv\n"
     "       --port DEV scope offline --tick 0..9 --ch SIG SIG SIG SIG "
@@ -117,7 +117,7 @@ int onlineCommand(Args args, const GlobalOptions& options) {
                  "--samples", 1, sc::kRecordCount);
     const auto file = takeOption(args, "-o");
     if (!args.empty() || !rate || !ch1 || !ch2 || !file)
-        throw UsageError(kUsage);
+        throw UsageError(kScopeUsage);
     if (!sc::formatOfPath(*file))
         throw UsageError(*file + ": an oscillogram file is named *.dat or *.csv");
     const int code = rateCode(*rate);
@@ -253,7 +253,7 @@ int offlineCommand(Args args, const GlobalOptions& options) {
     const bool startFg = takeFlag(args, "--start-fg");
     const auto file = takeOption(args, "-o");
     if (!args.empty() || !tick || !channels || !file)
-        throw UsageError(kUsage);
+        throw UsageError(kScopeUsage);
     if (!sc::formatOfPath(*file))
         throw UsageError(*file + ": an oscillogram file is named *.dat or *.csv");
     sc::OfflineSetup setup;
@@ -378,7 +378,7 @@ int offlineCommand(Args args, const GlobalOptions& options) {
 int scopeCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     if (args.empty() || (args[0] != "online" && args[0] != "offline"))
-        throw UsageError(kUsage);
+        throw UsageError(kScopeUsage);
     const bool online = args[0] == "online";
     args.erase(args.begin());
     return online ? onlineCommand(std::move(args), options)

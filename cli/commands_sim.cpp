@@ -20,7 +20,7 @@ using Clock = std::chrono::steady_clock;
 // The simulator answers at once; this only bounds a simulator that hangs.
 constexpr std::chrono::milliseconds kAnswerWait{5000};
 constexpr const char* kControlVariable = "ZRD_SIM_CONTROL";
-constexpr const char* kUsage = "sim [--control PATH] COMMAND...";
+constexpr const char* kSimUsage = "sim [--control PATH] COMMAND...";
 
 // Closes the socket on every way out.
 class Socket {
@@ -111,8 +111,8 @@ int simCommand(const Args& argsIn, const GlobalOptions&) {
         args.erase(args.begin(), args.begin() + 2);
     }
     if (path.empty() || args.empty())
-        throw UsageError(std::string("usage: ") + kUsage + " (or the path in " + kControlVariable +
-                         ")");
+        throw UsageError(std::string("usage: ") + kSimUsage + " (or the path in " +
+                         kControlVariable + ")");
     std::string line;
     for (const std::string& word : args) {
         if (word.find_first_of("\r\n") != std::string::npos)
@@ -134,7 +134,7 @@ int simCommand(const Args& argsIn, const GlobalOptions&) {
 }  // namespace
 
 void addSimCommands(CommandList& list) {
-    list.push_back({"sim", kUsage, simCommand,
+    list.push_back({"sim", kSimUsage, simCommand,
                     "Sends one command to a running simulated drive and prints its answer.\n"
                     "PATH is the drive's control socket ($ZRD_SIM_CONTROL when not given); the "
                     "commands are in docs/simulator.md. Exit status 1 when the simulator refuses "

@@ -54,7 +54,6 @@ constexpr double kCurrentStep = 0.01;
 // Position mode: amplitude and offset in counts per millisecond (flag 0) or per second (1).
 constexpr int kCountsPerSecondUnit = 1;
 constexpr double kMsPerSecond = 1000.0;
-constexpr double kStepSeconds = std::chrono::duration<double>(ServoPlant::kStep).count();
 
 int64_t floorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;

@@ -1,12 +1,12 @@
 #include "function_generator.h"
 
 #include <cmath>
-#include <numbers>
+
+#include "servo_plant.h"
 
 namespace zrd::sim {
 namespace {
 
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kSecondsPerMinute = 60.0;
 constexpr double kMillisecond = 1e-3;
 // One record of the offline recorder: 2048 samples of 0.25 ms × 2^code.

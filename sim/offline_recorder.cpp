@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/frame_codec.h"
+#include "sim_drive.h"
 
 namespace zrd::sim {
 
@@ -10,7 +11,6 @@ namespace lk = zrd::link;
 
 namespace {
 
-constexpr uint8_t kAckDone = 0;
 constexpr int kTriggerNone = 0;
 constexpr int kTriggerRising = 1;
 constexpr int kTriggerFalling = 2;

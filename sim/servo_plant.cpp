@@ -7,8 +7,6 @@
 namespace zrd::sim {
 namespace {
 
-constexpr double kStepSeconds = std::chrono::duration<double>(ServoPlant::kStep).count();
-constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kRpmPerRadS = 60.0 / kTwoPi;
 // A drive that was paused longer than this (a stopped debugger, a suspended laptop) does not
 // replay the whole pause: it catches up this much and forgets the rest.

@@ -3,6 +3,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <numbers>
 #include <optional>
 #include <random>
 
@@ -200,5 +201,9 @@ private:
     uint32_t m_seed;
     std::mt19937 m_random;
 };
+
+// The plant's cycle in seconds, and a full turn in radians.
+inline constexpr double kStepSeconds = std::chrono::duration<double>(ServoPlant::kStep).count();
+inline constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
 }  // namespace zrd::sim

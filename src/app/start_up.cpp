@@ -16,6 +16,7 @@
 #include "app/main_form.h"
 #include "app/shell_messages.h"
 #include "core/ui/controls.h"
+#include "core/ui/qt_text.h"
 #include "core/ui/settings_file.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
@@ -28,14 +29,6 @@
 #include "session/ui/drive_session.h"
 
 namespace zrd::app {
-namespace {
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-}  // namespace
-
 StartUp::StartUp(TMainForm& form) : m_form(form), m_program(form.program()) {}
 
 bool StartUp::run() {

@@ -10,7 +10,7 @@ constexpr size_t kTermWidth = 26;
 constexpr size_t kLineWidth = 100;
 constexpr const char* kIndent = "  ";
 
-std::vector<std::string> splitLines(std::string_view text) {
+std::vector<std::string> splitAtNewlines(std::string_view text) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start <= text.size()) {
@@ -74,7 +74,7 @@ std::string troff(std::string_view text) {
 std::string manParagraphs(std::string_view text) {
     std::string out;
     bool literal = false;
-    for (const std::string& line : splitLines(text)) {
+    for (const std::string& line : splitAtNewlines(text)) {
         const bool indented = line.starts_with(" ");
         if (line.empty()) {
             if (literal)
@@ -113,7 +113,7 @@ std::string wrappedText(std::string_view text) {
     std::string out;
     // Appended piece by piece: GCC 12 at -O3 warns (-Wrestrict, a false alarm) about a literal
     // put in front of a string.
-    for (const std::string& line : splitLines(text)) {
+    for (const std::string& line : splitAtNewlines(text)) {
         if (!out.empty())
             out += '\n';
         out += wrapped(line, kLineWidth, "");
@@ -126,7 +126,7 @@ std::string itemList(const std::vector<HelpItem>& items, size_t termWidth) {
     const std::string continuation(std::string(kIndent).size() + termWidth, ' ');
     for (const HelpItem& item : items) {
         out += kIndent + item.term;
-        const std::vector<std::string> lines = splitLines(item.text);
+        const std::vector<std::string> lines = splitAtNewlines(item.text);
         if (item.text.empty()) {
             out += "\n";
             continue;

@@ -16,10 +16,6 @@ using ReferenceResolver = std::function<void(const std::string& name, PostfixLis
 
 constexpr size_t kMaxReferenceDigits = 3;
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 // Operators are these symbols and the lower-case letters a..y except i and p.
 constexpr std::string_view kOperatorSymbols = "!*+-/<=>^";
 

@@ -7,6 +7,7 @@
 
 #include "core/number_text.h"
 #include "formula/formula.h"
+#include "formula/formula_lexer.h"
 
 namespace zrd::formula {
 namespace {
@@ -18,10 +19,6 @@ constexpr Real kSmallestExponent = -2147483648.0L;
 
 [[noreturn]] void fail(FormulaErrorKind kind, const std::string& detail) {
     throw FormulaError(kind, detail);
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
 }
 
 bool isTwoOperand(char c) {

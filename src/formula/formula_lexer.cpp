@@ -38,9 +38,6 @@ bool matchesAt(std::string_view text, size_t pos, std::string_view word, bool ig
     return true;
 }
 
-bool isDigit(unsigned char c) {
-    return c >= '0' && c <= '9';
-}
 bool isLetter(unsigned char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }

@@ -7,6 +7,10 @@
 
 namespace zrd::formula {
 
+inline bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 // Replaces the keywords of the formula language by their one-letter codes: the fixed table
 // ("log" l, "ln" l, "arcsin" b, ... "or" y) applied entry by entry in its order, every
 // occurrence, ignoring letter case, also inside longer words.

@@ -20,10 +20,6 @@ bool isOneOf(char c, const char* set) {
     return c != '\0' && std::strchr(set, c) != nullptr;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool isNameChar(char c) {
     return (c >= 'a' && c <= 'z') || c == '_' || isDigit(c);
 }

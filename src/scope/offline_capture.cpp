@@ -17,10 +17,6 @@ int validCode(int tickCode) {
     return tickCode >= 0 && tickCode < kOfflineTickCodes ? tickCode : 0;
 }
 
-uint8_t signalByte(int signal) {
-    return static_cast<uint8_t>(std::clamp(signal, 0, 255));
-}
-
 CaptureClock::duration ms(int n) {
     return std::chrono::milliseconds(n);
 }

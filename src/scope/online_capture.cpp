@@ -20,10 +20,6 @@ namespace {
 constexpr size_t kReadChunk = 512;
 constexpr int kReadsPerReadiness = 16;
 
-uint8_t signalByte(int signal) {
-    return static_cast<uint8_t>(std::clamp(signal, 0, 255));
-}
-
 }  // namespace
 
 CaptureClock::duration silentBound(int rateCode) {

@@ -20,7 +20,6 @@ namespace pm = zrd::params;
 
 namespace {
 
-constexpr size_t kColumn = 20;
 constexpr size_t kNameColumn = 100;
 constexpr std::string_view kLineEnd = "\r\n";
 

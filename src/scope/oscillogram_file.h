@@ -9,6 +9,7 @@
 // text of a failed write through the general error report, and on success writes the action-log
 // entry (messages 58, date, 59, time, 62). Reading is in oscillogram_file_reader.h.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,8 @@
 
 namespace zrd::scope {
 
+// Width of a column of a ".dat" file's header and data lines.
+inline constexpr size_t kColumn = 20;
 // Lines of a ".csv" export: records 0..2047, whatever the scope kind.
 inline constexpr int kCsvLines = kOfflineSamples;
 // The markers around the comments and before the parameters of a ".dat" file.

@@ -20,7 +20,6 @@ namespace pm = zrd::params;
 
 namespace {
 
-constexpr size_t kColumn = 20;
 // Fields of a data line: index, four channels, the drive's sample index.
 constexpr size_t kDataFields = 6;
 constexpr std::string_view kBlanks = " \t";

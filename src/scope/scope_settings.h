@@ -3,7 +3,9 @@
 // What the scope pages send to the drive before a capture (rate, channel signals) and what
 // they show of a channel (name, unit, bit names).
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,11 @@
 #include "session/parameter_access.h"
 
 namespace zrd::scope {
+
+// A signal or rate code as the byte of a start command.
+inline uint8_t signalByte(int signal) {
+    return static_cast<uint8_t>(std::clamp(signal, 0, 255));
+}
 
 // How a scope parameter is written: only when it differs from the drive's known value, or
 // always (the channel signals "MDTYP1"/"MDTYP2" are written either way).

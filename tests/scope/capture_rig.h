@@ -18,7 +18,7 @@
 #include "scope/oscillogram.h"
 #include "scope/scope_settings.h"
 
-namespace zrd::scope::test {
+namespace zrd::scope::rig {
 
 // Counts what a capture asks of the front end.
 class CaptureUi : public zrd::test::RecordingUserInterface {
@@ -57,4 +57,4 @@ struct CaptureRig {
     }
 };
 
-}  // namespace zrd::scope::test
+}  // namespace zrd::scope::rig

@@ -15,7 +15,7 @@ namespace {
 
 namespace lk = zrd::link;
 using Clock = CaptureClock;
-using test::CaptureUi;
+using rig::CaptureUi;
 
 std::vector<uint8_t> ack(uint8_t status) {
     return {lk::kStartByte, lk::kReplyAck, status, lk::kEndByte};
@@ -49,7 +49,7 @@ std::vector<uint8_t> record(int from, int to) {
     return out;
 }
 
-struct Rig : test::CaptureRig<OfflineCapture> {
+struct Rig : rig::CaptureRig<OfflineCapture> {
     void open() {
         ASSERT_NO_FATAL_FAILURE(
             CaptureRig::open({{1, "IACT"}, {2, "STA"}, {3, "PRCTS"}, {4, "RES1"}}));

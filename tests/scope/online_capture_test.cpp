@@ -14,7 +14,7 @@ namespace {
 
 namespace lk = zrd::link;
 using Clock = CaptureClock;
-using test::CaptureUi;
+using rig::CaptureUi;
 
 // Sample frames of raw value pairs; an acknowledge first when a status is given.
 std::vector<uint8_t> frames(const std::vector<std::array<uint16_t, 2>>& samples,
@@ -41,7 +41,7 @@ std::vector<uint8_t> command(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
 
 // The program's side of a capture on a real pseudo-terminal, with the shipped database:
 // channel 1 a signed signal with a scale (IACT), channel 2 an unsigned status word (STA).
-struct Rig : test::CaptureRig<OnlineCapture> {
+struct Rig : rig::CaptureRig<OnlineCapture> {
     void open() { ASSERT_NO_FATAL_FAILURE(CaptureRig::open({{1, "IACT"}, {2, "STA"}})); }
 
     // Feeds the capture what arrives until it has `samples` or has ended.

@@ -33,19 +33,19 @@ std::string readFile(const std::string& path) {
 
 // Starts zrd-sim with its stderr in errFile; stopped (SIGTERM) at the end of the test unless it
 // has quit.
-test::ChildProcess startSim(const std::vector<std::string>& args, const std::string& errFile) {
+zrd::test::ChildProcess startSim(const std::vector<std::string>& args, const std::string& errFile) {
     std::vector<std::string> argv{ZRD_SIM_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
-    return test::ChildProcess(argv, {.errorFile = errFile, .stopSignal = SIGTERM});
+    return zrd::test::ChildProcess(argv, {.errorFile = errFile, .stopSignal = SIGTERM});
 }
 
-using test::Outcome;
+using zrd::test::Outcome;
 
 class ZrdSimProcess : public ::testing::Test {
 protected:
     // Runs a shell command line; stdout and stderr apart.
     Outcome shell(const std::string& command) {
-        return test::runCommand(command, dir.file("command-stderr.txt"));
+        return zrd::test::runCommand(command, dir.file("command-stderr.txt"));
     }
     Outcome zrdctl(const std::string& args) {
         return shell(std::string("'") + ZRDCTL_PATH + "' " + args);
@@ -60,7 +60,7 @@ protected:
 
 TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
     const std::string eeprom = dir.file("eeprom.txt");
-    test::ChildProcess p = startSim(
+    zrd::test::ChildProcess p = startSim(
         {"--db", shipped("Param_base.mod"), "--control", control, "--eeprom", eeprom, "--error",
          "4", "--warning", "1", "--input", "3", "--silent", "KPV", "--answer", "ENMOD=9"},
         dir.file("sim-stderr.txt"));
@@ -112,7 +112,7 @@ TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
 }
 
 TEST_F(ZrdSimProcess, HangUpReachesZrdctlAsALostLink) {
-    test::ChildProcess p =
+    zrd::test::ChildProcess p =
         startSim({"--db", shipped("Param_base.mod"), "--control", control, "--fault", "hangup"},
                  dir.file("sim-stderr.txt"));
     const std::string device = p.nextLine(kDeadline);
@@ -157,7 +157,7 @@ protected:
         std::vector<std::string> args{
             "--db", shipped("Param_base.mod"), "--control", control, "--baud", kBaud};
         args.insert(args.end(), simArgs.begin(), simArgs.end());
-        test::ChildProcess p = startSim(args, dir.file("sim-stderr.txt"));
+        zrd::test::ChildProcess p = startSim(args, dir.file("sim-stderr.txt"));
         const std::string device = p.nextLine(kDeadline);
         EXPECT_TRUE(device.starts_with("/dev/")) << readFile(dir.file("sim-stderr.txt"));
         (void)p.nextLine(kDeadline);
@@ -235,7 +235,7 @@ TEST_F(ZrdSimProcess, BadStartUpOptionsAreRefused) {
         std::vector<std::string> args{"--db", shipped("Param_base.mod"), "--control",
                                       dir.file("unused.sock")};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        test::ChildProcess p = startSim(args, dir.file("sim-stderr.txt"));
+        zrd::test::ChildProcess p = startSim(args, dir.file("sim-stderr.txt"));
         EXPECT_EQ(p.nextLine(kDeadline), "") << c.reason;
         EXPECT_NE(p.exitStatus(kDeadline), 0) << c.reason;
         const std::string err = readFile(dir.file("sim-stderr.txt"));

@@ -32,8 +32,8 @@ namespace tn = zrd::tuning;
 namespace {
 
 constexpr double kSameRaw = 1e-9;
-constexpr const char* kPictures[] = {"Filter_LPF.bmp", "Filter_BSF.bmp", "Filter_EFC.bmp",
-                                     "Filter_EFB.bmp"};
+constexpr const char* kFilterPictures[] = {"Filter_LPF.bmp", "Filter_BSF.bmp", "Filter_EFC.bmp",
+                                           "Filter_EFB.bmp"};
 
 // The display value the drive holds for a mnemonic.
 double driveValue(zrd::sim::SimServer& sim, const pm::ParameterModel& model,
@@ -58,7 +58,7 @@ QString stateText(pm::ParameterSetState state) {
 
 void ServiceWindowsTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    QVERIFY(m_fixture->startUpShipped(kPictures));
+    QVERIFY(m_fixture->startUpShipped(kFilterPictures));
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY(m_fixture->connectToSim(*m_sim));
 }

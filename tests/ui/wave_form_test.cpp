@@ -18,7 +18,7 @@ using zrd::tuning::TWave_Form;
 namespace {
 
 constexpr const char* kTypes[] = {"SpeedButton4", "SpeedButton2", "SpeedButton1", "SpeedButton3"};
-constexpr const char* kPictures[] = {"cont.bmp", "pulse.bmp", "sin.bmp", "varf.bmp"};
+constexpr const char* kWaveformPictures[] = {"cont.bmp", "pulse.bmp", "sin.bmp", "varf.bmp"};
 // The type the drive holds before each case: another one, so that the time fields start over.
 constexpr int kStoredType = 1;
 
@@ -26,7 +26,7 @@ constexpr int kStoredType = 1;
 
 void WaveFormTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
-    QVERIFY(m_fixture->startUpShipped(kPictures));
+    QVERIFY(m_fixture->startUpShipped(kWaveformPictures));
     m_sim = std::make_unique<zrd::sim::SimServer>();
     QVERIFY(m_fixture->connectToSim(*m_sim));
 }

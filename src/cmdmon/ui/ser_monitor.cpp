@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "core/ui/qt_text.h"
 #include "core/ui/window_translator.h"
 #include "core/user_interface.h"
 #include "link/frame_codec.h"
@@ -41,10 +42,6 @@ constexpr const char* kIdleButtons[] = {"Send",         "Set",        "start FG"
                                         "Set position", "Osciill on", "Oscill off", "stop osc",
                                         "enable",       "desable",    "save"};
 constexpr int kCellWidth = 44;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 link::Parity parityOf(const QString& text) {
     const QString t = text.trimmed();

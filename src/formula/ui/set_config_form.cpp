@@ -1,4 +1,5 @@
 #include "formula/ui/set_config_form.h"
+#include "core/ui/qt_text.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -7,14 +8,6 @@
 #include <QPushButton>
 
 namespace zrd::formula {
-
-namespace {
-
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
-
-}  // namespace
 
 Tset_config_Form::Tset_config_Form(const SetConfigParts& parts, QWidget* parent)
     : QDialog(parent), m_parts(parts) {

@@ -13,6 +13,7 @@
 
 #include "core/ui/colors.h"
 #include "core/ui/lamp.h"
+#include "core/ui/qt_text.h"
 
 namespace zrd::monitor {
 namespace {
@@ -21,10 +22,6 @@ namespace colors = zrd::ui::colors;
 using ui::paintState;
 
 constexpr int kStatusFieldWidth = 112;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QLineEdit* readOnlyField(const char* name, const QString& text, QWidget* parent,
                          int width = kStatusFieldWidth) {

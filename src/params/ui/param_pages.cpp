@@ -4,16 +4,13 @@
 #include <QVBoxLayout>
 
 #include "core/ui/colors.h"
+#include "core/ui/qt_text.h"
 #include "params/ui/param_frame.h"
 
 namespace zrd::params {
 namespace {
 
 namespace colors = zrd::ui::colors;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // Bits of a formula change mark.
 constexpr int kMarkMin = 1;

@@ -30,11 +30,11 @@ namespace {
 
 namespace pm = zrd::params;
 
-constexpr const char* kModeParameter = "OSCMOD";
+constexpr const char* kRecorderModeParameter = "OSCMOD";
 constexpr const char* kTickParameter = "RCFREQ";
 constexpr const char* kTriggerSampleParameter = "OSCTRG";
-constexpr std::array<const char*, kChannelCount> kChannelParameters = {"CH1SEL", "CH2SEL", "CH3SEL",
-                                                                       "CH4SEL"};
+constexpr std::array<const char*, kChannelCount> kOfflineChannelParameters = {"CH1SEL", "CH2SEL",
+                                                                              "CH3SEL", "CH4SEL"};
 constexpr int kOfflineMode = 0;
 // The status line after a record read on "Stop oscillogram"; other languages take message 39.
 constexpr const char* kDataReadEnglish = "      Data is read successfully";
@@ -233,8 +233,8 @@ void TOfflineScopePage::ComboBoxCloseUp(int channel) {
     selection = selectorChoice(selectors().at(i), nameFields().at(i), m_parts.model);
     emit channelSelected(channel);
     Trigger->channelChanged(channel);
-    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kChannelParameters.at(i),
-                              selection.signal, WriteRule::Always);
+    (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model,
+                              kOfflineChannelParameters.at(i), selection.signal, WriteRule::Always);
 }
 
 void TOfflineScopePage::synchronise(bool enteringThisPage) {
@@ -242,7 +242,7 @@ void TOfflineScopePage::synchronise(bool enteringThisPage) {
     if (listening())
         return;
     if (enteringThisPage && connected() && !m_parts.link.state().linkBusy) {
-        if (writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kModeParameter,
+        if (writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kRecorderModeParameter,
                                 kOfflineMode))
             m_windows.monitorTimer->stop();
     }

@@ -35,9 +35,10 @@ namespace pm = zrd::params;
 // The offline page's "Start oscillogram", free again once the user stopped an online capture.
 constexpr const char* kOfflineScopeStart = "Button5";
 // Drive parameters of the page.
-constexpr const char* kModeParameter = "OSCMOD";
+constexpr const char* kScopeModeParameter = "OSCMOD";
 constexpr const char* kRateParameter = "MDFRQ";
-constexpr std::array<const char*, kOnlineChannelCount> kChannelParameters = {"MDTYP1", "MDTYP2"};
+constexpr std::array<const char*, kOnlineChannelCount> kOnlineChannelParameters = {"MDTYP1",
+                                                                                   "MDTYP2"};
 constexpr int kOnlineMode = 1;
 // The picture a new preview starts with: red vertical axis, black centre line at 100.
 constexpr int kResetAxisHeight = 200;
@@ -320,7 +321,7 @@ void TOnlineScopePage::channelSelectorClosed(int channel) {
     selection = selectorChoice(combo, name, m_parts.model);
     emit channelSelected(channel);
     (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model,
-                              kChannelParameters.at(static_cast<size_t>(channel - 1)),
+                              kOnlineChannelParameters.at(static_cast<size_t>(channel - 1)),
                               selection.signal, WriteRule::Always);
 }
 
@@ -329,7 +330,7 @@ void TOnlineScopePage::synchronise(bool enteringThisPage) {
     if (capturing())
         return;
     if (enteringThisPage && connected() && !m_parts.link.state().linkBusy) {
-        if (writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kModeParameter,
+        if (writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kScopeModeParameter,
                                 kOnlineMode))
             m_windows.monitorTimer->stop();
     }
@@ -356,7 +357,7 @@ void TOnlineScopePage::showDriveSettings(bool prompt) {
     }
     for (int channel = 1; channel <= kOnlineChannelCount; ++channel) {
         if (const std::optional<int> signal =
-                valueOf(kChannelParameters.at(static_cast<size_t>(channel - 1))))
+                valueOf(kOnlineChannelParameters.at(static_cast<size_t>(channel - 1))))
             showChannel(channel, *signal, prompt);
     }
 }

@@ -13,6 +13,7 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 
+#include "core/ui/qt_text.h"
 #include "session/port_advice.h"
 
 namespace zrd::session {
@@ -23,10 +24,6 @@ constexpr int kNotesWidth = 620;
 // The list's columns: the device path the box takes, the description beside it.
 constexpr int kPathColumn = 0;
 constexpr int kDescriptionColumn = 1;
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 }  // namespace
 

@@ -16,6 +16,10 @@ class QToolButton;
 
 namespace zrd::session {
 
+// The oscilloscope setting groups a servo switched off frees.
+inline constexpr const char* kScopeSettingGroups[] = {"GroupBox2", "Panel1", "Panel19", "GroupBox3",
+                                                      "Panel27"};
+
 // The clock fields' formats: the short date and the long time of the window's stamps.
 inline constexpr const char* kDateFormat = "dd.MM.yy";
 inline constexpr const char* kTimeFormat = "hh:mm:ss";

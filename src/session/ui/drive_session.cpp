@@ -14,6 +14,7 @@
 
 #include "core/ui/colors.h"
 #include "core/ui/controls.h"
+#include "core/ui/qt_text.h"
 #include "formula/configuration.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
@@ -43,12 +44,6 @@ constexpr const char* kOfflineScopeStart = "Button5";
 constexpr const char* kOfflineScopeStop = "Button1";
 constexpr const char* kViewOscillogram = "Button21";
 // The oscilloscope setting groups that follow the servo state.
-constexpr const char* kScopeSettingGroups[] = {"GroupBox2", "Panel1", "Panel19", "GroupBox3",
-                                               "Panel27"};
-
-QString qs(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // A sweep shows itself while it runs: the polls pause, the window is disabled, the mark is
 // shown and the button counts the positions. Whatever ends the sweep (a formula error

@@ -11,14 +11,6 @@
 #include "session/ui/drive_session.h"
 
 namespace zrd::session {
-namespace {
-
-// The oscilloscope setting groups a servo switched off frees.
-constexpr const char* kScopeSettingGroups[] = {"GroupBox2", "Panel1", "Panel19", "GroupBox3",
-                                               "Panel27"};
-
-}  // namespace
-
 TServiceControls::TServiceControls(const ServiceParts& parts, const ServiceWindows& windows,
                                    QObject* parent)
     : QObject(parent),
