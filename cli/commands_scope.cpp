@@ -297,9 +297,10 @@ int offlineCommand(Args args, const GlobalOptions& options) {
     auto nextProgress = Clock::now();
     bool generatorStarted = false;
     const auto afterWake = [&] {
-        // Once armed (the start acknowledged), the capture holds the link: the generator's start
-        // goes out under its hold, as the window's "Start FG" does while a record waits for it.
-        if (startFg && !generatorStarted && capture.phase() == sc::OfflinePhase::Armed) {
+        // Once armed and the start acknowledged, the capture holds the link: the generator's
+        // start goes out under its hold, as the window's "Start FG" does while a record waits.
+        if (startFg && !generatorStarted && capture.phase() == sc::OfflinePhase::Armed &&
+            capture.startAcknowledged()) {
             generatorStarted = true;
             if (tuning::startGenerator(*s.link, s.model(), s.db->messages, true) !=
                 tuning::CommandOutcome::Accepted) {

@@ -48,7 +48,8 @@ OfflineCapture::OfflineCapture(lk::DriveLink& link, Oscillogram& oscillogram,
     : m_link(link), m_oscillogram(oscillogram), m_model(model), m_messages(messages) {}
 
 bool OfflineCapture::waitingForGenerator() const {
-    return m_phase == OfflinePhase::Armed && m_how.trigger == TriggerType::Generator;
+    return m_phase == OfflinePhase::Armed && m_how.trigger == TriggerType::Generator &&
+           startAcknowledged();
 }
 
 void OfflineCapture::prepare(CaptureClock::time_point now) {

@@ -146,7 +146,10 @@ public:
         return m_phase == OfflinePhase::Armed || m_phase == OfflinePhase::Reading ||
                m_startAckDue.has_value();
     }
-    // Armed for the generator's start (trigger type 4).
+    // The drive acknowledged the start frame (or a record without trigger outlived the wait).
+    [[nodiscard]] bool startAcknowledged() const { return !m_startAckDue.has_value(); }
+    // Armed for the generator's start (trigger type 4), and the drive has said so: a command
+    // sent before the start's acknowledge would take that acknowledge for its own.
     [[nodiscard]] bool waitingForGenerator() const;
     [[nodiscard]] TriggerType trigger() const { return m_how.trigger; }
     // Records completed (channel-4 frames), frames dropped, busy replies counted.

@@ -239,8 +239,11 @@ TEST_F(SweepsTest, UnchangedTypesLeaveTheFormulasAlone) {
 }
 
 TEST_F(SweepsTest, SilentParameterIsGivenUpOnceAndTheSweepGoesOn) {
-    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 0, kReadAttempts + 1}); });
-    const ReadAllResult r = sweeps.ReadParamAll();
+    // Few attempts: each silent one waits out the whole reply bound.
+    constexpr int kAttempts = 3;
+    Sweeps few(link, model, messages, kAttempts);
+    drive([](sim::SimDrive& d) { d.addFault({sim::FaultKind::Silent, 0, 0, kAttempts + 1}); });
+    const ReadAllResult r = few.ReadParamAll();
     EXPECT_EQ(r.gaveUp, std::vector<int>{0});
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text, "E26MT");
