@@ -68,6 +68,7 @@ void addAnalysisCommands(CommandList& list);   // commands_analysis.cpp
 void addServiceCommands(CommandList& list);    // commands_service.cpp
 void addConfigCommands(CommandList& list);     // commands_config.cpp
 void addMonitorCommands(CommandList& list);    // commands_cmdmon.cpp
+void addStepCommands(CommandList& list);       // commands_step.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

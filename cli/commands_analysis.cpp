@@ -9,6 +9,7 @@
 #include "scope/oscillogram_file_reader.h"
 #include "scope/trace_view.h"
 #include "tuning/frequency_response.h"
+#include "tuning/loop_analysis.h"
 
 namespace zrd::cli {
 namespace {
@@ -18,11 +19,12 @@ namespace tu = zrd::tuning;
 
 constexpr const char* kConvertUsage = "scope convert IN.dat -o OUT.csv|OUT.dat";
 constexpr const char* kBodeUsage =
-    "bode IN.dat --in K --out L [--fmax HZ] [--dir DIR] [--at HZ...]";
+    "bode IN.dat --in K --out L [--fmax HZ] [--dir DIR] [--at HZ...] [--open-loop]";
 // Decimals of the rows: frequency, magnitude, phase.
 constexpr int kFrequencyDecimals = 4;
 constexpr int kDbDecimals = 3;
 constexpr int kPhaseDecimals = 2;
+constexpr int kDampingDecimals = 3;
 
 // The whole file read into a fresh oscillogram; a file that does not read whole ends the
 // command (its text names the file and the line).
@@ -89,6 +91,20 @@ void printRow(const tu::ChartPoint& p) {
                 sc::fixedText(p.phaseDeg, kPhaseDecimals).c_str());
 }
 
+// "bode: open loop: crossover F Hz, phase margin P deg, gain margin G dB" on stderr; G "inf"
+// when the phase never falls through -180 degrees past the crossover.
+void printMargins(const tu::LoopMargins& m) {
+    if (!m.crossoverHz) {
+        std::fprintf(stderr, "bode: open loop: no crossover within the excited band\n");
+        return;
+    }
+    std::fprintf(stderr,
+                 "bode: open loop: crossover %s Hz, phase margin %s deg, gain margin %s dB\n",
+                 sc::fixedText(*m.crossoverHz, kFrequencyDecimals).c_str(),
+                 sc::fixedText(*m.phaseMarginDeg, kPhaseDecimals).c_str(),
+                 m.gainMarginDb ? sc::fixedText(*m.gainMarginDb, kDbDecimals).c_str() : "inf");
+}
+
 int bodeCommand(const Args& argsIn, const GlobalOptions&) {
     Args args = argsIn;
     const auto in = takeOption(args, "--in");
@@ -96,7 +112,8 @@ int bodeCommand(const Args& argsIn, const GlobalOptions&) {
     const double fmax = parseDouble(takeOption(args, "--fmax").value_or("500"), "--fmax");
     const std::string dir = takeOption(args, "--dir").value_or(".");
     const std::vector<double> at = takeFrequencies(args);
-    if (args.size() != 1 || !in || !out)
+    const bool openLoop = takeFlag(args, "--open-loop");
+    if (args.size() != 1 || !in || !out || (openLoop && !at.empty()))
         throw UsageError(std::string("usage: zrdctl ") + kBodeUsage);
     const int input = parseInt(*in, "--in", 1, sc::kChannelCount);
     const int output = parseInt(*out, "--out", 1, sc::kChannelCount);
@@ -112,7 +129,12 @@ int bodeCommand(const Args& argsIn, const GlobalOptions&) {
     if (const sc::FileResult r = tu::writeSpectrumFiles(dir, *response); !r)
         throw CliError(r.error);
 
-    if (at.empty()) {
+    if (openLoop) {
+        const std::vector<tu::ChartPoint> loop = tu::openLoopFromClosedLoop(*response, fmax);
+        for (const tu::ChartPoint& p : loop)
+            printRow(p);
+        printMargins(tu::loopMargins(loop));
+    } else if (at.empty()) {
         for (const tu::ChartPoint& p : tu::chartPoints(*response, fmax))
             printRow(p);
     } else {
@@ -138,6 +160,12 @@ int bodeCommand(const Args& argsIn, const GlobalOptions&) {
         std::fprintf(stderr, ", -3 dB at %s Hz",
                      sc::fixedText(cutoff->frequency, kFrequencyDecimals).c_str());
     std::fprintf(stderr, "\n");
+    for (const tu::Resonance& r : tu::findResonances(*response, fmax))
+        std::fprintf(stderr, "bode: %s %s Hz, %s dB, damping %s\n",
+                     r.anti ? "anti-resonance" : "resonance",
+                     sc::fixedText(r.frequency, kFrequencyDecimals).c_str(),
+                     sc::fixedText(r.magnitudeDb, kDbDecimals).c_str(),
+                     r.damping ? sc::fixedText(*r.damping, kDampingDecimals).c_str() : "unknown");
     return kExitOk;
 }
 
@@ -155,8 +183,12 @@ void addAnalysisCommands(CommandList& list) {
                     "2048 records, at the file's tick. Writes fft1.csv, fft2.csv and bode_m.csv "
                     "into DIR (the current folder) and prints frequency (Hz), magnitude (dB) "
                     "and phase (degrees) of each bin up to HZ (500), or at the frequencies of "
-                    "--at, interpolated between bins. The largest peak and the -3 dB point go "
-                    "to stderr."});
+                    "--at, interpolated between bins. The largest peak, the -3 dB point and the "
+                    "resonances and anti-resonances (3 dB prominent, with the damping of their "
+                    "half-power width) go to stderr. --open-loop takes the response for a "
+                    "closed loop T and prints L = T / (1 - T) over the excited bins, with its "
+                    "crossover, phase margin and gain margin (inf: the phase never falls "
+                    "through -180 degrees) on stderr."});
 }
 
 }  // namespace zrd::cli

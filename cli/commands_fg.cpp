@@ -63,20 +63,10 @@ std::string optionOf(const std::string& field) {
     return "--" + field;
 }
 
-// Reads a parameter the command needs; a drive that does not answer ends the command.
-double readValue(Session& s, const char* mnemonic) {
-    const int position = *s.model().find(mnemonic);
-    if (!s.read(position)) {
-        s.checkLink();
-        throw LinkError("no answer for " + std::string(mnemonic) + " on " + s.device);
-    }
-    return s.model().value(position);
-}
-
 tn::GeneratorMode readMode(Session& s) {
     tn::GeneratorMode mode;
-    mode.operatingMode = static_cast<int>(std::lround(readValue(s, kOperatingMode)));
-    mode.commandSourceFlag = std::lround(readValue(s, kCommandSource)) == 0;
+    mode.operatingMode = static_cast<int>(std::lround(readParameter(s, kOperatingMode)));
+    mode.commandSourceFlag = std::lround(readParameter(s, kCommandSource)) == 0;
     return mode;
 }
 
@@ -169,20 +159,7 @@ int startCommand(const Args& args, const GlobalOptions& options) {
         throw UsageError("usage: --port DEV fg start");
     Session s(options, {kCommandSource});
     s.connect(options);
-    const int source = static_cast<int>(std::lround(readValue(s, kCommandSource)));
-    session::StatusPoll poll(*s.link, s.model(), s.db->messages);
-    const auto state = poll.readWord(kStateWord);
-    if (!state) {
-        s.checkLink();
-        throw LinkError("no answer for status word " + std::to_string(kStateWord) + " on " +
-                        s.device);
-    }
-    const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
-    const bool internal = source != kSourcePulse && source != kSourceAnalog;
-    if (const auto message = tn::generatorStartRefusal(servoOn, internal)) {
-        s.db->messages.show(s.ui, *message, s.model().language());
-        throw CliError(servoOn ? "the command source is not internal" : "the servo is off");
-    }
+    requireGeneratorMayStart(s);
     endOfCommand(s, tn::startGenerator(*s.link, s.model(), s.db->messages),
                  "the generator's start");
     std::printf("fg start: the generator runs\n");
@@ -213,6 +190,34 @@ int fgCommand(const Args& argsIn, const GlobalOptions& options) {
 }
 
 }  // namespace
+
+double readParameter(Session& s, const char* mnemonic) {
+    const std::optional<int> position = s.model().find(mnemonic);
+    if (!position)
+        throw CliError("the data set has no parameter " + std::string(mnemonic));
+    if (!s.read(*position)) {
+        s.checkLink();
+        throw LinkError("no answer for " + std::string(mnemonic) + " on " + s.device);
+    }
+    return s.model().value(*position);
+}
+
+void requireGeneratorMayStart(Session& s) {
+    const int source = static_cast<int>(std::lround(readParameter(s, kCommandSource)));
+    session::StatusPoll poll(*s.link, s.model(), s.db->messages);
+    const auto state = poll.readWord(kStateWord);
+    if (!state) {
+        s.checkLink();
+        throw LinkError("no answer for status word " + std::to_string(kStateWord) + " on " +
+                        s.device);
+    }
+    const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
+    const bool internal = source != kSourcePulse && source != kSourceAnalog;
+    if (const auto message = tn::generatorStartRefusal(servoOn, internal)) {
+        s.db->messages.show(s.ui, *message, s.model().language());
+        throw CliError(servoOn ? "the command source is not internal" : "the servo is off");
+    }
+}
 
 void addGeneratorCommands(CommandList& list) {
     list.push_back(

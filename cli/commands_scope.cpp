@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "drive_session.h"
+#include "offline_record.h"
 #include "scope/offline_capture.h"
 #include "scope/online_capture.h"
 #include "scope/oscillogram_file.h"
@@ -37,14 +38,6 @@ int rateCode(const std::string& text) {
         if (text == std::to_string(static_cast<int>(r.frequency)))
             return r.code;
     throw UsageError("--rate must be 1000, 500, 250 or 125, not \"" + text + "\"");
-}
-
-int signalOf(Session& s, const std::string& text, const std::string& option) {
-    const std::optional<int> signal = sc::findScopeSignal(s.model(), text);
-    if (!signal)
-        throw UsageError(option + ": \"" + text + "\" is no scope signal (0 for none, 1.." +
-                         std::to_string(s.model().scopeSignalCount() - 1) + " or a mnemonic)");
-    return *signal;
 }
 
 // "dd.mm.yy / hh:mm:ss", the stamp the program writes into the header.
@@ -204,7 +197,33 @@ std::optional<std::array<std::string, sc::kChannelCount>> takeChannels(Args& arg
     return names;
 }
 
-const char* endText(sc::OfflineEnd end) {
+// Waits out the recording of a capture without trigger: its record time, in steps that show
+// progress on a terminal.
+void waitRecordTime(int tickCode, bool progress) {
+    const auto record = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(sc::recordSeconds(tickCode)));
+    const auto end = Clock::now() + record + kRecordSlack;
+    for (auto now = Clock::now(); now < end; now = Clock::now()) {
+        if (progress)
+            std::fprintf(stderr, "\rrecording %.1f of %.1f s",
+                         sc::recordSeconds(tickCode) -
+                             std::chrono::duration<double>(end - now - kRecordSlack).count(),
+                         sc::recordSeconds(tickCode));
+        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, kProgressInterval));
+    }
+}
+
+}  // namespace
+
+int signalOf(Session& s, const std::string& text, const std::string& option) {
+    const std::optional<int> signal = sc::findScopeSignal(s.model(), text);
+    if (!signal)
+        throw UsageError(option + ": \"" + text + "\" is no scope signal (0 for none, 1.." +
+                         std::to_string(s.model().scopeSignalCount() - 1) + " or a mnemonic)");
+    return *signal;
+}
+
+const char* offlineEndText(sc::OfflineEnd end) {
     switch (end) {
         case sc::OfflineEnd::Complete:
             return "complete";
@@ -226,21 +245,80 @@ const char* endText(sc::OfflineEnd end) {
     return "running";
 }
 
-// Waits out the recording of a capture without trigger: its record time, in steps that show
-// progress on a terminal.
-void waitRecordTime(int tickCode, bool progress) {
-    const auto record = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(sc::recordSeconds(tickCode)));
-    const auto end = Clock::now() + record + kRecordSlack;
-    for (auto now = Clock::now(); now < end; now = Clock::now()) {
-        if (progress)
-            std::fprintf(stderr, "\rrecording %.1f of %.1f s",
-                         sc::recordSeconds(tickCode) -
-                             std::chrono::duration<double>(end - now - kRecordSlack).count(),
-                         sc::recordSeconds(tickCode));
-        std::this_thread::sleep_for(std::min<Clock::duration>(end - now, kProgressInterval));
+OfflineRecordResult recordOffline(Session& s, sc::Oscillogram& osc, const OfflineRecordRun& how) {
+    const sc::OfflineSetup& setup = how.setup;
+    const double waitS = how.waitS;
+    const bool startFg = how.startFg;
+    std::string failed;
+    if (!sc::writeOfflineSetup(*s.link, *s.access, s.model(), osc, setup, failed)) {
+        s.checkLink();
+        throw CliError("the drive on " + s.device + " did not take " + failed);
     }
+
+    sc::OfflineCapture capture(*s.link, osc, s.model(), s.db->messages);
+    const bool progress = ::isatty(STDERR_FILENO) == 1;
+    osc.header.startStamp = stampNow();
+    if (!capture.start({setup.trigger, false}, Clock::now())) {
+        s.checkLink();
+        throw LinkError("the start frame could not be sent to the drive on " + s.device);
+    }
+    const auto giveUpAt =
+        Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(waitS > 0 ? waitS : 1e9));
+    auto nextProgress = Clock::now();
+    bool generatorStarted = false;
+    const auto afterWake = [&] {
+        // Once armed and the start acknowledged, the capture holds the link: the generator's
+        // start goes out under its hold, as the window's "Start FG" does while a record waits.
+        if (startFg && !generatorStarted && capture.phase() == sc::OfflinePhase::Armed &&
+            capture.startAcknowledged()) {
+            generatorStarted = true;
+            if (tuning::startGenerator(*s.link, s.model(), s.db->messages, true) !=
+                tuning::CommandOutcome::Accepted) {
+                capture.cancel();
+                s.checkLink();
+                throw CliError("the drive on " + s.device +
+                               " did not start the function generator");
+            }
+        }
+        const auto now = Clock::now();
+        if (capture.phase() == sc::OfflinePhase::Armed && now >= giveUpAt)
+            capture.cancel();
+        if (!progress || now < nextProgress)
+            return;
+        if (capture.phase() == sc::OfflinePhase::Armed)
+            std::fprintf(stderr, "\rarmed, waiting for the %s",
+                         setup.trigger == sc::TriggerType::FullBuffer ? "full buffer" : "trigger");
+        else
+            std::fprintf(stderr, "\rrecords %d/%d  dropped %d  busy %d", capture.records(),
+                         sc::kOfflineSamples, capture.dropped(), capture.busyReplies());
+        nextProgress = now + kProgressInterval;
+    };
+    const auto run = [&] {
+        if (!sc::runOfflineCapture(capture, *s.port, afterWake))
+            throw LinkError("waiting for the drive on " + s.device +
+                            " failed: " + s.port->lastError());
+    };
+    run();
+    if (setup.trigger == sc::TriggerType::None && capture.phase() == sc::OfflinePhase::Recording) {
+        waitRecordTime(setup.tickCode, progress);
+        if (!capture.stop(Clock::now())) {
+            s.checkLink();
+            throw LinkError("the stop frame could not be sent to the drive on " + s.device);
+        }
+        run();
+    }
+    if (progress)
+        std::fprintf(stderr, "\n");
+    osc.header.stopStamp = stampNow();
+    if (generatorStarted && !s.link->state().hungUp &&
+        tuning::stopGenerator(*s.link, s.model(), s.db->messages) !=
+            tuning::CommandOutcome::Accepted)
+        std::fprintf(stderr, "zrdctl: the function generator did not stop\n");
+    return {capture.end(), capture.records(), capture.dropped()};
 }
+
+namespace {
 
 int offlineCommand(Args args, const GlobalOptions& options) {
     const auto tick = takeOption(args, "--tick");
@@ -278,74 +356,9 @@ int offlineCommand(Args args, const GlobalOptions& options) {
         setup.channelSignals.at(c) = signalOf(s, channels->at(c), "--ch");
     auto osc = std::make_unique<sc::Oscillogram>();
     s.connect(options);
-    std::string failed;
-    if (!sc::writeOfflineSetup(*s.link, *s.access, s.model(), *osc, setup, failed)) {
-        s.checkLink();
-        throw CliError("the drive on " + s.device + " did not take " + failed);
-    }
+    const OfflineRecordResult recorded = recordOffline(s, *osc, {setup, waitS, startFg});
 
-    sc::OfflineCapture capture(*s.link, *osc, s.model(), s.db->messages);
-    const bool progress = ::isatty(STDERR_FILENO) == 1;
-    osc->header.startStamp = stampNow();
-    if (!capture.start({trigger, false}, Clock::now())) {
-        s.checkLink();
-        throw LinkError("the start frame could not be sent to the drive on " + s.device);
-    }
-    const auto giveUpAt =
-        Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                           std::chrono::duration<double>(waitS > 0 ? waitS : 1e9));
-    auto nextProgress = Clock::now();
-    bool generatorStarted = false;
-    const auto afterWake = [&] {
-        // Once armed and the start acknowledged, the capture holds the link: the generator's
-        // start goes out under its hold, as the window's "Start FG" does while a record waits.
-        if (startFg && !generatorStarted && capture.phase() == sc::OfflinePhase::Armed &&
-            capture.startAcknowledged()) {
-            generatorStarted = true;
-            if (tuning::startGenerator(*s.link, s.model(), s.db->messages, true) !=
-                tuning::CommandOutcome::Accepted) {
-                capture.cancel();
-                s.checkLink();
-                throw CliError("the drive on " + s.device +
-                               " did not start the function generator");
-            }
-        }
-        const auto now = Clock::now();
-        if (capture.phase() == sc::OfflinePhase::Armed && now >= giveUpAt)
-            capture.cancel();
-        if (!progress || now < nextProgress)
-            return;
-        if (capture.phase() == sc::OfflinePhase::Armed)
-            std::fprintf(stderr, "\rarmed, waiting for the %s",
-                         trigger == sc::TriggerType::FullBuffer ? "full buffer" : "trigger");
-        else
-            std::fprintf(stderr, "\rrecords %d/%d  dropped %d  busy %d", capture.records(),
-                         sc::kOfflineSamples, capture.dropped(), capture.busyReplies());
-        nextProgress = now + kProgressInterval;
-    };
-    const auto run = [&] {
-        if (!sc::runOfflineCapture(capture, *s.port, afterWake))
-            throw LinkError("waiting for the drive on " + s.device +
-                            " failed: " + s.port->lastError());
-    };
-    run();
-    if (trigger == sc::TriggerType::None && capture.phase() == sc::OfflinePhase::Recording) {
-        waitRecordTime(setup.tickCode, progress);
-        if (!capture.stop(Clock::now())) {
-            s.checkLink();
-            throw LinkError("the stop frame could not be sent to the drive on " + s.device);
-        }
-        run();
-    }
-    if (progress)
-        std::fprintf(stderr, "\n");
-    osc->header.stopStamp = stampNow();
-    if (generatorStarted && !s.link->state().hungUp &&
-        tuning::stopGenerator(*s.link, s.model(), s.db->messages) !=
-            tuning::CommandOutcome::Accepted)
-        std::fprintf(stderr, "zrdctl: the function generator did not stop\n");
-
-    const sc::OfflineEnd end = capture.end();
+    const sc::OfflineEnd end = recorded.end;
     if (end == sc::OfflineEnd::Refused)
         throw CliError("the drive on " + s.device + " refused the offline record");
     if (end == sc::OfflineEnd::Cancelled)
@@ -357,14 +370,14 @@ int offlineCommand(Args args, const GlobalOptions& options) {
         if (const auto at = s.model().find("OSCTRG"); at && s.read(*at))
             trigged = ", trigger at sample " + std::to_string(std::lround(s.model().value(*at)));
     }
-    const bool saved = capture.records() > 0;
+    const bool saved = recorded.records > 0;
     if (saved) {
         const sc::FileResult r = sc::writeOscillogramFile(*file, *osc, s.model());
         if (!r)
             throw CliError(r.error);
     }
-    std::printf("scope offline: records %d, dropped %d, %s%s%s%s\n", capture.records(),
-                capture.dropped(), endText(end), trigged.c_str(), saved ? ", saved " : "",
+    std::printf("scope offline: records %d, dropped %d, %s%s%s%s\n", recorded.records,
+                recorded.dropped, offlineEndText(end), trigged.c_str(), saved ? ", saved " : "",
                 saved ? file->c_str() : "");
     std::fflush(stdout);
     s.checkLink();
@@ -372,7 +385,7 @@ int offlineCommand(Args args, const GlobalOptions& options) {
         throw LinkError("a frame could not be sent to the drive on " + s.device);
     if (end != sc::OfflineEnd::Complete)
         throw CliError("the record from the drive on " + s.device + " is incomplete (" +
-                       endText(end) + ")");
+                       offlineEndText(end) + ")");
     return 0;
 }
 

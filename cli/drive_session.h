@@ -62,6 +62,13 @@ struct Session {
     bool read(int position);
 };
 
+// Reads a parameter the command needs: a name the data set lacks, or a drive that does not
+// answer, ends the command (commands_fg.cpp).
+double readParameter(Session& s, const char* mnemonic);
+// Ends the command, with the program's message, when the generator may not start: the servo
+// off or the command source not internal (commands_fg.cpp).
+void requireGeneratorMayStart(Session& s);
+
 // Writes a parameter file to the drive: the file checked whole first, then read-all (so the
 // parameters it does not name keep the drive's values) and write-all (commands_session.cpp).
 int writeParameterFile(Session& s, const GlobalOptions& options, const std::string& file);

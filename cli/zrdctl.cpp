@@ -28,6 +28,7 @@ CommandList allCommands() {
     addScopeCommands(list);
     addGeneratorCommands(list);
     addAnalysisCommands(list);
+    addStepCommands(list);
     addServiceCommands(list);
     addConfigCommands(list);
     addMonitorCommands(list);

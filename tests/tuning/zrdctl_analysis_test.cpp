@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <regex>
 #include <sstream>
 
 #include "../params/params_test_support.h"
@@ -239,6 +240,92 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     const size_t peakAt = bode.err.find(" dB at ");
     ASSERT_NE(peakAt, std::string::npos) << bode.err;
     EXPECT_NEAR(std::stod(bode.err.substr(peakAt + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
+}
+
+// The open loop L = T / (1 - T) of the simulated plant's closed speed loop T at f.
+std::complex<double> plantOpenLoop(double f) {
+    const std::complex<double> t = plantResponse(f);
+    return t / (1.0 - t);
+}
+
+// Where g falls through zero between lo and hi (g(lo) > 0 >= g(hi)), by bisection.
+template <typename F>
+double fallingZero(F g, double lo, double hi) {
+    for (int i = 0; i < 30; ++i) {
+        const double mid = (lo + hi) / 2;
+        (g(mid) > 0 ? lo : hi) = mid;
+    }
+    return (lo + hi) / 2;
+}
+
+// A chirp over the loop's band, recorded from the speed command to the actual speed: the open
+// loop computed from it has the plant's crossover and margins, and the resonance list names the
+// plant's resonance.
+TEST(ZrdctlChirp, TheOpenLoopOfARecordedChirpHasThePlantsMargins) {
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    auto model = std::make_unique<params::ParameterModel>();
+    params::MessageTable none;
+    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
+                                     none, ui, false)
+                    .ok());
+    sim::SimServer sim;
+    ASSERT_TRUE(sim.openPty()) << sim.error();
+    sim.withDrive([&](sim::SimDrive& d) {
+        d.loadParameters(*model);
+        d.setNoise(0);
+        d.setRaw(*d.indexOf("OPMOD"), 2);
+        d.setRaw(*d.indexOf("INST"), 1);
+        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
+    });
+    sim.start();
+    const auto zrdctl = [&](const std::string& args) {
+        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
+                                    ZRD_SHIPPED_DATA_DIR + "' --port " + sim.devicePath() + " " +
+                                    args,
+                                dir.file("err"));
+    };
+    // 2048 × 0.5 ms, one sweep from 5 to 600 Hz.
+    for (const char* args :
+         {"fg set --type chirp --amp 100 --period 5 --width 600",
+          "scope offline --tick 1 --ch VSET VACT 0 0 --trigger fg --start-fg -o loop.dat"}) {
+        SCOPED_TRACE(args);
+        const test::Outcome run = zrdctl(args);
+        ASSERT_EQ(run.status, 0) << run.err;
+    }
+    sim.stop();
+    const test::Outcome bode = zrdctl("bode loop.dat --in 1 --out 2 --fmax 700 --open-loop");
+    ASSERT_EQ(bode.status, 0) << bode.err;
+
+    // The plant's own figures, from its response by bisection.
+    const double crossover =
+        fallingZero([](double f) { return std::abs(plantOpenLoop(f)) - 1.0; }, 5.0, 300.0);
+    const double phaseMargin = 180.0 + std::arg(plantOpenLoop(crossover)) * 180 / std::numbers::pi;
+    const std::regex margins(
+        "open loop: crossover ([0-9.]+) Hz, phase margin (-?[0-9.]+) deg, gain margin (\\S+) dB");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(bode.err, m, margins)) << bode.err;
+    EXPECT_NEAR(std::stod(m[1]), crossover, 0.05 * crossover) << bode.err;
+    EXPECT_NEAR(std::stod(m[2]), phaseMargin, 5.0) << bode.err;
+
+    // The closed loop's own peak comes first; the mechanical resonance is among the rest, where
+    // the plant's response peaks near its spring's resonance.
+    double plantPeak = sim::kDefaultResonanceHz;
+    for (double f = 0.8 * plantPeak, best = 0; f <= 1.2 * sim::kDefaultResonanceHz; f += 1.0) {
+        if (const double a = std::abs(plantResponse(f)); a > best) {
+            best = a;
+            plantPeak = f;
+        }
+    }
+    const std::regex resonance("bode: resonance ([0-9.]+) Hz");
+    double nearest = 0;
+    for (auto it = std::sregex_iterator(bode.err.begin(), bode.err.end(), resonance);
+         it != std::sregex_iterator(); ++it) {
+        const double f = std::stod((*it)[1]);
+        if (std::abs(f - plantPeak) < std::abs(nearest - plantPeak))
+            nearest = f;
+    }
+    EXPECT_NEAR(nearest, plantPeak, 0.03 * plantPeak) << bode.err;
 }
 
 }  // namespace
