@@ -189,7 +189,7 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     p.Trigger->RadioButton1->click();
     QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::Generator));
     p.Button5->click();
-    QVERIFY(p.waitingForGenerator());
+    QTRY_VERIFY_WITH_TIMEOUT(p.waitingForGenerator(), kWaitMs);
     QCOMPARE(p.Edit14->text(), QString("M65"));
 
     // Once the drive's ring holds the pre-trigger samples, Start FG goes out under the

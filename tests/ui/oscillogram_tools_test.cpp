@@ -4,9 +4,11 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QToolButton>
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <fstream>
@@ -179,7 +181,7 @@ void OscillogramToolsTest::chirpResponsePeaksAtTheSimulatedResonance() {
     page.Trigger->trgposExit();
     page.Trigger->RadioButton1->click();
     page.Button5->click();
-    QVERIFY(page.waitingForGenerator());
+    QTRY_VERIFY_WITH_TIMEOUT(page.waitingForGenerator(), kWaitMs);
     form.controls().SpeedButton3->click();
     QTRY_VERIFY_WITH_TIMEOUT(!page.listening(), kWaitMs);
     form.controls().SpeedButton7->click();
@@ -197,6 +199,12 @@ void OscillogramToolsTest::chirpResponsePeaksAtTheSimulatedResonance() {
     QVERIFY(chart.peak().has_value());
     QVERIFY2(std::abs(chart.peak()->frequency - zrd::sim::kDefaultResonanceHz) <= 15.0,
              qPrintable(QString::number(chart.peak()->frequency)));
+    // The resonance list names the load's resonance, one line each.
+    const auto& found = chart.resonances();
+    QCOMPARE(chart.ResonanceList->count(), static_cast<int>(found.size()));
+    QVERIFY(std::any_of(found.begin(), found.end(), [](const zrd::tuning::Resonance& r) {
+        return !r.anti && std::abs(r.frequency - zrd::sim::kDefaultResonanceHz) <= 15.0;
+    }));
     QCOMPARE(lineCount(m_fixture->dir.file("bode_m.csv")), zrd::tuning::kResponseBins);
     QCOMPARE(lineCount(m_fixture->dir.file("fft1.csv")), zrd::tuning::kFftSize);
     parameters.Button2->click();

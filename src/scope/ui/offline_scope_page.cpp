@@ -327,7 +327,10 @@ void TOfflineScopePage::afterCaptureWork() {
 }
 
 bool TOfflineScopePage::waitingForGenerator() const {
+    // Not before the drive acknowledged the start: the generator's command would take that
+    // acknowledge for its own.
     return m_capture && m_capture->phase() == OfflinePhase::Armed &&
+           m_capture->startAcknowledged() &&
            (isEdge(m_recordTrigger) || m_recordTrigger == TriggerType::Generator);
 }
 

@@ -15,6 +15,7 @@
 #include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
+#include <QListWidget>
 #include <QLogValueAxis>
 #include <QMessageBox>
 #include <QPushButton>
@@ -44,6 +45,8 @@ constexpr std::array<NamedColour, 8> kCurveColours{{{"Red", 0xFFFF0000},
 constexpr int kDefaultMagnitudeColour = 0;
 constexpr int kDefaultPhaseColour = 1;
 constexpr QRgb kPeakColour = 0xFFFF8000;
+// Lines the resonance list shows before it scrolls.
+constexpr int kResonanceRows = 6;
 constexpr QRgb kCutoffColour = 0xFF008000;
 constexpr double kMarkerSize = 9.0;
 
@@ -158,6 +161,10 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     };
     row(Chart1, PrintMagnitude);
     row(Chart2, PrintPhase);
+    ResonanceList = new QListWidget(this);
+    ResonanceList->setObjectName("ResonanceList");
+    ResonanceList->setMaximumHeight(ResonanceList->fontMetrics().height() * kResonanceRows);
+    root->addWidget(ResonanceList);
     connect(PrintMagnitude, &QPushButton::clicked, this, &TAFC_Form::PrintMagnitudeClick);
     connect(PrintPhase, &QPushButton::clicked, this, &TAFC_Form::PrintPhaseClick);
     resize(900, 700);
@@ -199,7 +206,9 @@ void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, con
     m_peak = peakMarker(response, fmax);
     m_cutoff = cutoffMarker(response, fmax);
     if (m_peak) {
-        magnitudeSeries.push_back(marker(QString("Peak %1 Hz, %2 dB")
+        // The largest magnitude is often the closed loop's own peak: the resonance list below
+        // is what finds a resonance.
+        magnitudeSeries.push_back(marker(QString("Largest magnitude %1 Hz, %2 dB")
                                              .arg(m_peak->frequency, 0, 'f', 1)
                                              .arg(m_peak->magnitudeDb, 0, 'f', 1),
                                          kPeakColour, m_peak->frequency, m_peak->magnitudeDb));
@@ -209,8 +218,23 @@ void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, con
             marker(QString("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1), kCutoffColour,
                    m_cutoff->frequency, m_cutoff->magnitudeDb));
     }
+    listResonances(findResonances(response, fmax));
     fillChart(Chart1, magnitudeSeries, style.logarithmic, first, last, "dB");
     fillChart(Chart2, phaseSeries, style.logarithmic, first, last, "deg");
+}
+
+void TAFC_Form::listResonances(std::vector<Resonance> found) {
+    m_resonances = std::move(found);
+    ResonanceList->clear();
+    for (const Resonance& r : m_resonances) {
+        QString line = QString("%1 %2 Hz, %3 dB")
+                           .arg(r.anti ? "Anti-resonance" : "Resonance")
+                           .arg(r.frequency, 0, 'f', 1)
+                           .arg(r.magnitudeDb, 0, 'f', 1);
+        if (r.damping)
+            line += QString(", damping %1").arg(*r.damping, 0, 'f', 3);
+        ResonanceList->addItem(line);
+    }
 }
 
 void TAFC_Form::PrintMagnitudeClick() {

@@ -12,11 +12,13 @@
 #include "params/parameter_table.h"
 #include "scope/oscillogram.h"
 #include "tuning/frequency_response.h"
+#include "tuning/loop_analysis.h"
 
 class QChartView;
 class QComboBox;
 class QFrame;
 class QLineEdit;
+class QListWidget;
 class QPushButton;
 class QRadioButton;
 
@@ -39,8 +41,9 @@ struct AfcParts {
     std::function<void(const QPixmap& picture, const QString& name)> print;
 };
 
-// The chart window: magnitude and phase over frequency, the filters' dashed response and the
-// markers of the peak and the band's end.
+// The chart window: magnitude and phase over frequency, the filters' dashed response, the
+// markers of the largest magnitude and the band's end, and the list of resonances and
+// anti-resonances.
 class TAFC_Form : public QDialog {
     Q_OBJECT
 public:
@@ -57,21 +60,26 @@ public:
     [[nodiscard]] const std::optional<Marker>& peak() const { return m_peak; }
     [[nodiscard]] const std::optional<Marker>& cutoff() const { return m_cutoff; }
     [[nodiscard]] bool filterShown() const { return m_filterShown; }
+    [[nodiscard]] const std::vector<Resonance>& resonances() const { return m_resonances; }
 
     QChartView* Chart1;  // magnitude
     QChartView* Chart2;  // phase
     QPushButton* PrintMagnitude;
     QPushButton* PrintPhase;
+    QListWidget* ResonanceList;  // one line a resonance or anti-resonance
 
 public slots:
     void PrintMagnitudeClick();
     void PrintPhaseClick();
 
 private:
+    void listResonances(std::vector<Resonance> found);
+
     AfcParts m_parts;
     std::optional<Marker> m_peak;
     std::optional<Marker> m_cutoff;
     bool m_filterShown = false;
+    std::vector<Resonance> m_resonances;
 };
 
 // The parameter window: input and output channel, axis kind, maximum frequency and colours.
