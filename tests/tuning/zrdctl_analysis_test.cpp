@@ -22,6 +22,7 @@
 #include "scope/oscillogram_file.h"
 #include "servo_plant.h"
 #include "sim_server.h"
+#include "speed_loop_rig.h"
 
 namespace zrd::tuning {
 namespace {
@@ -168,30 +169,11 @@ std::complex<double> plantResponse(double f) {
 // A chirp of the simulated drive's function generator, recorded offline and analysed: its Bode
 // response is the plant's, and the magnitude peaks near the plant's resonance.
 TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
-    test::TempDir dir;
-    test::RecordingUserInterface ui;
-    auto model = std::make_unique<params::ParameterModel>();
-    params::MessageTable none;
-    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
-                                     none, ui, false)
-                    .ok());
     // Speed mode, internal source, servo on. The record (2048 × 0.25 ms) starts with the
     // generator and holds exactly one sweep of the chirp, 250 to 800 Hz.
-    sim::SimServer sim;
-    ASSERT_TRUE(sim.openPty()) << sim.error();
-    sim.withDrive([&](sim::SimDrive& d) {
-        d.loadParameters(*model);
-        d.setRaw(*d.indexOf("OPMOD"), 2);
-        d.setRaw(*d.indexOf("INST"), 1);
-        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
-    });
-    sim.start();
-    const auto zrdctl = [&](const std::string& args) {
-        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
-                                    ZRD_SHIPPED_DATA_DIR + "' --port " + sim.devicePath() + " " +
-                                    args,
-                                dir.file("err"));
-    };
+    SpeedLoopRig rig;
+    ASSERT_TRUE(rig.start(true, false));
+    const auto zrdctl = [&](const std::string& args) { return rig.zrdctl(args); };
     for (const char* args :
          {"fg set --type chirp --amp 300 --period 250 --width 800",
           "scope offline --tick 0 --ch VSET VACT 0 0 --trigger fg --start-fg -o chirp.dat"}) {
@@ -199,7 +181,7 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
         const test::Outcome run = zrdctl(args);
         ASSERT_EQ(run.status, 0) << run.err;
     }
-    sim.stop();
+    rig.sim.stop();
 
     // Across the sweep, away from its ends, where the chirp's energy is still building up.
     std::vector<double> at;
@@ -262,29 +244,9 @@ double fallingZero(F g, double lo, double hi) {
 // loop computed from it has the plant's crossover and margins, and the resonance list names the
 // plant's resonance.
 TEST(ZrdctlChirp, TheOpenLoopOfARecordedChirpHasThePlantsMargins) {
-    test::TempDir dir;
-    test::RecordingUserInterface ui;
-    auto model = std::make_unique<params::ParameterModel>();
-    params::MessageTable none;
-    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
-                                     none, ui, false)
-                    .ok());
-    sim::SimServer sim;
-    ASSERT_TRUE(sim.openPty()) << sim.error();
-    sim.withDrive([&](sim::SimDrive& d) {
-        d.loadParameters(*model);
-        d.setNoise(0);
-        d.setRaw(*d.indexOf("OPMOD"), 2);
-        d.setRaw(*d.indexOf("INST"), 1);
-        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
-    });
-    sim.start();
-    const auto zrdctl = [&](const std::string& args) {
-        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
-                                    ZRD_SHIPPED_DATA_DIR + "' --port " + sim.devicePath() + " " +
-                                    args,
-                                dir.file("err"));
-    };
+    SpeedLoopRig rig;
+    ASSERT_TRUE(rig.start(true, true));
+    const auto zrdctl = [&](const std::string& args) { return rig.zrdctl(args); };
     // 2048 × 0.5 ms, one sweep from 5 to 600 Hz.
     for (const char* args :
          {"fg set --type chirp --amp 100 --period 5 --width 600",
@@ -293,7 +255,7 @@ TEST(ZrdctlChirp, TheOpenLoopOfARecordedChirpHasThePlantsMargins) {
         const test::Outcome run = zrdctl(args);
         ASSERT_EQ(run.status, 0) << run.err;
     }
-    sim.stop();
+    rig.sim.stop();
     const test::Outcome bode = zrdctl("bode loop.dat --in 1 --out 2 --fmax 700 --open-loop");
     ASSERT_EQ(bode.status, 0) << bode.err;
 

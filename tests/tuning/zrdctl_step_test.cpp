@@ -6,11 +6,8 @@
 #include <memory>
 #include <regex>
 
-#include "params/database_loader.h"
-#include "recording_ui.h"
-#include "run_command.h"
 #include "scope/oscillogram_file_reader.h"
-#include "sim_server.h"
+#include "speed_loop_rig.h"
 #include "tuning/step_response.h"
 
 namespace zrd::tuning {
@@ -39,36 +36,22 @@ std::vector<double> channel(const scope::Oscillogram& osc, int c) {
 }
 
 TEST(ZrdctlStep, FiguresFollowTheGainsAndAreThoseOfTheSavedRecord) {
-    test::TempDir dir;
-    test::RecordingUserInterface ui;
-    auto model = std::make_unique<params::ParameterModel>();
-    params::MessageTable none;
-    ASSERT_TRUE(params::loadDatabase(std::string(ZRD_SHIPPED_DATA_DIR) + "/Param_base.mod", *model,
-                                     none, ui, false)
-                    .ok());
-    sim::SimServer sim(kBaud);
-    ASSERT_TRUE(sim.openPty()) << sim.error();
+    SpeedLoopRig rig(kBaud);
+    ASSERT_TRUE(rig.start(false, false));
     std::map<std::string, uint16_t> before;
-    sim.withDrive([&](sim::SimDrive& d) {
-        d.loadParameters(*model);
-        d.setRaw(*d.indexOf("OPMOD"), 2);
-        d.setRaw(*d.indexOf("INST"), 1);
+    rig.sim.withDrive([&](sim::SimDrive& d) {
         for (const char* name : kRestored)
             before[name] = d.raw(*d.indexOf(name));
     });
-    sim.start();
-    const auto zrdctl = [&](const std::string& args) {
-        return test::runCommand("cd '" + dir.path() + "' && '" + ZRDCTL_PATH + "' --data-dir '" +
-                                    ZRD_SHIPPED_DATA_DIR + "' --baud " + std::to_string(kBaud) +
-                                    " --port " + sim.devicePath() + " " + args,
-                                dir.file("err"));
-    };
+    const auto zrdctl = [&](const std::string& args) { return rig.zrdctl(args); };
 
     // With the servo off nothing is written.
     const test::Outcome off = zrdctl("step --json");
     EXPECT_EQ(off.status, 1) << off.out << off.err;
     EXPECT_NE(off.err.find("servo is off"), std::string::npos) << off.err;
-    sim.withDrive([](sim::SimDrive& d) { ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0})); });
+    rig.sim.withDrive([](sim::SimDrive& d) {
+        ASSERT_TRUE(d.answer({link::kCmdServoOn, 0, 0, 0}));
+    });
 
     struct Case {
         const char* name;
@@ -92,7 +75,7 @@ TEST(ZrdctlStep, FiguresFollowTheGainsAndAreThoseOfTheSavedRecord) {
 
         // The figures are those of the record saved beside them.
         scope::Oscillogram osc;
-        ASSERT_TRUE(scope::readDatFile(dir.file(file), osc, model.get()).ok());
+        ASSERT_TRUE(scope::readDatFile(rig.dir.file(file), osc, rig.model.get()).ok());
         const auto again = measureStep(channel(osc, 1), channel(osc, 2), channel(osc, 3),
                                        osc.header.tick, std::nullopt);
         ASSERT_TRUE(again);
@@ -100,12 +83,12 @@ TEST(ZrdctlStep, FiguresFollowTheGainsAndAreThoseOfTheSavedRecord) {
         EXPECT_NEAR(f.at("overshoot_percent"), again->overshootPercent, 0.01);
         ASSERT_TRUE(again->riseMs);
         EXPECT_NEAR(f.at("rise_ms"), *again->riseMs, 0.01);
-        sim.withDrive([&](sim::SimDrive& d) {
+        rig.sim.withDrive([&](sim::SimDrive& d) {
             for (const char* name : kRestored)
                 EXPECT_EQ(d.raw(*d.indexOf(name)), before[name]) << name;
         });
     }
-    sim.stop();
+    rig.sim.stop();
     // A stiffer proportional gain rises faster; a shorter integral time overshoots more.
     EXPECT_LT(figures["stiffer"].at("rise_ms"), figures["as shipped"].at("rise_ms"));
     EXPECT_GT(figures["more integral"].at("overshoot_percent"),
