@@ -506,8 +506,10 @@ TEST_P(FaultMatrix, OnlineCapture) {
     const auto [end, samples] = capture();
     expectOnlyTheDrivesSamples(samples);
     if (f.hangUp) {
+        // What the kernel passed on before the line went is kept; what was still in flight
+        // goes with the line, so how many came depends on the scheduling (none is right too).
         EXPECT_EQ(end, sc::CaptureEnd::HungUp);
-        EXPECT_GT(samples, 0);
+        EXPECT_LE(samples, kSamples);
     } else if (f.frames == kLasting) {
         EXPECT_EQ(end, sc::CaptureEnd::Silent);
         EXPECT_EQ(samples, 0);

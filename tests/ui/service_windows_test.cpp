@@ -126,6 +126,37 @@ void ServiceWindowsTest::filterWriteLeavesTheQuantisedCoefficients() {
         QVERIFY2(std::abs(driveValue(*m_sim, model, mnemonic) - value) < kSameRaw, mnemonic);
 }
 
+void ServiceWindowsTest::filterDesignStaysPutAndOutlivesTheWindow() {
+    zrd::app::TMainForm& form = m_fixture->form();
+    form.Filtercalculator1->trigger();
+    tn::TFilter_Form& w = *form.Filter_Form;
+    QVERIFY(w.isVisible());
+    // The fields keep their place whichever type's picture shows.
+    w.RadioType[size_t(tn::FilterType::LowPass)]->click();
+    w.layout()->activate();
+    const QPoint at = w.Edit1->mapTo(&w, QPoint());
+    for (const tn::FilterType type :
+         {tn::FilterType::BandStop, tn::FilterType::Off, tn::FilterType::LowPass}) {
+        w.RadioType[size_t(type)]->click();
+        w.layout()->activate();
+        QCOMPARE(w.Edit1->mapTo(&w, QPoint()), at);
+    }
+    // A calculated design comes back when the window opens again.
+    w.RadioType[size_t(tn::FilterType::BandStop)]->click();
+    w.Edit1->setText("410");
+    w.Edit2->setText("3");
+    w.Button5->click();
+    QVERIFY(w.calculation().has_value());
+    w.Button1->click();
+    QVERIFY(!w.isVisible());
+    form.Filtercalculator1->trigger();
+    QVERIFY(w.isVisible());
+    QVERIFY(w.RadioType[size_t(tn::FilterType::BandStop)]->isChecked());
+    QCOMPARE(w.Edit1->text(), QString("410"));
+    QCOMPARE(w.Edit2->text(), QString("3"));
+    w.Button1->click();
+}
+
 void ServiceWindowsTest::eepromStoreAndRefusedServo() {
     zrd::app::Program& program = m_fixture->program();
     zrd::app::TMainForm& form = m_fixture->form();

@@ -16,6 +16,7 @@ private slots:
     void filterWriteLeavesTheQuantisedCoefficients_data();
     void filterWriteLeavesTheQuantisedCoefficients();
     void eepromStoreAndRefusedServo();
+    void filterDesignStaysPutAndOutlivesTheWindow();
     void parameterFileComesBackAfterOk_data();
     void parameterFileComesBackAfterOk();
     void modeAndSourceButtonsReachTheDrive_data();

@@ -35,6 +35,8 @@ constexpr std::array<const char*, 5> kTypePictures = {"", "Filter_LPF.bmp", "Fil
                                                       "Filter_EFC.bmp", "Filter_EFB.bmp"};
 constexpr std::array<const char*, 5> kCoefficientCaptions = {"b0", "b1", "b2", "a1", "a2"};
 constexpr int kPlotWidth = 560;
+constexpr int kPictureMinWidth = 120;
+constexpr int kPictureMinHeight = 80;
 constexpr int kPlotHeight = 300;
 constexpr double kPhaseLimitDeg = 180.0;
 
@@ -84,7 +86,16 @@ TFilter_Form::TFilter_Form(const FilterFormParts& parts, QWidget* parent)
     connect(types, &QButtonGroup::idClicked, this, &TFilter_Form::RadioTypeClick);
     Image1 = new QLabel(this);
     Image1->setObjectName("Image1");
-    Image1->setMinimumSize(120, 80);
+    Image1->setAlignment(Qt::AlignCenter);
+    // As large as the largest picture, whatever the type shows: the fields beside it stay put
+    // and no picture is cut.
+    QSize largest(kPictureMinWidth, kPictureMinHeight);
+    for (const char* name : kTypePictures) {
+        QPixmap picture;
+        if (*name != '\0' && picture.load(QString::fromStdString(m_parts.dataFile(name))))
+            largest = largest.expandedTo(picture.size());
+    }
+    Image1->setFixedSize(largest);
 
     auto* grid = new QGridLayout;
     Edit1 = field(this, "Edit1");
@@ -143,7 +154,10 @@ int TFilter_Form::slot() const {
 }
 
 void TFilter_Form::showModal() {
-    ComboBox1Change();
+    // A design calculated here and not yet written is kept when the window opens again; it is
+    // the slot's values otherwise.
+    if (!m_calc)
+        ComboBox1Change();
     open();
 }
 
