@@ -366,8 +366,9 @@ void TMainForm::createOscillogramTools() {
             picture, {m_program.messages, m_program.model, m_program.ui, Oscill->pictureOpener(),
                       Oscill->oscillogramFile(), name});
     };
-    Par_AFC_Form =
-        new tuning::TPar_AFC_Form({*p.oscillogram, p.model, p.messages, p.ui, folder, print}, this);
+    const auto notch = [this](double frequencyHz) { Filter_Form->presetBandStop(frequencyHz); };
+    Par_AFC_Form = new tuning::TPar_AFC_Form(
+        {*p.oscillogram, p.model, p.messages, p.ui, folder, print, notch}, this);
     Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
     OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
     // The online buffer got its measured values back: the viewer shows them again.

@@ -112,18 +112,25 @@ std::vector<Resonance> findResonances(const FrequencyResponse& response, double 
 }
 
 std::vector<ChartPoint> openLoopFromClosedLoop(const FrequencyResponse& response, double fmax) {
-    std::vector<ChartPoint> points;
-    std::vector<double> phase;
+    std::vector<ChartPoint> excited;
     for (const int k : excitedBins(response, fmax)) {
         const auto at = static_cast<size_t>(k);
+        excited.push_back({k * response.df, response.magnitudeDb.at(at), response.phaseDeg.at(at)});
+    }
+    return openLoopFromClosedLoop(excited);
+}
+
+std::vector<ChartPoint> openLoopFromClosedLoop(std::span<const ChartPoint> closedLoop) {
+    std::vector<ChartPoint> points;
+    std::vector<double> phase;
+    for (const ChartPoint& c : closedLoop) {
         const std::complex<double> t =
-            std::polar(std::pow(10.0, response.magnitudeDb.at(at) / 20.0),
-                       response.phaseDeg.at(at) / kDegreesPerRadian);
+            std::polar(std::pow(10.0, c.magnitudeDb / 20.0), c.phaseDeg / kDegreesPerRadian);
         const std::complex<double> rest = 1.0 - t;
         if (std::abs(rest) == 0.0)
             continue;
         const std::complex<double> l = t / rest;
-        points.push_back({k * response.df, 20.0 * std::log10(std::abs(l)), 0.0});
+        points.push_back({c.frequency, 20.0 * std::log10(std::abs(l)), 0.0});
         phase.push_back(std::arg(l));
     }
     unwrapPhase(phase);

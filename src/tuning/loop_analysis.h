@@ -37,6 +37,9 @@ struct Resonance {
 // bin's value in (-360, 0]).
 [[nodiscard]] std::vector<ChartPoint> openLoopFromClosedLoop(const FrequencyResponse& response,
                                                              double fmax);
+// The same at every point of a closed-loop curve (a point where T = 1 is left out).
+[[nodiscard]] std::vector<ChartPoint> openLoopFromClosedLoop(
+    std::span<const ChartPoint> closedLoop);
 
 struct LoopMargins {
     std::optional<double> crossoverHz;       // where |L| first falls through 0 dB

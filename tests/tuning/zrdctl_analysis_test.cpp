@@ -21,6 +21,7 @@
 #include "run_command.h"
 #include "scope/oscillogram_file.h"
 #include "servo_plant.h"
+#include "servo_plant_response.h"
 #include "sim_server.h"
 #include "speed_loop_rig.h"
 
@@ -139,33 +140,6 @@ TEST_F(ZrdctlAnalysis, ConvertRewritesTheFileAndRefusesABrokenOne) {
     }
 }
 
-// The simulated plant's own answer at f: the speed over a sine speed command, as a complex
-// ratio, once settled (noise off; the component at f over one second).
-std::complex<double> plantResponse(double f) {
-    sim::ServoPlant plant;
-    sim::PlantSettings settings;
-    settings.noise = 0.0;
-    plant.setSettings(settings);
-    sim::PlantInputs in;
-    in.enabled = true;
-    in.generator = true;
-    constexpr int kSecond = 1000 * sim::ServoPlant::kStepsPerMs;
-    const double cycle = std::chrono::duration<double>(sim::ServoPlant::kStep).count();
-    std::complex<double> command;
-    std::complex<double> speed;
-    for (int k = 0; k < 2 * kSecond; ++k) {
-        in.internalCommand = std::sin(2 * std::numbers::pi * f * k * cycle);
-        plant.setInputs(in);
-        plant.step();
-        const std::complex<double> turn = std::polar(1.0, -2 * std::numbers::pi * f * k * cycle);
-        if (k >= kSecond) {
-            command += in.internalCommand * turn;
-            speed += plant.state().speedRpm * turn;
-        }
-    }
-    return speed / command;
-}
-
 // A chirp of the simulated drive's function generator, recorded offline and analysed: its Bode
 // response is the plant's, and the magnitude peaks near the plant's resonance.
 TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
@@ -197,7 +171,7 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     std::vector<std::complex<double>> plant;
     double peak = 0.0;
     for (const double f : at) {
-        plant.push_back(plantResponse(f));
+        plant.push_back(test::plantResponse(f));
         peak = std::max(peak, std::abs(plant.back()));
     }
     // One record with a rectangular window: its leakage and the chirp's sweep through the
@@ -224,22 +198,6 @@ TEST(ZrdctlChirp, TheBodeOfARecordedChirpIsThePlantsResponse) {
     EXPECT_NEAR(std::stod(bode.err.substr(peakAt + 7)), sim::kDefaultResonanceHz, 15.0) << bode.err;
 }
 
-// The open loop L = T / (1 - T) of the simulated plant's closed speed loop T at f.
-std::complex<double> plantOpenLoop(double f) {
-    const std::complex<double> t = plantResponse(f);
-    return t / (1.0 - t);
-}
-
-// Where g falls through zero between lo and hi (g(lo) > 0 >= g(hi)), by bisection.
-template <typename F>
-double fallingZero(F g, double lo, double hi) {
-    for (int i = 0; i < 30; ++i) {
-        const double mid = (lo + hi) / 2;
-        (g(mid) > 0 ? lo : hi) = mid;
-    }
-    return (lo + hi) / 2;
-}
-
 // A chirp over the loop's band, recorded from the speed command to the actual speed: the open
 // loop computed from it has the plant's crossover and margins, and the resonance list names the
 // plant's resonance.
@@ -260,9 +218,9 @@ TEST(ZrdctlChirp, TheOpenLoopOfARecordedChirpHasThePlantsMargins) {
     ASSERT_EQ(bode.status, 0) << bode.err;
 
     // The plant's own figures, from its response by bisection.
-    const double crossover =
-        fallingZero([](double f) { return std::abs(plantOpenLoop(f)) - 1.0; }, 5.0, 300.0);
-    const double phaseMargin = 180.0 + std::arg(plantOpenLoop(crossover)) * 180 / std::numbers::pi;
+    const test::PlantMargins plant = test::plantMargins();
+    const double crossover = plant.crossoverHz;
+    const double phaseMargin = plant.phaseMarginDeg;
     const std::regex margins(
         "open loop: crossover ([0-9.]+) Hz, phase margin (-?[0-9.]+) deg, gain margin (\\S+) dB");
     std::smatch m;
@@ -272,13 +230,7 @@ TEST(ZrdctlChirp, TheOpenLoopOfARecordedChirpHasThePlantsMargins) {
 
     // The closed loop's own peak comes first; the mechanical resonance is among the rest, where
     // the plant's response peaks near its spring's resonance.
-    double plantPeak = sim::kDefaultResonanceHz;
-    for (double f = 0.8 * plantPeak, best = 0; f <= 1.2 * sim::kDefaultResonanceHz; f += 1.0) {
-        if (const double a = std::abs(plantResponse(f)); a > best) {
-            best = a;
-            plantPeak = f;
-        }
-    }
+    const double plantPeak = test::plantResonancePeakHz();
     const std::regex resonance("bode: resonance ([0-9.]+) Hz");
     double nearest = 0;
     for (auto it = std::sregex_iterator(bode.err.begin(), bode.err.end(), resonance);

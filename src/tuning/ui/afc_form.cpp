@@ -1,28 +1,27 @@
 #include "tuning/ui/afc_form.h"
 
-#include "core/ui/fresh_chart.h"
 #include "params/message_numbers.h"
 
 #include <QButtonGroup>
-#include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
-#include <QLegendMarker>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QListWidget>
-#include <QLogValueAxis>
-#include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScatterSeries>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
-#include <QValueAxis>
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
@@ -48,7 +47,19 @@ constexpr QRgb kPeakColour = 0xFFFF8000;
 // Lines the resonance list shows before it scrolls.
 constexpr int kResonanceRows = 6;
 constexpr QRgb kCutoffColour = 0xFF008000;
-constexpr double kMarkerSize = 9.0;
+constexpr QRgb kOpenLoopColour = 0xFF800080;
+constexpr QRgb kCrossoverColour = 0xFFC00000;
+constexpr QRgb kPhaseCrossoverColour = 0xFF0060C0;
+constexpr QRgb kRgbMask = 0x00FFFFFF;
+constexpr double kHalfTurnDeg = 180.0;
+constexpr int kMarginDecimals = 1;
+constexpr int kSwatchSize = 14;
+constexpr int kAfcWidth = 1000;
+constexpr int kAfcHeight = 820;
+// What a chart without curves spans.
+constexpr double kEmptySpanFrom = 1.0;
+constexpr double kEmptySpanTo = 10.0;
+constexpr const char* kResponseFileFilter = "Response files (*.csv);;All files (*)";
 
 QComboBox* colourBox(const char* name, int preset, QWidget* parent) {
     auto* box = new QComboBox(parent);
@@ -64,80 +75,44 @@ void fillShape(QFrame* shape, const QComboBox* box) {
                              .arg(QColor::fromRgb(box->currentData().value<QRgb>()).name()));
 }
 
-QChartView* chartView(const char* name, const QString& title, QWidget* parent) {
-    auto* chart = new QChart;
-    chart->setTitle(title);
-    auto* view = new QChartView(chart, parent);
-    view->setObjectName(name);
-    view->setRenderHint(QPainter::Antialiasing);
-    view->setMinimumSize(640, 260);
-    return view;
+QIcon swatch(uint32_t magnitudeRgb, uint32_t phaseRgb) {
+    QPixmap square(kSwatchSize, kSwatchSize);
+    QPainter painter(&square);
+    painter.fillRect(0, 0, kSwatchSize / 2, kSwatchSize, QColor::fromRgb(magnitudeRgb));
+    painter.fillRect(kSwatchSize / 2, 0, kSwatchSize - kSwatchSize / 2, kSwatchSize,
+                     QColor::fromRgb(phaseRgb));
+    painter.setPen(Qt::black);
+    painter.drawRect(0, 0, kSwatchSize - 1, kSwatchSize - 1);
+    return QIcon(square);
 }
 
-QLineSeries* curve(const QString& name, const QColor& colour, bool dashed) {
-    auto* series = new QLineSeries;
-    series->setName(name);
-    QPen pen(colour);
-    pen.setWidthF(dashed ? 1.5 : 2.0);
-    if (dashed)
-        pen.setStyle(Qt::DashLine);
-    series->setPen(pen);
-    return series;
+QString numberWithDecimal(double v) {
+    return QString::number(v, 'f', kMarginDecimals);
 }
 
-QScatterSeries* marker(const QString& name, QRgb colour, double x, double y) {
-    auto* series = new QScatterSeries;
-    series->setName(name);
-    series->setColor(QColor::fromRgb(colour));
-    series->setMarkerSize(kMarkerSize);
-    series->append(x, y);
-    return series;
+// "crossover F Hz, phase margin P deg, gain margin G dB"; G "inf" when the phase never falls
+// through -180 degrees past the crossover.
+QString marginsText(const LoopMargins& m) {
+    if (!m.crossoverHz || !m.phaseMarginDeg)
+        return "no crossover within the excited band";
+    return QString("crossover %1 Hz, phase margin %2 deg, gain margin %3 dB")
+        .arg(numberWithDecimal(*m.crossoverHz), numberWithDecimal(*m.phaseMarginDeg),
+             m.gainMarginDb ? numberWithDecimal(*m.gainMarginDb) : QString("inf"));
 }
 
-// Puts the series on a fresh chart with the frequency axis of the style.
-void fillChart(QChartView* view, const std::vector<QAbstractSeries*>& series, bool logarithmic,
-               double firstFrequency, double lastFrequency, const QString& unit) {
-    QChart* chart = ui::freshChart(view);
-    QAbstractAxis* x = nullptr;
-    if (logarithmic) {
-        auto* logarithmicAxis = new QLogValueAxis;
-        logarithmicAxis->setBase(10.0);
-        logarithmicAxis->setLabelFormat("%g");
-        logarithmicAxis->setMinorTickCount(8);
-        logarithmicAxis->setRange(firstFrequency, lastFrequency);
-        x = logarithmicAxis;
-    } else {
-        auto* linear = new QValueAxis;
-        linear->setRange(0.0, lastFrequency);
-        linear->setLabelFormat("%g");
-        x = linear;
-    }
-    x->setTitleText("Hz");
-    auto* y = new QValueAxis;
-    y->setTitleText(unit);
-    chart->addAxis(x, Qt::AlignBottom);
-    chart->addAxis(y, Qt::AlignLeft);
-    for (QAbstractSeries* s : series) {
-        chart->addSeries(s);
-        s->attachAxis(x);
-        s->attachAxis(y);
-    }
-    // The value axis fits the curves, with a margin so that none touches the frame.
-    double low = 0;
-    double high = 0;
-    bool any = false;
-    for (QAbstractSeries* s : series) {
-        for (const QPointF& p : static_cast<QXYSeries*>(s)->points()) {
-            if (logarithmic && p.x() <= 0)
+// The frequencies the curves span (for a logarithmic axis from the first above 0 Hz).
+std::pair<double, double> curvesSpan(const std::vector<BodeCurve>& curves, bool logarithmic) {
+    std::optional<std::pair<double, double>> span;
+    for (const BodeCurve& c : curves) {
+        for (const ChartPoint& p : c.points) {
+            if (logarithmic && p.frequency <= 0)
                 continue;
-            low = any ? std::min(low, p.y()) : p.y();
-            high = any ? std::max(high, p.y()) : p.y();
-            any = true;
+            span = span ? std::pair{std::min(span->first, p.frequency),
+                                    std::max(span->second, p.frequency)}
+                        : std::pair{p.frequency, p.frequency};
         }
     }
-    const double margin = std::max(1.0, (high - low) * 0.05);
-    y->setRange(low - margin, high + margin);
-    y->applyNiceNumbers();
+    return span.value_or(std::pair{kEmptySpanFrom, kEmptySpanTo});
 }
 
 }  // namespace
@@ -147,84 +122,158 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     setWindowTitle(kAfcCaption);
     setWindowModality(Qt::ApplicationModal);
     auto* root = new QVBoxLayout(this);
-    Chart1 = chartView("Chart1", "AFR", this);
-    Chart2 = chartView("Chart2", "PFR", this);
+    Bode = new BodeChart(this);
+    Chart1 = Bode->magnitudeView();
+    Chart1->setObjectName("Chart1");
+    Chart2 = Bode->phaseView();
+    Chart2->setObjectName("Chart2");
     PrintMagnitude = new QPushButton("Print", this);
     PrintMagnitude->setObjectName("PrintMagnitude");
     PrintPhase = new QPushButton("Print", this);
     PrintPhase->setObjectName("PrintPhase");
-    const auto row = [&](QChartView* chart, QPushButton* print) {
-        auto* line = new QHBoxLayout;
-        line->addWidget(chart, 1);
-        line->addWidget(print, 0, Qt::AlignTop);
-        root->addLayout(line, 1);
+    Bode->setBeside(PrintMagnitude, PrintPhase);
+    root->addWidget(Bode, 1);
+
+    const auto button = [this](const char* name, const char* caption) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        return b;
     };
-    row(Chart1, PrintMagnitude);
-    row(Chart2, PrintPhase);
-    ResonanceList = new QListWidget(this);
+    auto* lists = new QHBoxLayout;
+    auto* resonances = new QGroupBox("Resonances", this);
+    auto* resonanceRow = new QHBoxLayout(resonances);
+    ResonanceList = new QListWidget(resonances);
     ResonanceList->setObjectName("ResonanceList");
     ResonanceList->setMaximumHeight(ResonanceList->fontMetrics().height() * kResonanceRows);
-    root->addWidget(ResonanceList);
+    Notch = button("Notch", "Notch...");
+    Notch->setToolTip("The filter calculator with a band-stop at the selected resonance");
+    Notch->setEnabled(false);
+    Notch->setVisible(static_cast<bool>(m_parts.notch));
+    resonanceRow->addWidget(ResonanceList, 1);
+    resonanceRow->addWidget(Notch, 0, Qt::AlignTop);
+    lists->addWidget(resonances, 1);
+
+    auto* overlays = new QGroupBox("Overlays", this);
+    auto* overlayRow = new QHBoxLayout(overlays);
+    Overlays = new QListWidget(overlays);
+    Overlays->setObjectName("Overlays");
+    Overlays->setMaximumHeight(Overlays->fontMetrics().height() * kResonanceRows);
+    auto* overlayButtons = new QVBoxLayout;
+    AddFile = button("AddFile", "Add file...");
+    SaveResponse = button("SaveResponse", "Save...");
+    MakeReference = button("MakeReference", "Reference");
+    MakeReference->setToolTip("The selected response becomes the reference");
+    RemoveOverlay = button("RemoveOverlay", "Remove");
+    for (QPushButton* b : {AddFile, SaveResponse, MakeReference, RemoveOverlay})
+        overlayButtons->addWidget(b);
+    overlayButtons->addStretch();
+    auto* options = new QVBoxLayout;
+    Difference = new QCheckBox("Difference to reference", overlays);
+    Difference->setObjectName("Difference");
+    OpenLoop = new QCheckBox("Open loop from closed loop", overlays);
+    OpenLoop->setObjectName("OpenLoop");
+    OpenLoop->setToolTip(
+        "Reads the current response as a closed speed loop T (speed command to "
+        "actual speed) and shows L = T / (1 - T)");
+    MarginsLabel = new QLabel(overlays);
+    MarginsLabel->setObjectName("MarginsLabel");
+    MarginsLabel->setWordWrap(true);
+    options->addWidget(Difference);
+    options->addWidget(OpenLoop);
+    options->addWidget(MarginsLabel);
+    options->addStretch();
+    overlayRow->addWidget(Overlays, 1);
+    overlayRow->addLayout(overlayButtons);
+    overlayRow->addLayout(options, 1);
+    lists->addWidget(overlays, 2);
+    root->addLayout(lists);
+
     connect(PrintMagnitude, &QPushButton::clicked, this, &TAFC_Form::PrintMagnitudeClick);
     connect(PrintPhase, &QPushButton::clicked, this, &TAFC_Form::PrintPhaseClick);
-    resize(900, 700);
+    connect(Notch, &QPushButton::clicked, this, &TAFC_Form::NotchClick);
+    connect(AddFile, &QPushButton::clicked, this, &TAFC_Form::AddFileClick);
+    connect(SaveResponse, &QPushButton::clicked, this, &TAFC_Form::SaveResponseClick);
+    connect(MakeReference, &QPushButton::clicked, this, &TAFC_Form::MakeReferenceClick);
+    connect(RemoveOverlay, &QPushButton::clicked, this, &TAFC_Form::RemoveOverlayClick);
+    connect(ResonanceList, &QListWidget::currentRowChanged, this, [this](int row) {
+        Notch->setEnabled(row >= 0 && static_cast<size_t>(row) < m_resonances.size() &&
+                          !m_resonances[static_cast<size_t>(row)].anti);
+    });
+    connect(Overlays, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        m_overlays.setVisible(static_cast<size_t>(Overlays->row(item)),
+                              item->checkState() == Qt::Checked);
+        redraw();
+    });
+    connect(Overlays, &QListWidget::currentRowChanged, this, [this] { currentChanged(); });
+    connect(Difference, &QCheckBox::toggled, this, [this] { redraw(); });
+    connect(OpenLoop, &QCheckBox::toggled, this, [this] { redraw(); });
+    resize(kAfcWidth, kAfcHeight);
 }
 
-void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, const Style& style) {
-    const std::vector<ChartPoint> points = chartPoints(response, fmax);
-    const double last = std::max(lastChartFrequency(response, fmax), response.df);
-    // A logarithmic axis starts at the first bin: bin 0 has no place on it.
-    const double first = response.df;
-    const auto onAxis = [&](const ChartPoint& p) { return !style.logarithmic || p.frequency > 0; };
-
-    QLineSeries* magnitude = curve("AFR, dB", style.magnitude, false);
-    QLineSeries* phase = curve("PFR, deg", style.phase, false);
+void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, const Style& style,
+                             const QString& name) {
+    ++m_measurements;
+    const QString title =
+        QString("%1: %2").arg(m_measurements).arg(name.isEmpty() ? QString("Measurement") : name);
+    Overlay o = measuredOverlay(title.toStdString(), response, fmax);
+    o.magnitudeRgb = style.magnitude.rgb() & kRgbMask;
+    o.phaseRgb = style.phase.rgb() & kRgbMask;
+    m_logarithmic = style.logarithmic;
     std::vector<double> frequencies;
-    for (const ChartPoint& p : points) {
-        if (!onAxis(p))
-            continue;
-        magnitude->append(p.frequency, p.magnitudeDb);
-        phase->append(p.frequency, p.phaseDeg);
-        frequencies.push_back(p.frequency);
+    for (const ChartPoint& p : o.points) {
+        if (!style.logarithmic || p.frequency > 0)
+            frequencies.push_back(p.frequency);
     }
-    std::vector<QAbstractSeries*> magnitudeSeries{magnitude};
-    std::vector<QAbstractSeries*> phaseSeries{phase};
-
-    const std::optional<std::vector<ChartPoint>> filter = filterOverlay(m_parts.model, frequencies);
-    m_filterShown = filter.has_value();
-    if (filter) {
-        QLineSeries* filterMagnitude = curve("Filters, dB", style.magnitude.darker(), true);
-        QLineSeries* filterPhase = curve("Filters, deg", style.phase.darker(), true);
-        for (const ChartPoint& p : *filter) {
-            filterMagnitude->append(p.frequency, p.magnitudeDb);
-            filterPhase->append(p.frequency, p.phaseDeg);
-        }
-        magnitudeSeries.push_back(filterMagnitude);
-        phaseSeries.push_back(filterPhase);
-    }
-
-    m_peak = peakMarker(response, fmax);
-    m_cutoff = cutoffMarker(response, fmax);
-    if (m_peak) {
-        // The largest magnitude is often the closed loop's own peak: the resonance list below
-        // is what finds a resonance.
-        magnitudeSeries.push_back(marker(QString("Largest magnitude %1 Hz, %2 dB")
-                                             .arg(m_peak->frequency, 0, 'f', 1)
-                                             .arg(m_peak->magnitudeDb, 0, 'f', 1),
-                                         kPeakColour, m_peak->frequency, m_peak->magnitudeDb));
-    }
-    if (m_cutoff) {
-        magnitudeSeries.push_back(
-            marker(QString("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1), kCutoffColour,
-                   m_cutoff->frequency, m_cutoff->magnitudeDb));
-    }
-    listResonances(findResonances(response, fmax));
-    fillChart(Chart1, magnitudeSeries, style.logarithmic, first, last, "dB");
-    fillChart(Chart2, phaseSeries, style.logarithmic, first, last, "deg");
+    m_filter = filterOverlay(m_parts.model, frequencies);
+    m_filterShown = m_filter.has_value();
+    addOverlay(std::move(o));
 }
 
-void TAFC_Form::listResonances(std::vector<Resonance> found) {
-    m_resonances = std::move(found);
+void TAFC_Form::addOverlay(Overlay overlay) {
+    const size_t added = m_overlays.add(std::move(overlay));
+    listOverlays();
+    // Selecting the new line makes it the current response and draws.
+    Overlays->setCurrentRow(static_cast<int>(added));
+    currentChanged();
+}
+
+std::optional<size_t> TAFC_Form::current() const {
+    if (m_overlays.empty())
+        return std::nullopt;
+    const int row = Overlays->currentRow();
+    return row >= 0 && static_cast<size_t>(row) < m_overlays.overlays().size()
+               ? static_cast<size_t>(row)
+               : m_overlays.overlays().size() - 1;
+}
+
+void TAFC_Form::listOverlays() {
+    const QSignalBlocker quiet(Overlays);
+    const int row = Overlays->currentRow();
+    Overlays->clear();
+    const std::vector<Overlay>& all = m_overlays.overlays();
+    for (size_t i = 0; i < all.size(); ++i) {
+        const Overlay& o = all[i];
+        QString text = QString::fromStdString(o.name);
+        if (m_overlays.reference() == i)
+            text += " (reference)";
+        auto* item = new QListWidgetItem(swatch(o.magnitudeRgb, o.phaseRgb), text, Overlays);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(o.visible ? Qt::Checked : Qt::Unchecked);
+    }
+    Overlays->setCurrentRow(std::min(row, Overlays->count() - 1));
+}
+
+void TAFC_Form::currentChanged() {
+    const std::optional<size_t> at = current();
+    const Overlay* o = at ? &m_overlays.overlays().at(*at) : nullptr;
+    m_peak = o ? o->peak : std::nullopt;
+    m_cutoff = o ? o->cutoff : std::nullopt;
+    m_resonances = o ? o->resonances : std::vector<Resonance>{};
+    listResonances();
+    redraw();
+}
+
+void TAFC_Form::listResonances() {
     ResonanceList->clear();
     for (const Resonance& r : m_resonances) {
         QString line = QString("%1 %2 Hz, %3 dB")
@@ -235,6 +284,142 @@ void TAFC_Form::listResonances(std::vector<Resonance> found) {
             line += QString(", damping %1").arg(*r.damping, 0, 'f', 3);
         ResonanceList->addItem(line);
     }
+    Notch->setEnabled(false);
+}
+
+void TAFC_Form::redraw() {
+    const bool difference = Difference->isChecked() && m_overlays.reference().has_value();
+    const std::vector<ShownCurve> shown = m_overlays.shownCurves(difference);
+    const std::optional<size_t> at = current();
+    std::vector<BodeCurve> curves;
+    std::vector<BodeMark> marks;
+    // One response alone keeps the chart's own legend.
+    const bool alone = shown.size() == 1 && !difference;
+    for (const ShownCurve& s : shown) {
+        const Overlay& o = m_overlays.overlays().at(s.overlay);
+        const QString name = QString::fromStdString(o.name) + (difference ? " - reference" : "");
+        curves.push_back({name, alone ? "AFR, dB" : name + ", dB",
+                          alone ? "PFR, deg" : name + ", deg", s.points,
+                          QColor::fromRgb(o.magnitudeRgb), QColor::fromRgb(o.phaseRgb), false});
+    }
+    const bool currentShown =
+        at && std::any_of(shown.begin(), shown.end(),
+                          [&](const ShownCurve& s) { return s.overlay == *at; });
+    if (!difference && currentShown) {
+        const Overlay& o = m_overlays.overlays().at(*at);
+        if (m_filter) {
+            curves.push_back({"Filters", "Filters, dB", "Filters, deg", *m_filter,
+                              QColor::fromRgb(o.magnitudeRgb).darker(),
+                              QColor::fromRgb(o.phaseRgb).darker(), true});
+        }
+        // The largest magnitude is often the closed loop's own peak: the resonance list below
+        // is what finds a resonance.
+        if (m_peak) {
+            marks.push_back({QString("Largest magnitude %1 Hz, %2 dB")
+                                 .arg(m_peak->frequency, 0, 'f', 1)
+                                 .arg(m_peak->magnitudeDb, 0, 'f', 1),
+                             QColor::fromRgb(kPeakColour), m_peak->frequency, m_peak->magnitudeDb,
+                             false});
+        }
+        if (m_cutoff) {
+            marks.push_back({QString("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1),
+                             QColor::fromRgb(kCutoffColour), m_cutoff->frequency,
+                             m_cutoff->magnitudeDb, false});
+        }
+    }
+    addOpenLoop(curves, marks);
+    const auto [first, last] = curvesSpan(curves, m_logarithmic);
+    Bode->draw(std::move(curves), marks, m_logarithmic, first, last);
+}
+
+void TAFC_Form::addOpenLoop(std::vector<BodeCurve>& curves, std::vector<BodeMark>& marks) {
+    const std::optional<size_t> at = current();
+    m_margins.reset();
+    MarginsLabel->clear();
+    if (!OpenLoop->isChecked() || !at)
+        return;
+    const std::vector<ChartPoint>& l = m_overlays.overlays().at(*at).openLoop;
+    const LoopMargins m = loopMargins(l);
+    m_margins = m;
+    const QString named = marginsText(m);
+    MarginsLabel->setText("Open loop: " + named);
+    const QColor colour = QColor::fromRgb(kOpenLoopColour);
+    curves.push_back({"Open loop", "Open loop, dB", "Open loop, deg", l, colour, colour, false});
+    if (m.crossoverHz && m.phaseMarginDeg) {
+        marks.push_back({named, QColor::fromRgb(kCrossoverColour), *m.crossoverHz, 0.0, false});
+        marks.push_back({QString("phase margin %1 deg").arg(numberWithDecimal(*m.phaseMarginDeg)),
+                         QColor::fromRgb(kCrossoverColour), *m.crossoverHz,
+                         *m.phaseMarginDeg - kHalfTurnDeg, true});
+    }
+    if (m.phaseCrossoverHz && m.gainMarginDb) {
+        marks.push_back({QString("gain margin %1 dB").arg(numberWithDecimal(*m.gainMarginDb)),
+                         QColor::fromRgb(kPhaseCrossoverColour), *m.phaseCrossoverHz, -kHalfTurnDeg,
+                         true});
+    }
+}
+
+void TAFC_Form::NotchClick() {
+    const int row = ResonanceList->currentRow();
+    if (row < 0 || static_cast<size_t>(row) >= m_resonances.size() || !m_parts.notch)
+        return;
+    m_parts.notch(m_resonances[static_cast<size_t>(row)].frequency);
+}
+
+bool TAFC_Form::addFile(const QString& path) {
+    ResponseFile file = readResponseFile(path.toStdString());
+    if (!file.ok()) {
+        say(file.error);
+        return false;
+    }
+    addOverlay(fileOverlay(QFileInfo(path).fileName().toStdString(), std::move(file.points)));
+    return true;
+}
+
+bool TAFC_Form::saveCurrent(const QString& path) {
+    const std::optional<size_t> at = current();
+    if (!at)
+        return false;
+    const scope::FileResult written =
+        writeResponseFile(path.toStdString(), m_overlays.overlays().at(*at).points);
+    if (!written)
+        say(written.error);
+    return written.ok;
+}
+
+void TAFC_Form::AddFileClick() {
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Add file", QString::fromStdString(m_parts.folder()), kResponseFileFilter);
+    if (!path.isEmpty())
+        addFile(path);
+}
+
+void TAFC_Form::SaveResponseClick() {
+    if (!current())
+        return;
+    const QString path = QFileDialog::getSaveFileName(
+        this, "Save", QString::fromStdString(m_parts.folder()), kResponseFileFilter);
+    if (!path.isEmpty())
+        saveCurrent(path);
+}
+
+void TAFC_Form::MakeReferenceClick() {
+    if (const std::optional<size_t> at = current()) {
+        m_overlays.setReference(*at);
+        listOverlays();
+        redraw();
+    }
+}
+
+void TAFC_Form::RemoveOverlayClick() {
+    if (const std::optional<size_t> at = current()) {
+        m_overlays.remove(*at);
+        listOverlays();
+        currentChanged();
+    }
+}
+
+void TAFC_Form::say(const std::string& text) const {
+    m_parts.messages.showText(m_parts.ui, text, m_parts.model.language());
 }
 
 void TAFC_Form::PrintMagnitudeClick() {
@@ -367,10 +552,15 @@ void TPar_AFC_Form::Button1Click() {
     const scope::FileResult written = writeSpectrumFiles(m_parts.folder(), m_response);
     if (!written)
         throw std::runtime_error(written.error);
+    const int input = checkedChannel(Input);
+    const int output = checkedChannel(Output);
     AFC_Form->showResponse(
         m_response, *fmax,
         {RadioButton2->isChecked(), QColor::fromRgb(ColorBox1->currentData().value<QRgb>()),
-         QColor::fromRgb(ColorBox2->currentData().value<QRgb>())});
+         QColor::fromRgb(ColorBox2->currentData().value<QRgb>())},
+        QString("%1 to %2")
+            .arg(QString::fromStdString(m_parts.oscillogram.channel(input).name),
+                 QString::fromStdString(m_parts.oscillogram.channel(output).name)));
     AFC_Form->show();
     AFC_Form->raise();
     AFC_Form->activateWindow();

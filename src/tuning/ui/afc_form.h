@@ -11,12 +11,16 @@
 #include "params/message_table.h"
 #include "params/parameter_table.h"
 #include "scope/oscillogram.h"
+#include "tuning/bode_overlays.h"
 #include "tuning/frequency_response.h"
 #include "tuning/loop_analysis.h"
+#include "tuning/ui/bode_chart.h"
 
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -39,11 +43,15 @@ struct AfcParts {
     std::function<std::string()> folder;
     // "Print": the picture to the clipboard and to a file the desktop shows; `name` names it.
     std::function<void(const QPixmap& picture, const QString& name)> print;
+    // "Notch…": the filter calculator opened on a band-stop at this frequency.
+    std::function<void(double frequencyHz)> notch;
 };
 
-// The chart window: magnitude and phase over frequency, the filters' dashed response, the
-// markers of the largest magnitude and the band's end, and the list of resonances and
-// anti-resonances.
+// The chart window: magnitude and phase over frequency with a cursor and zoom, the filters'
+// dashed response, the markers of the largest magnitude and the band's end, the list of
+// resonances and anti-resonances (each a "Notch…" away from the filter calculator), the
+// responses kept side by side ("Overlays", one of them the reference), and the open loop of a
+// closed speed loop with its margins.
 class TAFC_Form : public QDialog {
     Q_OBJECT
 public:
@@ -54,32 +62,70 @@ public:
         QColor magnitude;
         QColor phase;
     };
-    // Fills both charts from the response, up to fmax.
-    void showResponse(const FrequencyResponse& response, double fmax, const Style& style);
+    // Adds the response up to fmax to the overlays (as `name`, numbered in the order of
+    // measurement) and shows it as the current one.
+    void showResponse(const FrequencyResponse& response, double fmax, const Style& style,
+                      const QString& name = {});
+    // "Add file…" and "Save…" (the current response) without their dialogs; false, with the
+    // reason told, when the file was refused or could not be written.
+    bool addFile(const QString& path);
+    bool saveCurrent(const QString& path);
 
+    // Of the current response (the one selected in "Overlays", else the last one).
     [[nodiscard]] const std::optional<Marker>& peak() const { return m_peak; }
     [[nodiscard]] const std::optional<Marker>& cutoff() const { return m_cutoff; }
-    [[nodiscard]] bool filterShown() const { return m_filterShown; }
     [[nodiscard]] const std::vector<Resonance>& resonances() const { return m_resonances; }
+    [[nodiscard]] bool filterShown() const { return m_filterShown; }
+    [[nodiscard]] const OverlayList& overlays() const { return m_overlays; }
+    [[nodiscard]] std::optional<size_t> current() const;
+    // The open loop's margins while "Open loop from closed loop" is on.
+    [[nodiscard]] const std::optional<LoopMargins>& margins() const { return m_margins; }
 
+    BodeChart* Bode;
     QChartView* Chart1;  // magnitude
     QChartView* Chart2;  // phase
     QPushButton* PrintMagnitude;
     QPushButton* PrintPhase;
     QListWidget* ResonanceList;  // one line a resonance or anti-resonance
+    QPushButton* Notch;          // the filter calculator on the selected resonance
+    QListWidget* Overlays;       // one line a response: visibility, colour, name
+    QPushButton* AddFile;
+    QPushButton* SaveResponse;
+    QPushButton* MakeReference;
+    QPushButton* RemoveOverlay;
+    QCheckBox* Difference;  // each response minus the reference
+    QCheckBox* OpenLoop;    // L = T / (1 - T) of the current response
+    QLabel* MarginsLabel;
 
 public slots:
     void PrintMagnitudeClick();
     void PrintPhaseClick();
+    void NotchClick();
+    void AddFileClick();
+    void SaveResponseClick();
+    void MakeReferenceClick();
+    void RemoveOverlayClick();
 
 private:
-    void listResonances(std::vector<Resonance> found);
+    void addOverlay(Overlay overlay);
+    void listOverlays();
+    void currentChanged();
+    void listResonances();
+    void redraw();
+    void addOpenLoop(std::vector<BodeCurve>& curves, std::vector<BodeMark>& marks);
+    void say(const std::string& text) const;
 
     AfcParts m_parts;
+    OverlayList m_overlays;
+    bool m_logarithmic = true;
+    int m_measurements = 0;
+    // The drive's filters at the last measurement's frequencies.
+    std::optional<std::vector<ChartPoint>> m_filter;
     std::optional<Marker> m_peak;
     std::optional<Marker> m_cutoff;
     bool m_filterShown = false;
     std::vector<Resonance> m_resonances;
+    std::optional<LoopMargins> m_margins;
 };
 
 // The parameter window: input and output channel, axis kind, maximum frequency and colours.

@@ -161,6 +161,17 @@ void TFilter_Form::showModal() {
     open();
 }
 
+void TFilter_Form::presetBandStop(double frequencyHz) {
+    m_calc.reset();
+    Label10->clear();
+    Chart1->chart()->removeAllSeries();
+    FilterFields fields;
+    fields.type = FilterType::BandStop;
+    fields.frequency = frequencyHz;
+    showFields(fields);
+    open();
+}
+
 void TFilter_Form::ComboBox1Change() {
     m_calc.reset();
     Label10->clear();

@@ -47,6 +47,9 @@ public:
 
     // Loads the chosen slot from the value table and shows the window; returns at once.
     void showModal();
+    // Shows the window on a band-stop at this frequency in the chosen slot, the other fields at
+    // their defaults, ready for "Calculate".
+    void presetBandStop(double frequencyHz);
     // The question before a risky write (caption, text); true: write. A message box unless a
     // caller puts its own answer here.
     std::function<bool(const QString&, const QString&)> askToWrite;
