@@ -7,6 +7,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <optional>
 
 #include "servo_plant.h"
 
@@ -64,6 +65,29 @@ inline PlantMargins plantMargins() {
     const double crossover =
         fallingZero([](double f) { return std::abs(plantOpenLoop(f)) - 1.0; }, 5.0, 300.0);
     return {crossover, 180.0 + std::arg(plantOpenLoop(crossover)) * 180 / std::numbers::pi};
+}
+
+// The plant's gain margin: -|L| in dB where the phase of L, unwrapped from the crossover on,
+// first falls through -180 degrees below upToHz; nullopt when it never does there.
+inline std::optional<double> plantGainMarginDb(double crossoverHz, double upToHz) {
+    constexpr double kStepHz = 5.0;
+    constexpr double kDegrees = 180.0 / std::numbers::pi;
+    // The phase at f on the branch nearest `near`.
+    const auto phaseNear = [&](double f, double near) {
+        const double p = std::arg(plantOpenLoop(f)) * kDegrees;
+        return p - 360.0 * std::round((p - near) / 360.0);
+    };
+    double phase = std::arg(plantOpenLoop(crossoverHz)) * kDegrees;
+    for (double f = crossoverHz + kStepHz; f <= upToHz; f += kStepHz) {
+        const double next = phaseNear(f, phase);
+        if (phase > -180.0 && next <= -180.0) {
+            const double crossing =
+                fallingZero([&](double g) { return phaseNear(g, phase) + 180.0; }, f - kStepHz, f);
+            return -20.0 * std::log10(std::abs(plantOpenLoop(crossing)));
+        }
+        phase = next;
+    }
+    return std::nullopt;
 }
 
 // The frequency within ±20 % of the plant's resonance where its closed loop peaks.
