@@ -232,8 +232,11 @@ void TAFC_Form::showResponse(const FrequencyResponse& response, double fmax, con
 void TAFC_Form::addOverlay(Overlay overlay) {
     const size_t added = m_overlays.add(std::move(overlay));
     listOverlays();
-    // Selecting the new line makes it the current response and draws.
-    Overlays->setCurrentRow(static_cast<int>(added));
+    {
+        const QSignalBlocker quiet(Overlays);
+        Overlays->setCurrentRow(static_cast<int>(added));
+    }
+    // The new line is the current response.
     currentChanged();
 }
 
