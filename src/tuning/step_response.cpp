@@ -75,7 +75,8 @@ WaveFields stepWave(double amplitude, double base, int tickCode) {
     const double periodMs = scope::recordSeconds(tickCode) * kMsPerSecond;
     f.period = formatGeneral(periodMs);
     f.width = formatGeneral(periodMs / 2);
-    f.repeat = "1";
+    // Built, then moved: GCC 12 at -O3 misreads a literal assigned in place as overlapping.
+    f.repeat = formatGeneral(1);
     f.units = {0, 0};
     return f;
 }
