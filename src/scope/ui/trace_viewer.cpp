@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -41,6 +42,12 @@ constexpr int kZoomPanelWidth = 390;
 constexpr int kAnalysisButtonInset = 102;
 constexpr int kBitColumns = 4;
 constexpr QRgb kCursorColour = 0xFF808000;  // olive
+// The axes' texts and tick marks on the strip; each channel's value axis has a column of its own.
+constexpr int kAxisFontPx = 10;
+constexpr int kAxisTickPx = 5;
+constexpr int kAxisMarginPx = 2;
+constexpr int kValueAxisColumnPx = 64;
+constexpr int kOptionRowPx = 18;
 
 struct NamedColour {
     const char* name;
@@ -252,6 +259,7 @@ void TTraceViewer::buildBottomRow() {
     GridBox->setChecked(true);
     GridBox->setGeometry(330, 10, 56, 20);
     connect(GridBox, &QCheckBox::clicked, this, &TTraceViewer::GridClick);
+    buildOptions();
 
     Button4 = new QPushButton("&Print", this);
     Button4->setObjectName("Button4");
@@ -259,6 +267,32 @@ void TTraceViewer::buildBottomRow() {
     Button3 = new QPushButton("AFR and PFR", this);
     Button3->setObjectName("Button3");
     connect(Button3, &QPushButton::clicked, this, &TTraceViewer::Button3Click);
+}
+
+void TTraceViewer::buildOptions() {
+    m_optionsPanel = new QFrame(this);
+    AxesBox = new QCheckBox("Axes", m_optionsPanel);
+    AxesBox->setObjectName("AxesBox");
+    AxesBox->setChecked(true);
+    AxesBox->setGeometry(4, 2, 64, kOptionRowPx);
+    connect(AxesBox, &QCheckBox::clicked, this, &TTraceViewer::GridClick);
+    SharedScaleBox = new QCheckBox("One scale for signals of the same unit", m_optionsPanel);
+    SharedScaleBox->setObjectName("SharedScaleBox");
+    SharedScaleBox->setGeometry(72, 2, 300, kOptionRowPx);
+    connect(SharedScaleBox, &QCheckBox::clicked, this, &TTraceViewer::SharedScaleClick);
+    BesideBox = new QCheckBox("Keep the viewer open beside the program", m_optionsPanel);
+    BesideBox->setObjectName("BesideBox");
+    BesideBox->setGeometry(4, 2 + kOptionRowPx, 368, kOptionRowPx);
+    connect(BesideBox, &QCheckBox::clicked, this, &TTraceViewer::BesideClick);
+    readOptions();
+}
+
+void TTraceViewer::readOptions() {
+    if (!m_parts.settings)
+        return;
+    SharedScaleBox->setChecked(m_parts.settings->sharedScale());
+    BesideBox->setChecked(m_parts.settings->viewerBeside());
+    m_view.setSharedScale(SharedScaleBox->isChecked());
 }
 
 void TTraceViewer::layOut(QSize screen) {
@@ -289,6 +323,10 @@ void TTraceViewer::layOut(QSize screen) {
     const int analysisX = kChannelColumnWidth + layout.stripWidth() - kAnalysisButtonInset;
     Button3->setGeometry(analysisX, bottom + 7, 96, 26);
     Button4->setGeometry(analysisX - 84, bottom + 7, 78, 26);
+    // The options take what the zoom panel and "Print" leave between them.
+    const int optionsX = kChannelColumnWidth + scrollWidth + kZoomPanelWidth;
+    m_optionsPanel->setGeometry(optionsX, bottom, std::max(0, analysisX - 84 - optionsX),
+                                kBottomRowHeight);
 
     m_strip = QImage(layout.stripWidth(), layout.stripHeight(), QImage::Format_RGB32);
     m_composite = QImage(layout.stripWidth(), layout.compositeHeight(), QImage::Format_RGB32);
@@ -323,10 +361,20 @@ void TTraceViewer::showViewer() {
     for (int c = 1; c <= m_view.config().channels; ++c)
         deselectBits(c);
     m_closing = false;
+    readOptions();
+    applyPlacement();
     FormActivate();
     show();
     raise();
     activateWindow();
+}
+
+void TTraceViewer::applyPlacement() {
+    const bool beside = BesideBox->isChecked();
+    // A normal window lets the pages be edited while the record stays on screen.
+    setWindowFlag(Qt::Dialog, !beside);
+    setWindowFlag(Qt::Window, true);
+    setWindowModality(beside ? Qt::NonModal : Qt::ApplicationModal);
 }
 
 void TTraceViewer::FormActivate() {
@@ -402,6 +450,40 @@ void TTraceViewer::DrawOscill() {
             grid.at(k) = toLine(lines.at(k));
         painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 0));
         painter.drawLines(grid.data(), static_cast<int>(grid.size()));
+    }
+    if (AxesBox->isChecked())
+        drawAxes(painter);
+}
+
+void TTraceViewer::drawAxes(QPainter& painter) {
+    QFont font = painter.font();
+    font.setPixelSize(kAxisFontPx);
+    painter.setFont(font);
+    const int ascent = QFontMetrics(font).ascent();
+    // Channels sharing one scale have one axis: it is drawn once, in the first one's colour.
+    std::vector<std::pair<std::string, std::vector<AxisTick>>> drawn;
+    for (int c = 1; c <= m_view.config().channels; ++c) {
+        if (!m_view.visible(c))
+            continue;
+        std::pair axis(m_parts.oscillogram.channel(c).unit, m_view.valueAxis(c));
+        if (std::find(drawn.begin(), drawn.end(), axis) != drawn.end())
+            continue;
+        const int x = kAxisMarginPx + static_cast<int>(drawn.size()) * kValueAxisColumnPx;
+        painter.setPen(QPen(channelColour(c), 0));
+        for (const AxisTick& tick : axis.second) {
+            painter.drawLine(x, tick.pixel, x + kAxisTickPx, tick.pixel);
+            painter.drawText(x + kAxisTickPx + kAxisMarginPx, tick.pixel + ascent / 2,
+                             QString::fromStdString(tick.label));
+        }
+        painter.drawText(x, ascent + kAxisMarginPx, QString::fromStdString(axis.first));
+        drawn.push_back(std::move(axis));
+    }
+    const int bottom = m_strip.height() - 1;
+    painter.setPen(QPen(Qt::black, 0));
+    for (const AxisTick& tick : m_view.timeAxis(m_parts.oscillogram.header.tick)) {
+        painter.drawLine(tick.pixel, bottom - kAxisTickPx, tick.pixel, bottom);
+        painter.drawText(tick.pixel + kAxisMarginPx, bottom - kAxisTickPx - kAxisMarginPx,
+                         QString::fromStdString(tick.label));
     }
 }
 
@@ -491,6 +573,27 @@ void TTraceViewer::VisibleClick(int channel) {
 
 void TTraceViewer::GridClick() {
     redraw();
+}
+
+void TTraceViewer::SharedScaleClick() {
+    if (m_parts.settings)
+        m_parts.settings->setSharedScale(SharedScaleBox->isChecked());
+    m_view.setSharedScale(SharedScaleBox->isChecked());
+    redraw();
+}
+
+void TTraceViewer::BesideClick() {
+    if (m_parts.settings)
+        m_parts.settings->setViewerBeside(BesideBox->isChecked());
+    if (!isVisible())
+        return;
+    // Flags and modality take effect when the window shows again; closing would restore the
+    // buffer, hiding keeps the viewer as it is.
+    hide();
+    applyPlacement();
+    show();
+    raise();
+    activateWindow();
 }
 
 void TTraceViewer::BitBtn1Click() {
