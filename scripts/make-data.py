@@ -1158,6 +1158,7 @@ WINDOW_TEXTS = [
     ("Visible3", "Показ 3"),
     ("Visible4", "Показ 4"),
     ("Grid", "Сетка"),
+    ("Options", "Настройки"),
     ("Axes", "Оси"),
     ("One scale for signals of the same unit", "Одна шкала для сигналов одной единицы"),
     ("Keep the viewer open beside the program", "Оставлять просмотр открытым рядом с программой"),

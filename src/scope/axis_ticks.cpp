@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cmath>
 
 #include "scope/trace_view.h"
@@ -14,13 +13,6 @@ constexpr std::array<double, 3> kStepMantissas = {1.0, 2.0, 5.0};
 // More ticks than this on one axis means a range no screen shows: nothing is drawn.
 constexpr int kTickLimit = 1000;
 constexpr double kMillisecondsPerSecond = 1000.0;
-
-std::string fixedDecimals(double value, int decimals) {
-    std::array<char, 64> text{};
-    const auto result = std::to_chars(text.data(), text.data() + text.size(), value,
-                                      std::chars_format::fixed, decimals);
-    return result.ec == std::errc() ? std::string(text.data(), result.ptr) : std::string();
-}
 
 // The multiples of step within [low, high], ascending; empty when there would be too many.
 std::vector<double> multiplesWithin(double low, double high, double step) {
@@ -59,7 +51,7 @@ std::string tickText(double value, double step) {
     // A multiple of the step that should be 0 may come out as a tiny negative number.
     if (std::fabs(value) < step / 2)
         value = 0.0;
-    return fixedDecimals(value, decimals);
+    return fixedText(value, decimals);
 }
 
 std::vector<AxisTick> valueTicks(double gain, int centre, int height) {

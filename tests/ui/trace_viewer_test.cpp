@@ -169,7 +169,7 @@ void TraceViewerTest::oneScaleJoinsTheRangesOfAUnit() {
         QVERIFY(!viewer.SharedScaleBox->isChecked());
         QVERIFY(viewer.AxesBox->isChecked());
         if (shared)
-            QTest::mouseClick(viewer.SharedScaleBox, Qt::LeftButton);
+            viewer.SharedScaleBox->click();
         QCOMPARE(viewer.SharedScaleBox->isChecked(), shared);
         viewer.close();
     }

@@ -24,6 +24,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -48,6 +49,8 @@ constexpr int kAxisTickPx = 5;
 constexpr int kAxisMarginPx = 2;
 constexpr int kValueAxisColumnPx = 64;
 constexpr int kOptionRowPx = 18;
+constexpr int kOptionsPanelWidth = 320;
+constexpr int kOptionsButtonWidth = 56;
 
 struct NamedColour {
     const char* name;
@@ -270,20 +273,34 @@ void TTraceViewer::buildBottomRow() {
 }
 
 void TTraceViewer::buildOptions() {
-    m_optionsPanel = new QFrame(this);
+    // The options open over the plot's lower right corner: the bottom row keeps its place.
+    OptionsButton = new QToolButton(this);
+    OptionsButton->setObjectName("OptionsButton");
+    OptionsButton->setText("Options");
+    OptionsButton->setCheckable(true);
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    m_optionsPanel = panel;
+    m_optionsPanel->hide();
+    connect(OptionsButton, &QToolButton::toggled, m_optionsPanel, [this](bool shown) {
+        m_optionsPanel->setVisible(shown);
+        m_optionsPanel->raise();
+    });
     AxesBox = new QCheckBox("Axes", m_optionsPanel);
     AxesBox->setObjectName("AxesBox");
     AxesBox->setChecked(true);
-    AxesBox->setGeometry(4, 2, 64, kOptionRowPx);
     connect(AxesBox, &QCheckBox::clicked, this, &TTraceViewer::GridClick);
     SharedScaleBox = new QCheckBox("One scale for signals of the same unit", m_optionsPanel);
     SharedScaleBox->setObjectName("SharedScaleBox");
-    SharedScaleBox->setGeometry(72, 2, 300, kOptionRowPx);
     connect(SharedScaleBox, &QCheckBox::clicked, this, &TTraceViewer::SharedScaleClick);
     BesideBox = new QCheckBox("Keep the viewer open beside the program", m_optionsPanel);
     BesideBox->setObjectName("BesideBox");
-    BesideBox->setGeometry(4, 2 + kOptionRowPx, 368, kOptionRowPx);
     connect(BesideBox, &QCheckBox::clicked, this, &TTraceViewer::BesideClick);
+    int row = 0;
+    for (QCheckBox* option : {AxesBox, SharedScaleBox, BesideBox})
+        option->setGeometry(6, 4 + kOptionRowPx * row++, kOptionsPanelWidth - 12, kOptionRowPx);
     readOptions();
 }
 
@@ -323,10 +340,12 @@ void TTraceViewer::layOut(QSize screen) {
     const int analysisX = kChannelColumnWidth + layout.stripWidth() - kAnalysisButtonInset;
     Button3->setGeometry(analysisX, bottom + 7, 96, 26);
     Button4->setGeometry(analysisX - 84, bottom + 7, 78, 26);
-    // The options take what the zoom panel and "Print" leave between them.
-    const int optionsX = kChannelColumnWidth + scrollWidth + kZoomPanelWidth;
-    m_optionsPanel->setGeometry(optionsX, bottom, std::max(0, analysisX - 84 - optionsX),
-                                kBottomRowHeight);
+    // "Options" sits between the zoom panel and "Print", its panel above it over the plot.
+    const int optionsX = kChannelColumnWidth + scrollWidth + kZoomPanelWidth + 4;
+    OptionsButton->setGeometry(optionsX, bottom + 7, kOptionsButtonWidth, 26);
+    const int panelHeight = 8 + 3 * kOptionRowPx;
+    m_optionsPanel->setGeometry(std::min(optionsX, w - kOptionsPanelWidth - 2),
+                                bottom - panelHeight, kOptionsPanelWidth, panelHeight);
 
     m_strip = QImage(layout.stripWidth(), layout.stripHeight(), QImage::Format_RGB32);
     m_composite = QImage(layout.stripWidth(), layout.compositeHeight(), QImage::Format_RGB32);
@@ -470,12 +489,14 @@ void TTraceViewer::drawAxes(QPainter& painter) {
             continue;
         const int x = kAxisMarginPx + static_cast<int>(drawn.size()) * kValueAxisColumnPx;
         painter.setPen(QPen(channelColour(c), 0));
+        // The unit follows the topmost number.
+        QString unit = axis.first.empty() ? QString() : " " + QString::fromStdString(axis.first);
         for (const AxisTick& tick : axis.second) {
             painter.drawLine(x, tick.pixel, x + kAxisTickPx, tick.pixel);
             painter.drawText(x + kAxisTickPx + kAxisMarginPx, tick.pixel + ascent / 2,
-                             QString::fromStdString(tick.label));
+                             QString::fromStdString(tick.label) + unit);
+            unit.clear();
         }
-        painter.drawText(x, ascent + kAxisMarginPx, QString::fromStdString(axis.first));
         drawn.push_back(std::move(axis));
     }
     const int bottom = m_strip.height() - 1;
@@ -745,6 +766,9 @@ void TOscill::showFor(const std::string& date, const std::string& time) {
     m_parts.actionLog.write(monitor::composeLogEntry(
         date, time,
         m_parts.messages.text(params::kMsgLogViewOscillogram, m_parts.model.language())));
+    // Still open beside the program: the measured values come back before they are kept anew.
+    if (isVisible())
+        FormClose();
     view().open(m_parts.oscillogram);
     showViewer();
 }
@@ -756,6 +780,9 @@ TOscillOff::TOscillOff(const ViewerParts& parts, QWidget* parent)
 }
 
 void TOscillOff::showFor(std::optional<int> triggerSample) {
+    // Still open beside the program: the measured values come back before they are kept anew.
+    if (isVisible())
+        FormClose();
     view().open(m_parts.oscillogram);
     view().setTriggerSample(triggerSample);
     showViewer();

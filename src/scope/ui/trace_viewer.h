@@ -27,6 +27,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
+class QToolButton;
 
 namespace zrd::ui {
 class SettingsFile;
@@ -134,11 +135,12 @@ public:
     QLineEdit* Edit6;  // cursor time " / " sample
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
-    QPushButton* Button1;  // Information
-    QPushButton* Button2;  // Exit
-    QPushButton* Button3;  // AFR and PFR
-    QPushButton* Button4;  // &Print
-    QCheckBox* GridBox;    // CheckBox3 online, CheckBox5 offline
+    QPushButton* Button1;        // Information
+    QPushButton* Button2;        // Exit
+    QPushButton* Button3;        // AFR and PFR
+    QPushButton* Button4;        // &Print
+    QCheckBox* GridBox;          // CheckBox3 online, CheckBox5 offline
+    QToolButton* OptionsButton;  // shows the options below
     QCheckBox* AxesBox;
     QCheckBox* SharedScaleBox;  // one scale for signals of the same unit
     QCheckBox* BesideBox;       // keep the viewer open beside the program
