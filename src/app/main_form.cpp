@@ -281,6 +281,8 @@ void TMainForm::createOnlineScope() {
         Oscill->showFor(m_controls->MaskEdit3->text().toStdString(),
                         m_controls->MaskEdit4->text().toStdString());
     });
+    // A viewer kept open beside the program shows the buffer a new capture rewrites.
+    connect(m_onlineScope, &scope::TOnlineScopePage::captureStarting, Oscill, &QWidget::close);
     // The viewer's bit rows follow the channel's signal.
     connect(m_onlineScope, &scope::TOnlineScopePage::channelSelected, Oscill, [this](int c) {
         Oscill->setBitGroup(

@@ -201,8 +201,39 @@ TraceView::TraceView(ViewerKind kind, const ViewerLayout& layout)
 
 void TraceView::setLayout(const ViewerLayout& layout) {
     m_layout = layout;
-    for (Channel& c : m_channels)
-        c.gain = c.bit == kNoBit ? m_layout.amplitude / c.peak : m_layout.amplitude / 2.0;
+    applyScales();
+}
+
+void TraceView::setSharedScale(bool shared) {
+    m_sharedScale = shared;
+    applyScales();
+}
+
+double TraceView::measuredGain(const Channel& channel) const {
+    return m_layout.amplitude / channel.peak;
+}
+
+void TraceView::applyScales() {
+    for (int c = 1; c <= m_config.channels; ++c) {
+        Channel& channel = at(c);
+        channel.peak = channel.ownPeak;
+        if (m_sharedScale && !channel.unit.empty()) {
+            for (int other = 1; other <= m_config.channels; ++other) {
+                if (at(other).unit == channel.unit)
+                    channel.peak = std::max(channel.peak, at(other).ownPeak);
+            }
+        }
+        // A set bit rises to half the amplitude range.
+        channel.gain = channel.bit == kNoBit ? measuredGain(channel) : m_layout.amplitude / 2.0;
+    }
+}
+
+std::vector<AxisTick> TraceView::valueAxis(int channel) const {
+    return valueTicks(at(channel).gain, m_layout.centre(), m_layout.stripHeight());
+}
+
+std::vector<AxisTick> TraceView::timeAxis(double tickSeconds) const {
+    return timeTicks(m_scroll, m_sx, tickSeconds, m_layout.stripWidth());
 }
 
 TraceView::Channel& TraceView::at(int channel) {
@@ -231,12 +262,13 @@ void TraceView::open(Oscillogram& oscillogram) {
 void TraceView::activate(Oscillogram& oscillogram, int scalePosition) {
     for (int c = 1; c <= m_config.channels; ++c) {
         Channel& channel = at(c);
-        channel.peak = channelPeak(oscillogram.buffer, c);
-        channel.gain = m_layout.amplitude / channel.peak;
+        channel.ownPeak = channelPeak(oscillogram.buffer, c);
+        channel.unit = oscillogram.channel(c).unit;
         // A channel showing a bit already has its measured values in the backup.
         if (channel.bitGroup && channel.bit == kNoBit)
             backUp(oscillogram, c);
     }
+    applyScales();
     setScale(scalePosition);
 }
 
@@ -283,15 +315,14 @@ void TraceView::selectBit(Oscillogram& oscillogram, int channel, int bit) {
     Channel& c = at(channel);
     applyBitView(oscillogram.buffer, oscillogram.backup, channel, bit);
     c.bit = bit;
-    // A set bit rises to half the amplitude range.
-    c.gain = m_layout.amplitude / 2.0;
+    applyScales();
 }
 
 void TraceView::clearBit(Oscillogram& oscillogram, int channel) {
     Channel& c = at(channel);
     oscillogram.buffer.copySlot(oscillogram.backup, channel - 1);
     c.bit = kNoBit;
-    c.gain = m_layout.amplitude / c.peak;
+    applyScales();
 }
 
 const std::vector<PixelPoint>& TraceView::trace(const Oscillogram& oscillogram, int channel) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scope/axis_ticks.h"
 #include "scope/oscillogram.h"
 
 namespace zrd::scope {
@@ -163,6 +164,8 @@ public:
     [[nodiscard]] bool visible(int channel) const { return at(channel).visible; }
     void setBitGroup(int channel, bool shown) { at(channel).bitGroup = shown; }
     [[nodiscard]] bool bitGroup(int channel) const { return at(channel).bitGroup; }
+    // The magnitude the channel's amplitude stands for: its own peak, or with the shared scale
+    // the largest peak of the channels of its unit.
     [[nodiscard]] double peak(int channel) const { return at(channel).peak; }
     [[nodiscard]] double gain(int channel) const { return at(channel).gain; }
     [[nodiscard]] int selectedBit(int channel) const { return at(channel).bit; }
@@ -171,6 +174,15 @@ public:
     void selectBit(Oscillogram& oscillogram, int channel, int bit);
     // Back to the measured values of channel c at its own gain.
     void clearBit(Oscillogram& oscillogram, int channel);
+
+    // One value range for all channels of the same unit (the union of their ranges), so that
+    // they compare by eye; off, each channel is scaled to its own peak. Channels without a unit
+    // keep their own.
+    void setSharedScale(bool shared);
+    [[nodiscard]] bool sharedScale() const { return m_sharedScale; }
+    // The value axis of channel c at its gain, and the time axis at the zoom and scroll.
+    [[nodiscard]] std::vector<AxisTick> valueAxis(int channel) const;
+    [[nodiscard]] std::vector<AxisTick> timeAxis(double tickSeconds) const;
 
     // Offline captures with a trigger of type 1 or 2 mark the trigger sample.
     void setTriggerSample(std::optional<int> sample) { m_trigger = sample; }
@@ -187,7 +199,9 @@ public:
 
 private:
     struct Channel {
+        double ownPeak = kPeakFloor;
         double peak = kPeakFloor;
+        std::string unit;
         double gain = 0;
         bool visible = true;
         bool bitGroup = false;
@@ -196,11 +210,15 @@ private:
     Channel& at(int channel);
     const Channel& at(int channel) const;
     void backUp(Oscillogram& oscillogram, int channel);
+    // Peaks from the own peaks and the scale choice, gains from the peaks and the bit views.
+    void applyScales();
+    [[nodiscard]] double measuredGain(const Channel& channel) const;
 
     ViewerKind m_kind;
     ViewerConfig m_config;
     ViewerLayout m_layout;
     std::array<Channel, kChannelCount> m_channels{};
+    bool m_sharedScale = false;
     double m_sx = 1.0;
     int m_scroll = 0;
     int m_cursor = 0;

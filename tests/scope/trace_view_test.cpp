@@ -209,6 +209,77 @@ INSTANTIATE_TEST_SUITE_P(
                               "0.00000 / 0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct AxisCase {
+    const char* name;
+    ViewerKind kind;
+    double peak;  // channel 1 runs from −peak to +peak
+    int scalePosition;
+    int scroll;
+    double tick;
+    // Expected: the value axis of channel 1 and the time axis, first and last tick and count
+    AxisTick firstValue;
+    AxisTick lastValue;
+    size_t values;
+    AxisTick firstTime;
+    AxisTick lastTime;
+    size_t times;
+};
+
+class AxisTicks : public ::testing::TestWithParam<AxisCase> {};
+
+TEST_P(AxisTicks, FollowTheGainZoomAndScroll) {
+    const AxisCase& c = GetParam();
+    Oscillogram o;
+    for (int r = 0; r < kRecordCount; ++r)
+        o.buffer.setValue(r, 0, r % 2 == 0 ? c.peak : -c.peak);
+    TraceView view(c.kind, viewerLayout(kScreenWidth, kScreenHeight));
+    view.open(o);
+    view.activate(o, c.scalePosition);
+    view.setScroll(c.scroll);
+
+    const std::vector<AxisTick> values = view.valueAxis(1);
+    ASSERT_EQ(values.size(), c.values);
+    EXPECT_EQ(values.front(), c.firstValue);
+    EXPECT_EQ(values.back(), c.lastValue);
+    const std::vector<AxisTick> times = view.timeAxis(c.tick);
+    ASSERT_EQ(times.size(), c.times);
+    EXPECT_EQ(times.front(), c.firstTime);
+    EXPECT_EQ(times.back(), c.lastTime);
+}
+
+// The strip is 948 pixels high (ticks 40 apart at least: 23 intervals) and 1748 wide (90 apart:
+// 19 intervals); the half amplitude of 465 pixels stands for the peak.
+INSTANTIATE_TEST_SUITE_P(
+    Viewers, AxisTicks,
+    ::testing::Values(
+        // ±5097 in view: steps of 500; 10.1 s in view: steps of 1 s, labelled in seconds.
+        AxisCase{"WholeOnlineRecordInSeconds",
+                 ViewerKind::Online,
+                 5000,
+                 0,
+                 0,
+                 0.001,
+                 {9, "5000"},
+                 {939, "-5000"},
+                 21,
+                 {0, "0 s"},
+                 {1727, "10 s"},
+                 11},
+        // ±0.204 in view: steps of 0.02 with two decimals; 43.7 ms from 250 ms: steps of 5 ms.
+        AxisCase{"ZoomedOfflineRecordInMilliseconds",
+                 ViewerKind::Offline,
+                 0.2,
+                 10,
+                 1000,
+                 0.00025,
+                 {9, "0.20"},
+                 {939, "-0.20"},
+                 21,
+                 {0, "250 ms"},
+                 {1600, "290 ms"},
+                 9}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(TriggerMarker, PointsAtTheTriggerSample) {
     // Sample 1024 at the offline fit scale lies at 846.5 pixels.
     const auto marker = triggerMarker(1024, 0, kOfflineFit, 948);

@@ -1,10 +1,17 @@
 #include "language_test.h"
 
 #include <QAction>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMenu>
 #include <QRegularExpression>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <algorithm>
 #include <filesystem>
@@ -16,6 +23,7 @@
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
 #include "session/ui/com_cfg.h"
+#include "tuning/ui/filter_form.h"
 #include "ui_test_support.h"
 
 using zrd::app::Program;
@@ -287,4 +295,66 @@ void LanguageTest::startsInRussianWhenTheDatabaseSaysSo() {
     const QStringList english = englishTexts(windowTexts(&form), f.program().model);
     QVERIFY2(english.isEmpty(), qPrintable(english.join('\n')));
     QVERIFY(f.ui.boxes.empty());
+}
+
+void LanguageTest::filterCalculatorShowsItsCurvesAndFieldsWhole_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("type");
+    QTest::newRow("English, band-stop") << "Eng" << int(zrd::tuning::FilterType::BandStop);
+    QTest::newRow("Russian, equaliser boost")
+        << "Rus" << int(zrd::tuning::FilterType::EqualiserBoost);
+}
+
+void LanguageTest::filterCalculatorShowsItsCurvesAndFieldsWhole() {
+    QFETCH(QString, language);
+    QFETCH(int, type);
+    zrd::test::ProgramFixture f;
+    copyShippedData(f);
+    QVERIFY(f.startUp());
+    if (language != "Eng")
+        switchTo(f, language.toStdString());
+    QCOMPARE(f.program().english(), language == "Eng");
+    f.form().Filtercalculator1->trigger();
+    zrd::tuning::TFilter_Form& w = *f.form().Filter_Form;
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.RadioType[size_t(type)]->click();
+    w.Edit1->setText("400");
+    w.Edit2->setText("2");
+    w.Edit3->setText("6");
+    w.Button5->click();
+    QVERIFY(w.calculation().has_value());
+    w.layout()->activate();
+
+    // Each curve has a colour of its own, and its square in the legend shows that colour.
+    const QList<QAbstractSeries*> series = w.Chart1->chart()->series();
+    QCOMPARE(series.size(), 4);
+    QSet<QRgb> colours;
+    for (QAbstractSeries* s : series) {
+        const QColor pen = static_cast<QLineSeries*>(s)->pen().color();
+        colours.insert(pen.rgb());
+        const QList<QLegendMarker*> markers = w.Chart1->chart()->legend()->markers(s);
+        QCOMPARE(markers.size(), 1);
+        QCOMPARE(markers.front()->brush().color(), pen);
+    }
+    QCOMPARE(colours.size(), series.size());
+
+    // The type's picture fits its box, and every number shows whole in its field.
+    QVERIFY(!w.Image1->pixmap().isNull());
+    QVERIFY(w.Image1->contentsRect().width() >= w.Image1->pixmap().width());
+    QVERIFY(w.Image1->contentsRect().height() >= w.Image1->pixmap().height());
+    std::vector<QLineEdit*> fields = {w.Edit1, w.Edit2, w.Edit3};
+    fields.insert(fields.end(), w.EditCoef.begin(), w.EditCoef.end());
+    for (QLineEdit* e : fields) {
+        QStyleOptionFrame frame;
+        frame.initFrom(e);
+        frame.rect = e->rect();
+        frame.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, e);
+        const QRect text = e->style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &frame, e)
+                               .marginsRemoved(e->textMargins());
+        // The field keeps two pixels either side of its text.
+        QVERIFY2(e->fontMetrics().horizontalAdvance(e->text()) <= text.width() - 4,
+                 qPrintable(e->objectName() + ": " + e->text()));
+    }
+    w.close();
 }

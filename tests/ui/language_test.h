@@ -12,4 +12,6 @@ private slots:
     void missingFileAtTheSwitchEndsTheProgram_data();
     void missingFileAtTheSwitchEndsTheProgram();
     void startsInRussianWhenTheDatabaseSaysSo();
+    void filterCalculatorShowsItsCurvesAndFieldsWhole_data();
+    void filterCalculatorShowsItsCurvesAndFieldsWhole();
 };

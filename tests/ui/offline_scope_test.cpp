@@ -191,6 +191,7 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     p.Button5->click();
     QTRY_VERIFY_WITH_TIMEOUT(p.waitingForGenerator(), kWaitMs);
     QCOMPARE(p.Edit14->text(), QString("M65"));
+    QCOMPARE(p.TriggerWaitLabel->text(), QString("Waiting for trigger"));
 
     // Once the drive's ring holds the pre-trigger samples, Start FG goes out under the
     // capture's hold; the drive records and sends by itself.
@@ -206,6 +207,7 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
     QCOMPARE(p.capture()->end(), OfflineEnd::Complete);
     QCOMPARE(p.Gauge1->value(), zrd::scope::kOfflineSamples);
+    QVERIFY(p.TriggerWaitLabel->text().isEmpty());
     QVERIFY(!program.link.state().linkBusy);
 
     // The viewer marks the drive's trigger sample.

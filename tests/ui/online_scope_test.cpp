@@ -29,6 +29,11 @@ constexpr int kOscmod = 56;
 constexpr int kMdfrq = 57;
 constexpr int kMdtyp1 = 58;
 constexpr int kMdtyp2 = 59;
+// The function generator's signal type, its time fields and the period's unit.
+constexpr int kIit = 70;
+constexpr int kIip3v = 71;
+constexpr int kIip4v = 72;
+constexpr int kIip3u = 73;
 // Signals of the list: k is "Signal k (SIGk)" with scale 0.1; signal 8 is signed, scale 0.5.
 constexpr int kSignals = 8;
 constexpr double kScale = 0.1;
@@ -48,6 +53,11 @@ std::string scopeDatabase() {
     db.parameter({.name = "MDFRQ", .index = kMdfrq, .minVal = 1, .maxVal = 4, .defValue = "1"});
     db.parameter({.name = "MDTYP1", .index = kMdtyp1, .maxVal = kSignals, .defValue = "7"});
     db.parameter({.name = "MDTYP2", .index = kMdtyp2, .maxVal = kSignals, .defValue = "8"});
+    db.subgroup("Generator");
+    db.parameter({.name = "IIT", .index = kIit, .minVal = 1, .maxVal = 4, .defValue = "1"});
+    db.parameter({.name = "IIP3V", .index = kIip3v, .maxVal = 20000, .defValue = "2"});
+    db.parameter({.name = "IIP4V", .index = kIip4v, .maxVal = 20000});
+    db.parameter({.name = "IIP3U", .index = kIip3u, .maxVal = 2});
     db.statusWords(9);
     db.group("Signals").subgroup("Signals_osc_page1");
     for (int k = 1; k <= kSignals; ++k) {
@@ -217,6 +227,8 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
     QVERIFY(p.Button18->isEnabled());
     QVERIFY(form.N20->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 200, kWaitMs);
+    // The count follows the samples as they come in.
+    QCOMPARE(p.CaptureLabel->text(), QString("Capturing… %1 samples").arg(p.capture()->samples()));
     // The window went on with its own work, and the preview and the gauge moved on.
     QVERIFY(ticks > 0);
     QTRY_VERIFY_WITH_TIMEOUT(rightmostColumn(p.preview(), qRgb(255, 0, 0)) >= 20, kWaitMs);
@@ -231,6 +243,7 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
     p.Button18->click();
 
     QVERIFY(!p.capturing());
+    QVERIFY(p.CaptureLabel->text().isEmpty());
     QCOMPARE(p.capture()->end(), CaptureEnd::UserStop);
     // The stop frame reaches the drive, which stops streaming.
     QTRY_VERIFY_WITH_TIMEOUT(!m_sim->scope().streaming, kWaitMs);
@@ -366,4 +379,106 @@ void OnlineScopeTest::captureEndsOnTheDrivesSide() {
     QCOMPARE(samples > 0, viewable);
     for (int i = 0; i < samples; ++i)
         QCOMPARE(oscillogram.buffer.value(i, 0), 1234 * kScale);
+}
+
+void OnlineScopeTest::generatorAboveHalfTheRateIsWarned_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<double>("first");   // "IIP3V": the sine's period, the chirp's one end (Hz)
+    QTest::addColumn<double>("second");  // "IIP4V": the chirp's other end (Hz)
+    QTest::addColumn<int>("periodUnit");
+    QTest::addColumn<int>("rate");   // button 1..4: 1000, 500, 250, 125 Hz
+    QTest::addColumn<int>("topHz");  // the frequency warned of; 0: no warning
+    QTest::newRow("sine of 4 ms at 1000 Hz") << 3 << 4.0 << 0.0 << 0 << 1 << 0;
+    QTest::newRow("sine of 4 ms at 500 Hz: just half the rate") << 3 << 4.0 << 0.0 << 0 << 2 << 0;
+    QTest::newRow("sine of 4 ms at 250 Hz") << 3 << 4.0 << 0.0 << 0 << 3 << 250;
+    QTest::newRow("sine of 2 ms at 125 Hz") << 3 << 2.0 << 0.0 << 0 << 4 << 500;
+    QTest::newRow("sine of 2 s at 125 Hz") << 3 << 2.0 << 0.0 << 1 << 4 << 0;
+    QTest::newRow("chirp 10 to 2000 Hz at 1000 Hz") << 4 << 2000.0 << 10.0 << 0 << 1 << 2000;
+    QTest::newRow("chirp 400 down to 5 Hz at 1000 Hz") << 4 << 5.0 << 400.0 << 0 << 1 << 0;
+    QTest::newRow("chirp 5 to 400 Hz at 500 Hz") << 4 << 400.0 << 5.0 << 0 << 2 << 400;
+    QTest::newRow("square of 2 ms at 125 Hz") << 2 << 2.0 << 1.0 << 0 << 4 << 0;
+}
+
+void OnlineScopeTest::generatorAboveHalfTheRateIsWarned() {
+    QFETCH(int, type);
+    QFETCH(double, first);
+    QFETCH(double, second);
+    QFETCH(int, periodUnit);
+    QFETCH(int, rate);
+    QFETCH(int, topHz);
+    connectAndShowPage();
+    zrd::params::ParameterModel& model = m_fixture->program().model;
+    const std::array<std::pair<const char*, double>, 4> generator = {
+        {{"IIT", type}, {"IIP3V", first}, {"IIP4V", second}, {"IIP3U", periodUnit}}};
+    for (const auto& [mnemonic, value] : generator)
+        model.setValue(model.find(mnemonic).value(), value);
+    zrd::scope::TOnlineScopePage& p = page();
+    std::array<QRadioButton*, 4> rates = {p.freq1, p.freq2, p.freq3, p.freq4};
+    rates.at(size_t(rate - 1))->click();
+    QCOMPARE(driveRaw(kMdfrq), uint16_t(rate));
+    QCOMPARE(p.AliasLabel->isVisibleTo(&p), topHz != 0);
+    if (topHz != 0)
+        QVERIFY2(p.AliasLabel->text().contains(QString(" %1 Hz").arg(topHz)),
+                 qPrintable(p.AliasLabel->text()));
+}
+
+void OnlineScopeTest::viewerBesideTheProgramLeavesThePagesEditable() {
+    connectAndShowPage();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOnlineScopePage& p = page();
+    const zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    p.Button3->click();
+    QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 50, kWaitMs);
+    p.Button18->click();
+    QVERIFY(!p.capturing());
+    const double captured = oscillogram.buffer.value(0, 0);
+
+    // The modal viewer is the default; the choice lets it stand beside the program.
+    zrd::scope::TOscill& viewer = *form.Oscill;
+    QVERIFY(!viewer.BesideBox->isChecked());
+    viewer.BesideBox->click();
+    p.Button21->click();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QVERIFY(!viewer.isModal());
+    QCOMPARE(QApplication::activeModalWidget(), nullptr);
+
+    // A parameter of a page is edited and written while the record stays on screen.
+    zrd::params::TParamFrame* frame = nullptr;
+    int row = -1;
+    for (zrd::params::TParamFrame* f : form.pages().frames()) {
+        f->build();
+        for (int k = 0; k < kRowsPerPage && row < 0; ++k) {
+            const QLabel* mnemonic = f->findChild<QLabel*>(QString("num%1").arg(k));
+            if (mnemonic != nullptr && mnemonic->text() == "MDTYP2") {
+                frame = f;
+                row = k;
+            }
+        }
+    }
+    QVERIFY(frame != nullptr);
+    const int chosen = kSignals - 1;
+    QString asked;
+    QTimer::singleShot(0, [&] {
+        auto* dialog =
+            qobject_cast<zrd::session::TEdit_par_Form*>(QApplication::activeModalWidget());
+        if (dialog == nullptr)
+            return;
+        asked = dialog->windowTitle();
+        dialog->Edit1->setText(QString::number(chosen));
+        dialog->Button1Click();
+    });
+    QTest::mousePress(frame->findChild<QLineEdit*>(QString("Param%1").arg(row)), Qt::LeftButton);
+    QVERIFY(!asked.isEmpty());
+    QCOMPARE(driveRaw(kMdtyp2), uint16_t(chosen));
+    QVERIFY(viewer.isVisible());
+    QCOMPARE(oscillogram.buffer.value(0, 0), captured);
+
+    // Back to the modal viewer while it shows, and the choice is kept for the next opening.
+    viewer.BesideBox->click();
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QVERIFY(viewer.isModal());
+    QCOMPARE(QApplication::activeModalWidget(), &viewer);
+    viewer.Button2->click();
+    QVERIFY(!viewer.isVisible());
+    QVERIFY(!viewer.BesideBox->isChecked());
 }

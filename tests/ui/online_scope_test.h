@@ -22,6 +22,9 @@ private slots:
     void rateClickedDuringACaptureStaysDeselected();
     void captureEndsOnTheDrivesSide_data();
     void captureEndsOnTheDrivesSide();
+    void generatorAboveHalfTheRateIsWarned_data();
+    void generatorAboveHalfTheRateIsWarned();
+    void viewerBesideTheProgramLeavesThePagesEditable();
 
 private:
     // Opens the program's link on the simulator as a connected drive and shows the page, which

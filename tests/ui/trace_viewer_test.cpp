@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QSlider>
 
+#include "core/ui/settings_file.h"
 #include "params/message_numbers.h"
 #include "scope/ui/trace_viewer.h"
 #include "ui_test_support.h"
@@ -118,4 +119,85 @@ void TraceViewerTest::bitViewLeavesTheMeasuredValuesAfterClosing() {
         if (o->buffer.channel(r, 1) != statusWord(r))
             QFAIL(qPrintable(QString("record %1 keeps the bit view").arg(r)));
     }
+}
+
+void TraceViewerTest::oneScaleJoinsTheRangesOfAUnit_data() {
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("each channel its own scale") << false;
+    QTest::newRow("one scale for signals of the same unit") << true;
+}
+
+void TraceViewerTest::oneScaleJoinsTheRangesOfAUnit() {
+    QFETCH(bool, shared);
+    ProgramFixture f;
+    zrd::app::Program& p = f.program();
+    // A command and an actual speed, a current, and a signal without unit: each swings between
+    // its peak and its negative.
+    struct Signal {
+        const char* name;
+        const char* unit;
+        double peak;
+    };
+    const std::array<Signal, kChannelCount> signal = {
+        {{"VCMD", "rpm", 1000.0}, {"VACT", "rpm", 3000.0}, {"IACT", "A", 5.0}, {"CNT", "", 7.0}}};
+    auto o = std::make_unique<Oscillogram>();
+    for (int c = 1; c <= kChannelCount; ++c) {
+        const Signal& s = signal.at(size_t(c - 1));
+        o->channel(c).name = s.name;
+        o->channel(c).unit = s.unit;
+        for (int r = 0; r < kRecordCount; ++r)
+            o->buffer.setValue(r, c - 1, r % 2 == 0 ? s.peak : -s.peak);
+    }
+    zrd::ui::SettingsFile settings(QString::fromStdString(f.dir.file("torvanta.ini")));
+    const auto peakOf = [&](int c) {
+        const Signal& s = signal.at(size_t(c - 1));
+        if (!shared || *s.unit == '\0')
+            return s.peak;
+        double peak = 0;
+        for (const Signal& other : signal) {
+            if (std::string_view(other.unit) == s.unit)
+                peak = std::max(peak, other.peak);
+        }
+        return peak;
+    };
+
+    {
+        TOscillOff viewer({*o, p.actionLog, p.messages, p.model, f.ui, &settings}, nullptr);
+        viewer.showFor(std::nullopt);
+        QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+        // The scale of each channel is the default, and the axes show.
+        QVERIFY(!viewer.SharedScaleBox->isChecked());
+        QVERIFY(viewer.AxesBox->isChecked());
+        if (shared)
+            viewer.SharedScaleBox->click();
+        QCOMPARE(viewer.SharedScaleBox->isChecked(), shared);
+        viewer.close();
+    }
+    QVERIFY(!settings.save().has_value());
+
+    // A new viewer on the settings as the next run reads them.
+    zrd::ui::SettingsFile next(settings.path());
+    QVERIFY(next.load().empty());
+    TOscillOff viewer({*o, p.actionLog, p.messages, p.model, f.ui, &next}, nullptr);
+    viewer.showFor(std::nullopt);
+    QVERIFY(QTest::qWaitForWindowExposed(&viewer));
+    QCOMPARE(viewer.SharedScaleBox->isChecked(), shared);
+    TraceView& view = viewer.view();
+    for (int c = 1; c <= kChannelCount; ++c)
+        QCOMPARE(view.peak(c), peakOf(c));
+    // The speeds read alike on one axis, or each on its own; other units never join them.
+    QCOMPARE(view.valueAxis(1) == view.valueAxis(2), shared);
+    QVERIFY(view.valueAxis(2) != view.valueAxis(3));
+    QVERIFY(view.valueAxis(3) != view.valueAxis(4));
+    const std::vector<AxisTick> speeds = view.valueAxis(2);
+    QVERIFY(!speeds.empty());
+    QCOMPARE(speeds.front().label, std::string("3000"));
+    // Each sample lies where its axis puts its value: the first sample of channel 1 on the
+    // tick of its peak.
+    const auto ticks = view.valueAxis(1);
+    const auto top = std::find_if(ticks.begin(), ticks.end(), [&](const AxisTick& t) {
+        return t.label == QString::number(signal[0].peak).toStdString();
+    });
+    QVERIFY(top != ticks.end());
+    QCOMPARE(view.trace(*o, 1).front().y, top->pixel);
 }

@@ -8,4 +8,6 @@ class TraceViewerTest : public QObject {
     Q_OBJECT
 private slots:
     void bitViewLeavesTheMeasuredValuesAfterClosing();
+    void oneScaleJoinsTheRangesOfAUnit_data();
+    void oneScaleJoinsTheRangesOfAUnit();
 };

@@ -16,6 +16,10 @@ constexpr const char* kBaudRate = "connection/baud";
 constexpr const char* kTimeOut = "connection/timeout";
 constexpr const char* kFastGap = "connection/fastGap";
 constexpr const char* kLastPage = "window/lastPage";
+constexpr const char* kSharedScale = "viewerOptions/sharedScale";
+constexpr const char* kViewerBeside = "viewerOptions/besideProgram";
+constexpr const char* kFlagOn = "1";
+constexpr const char* kFlagOff = "0";
 constexpr int kMaxBaudRate = 100'000'000;
 constexpr int kMaxTimeOutMs = 600'000;
 constexpr int kMaxFastGapBytes = 1000;
@@ -47,6 +51,8 @@ bool usable(const QString& key, const QString& value) {
         return wholeNumber(value, 0, kMaxFastGapBytes).has_value();
     if (key == kLastPage)
         return wholeNumber(value, 0, 1000).has_value();
+    if (key == kSharedScale || key == kViewerBeside)
+        return value == kFlagOn || value == kFlagOff;
     if (key.startsWith("viewers/"))
         return value.size() == 7 && value.startsWith('#') && QColor::isValidColorName(value);
     // Keys of other versions of the program are kept as they are.
@@ -170,6 +176,30 @@ QColor SettingsFile::channelColour(const QString& viewer, int channel,
 
 void SettingsFile::setChannelColour(const QString& viewer, int channel, const QColor& colour) {
     m_values[colourKey(viewer, channel)] = colour.name(QColor::HexRgb);
+}
+
+bool SettingsFile::flag(const QString& key) const {
+    return text(key) == QString(kFlagOn);
+}
+
+void SettingsFile::setFlag(const QString& key, bool on) {
+    m_values[key] = on ? kFlagOn : kFlagOff;
+}
+
+bool SettingsFile::sharedScale() const {
+    return flag(kSharedScale);
+}
+
+void SettingsFile::setSharedScale(bool on) {
+    setFlag(kSharedScale, on);
+}
+
+bool SettingsFile::viewerBeside() const {
+    return flag(kViewerBeside);
+}
+
+void SettingsFile::setViewerBeside(bool on) {
+    setFlag(kViewerBeside, on);
 }
 
 }  // namespace zrd::ui

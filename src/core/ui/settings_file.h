@@ -52,9 +52,18 @@ public:
                                        const QColor& fallback) const;
     void setChannelColour(const QString& viewer, int channel, const QColor& colour);
 
+    // The viewers' options: one value range for signals of the same unit, and the viewer as a
+    // normal window beside the program instead of the modal one. Off when none is remembered.
+    [[nodiscard]] bool sharedScale() const;
+    void setSharedScale(bool on);
+    [[nodiscard]] bool viewerBeside() const;
+    void setViewerBeside(bool on);
+
 private:
     std::optional<QString> text(const QString& key) const;
     std::optional<int> number(const QString& key) const;
+    bool flag(const QString& key) const;
+    void setFlag(const QString& key, bool on);
 
     QString m_path;
     std::map<QString, QString> m_values;  // every key of the file, checked ones included

@@ -18,6 +18,7 @@
 #include <chrono>
 
 #include "params/message_numbers.h"
+#include "scope/capture_notes.h"
 #include "scope/scope_settings.h"
 #include "scope/trigger.h"
 #include "scope/ui/scope_page_controls.h"
@@ -147,6 +148,9 @@ void TOfflineScopePage::buildLayout() {
     Edit2 = readOnlyField("Edit2", this);
     Edit2->hide();
     stamps->addWidget(Edit2);
+    TriggerWaitLabel = new QLabel(this);
+    TriggerWaitLabel->setObjectName("TriggerWaitLabel");
+    stamps->addWidget(TriggerWaitLabel);
     stamps->addStretch();
     root->addLayout(stamps);
 
@@ -293,6 +297,8 @@ void TOfflineScopePage::Button5Click() {
         b->setEnabled(false);
     m_windows.saveOscillogram->setEnabled(true);
     m_windows.monitor->setEnabled(false);
+    // A viewer kept open beside the program shows the buffer this capture rewrites.
+    m_windows.viewer->close();
     StartOscillOff();
 }
 
@@ -313,6 +319,7 @@ void TOfflineScopePage::StartOscillOff() {
 }
 
 void TOfflineScopePage::afterCaptureWork() {
+    showArmedWait();
     if (listening()) {
         armDeadline();
         return;
@@ -403,6 +410,7 @@ void TOfflineScopePage::Button1Click() {
     }
     Edit14->setText(message(pm::kMsgReadingRecord));
     m_stopAsked = true;
+    TriggerWaitLabel->clear();
     if (!m_capture->stop(CaptureClock::now())) {
         StopOscillOff();
         return;
@@ -411,8 +419,15 @@ void TOfflineScopePage::Button1Click() {
     afterCaptureWork();
 }
 
+void TOfflineScopePage::showArmedWait() {
+    const bool armed = m_capture && m_capture->phase() == OfflinePhase::Armed;
+    TriggerWaitLabel->setText(armed ? qs(waitingForTriggerText(m_parts.model.language()))
+                                    : QString());
+}
+
 void TOfflineScopePage::StopOscillOff() {
     m_watch->stop();
+    showArmedWait();
     showProgress();
     const OfflineEnd end = m_capture ? m_capture->end() : OfflineEnd::None;
     const bool recorded = m_capture && m_capture->records() > 0;

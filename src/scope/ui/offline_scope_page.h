@@ -17,6 +17,7 @@ class QAbstractButton;
 class QAction;
 class QButtonGroup;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -104,8 +105,9 @@ public:
     QPushButton* Button2;  // View oscillogram
     QPushButton* Button4;  // Reset Oscilloscope
     QProgressBar* Gauge1;
-    QLineEdit* Edit14;  // status line
-    QLineEdit* Edit2;   // sample index of the last record (hidden)
+    QLabel* TriggerWaitLabel;  // "Waiting for trigger" while a record is armed
+    QLineEdit* Edit14;         // status line
+    QLineEdit* Edit2;          // sample index of the last record (hidden)
     QLineEdit* MaskEdit5;
     QLineEdit* MaskEdit6;
     QLineEdit* MaskEdit7;
@@ -148,6 +150,7 @@ private:
     void watchPort();
     void armDeadline();
     void showProgress();
+    void showArmedWait();
     void releaseMonitor();
 
     OfflineScopeParts m_parts;

@@ -24,6 +24,7 @@
 
 #include "core/ui/controls.h"
 #include "params/message_numbers.h"
+#include "scope/capture_notes.h"
 #include "scope/scope_settings.h"
 #include "scope/ui/scope_page_controls.h"
 
@@ -205,6 +206,9 @@ void TOnlineScopePage::buildLayout() {
     MaskEdit12 = start.time;
     MaskEdit13 = finish.date;
     MaskEdit14 = finish.time;
+    CaptureLabel = new QLabel(this);
+    CaptureLabel->setObjectName("CaptureLabel");
+    stamps->addWidget(CaptureLabel);
     stamps->addStretch();
     root->addLayout(stamps);
 
@@ -214,6 +218,12 @@ void TOnlineScopePage::buildLayout() {
     Gauge2->setFixedWidth(kPreviewWidth);
     Gauge2->reset();
     root->addWidget(Gauge2);
+    AliasLabel = new QLabel(this);
+    AliasLabel->setObjectName("AliasLabel");
+    AliasLabel->setWordWrap(true);
+    AliasLabel->setStyleSheet("color: #C00000;");
+    AliasLabel->hide();
+    root->addWidget(AliasLabel);
 
     PaintBox1 = new PreviewBox(m_preview, this);
     PaintBox1->setObjectName("PaintBox1");
@@ -289,6 +299,14 @@ void TOnlineScopePage::rateClicked(int rateIndex) {
     selectRateButton(rateIndex);
     (void)writeScopeParameter(m_parts.link, m_parts.access, m_parts.model, kRateParameter,
                               rate.code);
+    showAliasWarning();
+}
+
+void TOnlineScopePage::showAliasWarning() {
+    const std::string warning =
+        aliasingWarning(m_parts.model, m_parts.oscillogram.header.frequency);
+    AliasLabel->setText(qs(warning));
+    AliasLabel->setVisible(!warning.empty());
 }
 
 void TOnlineScopePage::selectRateButton(int rateIndex) {
@@ -360,6 +378,7 @@ void TOnlineScopePage::showDriveSettings(bool prompt) {
                 valueOf(kOnlineChannelParameters.at(static_cast<size_t>(channel - 1))))
             showChannel(channel, *signal, prompt);
     }
+    showAliasWarning();
 }
 
 void TOnlineScopePage::showChannel(int channel, int signal, bool prompt) {
@@ -388,6 +407,8 @@ void TOnlineScopePage::Button3Click() {
     Button23->setEnabled(false);
     m_windows.saveOscillogram->setEnabled(true);
     m_windows.monitor->setEnabled(false);
+    showAliasWarning();
+    emit captureStarting();
     StartOscill();
 }
 
@@ -408,6 +429,7 @@ void TOnlineScopePage::StartOscill() {
         connect(m_notifier, &QSocketNotifier::activated, this, &TOnlineScopePage::onPortReadable);
     }
     armSilenceTimer();
+    CaptureLabel->setText(qs(captureProgressText(0, m_parts.model.language())));
     m_repaintTimer->start();
     if (m_stopAsked)
         Button18Click();
@@ -494,6 +516,7 @@ void TOnlineScopePage::endCapture() {
     m_batchTimer->stop();
     drawPreviewSteps();
     m_repaintTimer->stop();
+    CaptureLabel->clear();
     m_previewDirty = false;
     PaintBox1->update();
     showProgress();
@@ -543,6 +566,9 @@ void TOnlineScopePage::showProgress() {
     if (!m_capture)
         return;
     Gauge2->setValue(std::clamp(m_capture->samples() + 1, 1, kRecordCount));
+    if (m_capture->running())
+        CaptureLabel->setText(
+            qs(captureProgressText(m_capture->samples(), m_parts.model.language())));
     drawPreviewSteps();
 }
 

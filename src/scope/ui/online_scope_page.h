@@ -16,6 +16,7 @@
 class QAction;
 class QButtonGroup;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -103,6 +104,8 @@ public:
     QToolButton* Replay_start;
     QToolButton* Replay_stop;
     QProgressBar* Gauge2;
+    QLabel* CaptureLabel;  // "Capturing… n samples" while a capture runs
+    QLabel* AliasLabel;    // the generator's signal runs above half the rate
     QLineEdit* MaskEdit11;
     QLineEdit* MaskEdit12;
     QLineEdit* MaskEdit13;
@@ -110,6 +113,9 @@ public:
     PreviewBox* PaintBox1;
 
 signals:
+    // "Start oscillogram": a viewer still open beside the program closes before the buffer
+    // changes.
+    void captureStarting();
     // "View oscillogram": the online viewer opens on the buffer.
     void viewRequested();
     // A channel got a new signal: the viewer's caption and bit rows follow its name.
@@ -154,6 +160,7 @@ private:
     void armSilenceTimer();
     void endCapture();
     void showProgress();
+    void showAliasWarning();
     void releaseMonitor();
     void showStopStamp();
 

@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -23,6 +24,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStandardPaths>
+#include <QToolButton>
 #include <QUrl>
 #include <algorithm>
 #include <cmath>
@@ -41,6 +43,14 @@ constexpr int kZoomPanelWidth = 390;
 constexpr int kAnalysisButtonInset = 102;
 constexpr int kBitColumns = 4;
 constexpr QRgb kCursorColour = 0xFF808000;  // olive
+// The axes' texts and tick marks on the strip; each channel's value axis has a column of its own.
+constexpr int kAxisFontPx = 10;
+constexpr int kAxisTickPx = 5;
+constexpr int kAxisMarginPx = 2;
+constexpr int kValueAxisColumnPx = 64;
+constexpr int kOptionRowPx = 18;
+constexpr int kOptionsPanelWidth = 320;
+constexpr int kOptionsButtonWidth = 56;
 
 struct NamedColour {
     const char* name;
@@ -252,6 +262,7 @@ void TTraceViewer::buildBottomRow() {
     GridBox->setChecked(true);
     GridBox->setGeometry(330, 10, 56, 20);
     connect(GridBox, &QCheckBox::clicked, this, &TTraceViewer::GridClick);
+    buildOptions();
 
     Button4 = new QPushButton("&Print", this);
     Button4->setObjectName("Button4");
@@ -259,6 +270,46 @@ void TTraceViewer::buildBottomRow() {
     Button3 = new QPushButton("AFR and PFR", this);
     Button3->setObjectName("Button3");
     connect(Button3, &QPushButton::clicked, this, &TTraceViewer::Button3Click);
+}
+
+void TTraceViewer::buildOptions() {
+    // The options open over the plot's lower right corner: the bottom row keeps its place.
+    OptionsButton = new QToolButton(this);
+    OptionsButton->setObjectName("OptionsButton");
+    OptionsButton->setText("Options");
+    OptionsButton->setCheckable(true);
+    auto* panel = new QFrame(this);
+    panel->setFrameShape(QFrame::Panel);
+    panel->setFrameShadow(QFrame::Raised);
+    panel->setAutoFillBackground(true);
+    m_optionsPanel = panel;
+    m_optionsPanel->hide();
+    connect(OptionsButton, &QToolButton::toggled, m_optionsPanel, [this](bool shown) {
+        m_optionsPanel->setVisible(shown);
+        m_optionsPanel->raise();
+    });
+    AxesBox = new QCheckBox("Axes", m_optionsPanel);
+    AxesBox->setObjectName("AxesBox");
+    AxesBox->setChecked(true);
+    connect(AxesBox, &QCheckBox::clicked, this, &TTraceViewer::GridClick);
+    SharedScaleBox = new QCheckBox("One scale for signals of the same unit", m_optionsPanel);
+    SharedScaleBox->setObjectName("SharedScaleBox");
+    connect(SharedScaleBox, &QCheckBox::clicked, this, &TTraceViewer::SharedScaleClick);
+    BesideBox = new QCheckBox("Keep the viewer open beside the program", m_optionsPanel);
+    BesideBox->setObjectName("BesideBox");
+    connect(BesideBox, &QCheckBox::clicked, this, &TTraceViewer::BesideClick);
+    int row = 0;
+    for (QCheckBox* option : {AxesBox, SharedScaleBox, BesideBox})
+        option->setGeometry(6, 4 + kOptionRowPx * row++, kOptionsPanelWidth - 12, kOptionRowPx);
+    readOptions();
+}
+
+void TTraceViewer::readOptions() {
+    if (!m_parts.settings)
+        return;
+    SharedScaleBox->setChecked(m_parts.settings->sharedScale());
+    BesideBox->setChecked(m_parts.settings->viewerBeside());
+    m_view.setSharedScale(SharedScaleBox->isChecked());
 }
 
 void TTraceViewer::layOut(QSize screen) {
@@ -289,6 +340,12 @@ void TTraceViewer::layOut(QSize screen) {
     const int analysisX = kChannelColumnWidth + layout.stripWidth() - kAnalysisButtonInset;
     Button3->setGeometry(analysisX, bottom + 7, 96, 26);
     Button4->setGeometry(analysisX - 84, bottom + 7, 78, 26);
+    // "Options" sits between the zoom panel and "Print", its panel above it over the plot.
+    const int optionsX = kChannelColumnWidth + scrollWidth + kZoomPanelWidth + 4;
+    OptionsButton->setGeometry(optionsX, bottom + 7, kOptionsButtonWidth, 26);
+    const int panelHeight = 8 + 3 * kOptionRowPx;
+    m_optionsPanel->setGeometry(std::min(optionsX, w - kOptionsPanelWidth - 2),
+                                bottom - panelHeight, kOptionsPanelWidth, panelHeight);
 
     m_strip = QImage(layout.stripWidth(), layout.stripHeight(), QImage::Format_RGB32);
     m_composite = QImage(layout.stripWidth(), layout.compositeHeight(), QImage::Format_RGB32);
@@ -323,10 +380,20 @@ void TTraceViewer::showViewer() {
     for (int c = 1; c <= m_view.config().channels; ++c)
         deselectBits(c);
     m_closing = false;
+    readOptions();
+    applyPlacement();
     FormActivate();
     show();
     raise();
     activateWindow();
+}
+
+void TTraceViewer::applyPlacement() {
+    const bool beside = BesideBox->isChecked();
+    // A normal window lets the pages be edited while the record stays on screen.
+    setWindowFlag(Qt::Dialog, !beside);
+    setWindowFlag(Qt::Window, true);
+    setWindowModality(beside ? Qt::NonModal : Qt::ApplicationModal);
 }
 
 void TTraceViewer::FormActivate() {
@@ -402,6 +469,42 @@ void TTraceViewer::DrawOscill() {
             grid.at(k) = toLine(lines.at(k));
         painter.setPen(QPen(palette().color(QPalette::Active, QPalette::Highlight), 0));
         painter.drawLines(grid.data(), static_cast<int>(grid.size()));
+    }
+    if (AxesBox->isChecked())
+        drawAxes(painter);
+}
+
+void TTraceViewer::drawAxes(QPainter& painter) {
+    QFont font = painter.font();
+    font.setPixelSize(kAxisFontPx);
+    painter.setFont(font);
+    const int ascent = QFontMetrics(font).ascent();
+    // Channels sharing one scale have one axis: it is drawn once, in the first one's colour.
+    std::vector<std::pair<std::string, std::vector<AxisTick>>> drawn;
+    for (int c = 1; c <= m_view.config().channels; ++c) {
+        if (!m_view.visible(c))
+            continue;
+        std::pair axis(m_parts.oscillogram.channel(c).unit, m_view.valueAxis(c));
+        if (std::find(drawn.begin(), drawn.end(), axis) != drawn.end())
+            continue;
+        const int x = kAxisMarginPx + static_cast<int>(drawn.size()) * kValueAxisColumnPx;
+        painter.setPen(QPen(channelColour(c), 0));
+        // The unit follows the topmost number.
+        QString unit = axis.first.empty() ? QString() : " " + QString::fromStdString(axis.first);
+        for (const AxisTick& tick : axis.second) {
+            painter.drawLine(x, tick.pixel, x + kAxisTickPx, tick.pixel);
+            painter.drawText(x + kAxisTickPx + kAxisMarginPx, tick.pixel + ascent / 2,
+                             QString::fromStdString(tick.label) + unit);
+            unit.clear();
+        }
+        drawn.push_back(std::move(axis));
+    }
+    const int bottom = m_strip.height() - 1;
+    painter.setPen(QPen(Qt::black, 0));
+    for (const AxisTick& tick : m_view.timeAxis(m_parts.oscillogram.header.tick)) {
+        painter.drawLine(tick.pixel, bottom - kAxisTickPx, tick.pixel, bottom);
+        painter.drawText(tick.pixel + kAxisMarginPx, bottom - kAxisTickPx - kAxisMarginPx,
+                         QString::fromStdString(tick.label));
     }
 }
 
@@ -491,6 +594,27 @@ void TTraceViewer::VisibleClick(int channel) {
 
 void TTraceViewer::GridClick() {
     redraw();
+}
+
+void TTraceViewer::SharedScaleClick() {
+    if (m_parts.settings)
+        m_parts.settings->setSharedScale(SharedScaleBox->isChecked());
+    m_view.setSharedScale(SharedScaleBox->isChecked());
+    redraw();
+}
+
+void TTraceViewer::BesideClick() {
+    if (m_parts.settings)
+        m_parts.settings->setViewerBeside(BesideBox->isChecked());
+    if (!isVisible())
+        return;
+    // Flags and modality take effect when the window shows again; closing would restore the
+    // buffer, hiding keeps the viewer as it is.
+    hide();
+    applyPlacement();
+    show();
+    raise();
+    activateWindow();
 }
 
 void TTraceViewer::BitBtn1Click() {
@@ -642,6 +766,9 @@ void TOscill::showFor(const std::string& date, const std::string& time) {
     m_parts.actionLog.write(monitor::composeLogEntry(
         date, time,
         m_parts.messages.text(params::kMsgLogViewOscillogram, m_parts.model.language())));
+    // Still open beside the program: the measured values come back before they are kept anew.
+    if (isVisible())
+        FormClose();
     view().open(m_parts.oscillogram);
     showViewer();
 }
@@ -653,6 +780,9 @@ TOscillOff::TOscillOff(const ViewerParts& parts, QWidget* parent)
 }
 
 void TOscillOff::showFor(std::optional<int> triggerSample) {
+    // Still open beside the program: the measured values come back before they are kept anew.
+    if (isVisible())
+        FormClose();
     view().open(m_parts.oscillogram);
     view().setTriggerSample(triggerSample);
     showViewer();

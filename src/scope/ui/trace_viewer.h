@@ -18,6 +18,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QPainter;
 class QFrame;
 class QGroupBox;
 class QLabel;
@@ -26,6 +27,7 @@ class QPushButton;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
+class QToolButton;
 
 namespace zrd::ui {
 class SettingsFile;
@@ -92,9 +94,10 @@ private:
     const QImage& m_image;
 };
 
-// A trace viewer: the channel column, the plot with zoom, scroll and cursor, the bit view of
-// status words, the picture for printing and the hand-off to the frequency response. Shown
-// modally over the whole screen; showing returns at once, and `finished` tells the end.
+// A trace viewer: the channel column, the plot with value and time axes, zoom, scroll and
+// cursor, the bit view of status words, the picture for printing and the hand-off to the
+// frequency response. Shown modally over the whole screen, or as a normal window beside the
+// program when the user chose so; showing returns at once, and `finished` tells the end.
 class TTraceViewer : public QDialog {
     Q_OBJECT
 public:
@@ -132,11 +135,15 @@ public:
     QLineEdit* Edit6;  // cursor time " / " sample
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
-    QPushButton* Button1;  // Information
-    QPushButton* Button2;  // Exit
-    QPushButton* Button3;  // AFR and PFR
-    QPushButton* Button4;  // &Print
-    QCheckBox* GridBox;    // CheckBox3 online, CheckBox5 offline
+    QPushButton* Button1;        // Information
+    QPushButton* Button2;        // Exit
+    QPushButton* Button3;        // AFR and PFR
+    QPushButton* Button4;        // &Print
+    QCheckBox* GridBox;          // CheckBox3 online, CheckBox5 offline
+    QToolButton* OptionsButton;  // shows the options below
+    QCheckBox* AxesBox;
+    QCheckBox* SharedScaleBox;  // one scale for signals of the same unit
+    QCheckBox* BesideBox;       // keep the viewer open beside the program
     // Per channel 1..4 (index c − 1; the online viewer makes two).
     std::array<QLabel*, kChannelCount> Osc_A_ch{};
     std::array<QComboBox*, kChannelCount> ColorBox{};
@@ -163,6 +170,8 @@ public slots:
     void ColorBoxChange(int channel);
     void VisibleClick(int channel);
     void GridClick();
+    void SharedScaleClick();
+    void BesideClick();
     void BitBtn1Click();
     void BitBtn2Click();
     void Button1Click();
@@ -184,6 +193,12 @@ protected:
 private:
     void buildChannel(int channel);
     void buildBottomRow();
+    void buildOptions();
+    // The options as the settings remember them.
+    void readOptions();
+    // Modal over the program, or a normal window beside it, as BesideBox says.
+    void applyPlacement();
+    void drawAxes(QPainter& painter);
     void deselectBits(int channel);
     void resetColours();
     // The viewer's name in the settings: "online" or "offline".
@@ -198,6 +213,7 @@ private:
     QWidget* m_infoPanel;
     QWidget* m_scrollPanel;
     QWidget* m_zoomPanel;
+    QWidget* m_optionsPanel;
     QImage m_strip;
     QImage m_composite;
     QVector<QPoint> m_polyline;

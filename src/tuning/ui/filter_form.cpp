@@ -9,6 +9,8 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QListView>
@@ -39,6 +41,15 @@ constexpr int kPictureMinWidth = 120;
 constexpr int kPictureMinHeight = 80;
 constexpr int kPlotHeight = 300;
 constexpr double kPhaseLimitDeg = 180.0;
+// Magnitude and phase as designed, then as quantised: each curve a colour of its own, which its
+// square in the legend shows.
+constexpr std::array<QRgb, 4> kFilterCurveColours = {0xFF1F4E9C, 0xFFC0392B, 0xFF2E9BD6,
+                                                     0xFFE67E22};
+constexpr int kFilterCurveWidthPx = 2;
+// The widest number a field shows whole: sign, leading zero, point and 15 significant digits;
+// the padding covers the field's frame and margins.
+constexpr const char* kWidestFilterNumber = "-0.000000000000000";
+constexpr int kFilterFieldPaddingPx = 14;
 
 QString numberText(double v) {
     return QString::fromStdString(formatGeneral(v));
@@ -51,6 +62,8 @@ std::array<double*, 5> coefficientsOf(Biquad& q) {
 QLineEdit* field(QWidget* parent, const char* name) {
     auto* e = new QLineEdit(parent);
     e->setObjectName(name);
+    e->setMinimumWidth(e->fontMetrics().horizontalAdvance(kWidestFilterNumber) +
+                       kFilterFieldPaddingPx);
     return e;
 }
 
@@ -262,6 +275,15 @@ void TFilter_Form::plot(const FilterCalculation& calc) {
     chart->addAxis(phase, Qt::AlignRight);
     double low = 0;
     double high = 0;
+    size_t curve = 0;
+    const auto colour = [&](QLineSeries* series, Qt::PenStyle style) {
+        QPen pen(QColor::fromRgb(kFilterCurveColours.at(curve++)), kFilterCurveWidthPx);
+        pen.setStyle(style);
+        series->setPen(pen);
+        // The legend's square takes the series' brush, which a line series never paints with.
+        for (QLegendMarker* marker : chart->legend()->markers(series))
+            marker->setBrush(pen.color());
+    };
     const auto add = [&](const Biquad& q, const QString& name, Qt::PenStyle style) {
         auto* mag = new QLineSeries;
         auto* ph = new QLineSeries;
@@ -273,15 +295,10 @@ void TFilter_Form::plot(const FilterCalculation& calc) {
             low = std::min(low, p.magnitudeDb);
             high = std::max(high, p.magnitudeDb);
         }
-        QPen pen = ph->pen();
-        pen.setStyle(style);
-        ph->setPen(pen);
-        QPen magPen = mag->pen();
-        magPen.setStyle(style);
-        mag->setPen(magPen);
         for (QLineSeries* s : {mag, ph}) {
             chart->addSeries(s);
             s->attachAxis(frequency);
+            colour(s, style);
         }
         mag->attachAxis(magnitude);
         ph->attachAxis(phase);
