@@ -9,6 +9,8 @@
 #include "params/message_numbers.h"
 #include "scope/scope_settings.h"
 #include "scope/trigger.h"
+#include "session/link_busy_guard.h"
+#include "session/parameter_edit.h"
 #include "session/status_poll.h"
 #include "tuning/filter_design.h"
 #include "tuning/function_generator.h"
@@ -389,6 +391,9 @@ const char* recordEndText(sc::OfflineEnd end) {
 }
 
 std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
+    const auto shown = [](int number, std::vector<std::string> arguments = {}) {
+        return StepMessage{number, std::move(arguments), true};
+    };
     switch (outcome.failure) {
         case StepFailure::None:
         case StepFailure::Busy:
@@ -399,28 +404,32 @@ std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
         case StepFailure::NotSpeedMode:
             return StepMessage{kMsgStepNotSpeedMode, {formatGeneral(outcome.operatingMode)}};
         case StepFailure::ServoOff:
-            return StepMessage{pm::kMsgGeneratorServoOff, {}};
+            return shown(pm::kMsgGeneratorServoOff);
         case StepFailure::SourceNotInternal:
-            return StepMessage{pm::kMsgGeneratorNotInternal, {}};
+            return shown(pm::kMsgGeneratorNotInternal);
         case StepFailure::WaveRefused:
             if (outcome.waveRefusal == 0)
                 return std::nullopt;
-            return StepMessage{outcome.waveRefusal, {}};
+            return shown(outcome.waveRefusal);
         case StepFailure::WaveNotTaken:
         case StepFailure::SetupNotTaken:
-            return StepMessage{kMsgStepNotTaken, {outcome.parameter}};
+            return shown(kMsgStepNotTaken, {outcome.parameter});
         case StepFailure::StartNotSent:
-            return StepMessage{pm::kMsgPortWriteError, {}};
+            return shown(pm::kMsgPortWriteError);
         case StepFailure::GeneratorNotStarted:
-            return StepMessage{pm::kMsgGeneratorRefused, {}};
+            return shown(pm::kMsgGeneratorRefused);
         case StepFailure::RecordIncomplete:
-            return StepMessage{kMsgStepIncomplete, {recordEndText(outcome.recordEnd)}};
+            // The capture told of a refusal, a frame not sent and a lost port itself.
+            return StepMessage{kMsgStepIncomplete,
+                               {recordEndText(outcome.recordEnd)},
+                               outcome.recordEnd != sc::OfflineEnd::Silent &&
+                                   outcome.recordEnd != sc::OfflineEnd::Cancelled};
         case StepFailure::NoStep:
             return StepMessage{kMsgStepNoStep, {kStepCommandSignal}};
         case StepFailure::Cancelled:
-            return StepMessage{kMsgStepCancelled, {}};
+            return shown(kMsgStepCancelled);
         case StepFailure::LinkLost:
-            return StepMessage{pm::kMsgPortLost, {}};
+            return shown(pm::kMsgPortLost);
     }
     return std::nullopt;
 }
@@ -434,6 +443,22 @@ std::optional<StepMessage> restoreMessage(const StepOutcome& outcome) {
     for (const std::string& name : outcome.notRestored)
         names += (names.empty() ? "" : ", ") + name;
     return StepMessage{kMsgStepNotRestored, {names}};
+}
+
+EnteredWrite writeEnteredValue(link::DriveLink& link, session::ParameterAccess& access,
+                               params::ParameterModel& model, const params::TypeTables& tables,
+                               const std::string& mnemonic, double value) {
+    const std::optional<int> position = model.find(mnemonic);
+    if (!position)
+        return EnteredWrite::Missing;
+    if (link.state().linkBusy)
+        return EnteredWrite::Busy;
+    model.setCurrentParameter(*position);
+    if (!access.acceptsEntered(value))
+        return EnteredWrite::OutsideLimits;
+    session::LinkBusyGuard guard(link);
+    (void)session::writeEditedValue(link, access, model, tables, *position, value, 0);
+    return EnteredWrite::Written;
 }
 
 std::string filtersText(const LoopSettings& loop) {

@@ -22,6 +22,7 @@
 #include "link/drive_link.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
+#include "params/type_tables.h"
 #include "scope/offline_capture.h"
 #include "scope/oscillogram.h"
 #include "session/parameter_access.h"
@@ -105,6 +106,7 @@ struct StepOutcome {
 struct StepMessage {
     int number = 0;
     std::vector<std::string> arguments;
+    bool shown = false;  // the exchange that failed showed it already
 };
 [[nodiscard]] std::optional<StepMessage> failureMessage(const StepOutcome& outcome);
 // The message about what was not put back; nullopt when everything was.
@@ -178,6 +180,14 @@ private:
 
 // The values of a record's channel, one per sample.
 [[nodiscard]] std::vector<double> recordChannel(const scope::Oscillogram& record, int channel);
+
+// A value the user typed for a parameter, written as the edit dialog writes it: checked against
+// the limits (message 85 names them), then written under the link-busy flag with what follows
+// the write. Nothing is written while the link is busy or for a name the data set lacks.
+enum class EnteredWrite { Written, OutsideLimits, Busy, Missing };
+EnteredWrite writeEnteredValue(link::DriveLink& link, session::ParameterAccess& access,
+                               params::ParameterModel& model, const params::TypeTables& tables,
+                               const std::string& mnemonic, double value);
 
 // One run of a series as the figures table and the export show it.
 struct StepRunSummary {
