@@ -1,5 +1,6 @@
 #include "tuning/ui/step_chart.h"
 
+#include <QAbstractAxis>
 #include <QChart>
 #include <QLegend>
 #include <QLegendMarker>
@@ -24,6 +25,7 @@ constexpr double kStepReferenceWidth = 3.0;
 constexpr double kStepCurrentWidth = 1.0;
 constexpr int kStepChartMinimumWidth = 520;
 constexpr int kStepChartMinimumHeight = 320;
+constexpr const char* kStepCommandSeries = "StepCommand";
 
 QLineSeries* stepCurve(const QString& name, QColor colour, double width, Qt::PenStyle style,
                        const std::vector<double>& values, double tickMs) {
@@ -56,17 +58,30 @@ StepChart::StepChart(QWidget* parent) : QChartView(new QChart, parent) {
     setTraces({});
 }
 
+void StepChart::keepShownTitles() {
+    for (QAbstractAxis* axis : chart()->axes()) {
+        QString& title = axis->alignment() == Qt::AlignBottom ? m_timeTitle
+                         : axis->alignment() == Qt::AlignLeft ? m_speedTitle
+                                                              : m_currentTitle;
+        title = axis->titleText();
+    }
+    for (QAbstractSeries* series : chart()->series())
+        if (series->objectName() == kStepCommandSeries)
+            m_commandName = series->name();
+}
+
 void StepChart::setTraces(const std::vector<StepTrace>& traces) {
+    keepShownTitles();
     QChart* chart = ui::freshChart(this);
     m_speed.clear();
     auto* time = new QValueAxis;
-    time->setTitleText("Time, ms");
+    time->setTitleText(m_timeTitle);
     time->setLabelFormat("%g");
     auto* speed = new QValueAxis;
-    speed->setTitleText("Speed, rpm");
+    speed->setTitleText(m_speedTitle);
     speed->setLabelFormat("%g");
     auto* current = new QValueAxis;
-    current->setTitleText("Current, A");
+    current->setTitleText(m_currentTitle);
     current->setLabelFormat("%g");
     chart->addAxis(time, Qt::AlignBottom);
     chart->addAxis(speed, Qt::AlignLeft);
@@ -82,11 +97,12 @@ void StepChart::setTraces(const std::vector<StepTrace>& traces) {
     const StepTrace* commandOf = withReference != traces.end() ? &*withReference
                                  : traces.empty()              ? nullptr
                                                                : &traces.front();
-    if (commandOf)
-        attach(chart,
-               stepCurve("command", kStepCommandColour, kStepSpeedWidth, Qt::DashLine,
-                         commandOf->command, commandOf->tickMs),
-               time, speed);
+    if (commandOf) {
+        QLineSeries* command = stepCurve(m_commandName, kStepCommandColour, kStepSpeedWidth,
+                                         Qt::DashLine, commandOf->command, commandOf->tickMs);
+        command->setObjectName(kStepCommandSeries);
+        attach(chart, command, time, speed);
+    }
     bool anyCurrent = false;
     size_t colour = 0;
     for (const StepTrace& t : traces) {

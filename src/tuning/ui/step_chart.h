@@ -37,7 +37,15 @@ public:
     [[nodiscard]] QLineSeries* speedCurve(const QString& name) const;
 
 private:
+    // The titles as the chart shows them now: a language switch translated them in place, and
+    // a new drawing keeps them.
+    void keepShownTitles();
+
     QList<QLineSeries*> m_speed;
+    QString m_timeTitle = "Time, ms";
+    QString m_speedTitle = "Speed, rpm";
+    QString m_currentTitle = "Current, A";
+    QString m_commandName = "command";
 };
 
 }  // namespace zrd::tuning

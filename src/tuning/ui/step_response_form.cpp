@@ -19,6 +19,7 @@
 #include <chrono>
 
 #include "core/number_text.h"
+#include "core/ui/window_translator.h"
 #include "params/message_numbers.h"
 #include "scope/offline_capture.h"
 #include "scope/oscillogram_file.h"
@@ -39,6 +40,8 @@ QString stepText(const std::string& text) {
 }
 
 constexpr const char* kStepKpv = "KPV";
+// The runs are named by this and their number.
+constexpr const char* kStepRunPart = "Run ";
 constexpr const char* kStepKiv = "KIV";
 constexpr const char* kStepDefaultBase = "0";
 constexpr const char* kStepFileStem = "step_run";
@@ -110,6 +113,7 @@ TStepResponseForm::TStepResponseForm(const StepResponseParts& parts, QWidget* pa
       m_watch(new sc::PortWatch([this] { onPortReadable(); }, [this] { onDeadline(); }, this)) {
     setObjectName("StepResponse_Form");
     setWindowTitle(kStepResponseCaption);
+    ui::setTextPart(this, kStepRunPart);
     buildLayout();
     chooseFolder = [this] { return QFileDialog::getExistingDirectory(this, "Export…"); };
     connect(StepRun, &QPushButton::clicked, this, &TStepResponseForm::StepRunClick);
@@ -392,7 +396,7 @@ void TStepResponseForm::showEnd() {
 
 void TStepResponseForm::addRun(const StepOutcome& outcome) {
     StepRunEntry run;
-    run.summary.name = "Run " + std::to_string(++m_runNumber);
+    run.summary.name = (ui::textPart(this) + QString::number(++m_runNumber)).toStdString();
     run.summary.loop = outcome.loop;
     run.summary.figures = *outcome.figures;
     run.record = std::make_shared<const sc::Oscillogram>(m_test->record());
