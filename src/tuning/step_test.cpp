@@ -45,6 +45,16 @@ constexpr int kMsgStepNoStep = 117;
 constexpr int kMsgStepNotRestored = 118;
 constexpr int kMsgStepLinkLost = 119;
 
+StepMessage stepMessage(int number, std::vector<std::string> arguments = {},
+                        std::string appended = {}, bool shown = false) {
+    StepMessage m;
+    m.number = number;
+    m.arguments = std::move(arguments);
+    m.appended = std::move(appended);
+    m.shown = shown;
+    return m;
+}
+
 }  // namespace
 
 StepTest::StepTest(link::DriveLink& link, session::ParameterAccess& access,
@@ -392,7 +402,7 @@ const char* recordEndText(sc::OfflineEnd end) {
 
 std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
     const auto shown = [](int number, std::vector<std::string> arguments = {}) {
-        return StepMessage{number, std::move(arguments), true};
+        return stepMessage(number, std::move(arguments), {}, true);
     };
     switch (outcome.failure) {
         case StepFailure::None:
@@ -400,9 +410,9 @@ std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
             return std::nullopt;
         case StepFailure::MissingParameter:
         case StepFailure::NoAnswer:
-            return StepMessage{pm::kMsgParameterSilent, {outcome.parameter}};
+            return stepMessage(pm::kMsgParameterSilent, {}, outcome.parameter);
         case StepFailure::NotSpeedMode:
-            return StepMessage{kMsgStepNotSpeedMode, {formatGeneral(outcome.operatingMode)}};
+            return stepMessage(kMsgStepNotSpeedMode, {formatGeneral(outcome.operatingMode)});
         case StepFailure::ServoOff:
             return shown(pm::kMsgGeneratorServoOff);
         case StepFailure::SourceNotInternal:
@@ -420,12 +430,11 @@ std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
             return shown(pm::kMsgGeneratorRefused);
         case StepFailure::RecordIncomplete:
             // The capture told of a refusal, a frame not sent and a lost port itself.
-            return StepMessage{kMsgStepIncomplete,
-                               {recordEndText(outcome.recordEnd)},
+            return stepMessage(kMsgStepIncomplete, {recordEndText(outcome.recordEnd)}, {},
                                outcome.recordEnd != sc::OfflineEnd::Silent &&
-                                   outcome.recordEnd != sc::OfflineEnd::Cancelled};
+                                   outcome.recordEnd != sc::OfflineEnd::Cancelled);
         case StepFailure::NoStep:
-            return StepMessage{kMsgStepNoStep, {kStepCommandSignal}};
+            return stepMessage(kMsgStepNoStep, {kStepCommandSignal});
         case StepFailure::Cancelled:
             return shown(kMsgStepCancelled);
         case StepFailure::LinkLost:
@@ -436,13 +445,13 @@ std::optional<StepMessage> failureMessage(const StepOutcome& outcome) {
 
 std::optional<StepMessage> restoreMessage(const StepOutcome& outcome) {
     if (outcome.restoreSkipped)
-        return StepMessage{kMsgStepLinkLost, {}};
+        return stepMessage(kMsgStepLinkLost);
     if (outcome.notRestored.empty())
         return std::nullopt;
     std::string names;
     for (const std::string& name : outcome.notRestored)
         names += (names.empty() ? "" : ", ") + name;
-    return StepMessage{kMsgStepNotRestored, {names}};
+    return stepMessage(kMsgStepNotRestored, {names});
 }
 
 EnteredWrite writeEnteredValue(link::DriveLink& link, session::ParameterAccess& access,

@@ -106,7 +106,8 @@ struct StepOutcome {
 struct StepMessage {
     int number = 0;
     std::vector<std::string> arguments;
-    bool shown = false;  // the exchange that failed showed it already
+    std::string appended;  // after the text ("... for the parameter " + the name)
+    bool shown = false;    // the exchange that failed showed it already
 };
 [[nodiscard]] std::optional<StepMessage> failureMessage(const StepOutcome& outcome);
 // The message about what was not put back; nullopt when everything was.

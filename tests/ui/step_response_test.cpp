@@ -174,3 +174,55 @@ void StepResponseTest::runsAreMeasuredAsExportedAndOverlaidAfterAGainChange() {
     QCOMPARE(chart.speedCurves().size(), 1);
     QVERIFY(chart.speedCurve("Run 1"));
 }
+
+void StepResponseTest::runThatCannotStepWritesNothingAndSaysWhy_data() {
+    QTest::addColumn<int>("operatingMode");
+    QTest::addColumn<bool>("servoOn");
+    QTest::addColumn<QString>("amplitude");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("position mode") << 3 << true << "100"
+                                   << "M115";
+    QTest::newRow("servo off") << 2 << false << "100"
+                               << "M77";
+    QTest::newRow("an odd step makes a fraction") << 2 << true << "101"
+                                                  << "M84";
+}
+
+void StepResponseTest::runThatCannotStepWritesNothingAndSaysWhy() {
+    QFETCH(int, operatingMode);
+    QFETCH(bool, servoOn);
+    QFETCH(QString, amplitude);
+    QFETCH(QString, status);
+    zrd::params::ParameterModel& model = m_fixture->program().model;
+    const uint8_t mode = zrd::test::driveIndexOf(model, "OPMOD");
+    const uint8_t iit = zrd::test::driveIndexOf(model, "IIT");
+    const uint8_t trigger = zrd::test::driveIndexOf(model, "TRGTYP");
+    uint16_t iitBefore = 0;
+    uint16_t triggerBefore = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        d.setRaw(mode, uint16_t(operatingMode));
+        if (!servoOn)
+            QVERIFY(d.answer({zrd::link::kCmdServoOff, 0, 0, 0}));
+        iitBefore = d.raw(iit);
+        triggerBefore = d.raw(trigger);
+    });
+    zrd::app::TMainForm& form = m_fixture->form();
+    form.Stepresponse1->trigger();
+    TStepResponseForm& w = *form.StepResponse_Form;
+    w.StepAmplitude->setText(amplitude);
+    const size_t boxes = m_fixture->ui.boxes.size();
+    w.StepRun->click();
+
+    QVERIFY(!w.running());
+    QVERIFY(w.StepRun->isEnabled());
+    QCOMPARE(w.StepStatus->text(), status);
+    // One box: the run's own, or the check's that refused it.
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    QCOMPARE(QString::fromStdString(m_fixture->ui.boxes.back().text), status);
+    QVERIFY(w.runs().empty());
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        QCOMPARE(d.raw(iit), iitBefore);
+        QCOMPARE(d.raw(trigger), triggerBefore);
+    });
+    QVERIFY(!m_fixture->program().link.state().linkBusy);
+}

@@ -14,6 +14,8 @@ private slots:
     void init();
     void cleanup();
     void runsAreMeasuredAsExportedAndOverlaidAfterAGainChange();
+    void runThatCannotStepWritesNothingAndSaysWhy_data();
+    void runThatCannotStepWritesNothingAndSaysWhy();
 
 private:
     std::unique_ptr<zrd::test::ProgramFixture> m_fixture;

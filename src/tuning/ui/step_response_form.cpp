@@ -220,10 +220,7 @@ QString TStepResponseForm::message(int n) const {
 
 QString TStepResponseForm::messageText(const StepMessage& m) const {
     const std::string& text = m_parts.messages.text(m.number, m_parts.model.language());
-    // A text without places for its arguments takes them at its end ("... the parameter X").
-    if (text.find("%1") == std::string::npos && !m.arguments.empty())
-        return stepText(text + m.arguments.front());
-    return stepText(pm::withArguments(text, m.arguments));
+    return stepText(pm::withArguments(text, m.arguments) + m.appended);
 }
 
 void TStepResponseForm::showWindow() {
