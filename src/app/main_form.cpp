@@ -117,8 +117,9 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-    // The page goes while the timers it hands back on the way out still exist.
+    // The page and a step run go while the timers they hand back on the way out still exist.
     delete m_offlineScope;
+    delete StepResponse_Form;
 }
 
 bool TMainForm::startUp() {
