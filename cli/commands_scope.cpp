@@ -40,18 +40,6 @@ int rateCode(const std::string& text) {
     throw UsageError("--rate must be 1000, 500, 250 or 125, not \"" + text + "\"");
 }
 
-// "dd.mm.yy / hh:mm:ss", the stamp the program writes into the header.
-std::string stampNow() {
-    const std::time_t t = std::time(nullptr);
-    std::tm local{};
-    ::localtime_r(&t, &local);
-    char date[16] = {};
-    char time[16] = {};
-    std::strftime(date, sizeof date, "%d.%m.%y", &local);
-    std::strftime(time, sizeof time, "%H:%M:%S", &local);
-    return sc::makeStamp(date, time);
-}
-
 void writeSetting(Session& s, const char* mnemonic, int value, sc::WriteRule rule) {
     if (sc::writeScopeParameter(*s.link, *s.access, s.model(), mnemonic, value, rule))
         return;
@@ -214,6 +202,17 @@ void waitRecordTime(int tickCode, bool progress) {
 }
 
 }  // namespace
+
+std::string stampNow() {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char date[16] = {};
+    char time[16] = {};
+    std::strftime(date, sizeof date, "%d.%m.%y", &local);
+    std::strftime(time, sizeof time, "%H:%M:%S", &local);
+    return sc::makeStamp(date, time);
+}
 
 int signalOf(Session& s, const std::string& text, const std::string& option) {
     const std::optional<int> signal = sc::findScopeSignal(s.model(), text);

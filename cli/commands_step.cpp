@@ -1,9 +1,10 @@
 // zrdctl step: a speed step made by the function generator, recorded by the offline scope and
 // measured; the generator's and the scope's settings are put back afterwards.
+#include <unistd.h>
+
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <memory>
-#include <variant>
 
 #include "cli.h"
 #include "core/number_text.h"
@@ -11,8 +12,8 @@
 #include "offline_record.h"
 #include "scope/oscillogram_file.h"
 #include "scope/trace_view.h"
-#include "tuning/function_generator.h"
 #include "tuning/step_response.h"
+#include "tuning/step_test.h"
 
 namespace zrd::cli {
 namespace {
@@ -22,62 +23,92 @@ namespace tn = zrd::tuning;
 
 constexpr const char* kStepUsage =
     "--port DEV step [--amp RPM] [--base RPM] [--tick CODE] [--ch SIG] [--json] [-o FILE.dat]";
-constexpr int kSpeedMode = 2;
-// The channels of the record: the command, the actual speed, the current command, and the
-// user's fourth.
-constexpr const char* kCommandSignal = "VSET";
-constexpr const char* kActualSignal = "VACT";
-constexpr const char* kCurrentSignal = "ISET";
-// What the step writes, and so keeps to put back: the generator's signal and the recorder.
-constexpr const char* kTouched[] = {"IIT",    "IIP1V",  "IIP2V",  "IIP3V",  "IIP4V",
-                                    "IIP1U",  "IIP2U",  "IIP3U",  "IIP4U",  "PCRT",
-                                    "OSCMOD", "RCFREQ", "CH1SEL", "CH2SEL", "CH3SEL",
-                                    "CH4SEL", "TRGTYP", "TRGSRC", "TRGLEV", "TRGPOS"};
-// The current limits, the smallest of which counts as the limit reached.
-constexpr const char* kCurrentLimits[] = {"IFL", "ILIMP", "ILIMN"};
-constexpr const char* kGains[] = {"KPV", "KIV"};
 constexpr int kMsDecimals = 2;
+constexpr auto kStepProgressInterval = std::chrono::milliseconds(200);
 
-// The values the step will overwrite, as the drive holds them now.
-tn::WavePlan backupOf(Session& s) {
-    tn::WavePlan backup;
-    for (const char* name : kTouched)
-        if (s.model().find(name))
-            backup.writes.push_back({name, readParameter(s, name)});
-    return backup;
-}
+// Shows the record's progress on a terminal, as `scope offline` does.
+class StepProgress {
+public:
+    explicit StepProgress(const tn::StepTest& test)
+        : m_test(test), m_shown(::isatty(STDERR_FILENO) == 1) {}
+    ~StepProgress() {
+        if (m_shown)
+            std::fprintf(stderr, "\n");
+    }
+    StepProgress(const StepProgress&) = delete;
+    StepProgress& operator=(const StepProgress&) = delete;
 
-// Puts the backup back; says on stderr what the drive did not take.
-void restore(Session& s, const tn::WavePlan& backup) {
-    if (s.link->state().hungUp) {
+    void afterWake() {
+        const auto now = std::chrono::steady_clock::now();
+        if (!m_shown || now < m_next || !m_test.capture())
+            return;
+        const sc::OfflineCapture& c = *m_test.capture();
+        if (c.phase() == sc::OfflinePhase::Armed)
+            std::fprintf(stderr, "\rarmed, waiting for the trigger");
+        else
+            std::fprintf(stderr, "\rrecords %d/%d  dropped %d  busy %d", c.records(),
+                         sc::kOfflineSamples, c.dropped(), c.busyReplies());
+        m_next = now + kStepProgressInterval;
+    }
+
+private:
+    const tn::StepTest& m_test;
+    bool m_shown;
+    std::chrono::steady_clock::time_point m_next{};
+};
+
+// Says on stderr what the drive did not take back.
+void reportRestore(const tn::StepOutcome& o) {
+    if (o.generatorNotStopped)
+        std::fprintf(stderr, "zrdctl: the function generator did not stop\n");
+    if (o.restoreSkipped) {
         std::fprintf(stderr,
                      "zrdctl: the link is lost: the generator and scope settings were "
                      "not put back\n");
         return;
     }
-    std::vector<std::string> failed;
-    (void)tn::writeWave(*s.link, *s.access, s.model(), s.db->messages, backup, &failed);
-    for (const std::string& name : failed)
+    for (const std::string& name : o.notRestored)
         std::fprintf(stderr, "zrdctl: %s could not be put back\n", name.c_str());
 }
 
-std::optional<double> currentLimit(Session& s) {
-    std::optional<double> limit;
-    for (const char* name : kCurrentLimits) {
-        if (!s.model().find(name))
-            continue;
-        const double value = readParameter(s, name);
-        if (value > 0)
-            limit = std::min(limit.value_or(value), value);
+// Ends the command for a run without figures, by why.
+[[noreturn]] void throwFailure(Session& s, const tn::StepOutcome& o) {
+    switch (o.failure) {
+        case tn::StepFailure::MissingParameter:
+            throw CliError("the data set has no parameter " + o.parameter);
+        case tn::StepFailure::NoAnswer:
+            throw LinkError("no answer for " + o.parameter + " on " + s.device);
+        case tn::StepFailure::NotSpeedMode:
+            throw CliError("the drive is not in speed mode (OPMOD " +
+                           formatGeneral(o.operatingMode) + "); nothing was written");
+        case tn::StepFailure::ServoOff:
+            throw CliError("the servo is off");
+        case tn::StepFailure::SourceNotInternal:
+            throw CliError("the command source is not internal");
+        case tn::StepFailure::WaveRefused:
+            throw CliError("the generator cannot make this step; nothing was written");
+        case tn::StepFailure::WaveNotTaken:
+            throw CliError("the drive did not take the generator's " + o.parameter);
+        case tn::StepFailure::SetupNotTaken:
+            throw CliError("the drive on " + s.device + " did not take " + o.parameter);
+        case tn::StepFailure::StartNotSent:
+            throw LinkError("the start frame could not be sent to the drive on " + s.device);
+        case tn::StepFailure::GeneratorNotStarted:
+            throw CliError("the drive on " + s.device + " did not start the function generator");
+        case tn::StepFailure::RecordIncomplete:
+        case tn::StepFailure::Cancelled:
+            throw CliError("the record from the drive on " + s.device + " is incomplete (" +
+                           tn::recordEndText(o.recordEnd) + ")");
+        case tn::StepFailure::NoStep:
+            throw CliError("the record shows no step of the command " +
+                           std::string(tn::kStepCommandSignal));
+        case tn::StepFailure::LinkLost:
+        case tn::StepFailure::Busy:
+        case tn::StepFailure::None:
+            break;
     }
-    return limit;
-}
-
-std::vector<double> channelValues(const sc::Oscillogram& osc, int channel) {
-    std::vector<double> values(sc::kOfflineSamples);
-    for (int n = 0; n < sc::kOfflineSamples; ++n)
-        values[static_cast<size_t>(n)] = osc.buffer.channel(n, channel);
-    return values;
+    s.checkLink();
+    throw LinkError("the drive on " + s.device + " is busy");
 }
 
 std::string msText(const std::optional<double>& ms, bool json) {
@@ -130,65 +161,40 @@ int stepCommand(const Args& argsIn, const GlobalOptions& options) {
     if (file && sc::formatOfPath(*file) != sc::OscillogramFormat::Dat)
         throw UsageError(*file + ": the record is saved as *.dat");
 
-    Session s(options, {"OPMOD", "INST", "KPV", "KIV", kCommandSignal, kActualSignal,
-                        kCurrentSignal, "OSCMOD", "RCFREQ", "CH1SEL", "TRGTYP", "IIT"});
-    OfflineRecordRun run;
-    run.setup.tickCode = tick;
-    run.setup.trigger = sc::TriggerType::Generator;
-    run.setup.channelSignals = {signalOf(s, kCommandSignal, "--ch"),
-                                signalOf(s, kActualSignal, "--ch"),
-                                signalOf(s, kCurrentSignal, "--ch"), signalOf(s, fourth, "--ch")};
-    run.waitS = sc::recordSeconds(tick) + 10;
-    run.startFg = true;
+    Session s(options,
+              {"OPMOD", "INST", "KPV", "KIV", tn::kStepCommandSignal, tn::kStepActualSignal,
+               tn::kStepCurrentSignal, "OSCMOD", "RCFREQ", "CH1SEL", "TRGTYP", "IIT"});
+    for (const char* name : {tn::kStepCommandSignal, tn::kStepActualSignal, tn::kStepCurrentSignal})
+        (void)signalOf(s, name, "--ch");
+    tn::StepSettings settings;
+    settings.amplitudeRpm = amplitude;
+    settings.baseRpm = base;
+    settings.tickCode = tick;
+    settings.fourthSignal = signalOf(s, fourth, "--ch");
     s.connect(options);
 
-    // Safety first: nothing is written unless the loop can take the step.
-    if (std::lround(readParameter(s, "OPMOD")) != kSpeedMode)
-        throw CliError("the drive is not in speed mode (OPMOD " +
-                       formatGeneral(readParameter(s, "OPMOD")) + "); nothing was written");
-    requireGeneratorMayStart(s);
-    tn::GeneratorMode mode;
-    mode.operatingMode = kSpeedMode;
-    const auto planned = tn::planWave(tn::stepWave(amplitude, base, tick), mode);
-    if (const auto* refusal = std::get_if<tn::WaveRefusal>(&planned)) {
-        if (refusal->message != 0)
-            s.db->messages.show(s.ui, refusal->message, s.model().language());
-        throw CliError("the generator cannot make this step; nothing was written");
+    tn::StepTest test(*s.link, *s.access, s.model(), s.db->messages);
+    test.record().header.startStamp = stampNow();
+    bool waited = true;
+    if (test.start(settings, sc::CaptureClock::now())) {
+        StepProgress progress(test);
+        waited = tn::runStepRecord(test, *s.port, [&] { progress.afterWake(); });
     }
-    std::vector<double> gains;
-    for (const char* name : kGains)
-        gains.push_back(readParameter(s, name));
-    const std::optional<double> limit = currentLimit(s);
-    const tn::WavePlan backup = backupOf(s);
-
-    auto osc = std::make_unique<sc::Oscillogram>();
-    OfflineRecordResult recorded;
-    try {
-        std::vector<std::string> failed;
-        (void)tn::writeWave(*s.link, *s.access, s.model(), s.db->messages,
-                            std::get<tn::WavePlan>(planned), &failed);
-        s.checkLink();
-        if (!failed.empty())
-            throw CliError("the drive did not take the generator's " + failed.front());
-        recorded = recordOffline(s, *osc, run);
-    } catch (...) {
-        restore(s, backup);
-        throw;
-    }
-    restore(s, backup);
-    if (recorded.end != sc::OfflineEnd::Complete)
-        throw CliError("the record from the drive on " + s.device + " is incomplete (" +
-                       offlineEndText(recorded.end) + ")");
-    if (file) {
-        if (const sc::FileResult r = sc::writeOscillogramFile(*file, *osc, s.model()); !r)
+    test.record().header.stopStamp = stampNow();
+    const tn::StepOutcome& outcome = test.outcome();
+    reportRestore(outcome);
+    if (!waited)
+        throw LinkError("waiting for the drive on " + s.device + " failed: " + s.port->lastError());
+    // The record is saved also when it shows no step: it tells why.
+    if (file && outcome.recordEnd == sc::OfflineEnd::Complete) {
+        if (const sc::FileResult r = sc::writeOscillogramFile(*file, test.record(), s.model()); !r)
             throw CliError(r.error);
     }
-    const std::optional<tn::StepFigures> figures =
-        tn::measureStep(channelValues(*osc, 1), channelValues(*osc, 2), channelValues(*osc, 3),
-                        osc->header.tick, limit);
-    if (!figures)
-        throw CliError("the record shows no step of the command " + std::string(kCommandSignal));
-    printFigures(*figures, gains, json);
+    if (!outcome.figures)
+        throwFailure(s, outcome);
+    const tn::StepFigures& figures = *outcome.figures;
+    const std::vector<double> gains = {outcome.loop.kpv, outcome.loop.kiv};
+    printFigures(figures, gains, json);
     return kExitOk;
 }
 

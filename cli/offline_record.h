@@ -33,6 +33,9 @@ OfflineRecordResult recordOffline(Session& s, scope::Oscillogram& osc, const Off
 // The scope signal a --ch option names (a number or a mnemonic); anything else ends the command.
 int signalOf(Session& s, const std::string& text, const std::string& option);
 
+// "dd.mm.yy / hh:mm:ss", the stamp the program writes into the header.
+std::string stampNow();
+
 // The end as the summary line says it ("complete", "drive fell silent", ...).
 const char* offlineEndText(scope::OfflineEnd end);
 

@@ -46,6 +46,7 @@
 #include "tuning/ui/afc_form.h"
 #include "tuning/ui/filter_form.h"
 #include "tuning/ui/generator_control.h"
+#include "tuning/ui/step_response_form.h"
 #include "tuning/ui/wave_form.h"
 
 namespace zrd::app {
@@ -116,8 +117,9 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
-    // The page goes while the timers it hands back on the way out still exist.
+    // The page and a step run go while the timers they hand back on the way out still exist.
     delete m_offlineScope;
+    delete StepResponse_Form;
 }
 
 bool TMainForm::startUp() {
@@ -180,6 +182,7 @@ void TMainForm::createMenu() {
     TypeofFGsignal1 = addItem(Services1, "TypeofFGsignal1", "Type of FG signal");
     RESET1 = addItem(Services1, "RESET1", "RESET");
     Setconfiguration1 = addItem(Services1, "Setconfiguration1", "Configuration setting");
+    Stepresponse1 = addItem(Services1, "Stepresponse1", "Step response");
 
     Help1 = bar->addMenu("Help");
     Help1->setObjectName("Help1");
@@ -347,6 +350,10 @@ void TMainForm::createServiceWindows() {
                                   [this] { return m_controls->Enable_button->isChecked(); }},
                                  this);
     connect(Filtercalculator1, &QAction::triggered, Filter_Form, &tuning::TFilter_Form::showModal);
+    StepResponse_Form =
+        new tuning::TStepResponseForm({p.link, p.access, p.model, p.messages, p.typeTables}, this);
+    connect(Stepresponse1, &QAction::triggered, StepResponse_Form,
+            &tuning::TStepResponseForm::showWindow);
 }
 
 void TMainForm::createOscillogramTools() {
@@ -435,6 +442,7 @@ void TMainForm::N9Click() {
     // A running capture is stopped as by its own button while the port is still open.
     m_onlineScope->Button18Click();
     m_offlineScope->cancelCapture();
+    StepResponse_Form->cancelRun();
     m_session->disconnectDrive();
 }
 
@@ -549,6 +557,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     Timer5->stop();
     // An armed record is abandoned while the port is still open.
     m_offlineScope->cancelCapture();
+    StepResponse_Form->cancelRun();
     m_program.link.state().linkBusy = false;
     m_program.shell.generatorRunning = false;
     m_program.link.closePort();

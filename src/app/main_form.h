@@ -36,6 +36,7 @@ namespace zrd::tuning {
 class TFilter_Form;
 class TGeneratorControl;
 class TPar_AFC_Form;
+class TStepResponseForm;
 class TWave_Form;
 }  // namespace zrd::tuning
 namespace zrd::formula {
@@ -145,6 +146,7 @@ public:
     QAction* TypeofFGsignal1;
     QAction* RESET1;
     QAction* Setconfiguration1;
+    QAction* Stepresponse1;
     // Menu: Help
     QMenu* Help1;
     QAction* About1;
@@ -181,6 +183,7 @@ public:
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
     tuning::TFilter_Form* Filter_Form;
+    tuning::TStepResponseForm* StepResponse_Form;
     // The oscillogram files, the frequency response and the data record.
     scope::TOscillogramFiles* OscillogramFiles;
     tuning::TPar_AFC_Form* Par_AFC_Form;

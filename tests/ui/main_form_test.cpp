@@ -102,6 +102,7 @@ void MainFormTest::menuItems_data() {
         {"Services1", "TypeofFGsignal1", "Type of FG signal"},
         {"Services1", "RESET1", "RESET"},
         {"Services1", "Setconfiguration1", "Configuration setting"},
+        {"Services1", "Stepresponse1", "Step response"},
         {"Help1", "About1", "About"},
         {"Specialfunctions1", "InitialDriveInitialization1", "Drive Initialization"},
         {"Specialfunctions1", "N17", "RESET (67)"},

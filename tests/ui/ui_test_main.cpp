@@ -17,6 +17,7 @@
 #include "service_windows_test.h"
 #include "session_test.h"
 #include "shell_core_test.h"
+#include "step_response_test.h"
 #include "trace_viewer_test.h"
 #include "ui_test_support.h"
 #include "wave_form_test.h"
@@ -60,8 +61,8 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, TraceViewerTest, DesktopTest, ServiceWindowsTest,
-                 OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest, LanguageTest>(argc,
-                                                                                            argv);
+                 OfflineScopeTest, WaveFormTest, StepResponseTest, TraceViewerTest, DesktopTest,
+                 ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest,
+                 LanguageTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }
