@@ -323,13 +323,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--answer" && hasValue) {
             setup.answers.emplace_back(argv[++i]);
         } else if (arg == "--resonance" && hasValue) {
+            if (setup.resonances == 2) {
+                std::fprintf(stderr, "zrd-sim: --resonance is given at most twice\n");
+                return 2;
+            }
             const bool first = setup.resonances == 0;
             double& hz = first ? setup.resonanceHz : setup.secondResonanceHz;
             double& damping = first ? setup.resonanceDamping : setup.secondResonanceDamping;
-            if (setup.resonances == 2 || !parseResonance(argv[++i], hz, damping)) {
+            if (!parseResonance(argv[++i], hz, damping)) {
                 std::fprintf(stderr,
-                             "zrd-sim: --resonance (at most twice) needs HZ (0..1000) or "
-                             "HZ,DAMPING (0..1): %s\n",
+                             "zrd-sim: --resonance needs HZ (0..1000) or HZ,DAMPING (0..1): %s\n",
                              argv[i]);
                 return 2;
             }

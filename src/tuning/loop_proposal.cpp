@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace zrd::tuning {
@@ -38,7 +39,9 @@ double peakSeverity(const PlantMode& m) {
 }
 
 std::optional<NotchProposal> designNotch(double hz, const FreeFilterSlot& slot, double cycleS) {
-    if (hz > kHighestNotchHz || hz >= 0.45 / cycleS)
+    const bool resolvable =
+        std::all_of(slot.factors.begin(), slot.factors.end(), [](double f) { return f > 0.0; });
+    if (!resolvable || hz > kHighestNotchHz || hz >= 0.45 / cycleS)
         return std::nullopt;
     const FilterInputs in{FilterType::BandStop, hz, kNotchQuality, kDefaultFilterGainDb};
     const auto calc = calculateFilter(in, slot.factors, 1.0 / cycleS);

@@ -240,7 +240,7 @@ TEST(SpeedLoopTuner, TheProposalMeetsTheTargetsAndThePlantStepsAsPredicted) {
     // Verification accepts an overshoot within this many points of the prediction.
     constexpr double kOvershootPoints = 10.0;
     ProposalRequest request;
-    request.freeSlots = {{1, {}}, {2, {}}};
+    request.freeSlots = {{.slot = 1}, {.slot = 2}};
     request.currentLimitA = sim::PlantSettings{}.positiveCurrentLimitA;
     const LoopTargets& t = request.targets;
     for (const TunerPlant& p : kTunerPlants) {
@@ -251,6 +251,10 @@ TEST(SpeedLoopTuner, TheProposalMeetsTheTargetsAndThePlantStepsAsPredicted) {
         ASSERT_EQ(fit.status, FitStatus::Ok);
         const LoopProposal proposal = proposeSpeedLoop(fit.model, request);
         ASSERT_EQ(proposal.status, ProposalStatus::Ok);
+        // Two free slots: every fitted resonance is notched, each in a slot of its own.
+        ASSERT_EQ(proposal.notches.size(), fit.model.modes.size());
+        for (size_t i = 0; i < proposal.notches.size(); ++i)
+            EXPECT_EQ(proposal.notches[i].slot, request.freeSlots[i].slot);
         const LoopPrediction& predicted = proposal.prediction;
         ASSERT_TRUE(predicted.margins.phaseMarginDeg);
         EXPECT_GE(*predicted.margins.phaseMarginDeg, t.phaseMarginDeg);
