@@ -23,9 +23,9 @@ double decibelsOf(double ratio) {
 }
 
 // A second-order section run sample by sample (direct form I).
-class Section {
+class LoopSection {
 public:
-    explicit Section(const Biquad& q) : m_q(q) {}
+    explicit LoopSection(const Biquad& q) : m_q(q) {}
     double run(double x) {
         const double y = m_q.b0 * x + m_q.b1 * m_x1 + m_q.b2 * m_x2 - m_q.a1 * m_y1 - m_q.a2 * m_y2;
         m_x2 = m_x1;
@@ -41,7 +41,7 @@ private:
 };
 
 // (n2 s² + n1 s + n0) / (d2 s² + d1 s + d0) by the bilinear transform s = c (1 − z⁻¹)/(1 + z⁻¹).
-Biquad bilinear(std::array<double, 3> n, std::array<double, 3> d, double c) {
+Biquad bilinearSection(std::array<double, 3> n, std::array<double, 3> d, double c) {
     const auto z = [c](const std::array<double, 3>& p) {
         return std::array<double, 3>{p[2] * c * c + p[1] * c + p[0], 2.0 * (p[0] - p[2] * c * c),
                                      p[2] * c * c - p[1] * c + p[0]};
@@ -52,12 +52,12 @@ Biquad bilinear(std::array<double, 3> n, std::array<double, 3> d, double c) {
 }
 
 // The plant model as sections at the cycle, each resonance prewarped to its own frequency.
-std::vector<Section> plantSections(const PlantModel& m, double cycleS) {
+std::vector<LoopSection> plantSections(const PlantModel& m, double cycleS) {
     const double c = 2.0 / cycleS;
     const double gain = m.torqueConstantNmPerA * kRpmPerRadSLoop / m.inertiaKgM2;
     const double beta = m.viscousNmsPerRad / m.inertiaKgM2;
-    std::vector<Section> out;
-    out.emplace_back(bilinear({gain, 0.0, 0.0}, {beta, 1.0, 0.0}, c));
+    std::vector<LoopSection> out;
+    out.emplace_back(bilinearSection({gain, 0.0, 0.0}, {beta, 1.0, 0.0}, c));
     // The lags as the drive runs them: y += (x − y)(1 − e^(−T/τ)).
     const auto lag = [cycleS](double tau) {
         const double share = tau > 0.0 ? 1.0 - std::exp(-cycleS / tau) : 1.0;
@@ -70,8 +70,9 @@ std::vector<Section> plantSections(const PlantModel& m, double cycleS) {
         const double wa = kTwoPiLoop * p.antiResonanceHz;
         const double wr = kTwoPiLoop * p.resonanceHz;
         const double warped = wr / std::tan(wr * cycleS / 2.0);
-        out.emplace_back(bilinear({1.0, 2.0 * p.antiResonanceDamping / wa, 1.0 / (wa * wa)},
-                                  {1.0, 2.0 * p.resonanceDamping / wr, 1.0 / (wr * wr)}, warped));
+        out.emplace_back(bilinearSection({1.0, 2.0 * p.antiResonanceDamping / wa, 1.0 / (wa * wa)},
+                                         {1.0, 2.0 * p.resonanceDamping / wr, 1.0 / (wr * wr)},
+                                         warped));
     }
     return out;
 }
@@ -84,10 +85,10 @@ std::optional<StepFigures> simulateStep(const LoopSetup& setup, const Prediction
     const double kp = setup.gains.kpvMaPerRpm / kMsPerS;
     const double ti = setup.gains.kivMs / kMsPerS;
     const double limit = setup.currentLimitA.value_or(std::numeric_limits<double>::infinity());
-    std::vector<Section> filters;
+    std::vector<LoopSection> filters;
     for (const Biquad& q : setup.filters)
         filters.emplace_back(q);
-    std::vector<Section> plant = plantSections(setup.plant, t);
+    std::vector<LoopSection> plant = plantSections(setup.plant, t);
     const auto delay = static_cast<size_t>(std::max(0.0, std::round(setup.plant.delayS / t)));
     std::vector<double> line(delay + 1, 0.0);
     std::vector<double> command(samples), actual(samples), current(samples);
@@ -98,7 +99,7 @@ std::optional<StepFigures> simulateStep(const LoopSetup& setup, const Prediction
         const double error = command[k] - measured;
         const double next = ti > 0.0 ? integral + error * t / ti : 0.0;
         double u = kp * (error + next);
-        for (Section& f : filters)
+        for (LoopSection& f : filters)
             u = f.run(u);
         if (u > limit) {
             u = limit;
@@ -115,7 +116,7 @@ std::optional<StepFigures> simulateStep(const LoopSetup& setup, const Prediction
         std::rotate(line.rbegin(), line.rbegin() + 1, line.rend());
         line[0] = u;
         double y = line[delay];
-        for (Section& p : plant)
+        for (LoopSection& p : plant)
             y = p.run(y);
         actual[k] = y;
         measured = y;

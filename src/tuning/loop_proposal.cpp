@@ -54,22 +54,22 @@ std::optional<NotchProposal> designNotch(double hz, const FreeFilterSlot& slot, 
     return NotchProposal{slot.slot, in, calc->quantised, hz};
 }
 
-struct Candidate {
+struct CrossoverCandidate {
     SpeedLoopGains gains;
     LoopMargins margins;
     double sensitivityPeakDb = 0.0;
 };
 
 // The loop with everything but the PI, on the grid: filters × delay × plant.
-struct FixedPart {
+struct LoopFixedPart {
     std::vector<double> hz;
     std::vector<Complex> delay;  // z⁻¹
     std::vector<Complex> rest;
 };
 
-Candidate evaluate(double crossoverHz, const FixedPart& fixed, const LoopSetup& base,
-                   const GainSteps& steps) {
-    Candidate c;
+CrossoverCandidate evaluateCrossover(double crossoverHz, const LoopFixedPart& fixed,
+                                     const LoopSetup& base, const GainSteps& steps) {
+    CrossoverCandidate c;
     const double kiv = snapped(kMsPerSProposal * kIntegralRatio / (kTwoPiProposal * crossoverHz),
                                steps.kivStepMs, steps.kivMinMs, steps.kivMaxMs);
     LoopSetup unit = base;
@@ -91,7 +91,7 @@ Candidate evaluate(double crossoverHz, const FixedPart& fixed, const LoopSetup& 
     return c;
 }
 
-bool meets(const Candidate& c, const LoopTargets& t) {
+bool meetsTargets(const CrossoverCandidate& c, const LoopTargets& t) {
     return c.margins.crossoverHz && c.margins.phaseMarginDeg &&
            *c.margins.phaseMarginDeg >= t.phaseMarginDeg &&
            (!c.margins.gainMarginDb || *c.margins.gainMarginDb >= t.gainMarginDb) &&
@@ -140,7 +140,7 @@ LoopProposal proposeSpeedLoop(const PlantModel& plant, const ProposalRequest& re
     out.crossoverLimitHz = std::min(limit, nyquistShare);
 
     LoopSetup base = setupOf(plant, out, request);
-    FixedPart fixed;
+    LoopFixedPart fixed;
     PredictionOptions grid;
     grid.toHz = 0.49 / request.cycleS;
     fixed.hz = predictionGrid(grid);
@@ -162,11 +162,11 @@ LoopProposal proposeSpeedLoop(const PlantModel& plant, const ProposalRequest& re
         for (int i = kCrossoverCandidates - 1; i >= 0; --i)
             candidates.push_back(kLowestCrossoverHz * std::exp(ratio * i));
     }
-    std::optional<Candidate> chosen;
-    Candidate last;
+    std::optional<CrossoverCandidate> chosen;
+    CrossoverCandidate last;
     for (const double fc : candidates) {
-        last = evaluate(fc, fixed, base, request.steps);
-        if (meets(last, request.targets)) {
+        last = evaluateCrossover(fc, fixed, base, request.steps);
+        if (meetsTargets(last, request.targets)) {
             chosen = last;
             break;
         }

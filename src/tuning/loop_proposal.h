@@ -5,8 +5,10 @@
 // quantised by the filter calculator into the free filter slots. The crossover is the highest
 // ("auto", or the one asked for) at which the loop, evaluated on the model with the quantised
 // gains and the quantised coefficients, keeps the phase and gain margins and the sensitivity
-// peak. A resonance that cannot be notched (no free slot, too close to the crossover, or a
-// design the slot's resolution spoils) lowers the crossover to a third of it instead.
+// peak; it stays below half the first anti-resonance and a third of every resonance, where a
+// notch costs little phase. A resonance that cannot be notched (no free slot, above 1 kHz, or a
+// design the slot's resolution spoils) stays in the loop, and the search lowers the crossover
+// until its peak keeps the gain margin.
 //
 // How the front ends use it: after fitPlant, proposeSpeedLoop(fit.model, request) with the
 // targets the user chose, the slots switched off in the drive (their coefficientFactors) and the

@@ -21,7 +21,7 @@ struct WelchSums {
     explicit WelchSums(size_t bins) : rr(bins), uu(bins), yy(bins), ru(bins), ry(bins) {}
 };
 
-bool usable(const LoopRecord& r, int segment) {
+bool usableRecord(const LoopRecord& r, int segment) {
     const size_t n = r.referenceRpm.size();
     return r.tickS > 0.0 && std::isfinite(r.tickS) && r.currentA.size() == n &&
            r.speedRpm.size() == n && n >= static_cast<size_t>(segment);
@@ -52,8 +52,8 @@ std::vector<Complex> segmentSpectrum(std::span<const double> x, std::span<const 
     return out;
 }
 
-void accumulate(const LoopRecord& rec, const EstimateOptions& o, std::span<const double> window,
-                WelchSums& sums) {
+void accumulateSegments(const LoopRecord& rec, const EstimateOptions& o,
+                        std::span<const double> window, WelchSums& sums) {
     const auto segment = static_cast<size_t>(o.segment);
     const auto hop = std::max<size_t>(
         1, static_cast<size_t>(std::lround(static_cast<double>(segment) * (1.0 - o.overlap))));
@@ -80,13 +80,13 @@ struct BandKey {
     auto operator<=>(const BandKey&) const = default;
 };
 
-struct Band {
+struct WelchBand {
     double df = 0.0;
     std::vector<PlantBin> bins;
 };
 
-Band binsOf(const BandKey& key, const WelchSums& s, const EstimateOptions& o) {
-    Band band;
+WelchBand binsOf(const BandKey& key, const WelchSums& s, const EstimateOptions& o) {
+    WelchBand band;
     band.df = 1.0 / (key.tickS * o.segment);
     const double top = key.toHz > 0.0 ? key.toHz : 0.5 / key.tickS;
     for (size_t k = 1; k < s.rr.size(); ++k) {
@@ -112,21 +112,22 @@ PlantEstimate estimatePlant(std::span<const LoopRecord> records, const EstimateO
     const std::vector<double> window = hannWindow(options.segment);
     std::map<BandKey, WelchSums> groups;
     for (const LoopRecord& rec : records) {
-        if (!usable(rec, options.segment)) {
+        if (!usableRecord(rec, options.segment)) {
             out.status = EstimateStatus::UnusableRecord;
             return out;
         }
         auto [it, added] = groups.try_emplace({rec.tickS, rec.fromHz, rec.toHz},
                                               static_cast<size_t>(options.segment / 2));
-        accumulate(rec, options, window, it->second);
+        accumulateSegments(rec, options, window, it->second);
     }
-    std::vector<Band> bands;
+    std::vector<WelchBand> bands;
     for (const auto& [key, sums] : groups)
         bands.push_back(binsOf(key, sums, options));
     // The finest resolution first: each band keeps the bins outside the spans already taken.
-    std::sort(bands.begin(), bands.end(), [](const Band& a, const Band& b) { return a.df < b.df; });
+    std::sort(bands.begin(), bands.end(),
+              [](const WelchBand& a, const WelchBand& b) { return a.df < b.df; });
     std::vector<std::pair<double, double>> taken;
-    for (const Band& band : bands) {
+    for (const WelchBand& band : bands) {
         if (band.bins.empty())
             continue;
         for (const PlantBin& bin : band.bins) {

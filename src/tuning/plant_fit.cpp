@@ -49,7 +49,7 @@ struct FitPoint {
     double sqrtWeight;
 };
 
-Complex quadratic(Complex s, double omega, double zeta) {
+Complex modeQuadratic(Complex s, double omega, double zeta) {
     const Complex x = s / omega;
     return x * x + 2.0 * zeta * x + 1.0;
 }
@@ -68,7 +68,7 @@ Complex logModel(std::span<const double> p, const FitPoint& x, std::span<Complex
         for (size_t half = 0; half < 2; ++half) {
             const double omega = std::exp(p[m + 2 * half]);
             const double zeta = std::exp(p[m + 2 * half + 1]);
-            const Complex q = quadratic(s, omega, zeta);
+            const Complex q = modeQuadratic(s, omega, zeta);
             const double sign = half == 0 ? 1.0 : -1.0;
             ln += sign * std::log(q);
             if (!derivative.empty()) {
@@ -87,7 +87,7 @@ Complex misfit(Complex model, Complex measured) {
     return {d.real(), std::remainder(d.imag(), kTwoPiFit)};
 }
 
-double cost(std::span<const double> p, std::span<const FitPoint> pts) {
+double fitCost(std::span<const double> p, std::span<const FitPoint> pts) {
     double sum = 0.0;
     for (const FitPoint& x : pts)
         sum += std::norm(misfit(logModel(p, x, {}), x.logMeasured)) * x.sqrtWeight * x.sqrtWeight;
@@ -134,7 +134,7 @@ void keepInBounds(std::vector<double>& p) {
 int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p) {
     const size_t n = p.size();
     double lambda = kInitialLambda;
-    double current = cost(p, pts);
+    double current = fitCost(p, pts);
     std::vector<Complex> d(n);
     int iteration = 0;
     for (; iteration < kMaxIterations && lambda < kMaxLambda; ++iteration) {
@@ -170,7 +170,7 @@ int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p) {
             for (size_t i = 0; i < n; ++i)
                 trial[i] += step[i];
             keepInBounds(trial);
-            const double next = cost(trial, pts);
+            const double next = fitCost(trial, pts);
             if (std::isfinite(next) && next < current) {
                 const bool converged = current - next <= kRelativeTolerance * current;
                 p = trial;
@@ -189,7 +189,7 @@ int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p) {
 
 // --- initial values ---------------------------------------------------------------------------
 
-std::vector<double> smoothed(std::span<const double> v) {
+std::vector<double> smoothedDb(std::span<const double> v) {
     std::vector<double> out(v.size());
     for (size_t i = 0; i < v.size(); ++i) {
         const size_t from = i >= kSmoothReach ? i - kSmoothReach : 0;
@@ -214,13 +214,13 @@ double prominenceTowards(std::span<const double> v, size_t i, int step) {
     return v[i] - lowest;
 }
 
-struct Extreme {
+struct FitExtreme {
     size_t index;
     double prominence;
 };
 
-std::vector<Extreme> peaksOf(std::span<const double> v) {
-    std::vector<Extreme> out;
+std::vector<FitExtreme> fitPeaks(std::span<const double> v) {
+    std::vector<FitExtreme> out;
     for (size_t i = 1; i + 1 < v.size(); ++i) {
         if (!(v[i] >= v[i - 1] && v[i] > v[i + 1]))
             continue;
@@ -254,7 +254,7 @@ std::optional<double> halfPowerDamping(std::span<const double> hz, std::span<con
     return (*edges[1] - *edges[0]) / (2.0 * hz[i]);
 }
 
-double median(std::vector<double> v) {
+double medianOf(std::vector<double> v) {
     std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
     return v[v.size() / 2];
 }
@@ -271,11 +271,11 @@ std::vector<double> initialParameters(std::span<const PlantBin> bins, const Plan
     std::vector<double> db(hz.size());
     for (size_t i = 0; i < db.size(); ++i)
         db[i] = 20.0 * std::log10(std::max(inverseInertia[i], 1e-300));
-    const std::vector<double> up = smoothed(db);
+    const std::vector<double> up = smoothedDb(db);
     std::vector<double> down(up.size());
     std::transform(up.begin(), up.end(), down.begin(), [](double v) { return -v; });
-    std::vector<Extreme> peaks = peaksOf(up);
-    const std::vector<Extreme> dips = peaksOf(down);
+    std::vector<FitExtreme> peaks = fitPeaks(up);
+    const std::vector<FitExtreme> dips = fitPeaks(down);
 
     double firstHz = hz.back();
     if (!peaks.empty())
@@ -287,14 +287,14 @@ std::vector<double> initialParameters(std::span<const PlantBin> bins, const Plan
          i < hz.size() && (hz[i] < kLowBandShare * firstHz || low.size() < kMinLowBandBins); ++i)
         low.push_back(inverseInertia[i]);
 
-    std::vector<double> p = {-std::log(median(low)), 0.0, 0.0};
+    std::vector<double> p = {-std::log(medianOf(low)), 0.0, 0.0};
     std::sort(peaks.begin(), peaks.end(),
-              [](const Extreme& a, const Extreme& b) { return a.prominence > b.prominence; });
+              [](const FitExtreme& a, const FitExtreme& b) { return a.prominence > b.prominence; });
     peaks.resize(std::min(peaks.size(), static_cast<size_t>(std::max(0, maxModes))));
     std::sort(peaks.begin(), peaks.end(),
-              [](const Extreme& a, const Extreme& b) { return a.index < b.index; });
+              [](const FitExtreme& a, const FitExtreme& b) { return a.index < b.index; });
     size_t after = 0;
-    for (const Extreme& peak : peaks) {
+    for (const FitExtreme& peak : peaks) {
         const double resonanceHz = hz[peak.index];
         const double resonanceDamping = std::clamp(
             halfPowerDamping(hz, up, peak.index).value_or(kInitialDamping), kMinFitDamping, 0.5);
@@ -344,8 +344,8 @@ Complex plantResponse(const PlantModel& model, double hz) {
     Complex p = knownResponse(model, hz) / (model.inertiaKgM2 * s + model.viscousNmsPerRad) *
                 std::exp(-s * model.delayS);
     for (const PlantMode& m : model.modes)
-        p *= quadratic(s, kTwoPiFit * m.antiResonanceHz, m.antiResonanceDamping) /
-             quadratic(s, kTwoPiFit * m.resonanceHz, m.resonanceDamping);
+        p *= modeQuadratic(s, kTwoPiFit * m.antiResonanceHz, m.antiResonanceDamping) /
+             modeQuadratic(s, kTwoPiFit * m.resonanceHz, m.resonanceDamping);
     return p;
 }
 
