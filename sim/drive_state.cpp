@@ -257,6 +257,13 @@ void SimDrive::setResonance(double hz, double damping) {
     m_resonanceHz = hz;
     m_resonanceDamping = damping;
 }
+void SimDrive::setSecondResonance(double hz, double damping) {
+    m_secondResonanceHz = hz;
+    m_secondResonanceDamping = damping;
+}
+void SimDrive::setCoulombFriction(double newtonMetres) {
+    m_coulombFrictionNm = newtonMetres;
+}
 
 GeneratorSettings SimDrive::generatorSettings() const {
     const auto v = [this](GeneratorParameter p) { return value(m_generatorEntries[p], 0.0); };
@@ -370,6 +377,9 @@ PlantSettings SimDrive::plantSettings() const {
     s.noise = m_noise;
     s.resonanceHz = m_resonanceHz;
     s.resonanceDamping = m_resonanceDamping;
+    s.secondResonanceHz = m_secondResonanceHz;
+    s.secondResonanceDamping = m_secondResonanceDamping;
+    s.coulombFrictionNm = m_coulombFrictionNm;
     for (size_t n = 0; n < kFilterSlots; ++n) {
         const DriveMap::Entry* e = &m_filterEntries[n * kFilterParameterCount];
         if (value(e[0], 0.0) == 0.0)

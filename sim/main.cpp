@@ -39,7 +39,7 @@ zrd::ProgramHelp simHelp() {
         "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
         "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
         "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] [--seed N] "
-        "[--resonance HZ[,DAMPING]] [--replay FILE]",
+        "[--resonance HZ[,DAMPING]]... [--friction NM] [--replay FILE]",
         "--version"};
     help.description =
         "Opens a pseudo-terminal (or PATH), prints the device path on the first line and the "
@@ -74,7 +74,9 @@ zrd::ProgramHelp simHelp() {
          "with every record, stream and generator start, so a measurement repeats exactly"},
         {"--resonance HZ[,DAMPING]",
          "the load's mechanical resonance, 0..1000 Hz (0 rigid), and its damping ratio "
-         "0..1 (default 400,0.05)"},
+         "0..1 (default 400,0.05); given twice, the second is a further mode of a quarter "
+         "of the load on a spring of its own"},
+        {"--friction NM", "dry (Coulomb) friction on the load, 0..10 N·m (default 0)"},
         {"--replay FILE",
          "answer from a traffic recording (the command monitor's \"Record\" or zrdctl sniff "
          "--record): each request gets the reply recorded after the same request, in turn; a "
@@ -158,6 +160,10 @@ struct DriveSetup {
     uint32_t seed = sim::kDefaultNoiseSeed;
     double resonanceHz = sim::kDefaultResonanceHz;
     double resonanceDamping = sim::kDefaultResonanceDamping;
+    int resonances = 0;
+    double secondResonanceHz = 0.0;
+    double secondResonanceDamping = sim::kDefaultResonanceDamping;
+    double frictionNm = 0.0;
     sim::ScopeFaults scope;
 };
 
@@ -176,6 +182,8 @@ bool applySetup(const DriveSetup& setup, sim::SimDrive& drive) {
     drive.setNoise(setup.noise);
     drive.setNoiseSeed(setup.seed);
     drive.setResonance(setup.resonanceHz, setup.resonanceDamping);
+    drive.setSecondResonance(setup.secondResonanceHz, setup.secondResonanceDamping);
+    drive.setCoulombFriction(setup.frictionNm);
     drive.scopeFaults() = setup.scope;
     for (const auto& f : setup.faults)
         drive.addFault(f);
@@ -315,12 +323,27 @@ int main(int argc, char** argv) {
         } else if (arg == "--answer" && hasValue) {
             setup.answers.emplace_back(argv[++i]);
         } else if (arg == "--resonance" && hasValue) {
-            if (!parseResonance(argv[++i], setup.resonanceHz, setup.resonanceDamping)) {
+            if (setup.resonances == 2) {
+                std::fprintf(stderr, "zrd-sim: --resonance is given at most twice\n");
+                return 2;
+            }
+            const bool first = setup.resonances == 0;
+            double& hz = first ? setup.resonanceHz : setup.secondResonanceHz;
+            double& damping = first ? setup.resonanceDamping : setup.secondResonanceDamping;
+            if (!parseResonance(argv[++i], hz, damping)) {
                 std::fprintf(stderr,
                              "zrd-sim: --resonance needs HZ (0..1000) or HZ,DAMPING (0..1): %s\n",
                              argv[i]);
                 return 2;
             }
+            ++setup.resonances;
+        } else if (arg == "--friction" && hasValue) {
+            const auto nm = zrd::parseNumber(argv[++i]);
+            if (!nm || !(*nm >= 0.0 && *nm <= sim::kMaxCoulombFrictionNm)) {
+                std::fprintf(stderr, "zrd-sim: --friction needs N·m (0..10): %s\n", argv[i]);
+                return 2;
+            }
+            setup.frictionNm = *nm;
         } else if (arg == "--seed" && hasValue) {
             const auto seed = zrd::parseInteger(argv[++i], zrd::IntegerBase::Decimal, 0,
                                                 std::numeric_limits<uint32_t>::max());

@@ -206,10 +206,14 @@ void ServoPlant::stepMotor(double dt) {
 
     const double torqueNm = m_trueCurrent * s.torqueConstantNcmPerA / 100.0;
     const double frictionNm = s.frictionNcmPerKrpm / 100.0 * st.trueSpeedRpm / 1000.0;
-    const double loadNm = std::abs(m_inputs.loadTorqueNcm) / 100.0;
+    const double loadNm =
+        std::abs(m_inputs.loadTorqueNcm) / 100.0 + std::max(0.0, s.coulombFrictionNm);
     const double rotor = std::max(1e-9, s.rotorInertiaKgCm2 * 1e-4);
-    const double load = rotor * std::max(0.0, s.inertiaRatio);
+    double load = rotor * std::max(0.0, s.inertiaRatio);
     const bool coupled = s.resonanceHz > 0.0 && load > 0.0;
+    const bool secondMode = coupled && s.secondResonanceHz > 0.0;
+    if (secondMode)
+        load *= 1.0 - kSecondModeLoadShare;
 
     // The shaft that carries the load's dry friction: the load behind the spring, or the one
     // rigid body.
@@ -226,7 +230,8 @@ void ServoPlant::stepMotor(double dt) {
             2.0 * s.resonanceDamping * omega * reduced * (m_speedRadS - m_loadSpeedRadS);
         // Semi-implicit: the speeds move with the spring of the present twist, the twist with
         // the new speeds, so that the undamped oscillation neither grows nor decays.
-        m_speedRadS += (drive - spring) / rotor * dt;
+        const double second = secondMode ? stepSecondMode(dt, rotor, load) : 0.0;
+        m_speedRadS += (drive - spring - second) / rotor * dt;
         drive = spring;
         shaftInertia = load;
     }
@@ -244,6 +249,12 @@ void ServoPlant::stepMotor(double dt) {
     // The load stops the shaft; it never turns it round.
     if (std::signbit(before) != std::signbit(shaft) && std::abs(drive) <= loadNm)
         shaft = 0.0;
+    if (secondMode) {
+        m_secondTwistRad += (m_speedRadS - m_secondSpeedRadS) * dt;
+    } else {
+        m_secondSpeedRadS = m_speedRadS;
+        m_secondTwistRad = 0.0;
+    }
     if (coupled) {
         m_twistRad += (m_speedRadS - m_loadSpeedRadS) * dt;
     } else {
@@ -259,6 +270,20 @@ void ServoPlant::stepMotor(double dt) {
                               : st.trueSpeedRpm;
     m_speedFiltered = smoothed;
     st.speedRpm = smoothed + gauss(kSpeedNoiseRpm * s.noise);
+}
+
+// The second branch's speed moves with the spring of the present twist, as the first one's does
+// (its twist follows with the new speeds); returns the torque the branch puts on the motor.
+double ServoPlant::stepSecondMode(double dt, double rotor, double firstLoad) {
+    const PlantSettings& s = m_settings;
+    const double mass = firstLoad / (1.0 - kSecondModeLoadShare) * kSecondModeLoadShare;
+    const double reduced = rotor * mass / (rotor + mass);
+    const double omega = kTwoPi * s.secondResonanceHz;
+    const double spring =
+        omega * omega * reduced * m_secondTwistRad +
+        2.0 * s.secondResonanceDamping * omega * reduced * (m_speedRadS - m_secondSpeedRadS);
+    m_secondSpeedRadS += spring / mass * dt;
+    return spring;
 }
 
 void ServoPlant::stepDerived(double dt) {

@@ -209,6 +209,10 @@ public:
     void setResonance(double hz, double damping);
     [[nodiscard]] double resonanceHz() const { return m_resonanceHz; }
     [[nodiscard]] double resonanceDamping() const { return m_resonanceDamping; }
+    // A second mode of the load (0 Hz: none), as PlantSettings describes it.
+    void setSecondResonance(double hz, double damping);
+    // Dry friction on the load, N·m.
+    void setCoulombFriction(double newtonMetres);
     // The function generator as it runs: 0x60 starts it with the "IIP*", "PCRT" and "RCFREQ"
     // values of that moment; it drives the internal command until 0x61, a reset, the servo
     // going off, or the end of its repeats.
@@ -345,6 +349,9 @@ private:
     double m_noise = 1.0;
     double m_resonanceHz = kDefaultResonanceHz;
     double m_resonanceDamping = kDefaultResonanceDamping;
+    double m_secondResonanceHz = 0.0;
+    double m_secondResonanceDamping = kDefaultResonanceDamping;
+    double m_coulombFrictionNm = 0.0;
     double m_analogMv = 0.0;
     double m_pulseKHz = 0.0;
     double m_loadNcm = 0.0;
