@@ -1326,6 +1326,26 @@ WINDOW_TEXTS = [
     ("Equaliser cut", "Эквалайзер, подавление"),
     ("Equaliser boost", "Эквалайзер, усиление"),
     ("Frequency, Hz", "Частота, Гц"),
+    # Frequency response tools
+    ("Move the mouse over a chart to read the curves; drag across a range to zoom into it, "
+     "double-click for the whole range.",
+     "Наведите мышь на график, чтобы прочитать кривые; выделите диапазон, чтобы увеличить его, "
+     "двойной щелчок — весь диапазон."),
+    ("Resonances", "Резонансы"),
+    ("The filter calculator with a band-stop at the selected resonance",
+     "Калькулятор фильтров с режекторным фильтром на выбранном резонансе"),
+    ("Notch...", "Режекция..."),
+    ("Overlays", "Наложения"),
+    ("Difference to reference", "Разность с эталоном"),
+    ("Reads the current response as a closed speed loop T (speed command to actual speed) "
+     "and shows the open loop T / (1 - T)",
+     "Считает текущую характеристику замкнутым контуром скорости T (задание скорости — "
+     "фактическая скорость) и показывает разомкнутый контур T / (1 - T)"),
+    ("Open loop from closed loop", "Разомкнутый контур из замкнутого"),
+    ("Add file...", "Добавить файл..."),
+    ("Save...", "Сохранить..."),
+    ("The selected response becomes the reference", "Выбранная характеристика становится эталоном"),
+    ("Remove", "Удалить"),
     # Step response
     ("Step response", "Переходная характеристика"),
     ("Step", "Скачок"),
@@ -1529,6 +1549,9 @@ class DataSet:
         seen = set()
         out = []
         for en, ru in pairs:
+            # A dictionary line is "English=Russian": an English text with "=" would be cut.
+            if "=" in en:
+                raise SystemExit("dictionary text holds '=': " + en)
             if en in seen:
                 continue
             seen.add(en)

@@ -174,7 +174,7 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     OpenLoop->setObjectName("OpenLoop");
     OpenLoop->setToolTip(
         "Reads the current response as a closed speed loop T (speed command to "
-        "actual speed) and shows L = T / (1 - T)");
+        "actual speed) and shows the open loop T / (1 - T)");
     MarginsLabel = new QLabel(overlays);
     MarginsLabel->setObjectName("MarginsLabel");
     MarginsLabel->setWordWrap(true);
