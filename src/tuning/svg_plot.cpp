@@ -191,8 +191,66 @@ std::string textElement(double x, double y, std::string_view anchor, std::string
     return out;
 }
 
+// A label's place: the anchor's x, the baseline's y, and the side of the anchor it runs to.
+struct LabelSpot {
+    double x = 0.0;
+    double y = 0.0;
+    bool toLeft = false;
+};
+
+struct Box {
+    double x0 = 0.0;
+    double y0 = 0.0;
+    double x1 = 0.0;
+    double y1 = 0.0;
+    [[nodiscard]] bool overlaps(const Box& o) const {
+        return x0 < o.x1 && o.x0 < x1 && y0 < o.y1 && o.y0 < y1;
+    }
+};
+
+constexpr double kDescentPx = 1.5;
+
+double textWidth(std::string_view text, bool bold = false) {
+    constexpr double kBoldWidening = 1.1;
+    return static_cast<double>(codePoints(text)) * kCharWidthPx * (bold ? kBoldWidening : 1.0);
+}
+
+// Keeps the labels inside the plot apart: each takes the first of its spots that is free.
+class LabelPlacer {
+public:
+    LabelPlacer(double width, double height) : m_width(width), m_height(height) {}
+    void reserve(const Box& b) { m_taken.push_back(b); }
+    LabelSpot place(const std::vector<LabelSpot>& spots, double width) {
+        const auto boxOf = [width](const LabelSpot& s) {
+            const double x0 = s.toLeft ? s.x - width : s.x;
+            return Box{x0, s.y - kFontPx, x0 + width, s.y + kDescentPx};
+        };
+        for (const LabelSpot& s : spots) {
+            const Box b = boxOf(s);
+            const bool inside = b.x0 >= 0.0 && b.x1 <= m_width && b.y0 >= 0.0 && b.y1 <= m_height;
+            if (inside && std::none_of(m_taken.begin(), m_taken.end(),
+                                       [&b](const Box& t) { return t.overlaps(b); })) {
+                m_taken.push_back(b);
+                return s;
+            }
+        }
+        m_taken.push_back(boxOf(spots.front()));
+        return spots.front();
+    }
+
+private:
+    double m_width;
+    double m_height;
+    std::vector<Box> m_taken;
+};
+
+constexpr int kLabelRows = 4;
+// Lines a label should not cross are kept this wide.
+constexpr double kLineKeepPx = 1.0;
+constexpr double kLabelRowPx = kFontPx + 4.0;
+
 void appendGuides(std::string& out, const Chart& chart, const AxisMap& mx, const AxisMap& my,
-                  const Frame& f) {
+                  const Frame& f, LabelPlacer& labels) {
     for (const ChartGuide& g : chart.guides) {
         const AxisMap& m = g.vertical ? mx : my;
         if (!m.accepts(g.at))
@@ -201,25 +259,33 @@ void appendGuides(std::string& out, const Chart& chart, const AxisMap& mx, const
         const std::string colour = markupEscaped(g.colour);
         const std::string line =
             "<line stroke=\"" + colour + "\" stroke-width=\"1\" stroke-dasharray=\"3 3\" ";
+        std::vector<LabelSpot> spots;
         if (g.vertical) {
             out += line + "x1=\"" + px(at) + "\" y1=\"0\" x2=\"" + px(at) + "\" y2=\"" +
                    px(f.height) + "\"/>";
-            const bool right = at > kRightLabelShare * f.width;
-            if (!g.label.empty())
-                out += textElement(right ? at - 3.0 : at + 3.0, kFontPx + 2.0,
-                                   right ? "end" : "start", g.colour, g.label);
+            for (int row = 0; row < kLabelRows; ++row) {
+                const double y = kFontPx + 2.0 + row * kLabelRowPx;
+                spots.push_back({at + 3.0, y, false});
+                spots.push_back({at - 3.0, y, true});
+            }
         } else {
             out += line + "x1=\"0\" y1=\"" + px(at) + "\" x2=\"" + px(f.width) + "\" y2=\"" +
                    px(at) + "\"/>";
-            if (!g.label.empty())
-                out += textElement(4.0, at - 3.0, "start", g.colour, g.label);
+            spots = {{4.0, at - 3.0, false},
+                     {4.0, at + kFontPx + 2.0, false},
+                     {f.width - 4.0, at - 3.0, true},
+                     {f.width - 4.0, at + kFontPx + 2.0, true}};
+        }
+        if (!g.label.empty()) {
+            const LabelSpot s = labels.place(spots, textWidth(g.label));
+            out += textElement(s.x, s.y, s.toLeft ? "end" : "start", g.colour, g.label);
         }
         out += "\n";
     }
 }
 
 void appendSpans(std::string& out, const Chart& chart, const AxisMap& mx, const AxisMap& my,
-                 const Frame& f) {
+                 LabelPlacer& labels) {
     for (const ChartSpan& s : chart.spans) {
         if (!mx.accepts(s.x) || !my.accepts(s.fromY) || !my.accepts(s.toY))
             continue;
@@ -238,31 +304,74 @@ void appendSpans(std::string& out, const Chart& chart, const AxisMap& mx, const 
                    px(tip + dir * kArrowPx * 1.5) + " Z\"/>";
         }
         out += "</g>";
-        const bool right = x > kRightLabelShare * f.width;
-        if (!s.label.empty())
-            out += textElement(right ? x - 6.0 : x + 6.0, (y0 + y1) / 2.0 + kFontPx / 3.0,
-                               right ? "end" : "start", s.colour, s.label, " font-weight=\"bold\"");
+        if (!s.label.empty()) {
+            const double mid = (y0 + y1) / 2.0 + kFontPx / 3.0;
+            std::vector<LabelSpot> spots;
+            for (int row = 0; row < kLabelRows; ++row)
+                for (const double sign : {1.0, -1.0}) {
+                    const double y = mid + sign * row * kLabelRowPx;
+                    spots.push_back({x + 6.0, y, false});
+                    spots.push_back({x - 6.0, y, true});
+                    if (row == 0)
+                        break;
+                }
+            const LabelSpot p = labels.place(spots, textWidth(s.label, true));
+            out += textElement(p.x, p.y, p.toLeft ? "end" : "start", s.colour, s.label,
+                               " font-weight=\"bold\"");
+        }
         out += "\n";
     }
 }
 
-void appendLegend(std::string& out, const Chart& chart, const Frame& f) {
+std::vector<const ChartSeries*> legendEntries(const Chart& chart) {
     std::vector<const ChartSeries*> named;
     for (const ChartSeries& s : chart.series)
-        if (!s.name.empty())
+        if (chart.legend && !s.name.empty())
             named.push_back(&s);
-    if (!chart.legend || named.empty())
-        return;
-    size_t longest = 0;
+    return named;
+}
+
+// The legend's box in the plot's coordinates, at its top right.
+std::optional<Box> legendBox(const Chart& chart, const Frame& f) {
+    const std::vector<const ChartSeries*> named = legendEntries(chart);
+    if (named.empty())
+        return std::nullopt;
+    double longest = 0.0;
     for (const ChartSeries* s : named)
-        longest = std::max(longest, codePoints(s->name));
-    const double w =
-        2.0 * kLegendPadPx + kLegendSwatchPx + 6.0 + static_cast<double>(longest) * kCharWidthPx;
+        longest = std::max(longest, textWidth(s->name));
+    const double w = 2.0 * kLegendPadPx + kLegendSwatchPx + 6.0 + longest;
     const double h = 2.0 * kLegendPadPx + static_cast<double>(named.size()) * kLegendRowPx - 4.0;
-    const double x = f.left + f.width - w - 6.0;
-    const double y = f.top + 6.0;
-    out += "<g><rect x=\"" + px(x) + "\" y=\"" + px(y) + "\" width=\"" + px(w) + "\" height=\"" +
-           px(h) + "\" fill=\"#ffffff\" fill-opacity=\"0.9\" stroke=\"#bbbbbb\"/>";
+    return Box{f.width - w - 6.0, 6.0, f.width - 6.0, 6.0 + h};
+}
+
+// The legend, the guide lines and the spans' arrows: no label goes over them.
+void reserveMarks(LabelPlacer& labels, const Chart& chart, const AxisMap& mx, const AxisMap& my,
+                  const Frame& f) {
+    if (const std::optional<Box> legend = legendBox(chart, f))
+        labels.reserve(*legend);
+    for (const ChartGuide& g : chart.guides) {
+        if (!(g.vertical ? mx : my).accepts(g.at))
+            continue;
+        const double at = (g.vertical ? mx : my)(g.at);
+        labels.reserve(g.vertical ? Box{at - kLineKeepPx, 0.0, at + kLineKeepPx, f.height}
+                                  : Box{0.0, at - kLineKeepPx, f.width, at + kLineKeepPx});
+    }
+    for (const ChartSpan& s : chart.spans)
+        if (mx.accepts(s.x) && my.accepts(s.fromY) && my.accepts(s.toY))
+            labels.reserve({mx(s.x) - kArrowPx, std::min(my(s.fromY), my(s.toY)),
+                            mx(s.x) + kArrowPx, std::max(my(s.fromY), my(s.toY))});
+}
+
+void appendLegend(std::string& out, const Chart& chart, const Frame& f) {
+    const std::optional<Box> box = legendBox(chart, f);
+    if (!box)
+        return;
+    const std::vector<const ChartSeries*> named = legendEntries(chart);
+    const double x = f.left + box->x0;
+    const double y = f.top + box->y0;
+    out += "<g><rect x=\"" + px(x) + "\" y=\"" + px(y) + "\" width=\"" + px(box->x1 - box->x0) +
+           "\" height=\"" + px(box->y1 - box->y0) +
+           "\" fill=\"#ffffff\" fill-opacity=\"0.9\" stroke=\"#bbbbbb\"/>";
     for (size_t i = 0; i < named.size(); ++i) {
         const ChartSeries& s = *named[i];
         const double row = y + kLegendPadPx + 5.0 + static_cast<double>(i) * kLegendRowPx;
@@ -445,10 +554,12 @@ std::string render(const Chart& chart) {
     // The plot area as its own viewport clips what lies outside it.
     out += "<svg x=\"" + px(f.left) + "\" y=\"" + px(f.top) + "\" width=\"" + px(f.width) +
            "\" height=\"" + px(f.height) + "\" overflow=\"hidden\">\n";
-    appendGuides(out, chart, mx, my, f);
+    LabelPlacer labels(f.width, f.height);
+    reserveMarks(labels, chart, mx, my, f);
     for (const ChartSeries& s : chart.series)
         appendSeries(out, s, mx, my);
-    appendSpans(out, chart, mx, my, f);
+    appendGuides(out, chart, mx, my, f, labels);
+    appendSpans(out, chart, mx, my, labels);
     out += "</svg>\n";
     out += "<rect x=\"" + px(f.left) + "\" y=\"" + px(f.top) + "\" width=\"" + px(f.width) +
            "\" height=\"" + px(f.height) + "\" fill=\"none\" stroke=\"" + kFrameColour + "\"/>\n";

@@ -6,6 +6,7 @@
 #include <complex>
 #include <map>
 #include <numbers>
+#include <tuple>
 
 #include "tuning/svg_plot.h"
 
@@ -239,15 +240,16 @@ std::string modelSection(const TuneResult& r) {
 
 std::string parameterSection(const TuneResult& r) {
     std::string out =
-        "<h2>Speed loop parameters</h2>\n<table>\n<tr><th>Parameter</th><th>Before</th>"
-        "<th>Proposed</th><th>Unit</th></tr>\n";
-    const auto row = [&out](const char* name, const std::string& before,
+        "<h2>Speed loop parameters</h2>\n<table>\n<tr><th>Parameter</th><th>Meaning</th>"
+        "<th>Before</th><th>Proposed</th><th>Unit</th></tr>\n";
+    const auto row = [&out](const char* name, const char* meaning, const std::string& before,
                             const std::string& proposed, const char* unit) {
         out += std::string(before != proposed ? "<tr class=\"changed\">" : "<tr>") + td(name) +
-               td(before, true) + td(proposed, true) + td(unit) + "</tr>\n";
+               td(meaning) + td(before, true) + td(proposed, true) + td(unit) + "</tr>\n";
     };
-    row("KPV", number(r.before.kpvMaPerRpm, 2), number(r.proposed.kpvMaPerRpm, 2), "mA/rpm");
-    row("KIV", number(r.before.kivMs, 1), number(r.proposed.kivMs, 1), "ms");
+    row("KPV", "proportional gain", number(r.before.kpvMaPerRpm, 2),
+        number(r.proposed.kpvMaPerRpm, 2), "mA/rpm");
+    row("KIV", "integral time", number(r.before.kivMs, 1), number(r.proposed.kivMs, 1), "ms");
     out += "</table>\n";
 
     std::map<int, std::pair<const TunedFilter*, const TunedFilter*>> slots;
@@ -285,7 +287,8 @@ std::optional<double> peakDb(const std::vector<ChartPoint>& curve) {
 std::string figuresSection(const TuneResult& r) {
     const LoopPrediction& b = r.predictedBefore;
     const bool haveBefore = !b.openLoop.empty();
-    const bool haveProposed = !r.predictedProposed.openLoop.empty();
+    const bool haveBeforeClosed = !b.closedLoop.empty();
+    const bool haveProposedClosed = !r.predictedProposed.closedLoop.empty();
     const LoopFigures none;
     const LoopFigures& m = r.measured ? *r.measured : none;
     const auto optionalIf = [](bool have, double v) {
@@ -310,11 +313,12 @@ std::string figuresSection(const TuneResult& r) {
     row("Bandwidth \xE2\x88\x92"
         "3 dB (Hz)",
         number(b.bandwidthHz, 1), number(r.predicted.bandwidthHz, 1), number(m.bandwidthHz, 1));
-    row("Closed-loop peak (dB)", number(optionalIf(haveBefore, b.closedLoopPeakDb), 1),
-        number(optionalIf(haveProposed, r.predictedProposed.closedLoopPeakDb), 1),
+    row("Closed-loop peak (dB)", number(optionalIf(haveBeforeClosed, b.closedLoopPeakDb), 1),
+        number(optionalIf(haveProposedClosed, r.predictedProposed.closedLoopPeakDb), 1),
         number(peakDb(r.measuredClosedLoop), 1));
-    row("Sensitivity peak (dB)", number(optionalIf(haveBefore, b.sensitivityPeakDb), 1),
-        number(optionalIf(haveProposed, r.predictedProposed.sensitivityPeakDb), 1), kPlaceholder);
+    row("Sensitivity peak (dB)", number(optionalIf(haveBeforeClosed, b.sensitivityPeakDb), 1),
+        number(optionalIf(haveProposedClosed, r.predictedProposed.sensitivityPeakDb), 1),
+        kPlaceholder);
     row("Step overshoot (%)", b.step ? number(b.step->overshootPercent, 1) : kPlaceholder,
         number(r.predicted.overshootPercent, 1), number(m.overshootPercent, 1));
     out += "</table>\n<p class=\"note\">" + std::string(kInfinite) +
@@ -461,12 +465,11 @@ std::optional<ChartPoint> curveAt(const std::vector<ChartPoint>& curve, double h
 }
 
 // The crossover, the phase margin and the gain margin drawn on a predicted open loop.
-void markMargins(Bode& b, const LoopPrediction& p, const char* colour, const char* who) {
+void markMargins(Bode& b, const LoopPrediction& p, const char* colour) {
     const LoopMargins& m = p.margins;
     if (m.crossoverHz) {
-        b.magnitude.guides.push_back({true, *m.crossoverHz,
-                                      std::string(who) + " " + number(m.crossoverHz, 1) + " Hz",
-                                      colour});
+        b.magnitude.guides.push_back(
+            {true, *m.crossoverHz, std::string("fc ") + number(m.crossoverHz, 1) + " Hz", colour});
         b.phase.guides.push_back({true, *m.crossoverHz, {}, colour});
         const std::optional<ChartPoint> at = curveAt(p.openLoop, *m.crossoverHz);
         if (at && m.phaseMarginDeg)
@@ -540,18 +543,13 @@ std::string plantFigure(const TuneResult& r) {
         b.magnitude.series.push_back(std::move(modelMag));
         b.phase.series.push_back(std::move(modelPhase));
     }
+    // The points over the model's line, so that the misfit shows.
     for (ChartSeries* s : {&maskedMag, &coherentMag})
         if (!s->points.empty())
             b.magnitude.series.push_back(std::move(*s));
     for (ChartSeries* s : {&maskedPhase, &coherentPhase})
         if (!s->points.empty())
             b.phase.series.push_back(std::move(*s));
-    // Points over the model's line, so that the fit's misfit shows.
-    if (haveModel) {
-        std::rotate(b.magnitude.series.begin(), b.magnitude.series.begin() + 1,
-                    b.magnitude.series.end());
-        std::rotate(b.phase.series.begin(), b.phase.series.begin() + 1, b.phase.series.end());
-    }
     b.magnitude.description = "Measured plant and fitted model, magnitude";
     b.phase.description = "Measured plant and fitted model, phase";
     if (b.magnitude.series.empty())
@@ -574,8 +572,8 @@ std::string openLoopFigure(const TuneResult& r) {
                               "\xE2\x88\x92"
                               "180\xC2\xB0",
                               kGuideColour});
-    markMargins(b, r.predictedBefore, kBeforeColour, "before");
-    markMargins(b, r.predictedProposed, kProposedColour, "proposed");
+    markMargins(b, r.predictedBefore, kBeforeColour);
+    markMargins(b, r.predictedProposed, kProposedColour);
     b.magnitude.description = "Open loop before and as proposed, magnitude";
     b.phase.description = "Open loop before and as proposed, phase";
     return "<h2>Open loop</h2>\n" +
@@ -613,25 +611,21 @@ std::string closedLoopFigure(const TuneResult& r) {
                   "marked.");
 }
 
-void addStep(Chart& chart, std::string name, const char* colour, SeriesStyle style,
-             const std::optional<StepCurve>& curve, bool withCommand) {
-    if (!curve || curve->speedRpm.empty() || !(curve->sampleS > 0.0))
-        return;
-    // Time 0 at the step of the command.
-    const size_t at = stepSample(curve->commandRpm).value_or(0);
-    const auto timeMs = [&](size_t k) {
-        return (static_cast<double>(k) - static_cast<double>(at)) * curve->sampleS * kMsPerS;
-    };
-    if (withCommand && !curve->commandRpm.empty()) {
-        ChartSeries c = series("command", kCommandColour, SeriesStyle::DashedLine);
-        for (size_t k = 0; k < curve->commandRpm.size(); ++k)
-            c.points.push_back({timeMs(k), curve->commandRpm[k]});
-        chart.series.push_back(std::move(c));
-    }
+bool usableCurve(const std::optional<StepCurve>& c) {
+    return c && !c->speedRpm.empty() && c->sampleS > 0.0;
+}
+
+// The speed (or the command) of a step over the time from the command's step, in ms.
+ChartSeries stepSeries(std::string name, const char* colour, SeriesStyle style,
+                       const StepCurve& curve, bool command) {
+    const size_t at = stepSample(curve.commandRpm).value_or(0);
     ChartSeries s = series(std::move(name), colour, style);
-    for (size_t k = 0; k < curve->speedRpm.size(); ++k)
-        s.points.push_back({timeMs(k), curve->speedRpm[k]});
-    chart.series.push_back(std::move(s));
+    const std::vector<double>& values = command ? curve.commandRpm : curve.speedRpm;
+    for (size_t k = 0; k < values.size(); ++k)
+        s.points.push_back(
+            {(static_cast<double>(k) - static_cast<double>(at)) * curve.sampleS * kMsPerS,
+             values[k]});
+    return s;
 }
 
 std::string stepSection(const TuneResult& r) {
@@ -640,12 +634,27 @@ std::string stepSection(const TuneResult& r) {
     chart.x.title = "Time from the step (ms)";
     chart.y.title = "Speed (rpm)";
     chart.heightPx = kStepChartPx;
-    const bool commandFromProposed = r.stepProposed && !r.stepProposed->commandRpm.empty();
-    addStep(chart, "before (predicted)", kBeforeColour, SeriesStyle::Line, r.stepBefore, false);
-    addStep(chart, "proposed (predicted)", kProposedColour, SeriesStyle::Line, r.stepProposed,
-            commandFromProposed);
-    addStep(chart, "measured", kMeasuredColour, SeriesStyle::Line, r.stepMeasured,
-            !commandFromProposed);
+    for (const std::optional<StepCurve>* c : {&r.stepProposed, &r.stepMeasured, &r.stepBefore})
+        if (usableCurve(*c) && !(*c)->commandRpm.empty()) {
+            chart.series.push_back(
+                stepSeries("command", kCommandColour, SeriesStyle::DashedLine, **c, true));
+            break;
+        }
+    for (const auto& [curve, name, colour] :
+         {std::tuple{&r.stepBefore, "before (predicted)", kBeforeColour},
+          std::tuple{&r.stepProposed, "proposed (predicted)", kProposedColour},
+          std::tuple{&r.stepMeasured, "measured", kMeasuredColour}})
+        if (usableCurve(*curve))
+            chart.series.push_back(stepSeries(name, colour, SeriesStyle::Line, **curve, false));
+    // A little of the time before the step, the rest after it.
+    constexpr double kShareBefore = 0.1;
+    double lastMs = 0.0;
+    for (const ChartSeries& s : chart.series)
+        for (const ChartXY& p : s.points)
+            if (std::isfinite(p.x))
+                lastMs = std::max(lastMs, p.x);
+    if (lastMs > 0.0)
+        chart.x.lowerBound = -kShareBefore * lastMs;
     chart.description = "Speed step, predicted and measured";
     if (!chart.series.empty())
         out += figure(chartSvg(chart),
@@ -706,9 +715,9 @@ std::string tuneReportHtml(const TuneResult& result, const TuneReportInfo& info)
     html += openLoopFigure(result);
     html += closedLoopFigure(result);
     html += stepSection(result);
-    html += "<footer>" + escaped(info.program) +
-            " \xE2\x80\x94 predictions on the fitted model with the drive's quantised gains and "
-            "filter coefficients at its control cycle.</footer>\n</body>\n</html>\n";
+    html += "<footer>" + escaped(info.program) + ", " + escaped(info.date) +
+            ". Predictions on the fitted model with the drive's quantised gains and filter "
+            "coefficients at its control cycle.</footer>\n</body>\n</html>\n";
     return html;
 }
 
