@@ -13,6 +13,7 @@ namespace {
 // Around this many intervals between labelled ticks, never more than kMaxIntervals.
 constexpr double kTargetIntervals = 6.0;
 constexpr double kMaxIntervals = 8.0;
+constexpr int kMaxTicks = 64;
 constexpr std::array<double, 7> kDegreeSteps = {15.0, 30.0, 45.0, 90.0, 180.0, 360.0, 720.0};
 // Up to this many decades the 2 and 5 of each are labelled as well.
 constexpr double kLabelledMinorDecades = 4.0;
@@ -403,6 +404,14 @@ struct DataExtent {
     }
 };
 
+// A range that maps to pixels: finite, rising, with a span a double can hold.
+AxisRange usableRange(AxisRange r, bool log) {
+    const double span = log ? std::log10(r.to) - std::log10(r.from) : r.to - r.from;
+    if (finite(r.from) && finite(r.to) && (!log || r.from > 0.0) && finite(span) && span > 0.0)
+        return r;
+    return log ? AxisRange{1.0, 10.0} : AxisRange{0.0, 1.0};
+}
+
 AxisRange rangeOf(const ChartAxis& axis, std::optional<double> low, std::optional<double> high) {
     const bool log = axis.scale == AxisScale::Log;
     const auto usable = [log](std::optional<double> v) {
@@ -430,7 +439,7 @@ AxisRange rangeOf(const ChartAxis& axis, std::optional<double> low, std::optiona
     if (log) {
         r.from = axis.from ? lo : logNiceBelow(lo);
         r.to = axis.to ? hi : logNiceAbove(hi);
-        return r;
+        return usableRange(r, log);
     }
     // The step of the widened range may differ from the data's: widen with the wider one.
     double step = stepOf(axis.scale, hi - lo);
@@ -443,7 +452,7 @@ AxisRange rangeOf(const ChartAxis& axis, std::optional<double> low, std::optiona
         r.from = std::max(r.from, *axis.lowerBound);
     if (!axis.to && axis.upperBound)
         r.to = std::min(r.to, *axis.upperBound);
-    return r;
+    return usableRange(r, log);
 }
 
 std::vector<AxisTick> ticksOf(AxisScale scale, AxisRange range) {
@@ -473,8 +482,9 @@ std::vector<AxisTick> ticksOf(AxisScale scale, AxisRange range) {
     const double step = stepOf(scale, range.to - range.from);
     const int decimals = decimalsOf(step);
     const double first = std::ceil(range.from / step - kTickSlack);
-    for (double k = first;; ++k) {
-        const double v = k * step;
+    // Bounded, so that a step lost in the values' precision cannot run on.
+    for (int i = 0; i < kMaxTicks; ++i) {
+        const double v = (first + i) * step;
         if (v > range.to + kTickSlack * step)
             break;
         ticks.push_back({v, decimalText(v, decimals)});

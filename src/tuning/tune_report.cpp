@@ -24,7 +24,7 @@ constexpr const char* kModelColour = "#c0392b";
 constexpr const char* kCommandColour = "#333333";
 constexpr const char* kGuideColour = "#555555";
 // Bins the coherence masks stay visible, but only just.
-constexpr double kMaskedOpacity = 0.22;
+constexpr double kMaskedOpacity = 0.3;
 
 constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 constexpr double kFullTurnDeg = 360.0;
@@ -396,6 +396,18 @@ ChartAxis phaseAxis() {
     return a;
 }
 
+// At least two points of the chart can be drawn: else it would show an empty frame.
+bool drawable(const Chart& chart) {
+    const bool log = chart.x.scale == AxisScale::Log;
+    size_t points = 0;
+    for (const ChartSeries& s : chart.series)
+        points +=
+            static_cast<size_t>(std::count_if(s.points.begin(), s.points.end(), [log](auto& p) {
+                return std::isfinite(p.x) && std::isfinite(p.y) && (!log || p.x > 0.0);
+            }));
+    return points >= 2;
+}
+
 // A magnitude chart over a phase chart of the same frequencies; the legend sits on the first.
 struct Bode {
     Chart magnitude;
@@ -514,12 +526,13 @@ std::string plantFigure(const TuneResult& r) {
     }
     const double fromHz = r.estimate.bins.empty() ? 0.0 : r.estimate.bins.front().hz;
     const double toHz = r.estimate.bins.empty() ? 0.0 : r.estimate.bins.back().hz;
+    ChartSeries modelMag = series("fitted model", kModelColour);
+    ChartSeries modelPhase = series({}, kModelColour);
     const bool haveModel = r.fit.status == FitStatus::Ok && r.fit.model.inertiaKgM2 > 0.0 &&
                            fromHz > 0.0 && toHz > fromHz;
     if (haveModel) {
         std::vector<double> phase(kModelPoints);
         std::vector<double> hz(kModelPoints);
-        ChartSeries modelMag = series("fitted model", kModelColour);
         for (size_t i = 0; i < hz.size(); ++i) {
             hz[i] = fromHz * std::pow(toHz / fromHz,
                                       static_cast<double>(i) / static_cast<double>(hz.size() - 1));
@@ -537,22 +550,19 @@ std::string plantFigure(const TuneResult& r) {
             shift =
                 kFullTurnDeg * std::round((coherentPhase.points.front().y - model) / kFullTurnDeg);
         }
-        ChartSeries modelPhase = series({}, kModelColour);
         for (size_t i = 0; i < hz.size(); ++i)
             modelPhase.points.push_back({hz[i], phase[i] * kDegreesPerRadian + shift});
-        b.magnitude.series.push_back(std::move(modelMag));
-        b.phase.series.push_back(std::move(modelPhase));
     }
-    // The points over the model's line, so that the misfit shows.
-    for (ChartSeries* s : {&maskedMag, &coherentMag})
+    // The model's line over the points, so that the misfit shows.
+    for (ChartSeries* s : {&coherentMag, &maskedMag, &modelMag})
         if (!s->points.empty())
             b.magnitude.series.push_back(std::move(*s));
-    for (ChartSeries* s : {&maskedPhase, &coherentPhase})
+    for (ChartSeries* s : {&coherentPhase, &maskedPhase, &modelPhase})
         if (!s->points.empty())
             b.phase.series.push_back(std::move(*s));
     b.magnitude.description = "Measured plant and fitted model, magnitude";
     b.phase.description = "Measured plant and fitted model, phase";
-    if (b.magnitude.series.empty())
+    if (!drawable(b.magnitude))
         return "<h2>Measured plant</h2>\n<p class=\"note\">No plant estimate to show.</p>\n";
     return "<h2>Measured plant</h2>\n" +
            figure(bodeSvg(b),
@@ -565,8 +575,8 @@ std::string openLoopFigure(const TuneResult& r) {
     addLoopCurve(b, "before", kBeforeColour, SeriesStyle::DashedLine, r.predictedBefore.openLoop);
     addLoopCurve(b, "proposed", kProposedColour, SeriesStyle::Line, r.predictedProposed.openLoop);
     addLoopCurve(b, "measured", kMeasuredColour, SeriesStyle::Line, r.measuredOpenLoop);
-    if (b.magnitude.series.empty())
-        return {};
+    if (!drawable(b.magnitude))
+        return "<h2>Open loop</h2>\n<p class=\"note\">No open loop to show.</p>\n";
     b.magnitude.guides.push_back({false, 0.0, "0 dB", kGuideColour});
     b.phase.guides.push_back({false, kPhaseCrossoverDeg,
                               "\xE2\x88\x92"
@@ -589,8 +599,8 @@ std::string closedLoopFigure(const TuneResult& r) {
     addLoopCurve(b, "before", kBeforeColour, SeriesStyle::DashedLine, r.predictedBefore.closedLoop);
     addLoopCurve(b, "proposed", kProposedColour, SeriesStyle::Line, r.predictedProposed.closedLoop);
     addLoopCurve(b, "measured", kMeasuredColour, SeriesStyle::Line, r.measuredClosedLoop);
-    if (b.magnitude.series.empty())
-        return {};
+    if (!drawable(b.magnitude))
+        return "<h2>Closed loop</h2>\n<p class=\"note\">No closed loop to show.</p>\n";
     b.magnitude.guides.push_back({false, kBandwidthLevelDb,
                                   "\xE2\x88\x92"
                                   "3 dB",
@@ -656,7 +666,7 @@ std::string stepSection(const TuneResult& r) {
     if (lastMs > 0.0)
         chart.x.lowerBound = -kShareBefore * lastMs;
     chart.description = "Speed step, predicted and measured";
-    if (!chart.series.empty())
+    if (drawable(chart))
         out += figure(chartSvg(chart),
                       "A speed step simulated on the fitted model at the drive's cycle, with its "
                       "filters, delay and current limit" +

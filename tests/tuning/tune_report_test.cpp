@@ -296,7 +296,7 @@ TEST(TuneReport, ShowsTheResultAsWellFormedMarkup) {
 }
 
 // The charts' axes: decades and their 2 and 5 labelled on a short log axis, the ends widened to
-// whole ticks, degrees in steps a reader counts in.
+// whole ticks, degrees in steps a reader counts in, and a span no step can divide left alone.
 TEST(ChartAxes, LabelTicksAReaderCanRead) {
     struct Case {
         const char* name;
@@ -330,6 +330,12 @@ TEST(ChartAxes, LabelTicksAReaderCanRead) {
                   0.048,
                   {0.01, 0.05},
                   {"0.01", "0.02", "0.03", "0.04", "0.05"}},
+             Case{"SpanBeyondADoubleFallsBackToAUnitRange",
+                  AxisScale::Linear,
+                  -1.7e308,
+                  1.7e308,
+                  {0.0, 1.0},
+                  {"0.0", "0.2", "0.4", "0.6", "0.8", "1.0"}},
              Case{"Degrees",
                   AxisScale::Degrees,
                   -250.0,
