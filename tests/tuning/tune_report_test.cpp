@@ -204,7 +204,8 @@ TuneResult missingFiguresAndMarkupText() {
     r.predictedProposed.margins.crossoverHz = kNan;
     r.applied = true;
     r.measured = LoopFigures{61.0, 44.0, std::nullopt, std::nullopt, std::nullopt};
-    r.checks = {{"phase <margin>", false, "measured <&> \"x\""}};
+    // A control character and a byte that is no UTF-8, as a garbled drive answer may bring.
+    r.checks = {{"phase <margin>", false, "measured <&> \"x\"\x01\xFF"}};
     r.notRestored = {"F<2>"};
     r.backupFile = "/tmp/a&b.par";
     r.stepMeasured = StepCurve{1e-3, {0.0, kNan, 1.0}, {kInf, 0.5, 1.0}};
@@ -273,10 +274,10 @@ TEST(TuneReport, ShowsTheResultAsWellFormedMarkup) {
           {"Predicted and measured figures", {"Closed-loop peak (dB)", "—", "—", "—"}},
           {"Speed loop tuning report", {"Date", "—"}},
           {"Speed loop tuning report", {"Drive", "ZRD <&>\"'"}},
-          {"Verification", {"phase <margin>", "FAIL", "measured <&> \"x\""}}},
+          {"Verification", {"phase <margin>", "FAIL", "measured <&> \"x\"\uFFFD"}}},
          {"ZRD &lt;&amp;&gt;&quot;&#39;", "<code>F&lt;2&gt;</code>", "/tmp/a&amp;b.par",
           "No model could be fitted"},
-         {"<beta>", "<margin>", "<&>", "F<2>"}},
+         {"<beta>", "<margin>", "<&>", "F<2>", "\x01", "\xFF"}},
     };
     static const std::regex nonFinite(R"(\b(nan|inf|infinity)\b)", std::regex::icase);
     for (const ReportCase& c : cases) {
