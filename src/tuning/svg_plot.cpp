@@ -4,7 +4,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 
 namespace zrd::tuning {
 namespace chart_svg {
@@ -26,7 +25,7 @@ constexpr int kMarginRight = 14;
 constexpr int kMarginTop = 10;
 constexpr int kMarginBottom = 38;
 constexpr double kFontPx = 11.0;
-// A rough width of one character of the chart's font, for the legend's box.
+// A rough width of one character of the chart's font, for the boxes of the legend and labels.
 constexpr double kCharWidthPx = 6.2;
 constexpr double kLegendRowPx = 15.0;
 constexpr double kLegendSwatchPx = 20.0;
@@ -36,8 +35,6 @@ constexpr double kPointRadiusPx = 1.9;
 constexpr double kArrowPx = 4.0;
 // Coordinates far outside the plot are held here: the plot clips them, and the text stays short.
 constexpr double kFarPx = 1e5;
-// A label nearer the right edge than this share of the width is set to the left of its mark.
-constexpr double kRightLabelShare = 0.75;
 
 constexpr const char* kFrameColour = "#8a8a8a";
 constexpr const char* kMajorGridColour = "#d4d4d4";

@@ -54,7 +54,7 @@ std::string number(std::optional<double> v, int decimals) {
     return text.empty() ? std::string(kPlaceholder) : text;
 }
 
-// About `digits` significant digits, never fewer decimals than none.
+// About `digits` significant digits; a large value shows none of its decimals.
 std::string significant(std::optional<double> v, int digits) {
     if (!v || !std::isfinite(*v))
         return kPlaceholder;
@@ -130,7 +130,7 @@ struct Verdict {
 
 Verdict verdictOf(const TuneResult& r) {
     if (!r.applied)
-        return {"dry", "Dry run \xE2\x80\x94 nothing written to the drive"};
+        return {"dry", "Dry run \xE2\x80\x94 no tuning parameter changed"};
     if (r.verified)
         return {"ok", r.saved ? "Applied and verified \xE2\x80\x94 saved to EEPROM"
                               : "Applied and verified \xE2\x80\x94 in RAM, not saved to EEPROM"};
@@ -173,7 +173,10 @@ figcaption { font-size: 9.5pt; color: #444; margin-top: 3px; }
 svg { display: block; max-width: 100%; height: auto; }
 footer { margin-top: 20px; border-top: 1px solid #ccc; padding-top: 4px; font-size: 8.5pt;
   color: #777; }
-@media print { body { padding: 0; } }
+@media print {
+  body { padding: 0; }
+  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+}
 )";
 
 std::string headerSection(const TuneResult& r, const TuneReportInfo& info) {
@@ -189,10 +192,10 @@ std::string headerSection(const TuneResult& r, const TuneReportInfo& info) {
            markupEscaped(v.text) + "</div>\n</header>\n";
 
     // The outcome in one sentence, for the reader who reads nothing else.
-    const int notches = activeFilters(r.proposed);
+    const int filters = activeFilters(r.proposed);
     out += "<p>Proposed: KPV " + number(r.proposed.kpvMaPerRpm, 2) + " mA/rpm and KIV " +
-           number(r.proposed.kivMs, 1) + " ms with " + std::to_string(notches) +
-           (notches == 1 ? " filter" : " filters") + "; predicted crossover " +
+           number(r.proposed.kivMs, 1) + " ms with " + std::to_string(filters) +
+           (filters == 1 ? " filter" : " filters") + "; predicted crossover " +
            number(r.predicted.crossoverHz, 1) + " Hz, phase margin " +
            number(r.predicted.phaseMarginDeg, 1) + "\xC2\xB0, gain margin " +
            gainMarginText(r.predicted.crossoverHz, r.predicted.gainMarginDb) + " dB.</p>\n";

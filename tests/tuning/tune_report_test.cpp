@@ -230,7 +230,7 @@ TEST(TuneReport, ShowsTheResultAsWellFormedMarkup) {
         {"DryRun",
          dry,
          info,
-         "Dry run — nothing written to the drive",
+         "Dry run — no tuning parameter changed",
          {{"Speed loop parameters", {"KPV", "proportional gain", "5.00", "12.40", "mA/rpm"}},
           {"Speed loop parameters", {"KIV", "integral time", "10.0", "6.3", "ms"}},
           {"Filter slots", {"1", "off", "—", "—", "—", "notch", "520.0", "1.200", "—"}},
