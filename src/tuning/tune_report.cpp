@@ -14,8 +14,8 @@ namespace zrd::tuning {
 namespace tune_report {
 namespace {
 
-constexpr const char* kPlaceholder = "\xE2\x80\x94";  // —
-constexpr const char* kInfinite = "\xE2\x88\x9E";     // ∞
+constexpr const char* kPlaceholder = "—";
+constexpr const char* kInfinite = "∞";
 
 constexpr const char* kBeforeColour = "#8c8c8c";
 constexpr const char* kProposedColour = "#1f5fa8";
@@ -130,14 +130,13 @@ struct Verdict {
 
 Verdict verdictOf(const TuneResult& r) {
     if (!r.applied)
-        return {"dry", "Dry run \xE2\x80\x94 no tuning parameter changed"};
+        return {"dry", "Dry run — no tuning parameter changed"};
     if (r.verified)
-        return {"ok", r.saved ? "Applied and verified \xE2\x80\x94 saved to EEPROM"
-                              : "Applied and verified \xE2\x80\x94 in RAM, not saved to EEPROM"};
+        return {"ok", r.saved ? "Applied and verified — saved to EEPROM"
+                              : "Applied and verified — in RAM, not saved to EEPROM"};
     if (anyCheckFailed(r))
-        return {"fail", r.notRestored.empty()
-                            ? "Verification failed \xE2\x80\x94 previous values restored"
-                            : "Verification failed \xE2\x80\x94 not every value restored"};
+        return {"fail", r.notRestored.empty() ? "Verification failed — previous values restored"
+                                              : "Verification failed — not every value restored"};
     return {"fail", "Applied, not verified"};
 }
 
@@ -197,7 +196,7 @@ std::string headerSection(const TuneResult& r, const TuneReportInfo& info) {
            number(r.proposed.kivMs, 1) + " ms with " + std::to_string(filters) +
            (filters == 1 ? " filter" : " filters") + "; predicted crossover " +
            number(r.predicted.crossoverHz, 1) + " Hz, phase margin " +
-           number(r.predicted.phaseMarginDeg, 1) + "\xC2\xB0, gain margin " +
+           number(r.predicted.phaseMarginDeg, 1) + "°, gain margin " +
            gainMarginText(r.predicted.crossoverHz, r.predicted.gainMarginDb) + " dB.</p>\n";
     return out;
 }
@@ -214,13 +213,9 @@ std::string modelSection(const TuneResult& r) {
     const auto row = [&out](const char* name, const std::string& value, const char* unit) {
         out += std::string("<tr>") + td(name) + td(value, true) + td(unit) + "</tr>\n";
     };
-    row("Total inertia J", significant(f.inertiaKgCm2, 3),
-        "kg\xC2\xB7"
-        "cm\xC2\xB2");
+    row("Total inertia J", significant(f.inertiaKgCm2, 3), "kg·cm²");
     row("Inertia ratio JRATIO", number(f.inertiaRatioPercent, 0), "%");
-    row("Viscous damping", significant(f.viscousNcmPerKrpm, 3),
-        "N\xC2\xB7"
-        "cm/krpm");
+    row("Viscous damping", significant(f.viscousNcmPerKrpm, 3), "N·cm/krpm");
     row("Feedback delay", number(f.model.delayS * kMsPerS, 3), "ms");
     row("Fit residual (RMS)", number(f.residualDb, 2), "dB");
     row("Coherent bins",
@@ -307,15 +302,14 @@ std::string figuresSection(const TuneResult& r) {
     };
     row("Crossover (Hz)", number(b.margins.crossoverHz, 1), number(r.predicted.crossoverHz, 1),
         number(m.crossoverHz, 1));
-    row("Phase margin (\xC2\xB0)", number(b.margins.phaseMarginDeg, 1),
+    row("Phase margin (°)", number(b.margins.phaseMarginDeg, 1),
         number(r.predicted.phaseMarginDeg, 1), number(m.phaseMarginDeg, 1));
     row("Gain margin (dB)",
         haveBefore ? gainMarginText(b.margins.crossoverHz, b.margins.gainMarginDb) : kPlaceholder,
         gainMarginText(r.predicted.crossoverHz, r.predicted.gainMarginDb),
         r.measured ? gainMarginText(m.crossoverHz, m.gainMarginDb) : kPlaceholder);
-    row("Bandwidth \xE2\x88\x92"
-        "3 dB (Hz)",
-        number(b.bandwidthHz, 1), number(r.predicted.bandwidthHz, 1), number(m.bandwidthHz, 1));
+    row("Bandwidth −3 dB (Hz)", number(b.bandwidthHz, 1), number(r.predicted.bandwidthHz, 1),
+        number(m.bandwidthHz, 1));
     row("Closed-loop peak (dB)", number(optionalIf(haveBeforeClosed, b.closedLoopPeakDb), 1),
         number(optionalIf(haveProposedClosed, r.predictedProposed.closedLoopPeakDb), 1),
         number(peakDb(r.measuredClosedLoop), 1));
@@ -325,10 +319,9 @@ std::string figuresSection(const TuneResult& r) {
     row("Step overshoot (%)", b.step ? number(b.step->overshootPercent, 1) : kPlaceholder,
         number(r.predicted.overshootPercent, 1), number(m.overshootPercent, 1));
     out += "</table>\n<p class=\"note\">" + std::string(kInfinite) +
-           ": the phase never reaches \xE2\x88\x92"
-           "180\xC2\xB0 past the crossover. " +
-           kPlaceholder + ": no such figure" +
-           (r.measured ? "" : "; nothing was measured after the proposal") + ".</p>\n";
+           ": the phase never reaches −180° past the crossover. " + kPlaceholder +
+           ": no such figure" + (r.measured ? "" : "; nothing was measured after the proposal") +
+           ".</p>\n";
     return out;
 }
 
@@ -392,7 +385,7 @@ ChartAxis magnitudeAxis(const char* title, std::optional<double> floor,
 
 ChartAxis phaseAxis() {
     ChartAxis a;
-    a.title = "Phase (\xC2\xB0)";
+    a.title = "Phase (°)";
     a.scale = AxisScale::Degrees;
     a.lowerBound = kPhaseFloorDeg;
     a.upperBound = kPhaseCeilingDeg;
@@ -489,7 +482,7 @@ void markMargins(Bode& b, const LoopPrediction& p, const char* colour) {
         const std::optional<ChartPoint> at = curveAt(p.openLoop, *m.crossoverHz);
         if (at && m.phaseMarginDeg)
             b.phase.spans.push_back({*m.crossoverHz, at->phaseDeg - *m.phaseMarginDeg, at->phaseDeg,
-                                     "PM " + number(m.phaseMarginDeg, 1) + "\xC2\xB0", colour});
+                                     "PM " + number(m.phaseMarginDeg, 1) + "°", colour});
     }
     if (m.phaseCrossoverHz && m.gainMarginDb)
         b.magnitude.spans.push_back({*m.phaseCrossoverHz, -*m.gainMarginDb, 0.0,
@@ -581,10 +574,7 @@ std::string openLoopFigure(const TuneResult& r) {
     if (!drawable(b.magnitude))
         return "<h2>Open loop</h2>\n<p class=\"note\">No open loop to show.</p>\n";
     b.magnitude.guides.push_back({false, 0.0, "0 dB", kGuideColour});
-    b.phase.guides.push_back({false, kPhaseCrossoverDeg,
-                              "\xE2\x88\x92"
-                              "180\xC2\xB0",
-                              kGuideColour});
+    b.phase.guides.push_back({false, kPhaseCrossoverDeg, "−180°", kGuideColour});
     markMargins(b, r.predictedBefore, kBeforeColour);
     markMargins(b, r.predictedProposed, kProposedColour);
     b.magnitude.description = "Open loop before and as proposed, magnitude";
@@ -604,10 +594,7 @@ std::string closedLoopFigure(const TuneResult& r) {
     addLoopCurve(b, "measured", kMeasuredColour, SeriesStyle::Line, r.measuredClosedLoop);
     if (!drawable(b.magnitude))
         return "<h2>Closed loop</h2>\n<p class=\"note\">No closed loop to show.</p>\n";
-    b.magnitude.guides.push_back({false, kBandwidthLevelDb,
-                                  "\xE2\x88\x92"
-                                  "3 dB",
-                                  kGuideColour});
+    b.magnitude.guides.push_back({false, kBandwidthLevelDb, "−3 dB", kGuideColour});
     for (const auto& [hz, colour] : {std::pair{r.predictedBefore.bandwidthHz, kBeforeColour},
                                      std::pair{r.predictedProposed.bandwidthHz, kProposedColour}})
         if (hz)
@@ -619,8 +606,7 @@ std::string closedLoopFigure(const TuneResult& r) {
     b.phase.description = "Closed loop, phase";
     return "<h2>Closed loop</h2>\n" +
            figure(bodeSvg(b),
-                  "Closed loop T from speed command to actual speed; the \xE2\x88\x92"
-                  "3 dB bandwidths "
+                  "Closed loop T from speed command to actual speed; the −3 dB bandwidths "
                   "marked.");
 }
 
@@ -689,16 +675,10 @@ std::string stepSection(const TuneResult& r) {
     const std::vector<std::string> before = column(r.predictedBefore.step);
     const std::vector<std::string> proposed = column(r.predictedProposed.step);
     const std::vector<std::string> measured = column(r.measuredStep);
-    constexpr std::array<const char*, 7> kNames = {"Overshoot (%)",
-                                                   "Rise time 10\xE2\x80\x93"
-                                                   "90 % (ms)",
-                                                   "Settling \xC2\xB1"
-                                                   "2 % (ms)",
-                                                   "Settling \xC2\xB1"
-                                                   "5 % (ms)",
-                                                   "Steady-state error (rpm)",
-                                                   "Peak current (A)",
-                                                   "Current limit reached"};
+    constexpr std::array<const char*, 7> kNames = {
+        "Overshoot (%)",        "Rise time 10–90 % (ms)",   "Settling ±2 % (ms)",
+        "Settling ±5 % (ms)",   "Steady-state error (rpm)", "Peak current (A)",
+        "Current limit reached"};
     out +=
         "<table>\n<tr><th>Step figure</th><th>Before (predicted)</th><th>Proposed "
         "(predicted)</th><th>Measured</th></tr>\n";
@@ -716,8 +696,7 @@ std::string tuneReportHtml(const TuneResult& result, const TuneReportInfo& info)
     using namespace tune_report;
     std::string html = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n";
     html += "<title>Speed loop tuning" +
-            (info.drive.empty() ? std::string{}
-                                : std::string(" \xE2\x80\x94 ") + markupEscaped(info.drive)) +
+            (info.drive.empty() ? std::string{} : std::string(" — ") + markupEscaped(info.drive)) +
             "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
     html += headerSection(result, info);
     html += modelSection(result);
