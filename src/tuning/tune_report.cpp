@@ -357,7 +357,7 @@ std::string checksSection(const TuneResult& r) {
     return out;
 }
 
-// Charts --------------------------------------------------------------------------------------
+// The charts.
 
 ChartSeries series(std::string name, const char* colour, SeriesStyle style = SeriesStyle::Line) {
     ChartSeries s;
