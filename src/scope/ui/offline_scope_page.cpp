@@ -471,6 +471,11 @@ void TOfflineScopePage::StopOscillOff() {
     m_windows.saveOscillogram->setEnabled(recorded);
     m_stopAsked = false;
     releaseMonitor();
+    // Told once the buttons are back, so that the window behind the box shows the end.
+    if (end == OfflineEnd::Silent && m_parts.reportEnd)
+        m_parts.reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgOfflineRecordSilent, m_parts.model.language()),
+            {std::to_string(m_capture->records())}));
 }
 
 void TOfflineScopePage::releaseMonitor() {

@@ -169,12 +169,14 @@ void TDriveSession::disconnectDrive() {
 void TDriveSession::linkLost(const std::string& reason) {
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
-    // The link's reason names the port.
-    m_parts.messages.showText(
-        m_parts.link.ui(),
-        m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason,
-        m_parts.model.language());
     showOffline(message(pm::kMsgStateOffline));
+    // The link's reason names the port.
+    reportEnd(m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason);
+}
+
+void TDriveSession::reportEnd(const std::string& text) {
+    logAction(text);
+    m_parts.messages.showText(m_parts.link.ui(), text, m_parts.model.language());
 }
 
 void TDriveSession::showOffline(const QString& state) {
@@ -189,6 +191,7 @@ void TDriveSession::showOffline(const QString& state) {
     // A running monitor ends with the connection.
     mon::TMonitorPanel* monitor = m_windows.monitor;
     monitor->paintFields(colors::kSilver);
+    monitor->clearValues();
     monitor->Stop_monitor->setChecked(true);
     monitor->Monitor->setEnabled(false);
     m_windows.controls->Panel32->setEnabled(true);
@@ -225,6 +228,9 @@ void TDriveSession::pollStatus() {
         showOffline(message(mon::kMsgStateOffline));
         // The link stays blocked until a new connection.
         m_parts.link.state().linkBusy = true;
+        reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgStatusPollSilent, m_parts.model.language()),
+            {std::to_string(mon::kToleratedFailures + 1)}));
         return;
     }
     if (monitorWasOn)
@@ -344,7 +350,14 @@ void TDriveSession::showValuesRead(const ReadAllResult& result) {
             static_cast<uint16_t>(static_cast<int>(model.value(*dinlev))));
     if (const auto text = mon::setStateText(static_cast<int>(model.parameterSetState())))
         m_windows.controls->show_state_par->setText(qs(*text));
+    keepDriveControlsOffline();
     emit valuesRead();
+}
+
+void TDriveSession::keepDriveControlsOffline() {
+    // Values from a file or an edit show on the buttons, but without a drive no button may act.
+    if (!connected())
+        m_windows.controls->showOnline(false);
 }
 
 void TDriveSession::Button9Click() {
@@ -420,6 +433,7 @@ void TDriveSession::showEditOutcome(const EditOutcome& outcome) {
         showMotor(outcome.motor->line, outcome.motor->name);
     if (outcome.driveName)
         m_windows.driveState->Dr_Num->setText(qs(*outcome.driveName));
+    keepDriveControlsOffline();
 }
 
 void TDriveSession::showCommandSource(int inst) {
