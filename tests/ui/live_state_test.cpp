@@ -126,6 +126,7 @@ void LiveStateTest::offlineWindowShowsNothingLive() {
     zrd::monitor::TMonitorPanel& monitor = form.monitorPanel();
     zrd::session::TControlArea& controls = form.controls();
     QCOMPARE(zrd::ui::stateColour(state.Error), colors::kLime);
+    QVERIFY(form.statusPage().stateFrame(0)->bitBoxes[0][zrd::monitor::kBitReady]->isEnabled());
     form.MonitorClick();
     form.TimerMonitorTimer();
     QVERIFY(!monitor.Speed_com->text().isEmpty());
@@ -150,6 +151,7 @@ void LiveStateTest::offlineWindowShowsNothingLive() {
     for (QLineEdit* field : {state.Error, state.Warning, state.drive_en, state.PC_control})
         QVERIFY2(zrd::ui::stateColour(field) == colors::kSilver, qPrintable(field->objectName()));
     QVERIFY(state.Error->text().isEmpty());
+    QVERIFY(!form.statusPage().stateFrame(0)->bitBoxes[0][zrd::monitor::kBitReady]->isEnabled());
     QVERIFY(state.ComboBox1->currentText().isEmpty());
     for (QLineEdit* field : {monitor.Speed_com, monitor.Act_speed, monitor.Act_position})
         QVERIFY2(field->text().isEmpty(), qPrintable(field->objectName()));
@@ -161,8 +163,12 @@ void LiveStateTest::offlineWindowShowsNothingLive() {
     compare->OKBtn->click();
     QVERIFY(controls.SpeedButton1->isChecked());
     for (QWidget* control : std::initializer_list<QWidget*>{
-             controls.Panel7, controls.Panel14, controls.Panel3, controls.Panel6, controls.Button6})
+             controls.Panel7, controls.Panel14, controls.Panel3, controls.Panel6, controls.Button6,
+             form.onlineScope().Button3, form.offlineScope().Button5})
         QVERIFY2(!control->isEnabled(), qPrintable(control->objectName()));
+    // Choosing a trigger offline offers no start either.
+    form.offlineScope().Trigger->No_trigger->click();
+    QVERIFY(!form.offlineScope().Button5->isEnabled());
 }
 
 void LiveStateTest::stateIsReadAgainAfterACommand_data() {

@@ -73,7 +73,9 @@ TOfflineScopePage::TOfflineScopePage(const OfflineScopeParts& parts,
     connect(Button1, &QPushButton::clicked, this, &TOfflineScopePage::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TOfflineScopePage::Button2Click);
     connect(Button4, &QPushButton::clicked, this, &TOfflineScopePage::Button4Click);
-    connect(Trigger, &TTriggerPanel::startAllowed, Button5, &QPushButton::setEnabled);
+    // A trigger choice offers the start; without a drive there is nothing to start.
+    connect(Trigger, &TTriggerPanel::startAllowed, Button5,
+            [this](bool allowed) { Button5->setEnabled(allowed && connected()); });
     connect(Trigger, &TTriggerPanel::recordLengthWanted, this,
             &TOfflineScopePage::showRecordLength);
 }
@@ -523,7 +525,7 @@ void TOfflineScopePage::ClrOscillOff() {
     m_recordTrigger = TriggerType::None;
     Edit14->clear();
     Edit2->clear();
-    Button5->setEnabled(true);
+    Button5->setEnabled(connected());
     m_windows.onlineStart->setEnabled(connected());
     for (QPushButton* b : {Button1, Button2, Button4})
         b->setEnabled(false);

@@ -150,6 +150,7 @@ bool TDriveSession::connectDrive() {
     m_windows.timers->resume();
     ReadParamAll();
     ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
     m_windows.monitor->Monitor->setEnabled(true);
     m_windows.Setconfiguration1->setEnabled(true);
     return true;
@@ -181,11 +182,14 @@ void TDriveSession::reportEnd(const std::string& text) {
 
 void TDriveSession::showOffline(const QString& state) {
     m_windows.driveState->showOffline(state, message(mon::kMsgOfflineDetail));
+    m_windows.statusPage->showLive(false);
     m_windows.N10->setEnabled(false);
     m_windows.N4->setEnabled(false);
     m_windows.N9->setEnabled(false);
     m_windows.N3->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, false);
+    ui::setEnabledByName(m_windows.window, kOfflineScopeStart, false);
+    m_shownOffline = true;
     m_windows.controls->showOnline(false);
     m_windows.timers->stopPolls();
     // A running monitor ends with the connection.
@@ -206,6 +210,10 @@ void TDriveSession::showOnline() {
     m_windows.N3->setEnabled(false);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, true);
     m_windows.controls->showOnline(true);
+    // The offline scope's start, held while offline, comes back once with the drive.
+    if (m_shownOffline)
+        ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
 }
 
 void TDriveSession::pollStatus() {
@@ -246,6 +254,7 @@ void TDriveSession::showStatus(const mon::StatusTick& tick) {
             ui::setEnabledByName(m_windows.window, name, true);
     }
     m_windows.statusPage->showBits(state, application);
+    m_windows.statusPage->showLive(true);
     m_windows.driveState->showStatus(tick, state, application, m_parts.messages,
                                      m_parts.model.language());
     m_windows.controls->showStatus(state, servoPanelAllowed());

@@ -144,6 +144,9 @@ private:
     SessionWindows m_windows;
     link::SystemRoots m_roots;
     std::string m_rulesFile;
+    // The window shows no drive (as at start-up): the next online tick gives back what the
+    // offline state took.
+    bool m_shownOffline = true;
 };
 
 }  // namespace zrd::session
