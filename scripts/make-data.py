@@ -1005,10 +1005,20 @@ MESSAGES = {
           "Эти настройки генератора и осциллографа не удалось восстановить: %1"),
     119: ("step_link_lost", "The link is lost: the generator and scope settings were not put back.",
           "Связь потеряна: настройки генератора и осциллографа не восстановлены."),
+    130: ("status_poll_silent", "The drive has stopped answering: %1 status polls in a row went "
+          "unanswered. The window is offline until you connect again.",
+          "Привод перестал отвечать: %1 опросов состояния подряд остались без ответа. Окно "
+          "остаётся офлайн до нового подключения."),
+    131: ("online_capture_silent", "The drive has stopped sending the oscilloscope's samples; "
+          "the capture ended with %1 samples.",
+          "Привод перестал передавать отсчёты осциллографа; запись завершена, отсчётов: %1."),
+    132: ("offline_record_silent", "The drive has stopped sending the record; %1 of 2048 samples "
+          "arrived.",
+          "Привод перестал передавать запись; получено отсчётов: %1 из 2048."),
 }
 
 # The message table"s size: numbers above the last message are reserved.
-MESSAGE_COUNT = 120
+MESSAGE_COUNT = 133
 
 # ---------------------------------------------------------------------------------
 # Window dictionary: English window texts and their Russian translations.

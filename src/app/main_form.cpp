@@ -271,7 +271,8 @@ void TMainForm::createSession() {
 void TMainForm::createOnlineScope() {
     Program& p = m_program;
     m_onlineScope = new scope::TOnlineScopePage(
-        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.cpuSpeedClass},
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.cpuSpeedClass,
+         [this](const std::string& text) { m_session->reportEnd(text); }},
         {this, m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
          m_monitor->Stop_monitor, TimerMonitor});
     TabbedNotebook2->insertTab(kTabOscillOnline, m_onlineScope, "Oscilloscope online");
@@ -298,7 +299,8 @@ void TMainForm::createOfflineScope() {
     OscillOff = new scope::TOscillOff(
         {*p.oscillogram, p.actionLog, p.messages, p.model, p.ui, m_settings.get()}, this);
     m_offlineScope = new scope::TOfflineScopePage(
-        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.generatorRunning},
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.generatorRunning,
+         [this](const std::string& text) { m_session->reportEnd(text); }},
         {m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
          m_monitor->Stop_monitor, TimerMonitor, m_onlineScope->Button3, m_controls->SpeedButton1,
          m_controls->SpeedButton2, OscillOff});
@@ -422,8 +424,14 @@ void TMainForm::linkLost(const std::string& reason) {
 }
 
 void TMainForm::N3Click() {
+    // Read-all shows the first page; a reconnecting user stays where the work was.
+    const int page = TabbedNotebook2->currentIndex();
     if (!m_session->connectDrive())
         return;
+    if (TabbedNotebook2->currentIndex() != page) {
+        TabbedNotebook2->setCurrentIndex(page);
+        TabbedNotebook2Click(page);
+    }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
     m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});

@@ -134,5 +134,10 @@ inline constexpr int kMsgCommandRefused = 110;
 inline constexpr int kMsgCommandForeign = 111;
 // The drive refused CALCPARA ("p" status 3).
 inline constexpr int kMsgCalcParaRefused = 93;
+// Exchanges that end because the drive fell silent: the status poll gave up after %1 polls, the
+// online capture ended with %1 samples, the offline record with %1 of its samples.
+inline constexpr int kMsgStatusPollSilent = 130;
+inline constexpr int kMsgOnlineCaptureSilent = 131;
+inline constexpr int kMsgOfflineRecordSilent = 132;
 
 }  // namespace zrd::params

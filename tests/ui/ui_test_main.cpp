@@ -9,6 +9,7 @@
 #include "config_windows_test.h"
 #include "desktop_test.h"
 #include "language_test.h"
+#include "live_state_test.h"
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
@@ -63,6 +64,6 @@ int main(int argc, char** argv) {
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
                  OfflineScopeTest, WaveFormTest, StepResponseTest, TraceViewerTest, DesktopTest,
                  ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest,
-                 LanguageTest>(argc, argv);
+                 LanguageTest, LiveStateTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

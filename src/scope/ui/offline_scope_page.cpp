@@ -73,7 +73,9 @@ TOfflineScopePage::TOfflineScopePage(const OfflineScopeParts& parts,
     connect(Button1, &QPushButton::clicked, this, &TOfflineScopePage::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TOfflineScopePage::Button2Click);
     connect(Button4, &QPushButton::clicked, this, &TOfflineScopePage::Button4Click);
-    connect(Trigger, &TTriggerPanel::startAllowed, Button5, &QPushButton::setEnabled);
+    // A trigger choice offers the start; without a drive there is nothing to start.
+    connect(Trigger, &TTriggerPanel::startAllowed, Button5,
+            [this](bool allowed) { Button5->setEnabled(allowed && connected()); });
     connect(Trigger, &TTriggerPanel::recordLengthWanted, this,
             &TOfflineScopePage::showRecordLength);
 }
@@ -471,6 +473,11 @@ void TOfflineScopePage::StopOscillOff() {
     m_windows.saveOscillogram->setEnabled(recorded);
     m_stopAsked = false;
     releaseMonitor();
+    // Told once the buttons are back, so that the window behind the box shows the end.
+    if (end == OfflineEnd::Silent && m_parts.reportEnd)
+        m_parts.reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgOfflineRecordSilent, m_parts.model.language()),
+            {std::to_string(m_capture->records())}));
 }
 
 void TOfflineScopePage::releaseMonitor() {
@@ -518,7 +525,7 @@ void TOfflineScopePage::ClrOscillOff() {
     m_recordTrigger = TriggerType::None;
     Edit14->clear();
     Edit2->clear();
-    Button5->setEnabled(true);
+    Button5->setEnabled(connected());
     m_windows.onlineStart->setEnabled(connected());
     for (QPushButton* b : {Button1, Button2, Button4})
         b->setEnabled(false);

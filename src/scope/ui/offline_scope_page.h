@@ -38,6 +38,9 @@ struct OfflineScopeParts {
     const params::MessageTable& messages;
     Oscillogram& oscillogram;
     const bool& generatorRunning;  // "Start FG" was accepted and not stopped since
+    // A capture that ended by itself (the drive fell silent): the text is shown and goes to the
+    // action log.
+    std::function<void(const std::string&)> reportEnd;
 };
 
 // What the page touches of the main window.

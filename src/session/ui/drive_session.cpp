@@ -150,6 +150,7 @@ bool TDriveSession::connectDrive() {
     m_windows.timers->resume();
     ReadParamAll();
     ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
     m_windows.monitor->Monitor->setEnabled(true);
     m_windows.Setconfiguration1->setEnabled(true);
     return true;
@@ -169,26 +170,32 @@ void TDriveSession::disconnectDrive() {
 void TDriveSession::linkLost(const std::string& reason) {
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
-    // The link's reason names the port.
-    m_parts.messages.showText(
-        m_parts.link.ui(),
-        m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason,
-        m_parts.model.language());
     showOffline(message(pm::kMsgStateOffline));
+    // The link's reason names the port.
+    reportEnd(m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason);
+}
+
+void TDriveSession::reportEnd(const std::string& text) {
+    logAction(text);
+    m_parts.messages.showText(m_parts.link.ui(), text, m_parts.model.language());
 }
 
 void TDriveSession::showOffline(const QString& state) {
     m_windows.driveState->showOffline(state, message(mon::kMsgOfflineDetail));
+    m_windows.statusPage->showLive(false);
     m_windows.N10->setEnabled(false);
     m_windows.N4->setEnabled(false);
     m_windows.N9->setEnabled(false);
     m_windows.N3->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, false);
+    ui::setEnabledByName(m_windows.window, kOfflineScopeStart, false);
+    m_shownOffline = true;
     m_windows.controls->showOnline(false);
     m_windows.timers->stopPolls();
     // A running monitor ends with the connection.
     mon::TMonitorPanel* monitor = m_windows.monitor;
     monitor->paintFields(colors::kSilver);
+    monitor->clearValues();
     monitor->Stop_monitor->setChecked(true);
     monitor->Monitor->setEnabled(false);
     m_windows.controls->Panel32->setEnabled(true);
@@ -203,6 +210,10 @@ void TDriveSession::showOnline() {
     m_windows.N3->setEnabled(false);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, true);
     m_windows.controls->showOnline(true);
+    // The offline scope's start, held while offline, comes back once with the drive.
+    if (m_shownOffline)
+        ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
 }
 
 void TDriveSession::pollStatus() {
@@ -225,6 +236,9 @@ void TDriveSession::pollStatus() {
         showOffline(message(mon::kMsgStateOffline));
         // The link stays blocked until a new connection.
         m_parts.link.state().linkBusy = true;
+        reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgStatusPollSilent, m_parts.model.language()),
+            {std::to_string(mon::kToleratedFailures + 1)}));
         return;
     }
     if (monitorWasOn)
@@ -240,6 +254,7 @@ void TDriveSession::showStatus(const mon::StatusTick& tick) {
             ui::setEnabledByName(m_windows.window, name, true);
     }
     m_windows.statusPage->showBits(state, application);
+    m_windows.statusPage->showLive(true);
     m_windows.driveState->showStatus(tick, state, application, m_parts.messages,
                                      m_parts.model.language());
     m_windows.controls->showStatus(state, servoPanelAllowed());
@@ -344,7 +359,14 @@ void TDriveSession::showValuesRead(const ReadAllResult& result) {
             static_cast<uint16_t>(static_cast<int>(model.value(*dinlev))));
     if (const auto text = mon::setStateText(static_cast<int>(model.parameterSetState())))
         m_windows.controls->show_state_par->setText(qs(*text));
+    keepDriveControlsOffline();
     emit valuesRead();
+}
+
+void TDriveSession::keepDriveControlsOffline() {
+    // Values from a file or an edit show on the buttons, but without a drive no button may act.
+    if (!connected())
+        m_windows.controls->showOnline(false);
 }
 
 void TDriveSession::Button9Click() {
@@ -420,6 +442,7 @@ void TDriveSession::showEditOutcome(const EditOutcome& outcome) {
         showMotor(outcome.motor->line, outcome.motor->name);
     if (outcome.driveName)
         m_windows.driveState->Dr_Num->setText(qs(*outcome.driveName));
+    keepDriveControlsOffline();
 }
 
 void TDriveSession::showCommandSource(int inst) {
