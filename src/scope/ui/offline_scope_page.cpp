@@ -335,19 +335,27 @@ void TOfflineScopePage::afterCaptureWork() {
     StopOscillOff();
 }
 
-bool TOfflineScopePage::waitingForGenerator() const {
-    // Not before the drive acknowledged the start: the generator's command would take that
-    // acknowledge for its own.
+bool TOfflineScopePage::armedForGenerator() const {
     return m_capture && m_capture->phase() == OfflinePhase::Armed &&
-           m_capture->startAcknowledged() &&
            (isEdge(m_recordTrigger) || m_recordTrigger == TriggerType::Generator);
 }
 
+bool TOfflineScopePage::waitingForGenerator() const {
+    return armedForGenerator() && m_capture->startAcknowledged();
+}
+
 void TOfflineScopePage::startGenerator(const std::function<void()>& sendStart) {
-    showRecordLength();
     m_watch->setPaused(true);
-    sendStart();
+    // A click soon after the start frame may come before its acknowledge was read: the
+    // generator's command would take that acknowledge for its own. A wait that fails leaves the
+    // port's failure to the command, which reports it.
+    (void)awaitStartAcknowledge(*m_capture, m_parts.link.port());
+    if (armedForGenerator()) {
+        showRecordLength();
+        sendStart();
+    }
     m_watch->setPaused(false);
+    afterCaptureWork();
 }
 
 void TOfflineScopePage::watchPort() {
