@@ -151,7 +151,8 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     Notch->setVisible(static_cast<bool>(m_parts.notch));
     resonanceRow->addWidget(ResonanceList, 1);
     resonanceRow->addWidget(Notch, 0, Qt::AlignTop);
-    lists->addWidget(resonances, 1);
+    // A resonance line (kind, frequency, magnitude, damping) is read whole.
+    lists->addWidget(resonances, 3);
 
     auto* overlays = new QGroupBox("Overlays", this);
     auto* overlayRow = new QHBoxLayout(overlays);
@@ -185,7 +186,7 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     overlayRow->addWidget(Overlays, 1);
     overlayRow->addLayout(overlayButtons);
     overlayRow->addLayout(options, 1);
-    lists->addWidget(overlays, 2);
+    lists->addWidget(overlays, 4);
     root->addLayout(lists);
 
     connect(PrintMagnitude, &QPushButton::clicked, this, &TAFC_Form::PrintMagnitudeClick);
