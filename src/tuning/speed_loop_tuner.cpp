@@ -53,8 +53,8 @@ struct BandEdge {
     int tickCode;
     double fromHz, toHz;
 };
-constexpr BandEdge kBandEdges[] = {{2, 0.0, 70.0}, {2, 70.0, 350.0}, {1, 350.0, 800.0},
-                                   {0, 800.0, 2000.0}};
+constexpr BandEdge kBandEdges[] = {
+    {2, 0.0, 70.0}, {2, 70.0, 350.0}, {1, 350.0, 800.0}, {0, 800.0, 2000.0}};
 constexpr double kSweepUsedShare = 0.7;
 constexpr double kSweepLeadShare = 0.15;
 constexpr double kLowestSweepHz = 1.0;
@@ -383,9 +383,8 @@ void SpeedLoopTuner::leadIn(Clock::time_point now) {
         // The first band starts small; the later ones from what the band before showed.
         double amplitude = 0;
         if (m_currentPerRpm <= 0.0) {
-            const double byCurrent = gainAPerRpm > 0.0
-                                         ? kFirstCurrentShare * limitA / gainAPerRpm
-                                         : largest;
+            const double byCurrent =
+                gainAPerRpm > 0.0 ? kFirstCurrentShare * limitA / gainAPerRpm : largest;
             amplitude = std::min(byCurrent, kFirstSwingShare * kTuneBaseRpm);
         } else {
             amplitude = kAimCurrentShare * limitA / std::max(m_currentPerRpm, gainAPerRpm);
@@ -669,7 +668,8 @@ bool SpeedLoopTuner::writeLoop(const TunedLoop& loop, bool previous) {
         FilterFields fields;
         if (previous) {
             // Its old design, switched off first: the type leads the slot's parameters.
-            const std::optional<FilterFields>& old = m_slotsBefore.at(static_cast<size_t>(slot - 1));
+            const std::optional<FilterFields>& old =
+                m_slotsBefore.at(static_cast<size_t>(slot - 1));
             if (!old)
                 continue;
             fields = *old;
@@ -780,8 +780,8 @@ void SpeedLoopTuner::verify() {
         checks.push_back({name, passed, std::move(detail)});
     };
     if (measured.crossoverHz && p.crossoverHz) {
-        const bool ok =
-            std::abs(*measured.crossoverHz - *p.crossoverHz) <= kVerifyCrossoverShare * *p.crossoverHz;
+        const bool ok = std::abs(*measured.crossoverHz - *p.crossoverHz) <=
+                        kVerifyCrossoverShare * *p.crossoverHz;
         add("crossover", ok,
             "measured " + hzText(*measured.crossoverHz) + ", predicted " + hzText(*p.crossoverHz) +
                 " (±15 %)");
@@ -817,8 +817,8 @@ void SpeedLoopTuner::verify() {
     add("closed loop", std::abs(worst) <= kVerifyClosedLoopDb,
         "largest deviation " + formatGeneral(std::round(worst * 10) / 10) + " dB at " +
             hzText(worstHz) + " (±2 dB up to the bandwidth)");
-    m_result.verified = std::all_of(checks.begin(), checks.end(),
-                                    [](const VerifyCheck& c) { return c.passed; });
+    m_result.verified =
+        std::all_of(checks.begin(), checks.end(), [](const VerifyCheck& c) { return c.passed; });
     if (!m_result.verified) {
         std::string failed;
         for (const VerifyCheck& c : checks)

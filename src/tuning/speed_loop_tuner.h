@@ -61,15 +61,15 @@ struct TuneSettings {
 
 enum class TuneFailure {
     None,
-    Busy,              // another exchange holds the link; nothing sent
-    MissingParameter,  // the data set lacks `parameter`
-    NoAnswer,          // `parameter` was not answered
-    NotSpeedMode,      // nothing written
-    ServoOff,          // nothing written
-    SourceNotInternal,   // nothing written
-    DriveError,          // the drive reports an error; nothing written
-    BadRange,            // fromHz..toHz covers no band the recorder resolves; nothing written
-    NotTaken,            // the drive did not take `parameter`
+    Busy,               // another exchange holds the link; nothing sent
+    MissingParameter,   // the data set lacks `parameter`
+    NoAnswer,           // `parameter` was not answered
+    NotSpeedMode,       // nothing written
+    ServoOff,           // nothing written
+    SourceNotInternal,  // nothing written
+    DriveError,         // the drive reports an error; nothing written
+    BadRange,           // fromHz..toHz covers no band the recorder resolves; nothing written
+    NotTaken,           // the drive did not take `parameter`
     GeneratorNotStarted,
     RecordIncomplete,     // see recordEnd
     TooLittleExcitation,  // at the largest amplitude allowed the response is buried in noise
