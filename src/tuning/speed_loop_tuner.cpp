@@ -155,11 +155,12 @@ RecordFigures figuresOfRecord(const std::vector<double>& u, const std::vector<do
 std::vector<TuneBand> tuneBands(double fromHz, double toHz) {
     std::vector<TuneBand> bands;
     for (const BandEdge& e : kBandEdges) {
+        const double nyquist = sc::offlineFrequency(e.tickCode) / 2.0;
+        // Bins close to the Nyquist frequency carry what the record's sampling folds there.
         const double a = std::max(e.fromHz, fromHz);
-        const double b = std::min(e.toHz, toHz);
+        const double b = std::min({e.toHz, toHz, kNyquistShare * nyquist});
         if (!(b > a))
             continue;
-        const double nyquist = sc::offlineFrequency(e.tickCode) / 2.0;
         const double top = std::min(
             kHighestSweepHz, e.tickCode == kFastestTickCode ? nyquist : kNyquistShare * nyquist);
         const double span = (b - a) / kSweepUsedShare;

@@ -98,6 +98,15 @@ std::vector<TunerPlant> tunePlants() {
     return plants;
 }
 
+}  // namespace
+
+// A plant in a failure's message: its name.
+void PrintTo(const TunerPlant& p, std::ostream* os) {
+    *os << p.name;
+}
+
+namespace {
+
 class ZrdctlTunePlants : public ::testing::TestWithParam<TunerPlant> {};
 
 TEST_P(ZrdctlTunePlants, TheFitFindsThePlantAndTheAppliedLoopKeepsItsMargins) {
