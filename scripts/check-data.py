@@ -858,7 +858,7 @@ def check_types(db, motors, drives):
 
 
 # Numbered messages the program knows: 0..MESSAGE_COUNT-1.
-MESSAGE_COUNT = 120
+MESSAGE_COUNT = 129
 
 
 def check_messages(lines):

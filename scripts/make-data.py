@@ -1005,10 +1005,28 @@ MESSAGES = {
           "Эти настройки генератора и осциллографа не удалось восстановить: %1"),
     119: ("step_link_lost", "The link is lost: the generator and scope settings were not put back.",
           "Связь потеряна: настройки генератора и осциллографа не восстановлены."),
+    120: ("tune_not_speed_mode", "The tuner needs the drive in speed mode (OPMOD is %1); nothing was written.",
+          "Для настройки привод должен быть в режиме скорости (OPMOD = %1); ничего не записано."),
+    121: ("tune_drive_error", "The drive reports an error: clear it before tuning. Nothing was written.",
+          "Привод сообщает об ошибке: сбросьте её перед настройкой. Ничего не записано."),
+    122: ("tune_too_little", "Too little excitation: the response is buried in noise at the largest amplitude allowed; raise the amplitude.",
+          "Слишком слабое возбуждение: отклик тонет в шуме при наибольшей допустимой амплитуде; увеличьте амплитуду."),
+    123: ("tune_targets_missed", "No gains meet the margin targets on the measured plant; nothing was applied.",
+          "Ни один набор коэффициентов не обеспечивает заданных запасов на измеренном объекте; ничего не применено."),
+    124: ("tune_verify_failed", "The verifying measurement failed (%1); the previous gains and filters are back.",
+          "Проверочное измерение не прошло (%1); прежние коэффициенты и фильтры восстановлены."),
+    125: ("tune_cancelled", "The tuning was cancelled; the previous settings are back.",
+          "Настройка отменена; прежние настройки восстановлены."),
+    126: ("tune_fit_failed", "The measured plant cannot be fitted; nothing was applied.",
+          "Измеренный объект не удаётся описать моделью; ничего не применено."),
+    127: ("tune_record_incomplete", "A record of the tuner from the drive is incomplete (%1).",
+          "Запись настройки из привода неполная (%1)."),
+    128: ("tune_not_taken", "The drive did not take %1; the tuning stopped and the previous settings are back.",
+          "Привод не принял %1; настройка остановлена, прежние настройки восстановлены."),
 }
 
 # The message table"s size: numbers above the last message are reserved.
-MESSAGE_COUNT = 120
+MESSAGE_COUNT = 129
 
 # ---------------------------------------------------------------------------------
 # Window dictionary: English window texts and their Russian translations.

@@ -102,6 +102,7 @@ constexpr int kMsgTuneVerifyFailed = 124;
 constexpr int kMsgTuneCancelled = 125;
 constexpr int kMsgTuneFitFailed = 126;
 constexpr int kMsgTuneRecordIncomplete = 127;
+constexpr int kMsgTuneNotTaken = 128;
 
 double decibels(double ratio) {
     return 20.0 * std::log10(std::max(ratio, 1e-300));
@@ -1053,7 +1054,7 @@ std::optional<StepMessage> tuneFailureMessage(const TuneOutcome& o) {
         case TuneFailure::DriveError:
             return tuneMessage(kMsgTuneDriveError);
         case TuneFailure::NotTaken:
-            return tuneMessage(114, {o.parameter});
+            return tuneMessage(kMsgTuneNotTaken, {o.parameter});
         case TuneFailure::GeneratorNotStarted:
             return tuneMessage(pm::kMsgGeneratorRefused, {}, {}, true);
         case TuneFailure::RecordIncomplete:
