@@ -3,14 +3,19 @@
 // nothing the program may write; a lost link ends with status 3 and names the backup.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "core/number_text.h"
 #include "simulated_plants.h"
 #include "speed_loop_rig.h"
@@ -204,6 +209,48 @@ TEST(ZrdctlTune, ADryRunChangesNoParameter) {
     EXPECT_NE(run.out.find("proposed:"), std::string::npos) << run.out;
     EXPECT_EQ(writable(rig.sim), before);
     rig.sim.stop();
+}
+
+// Ctrl+C while the run measures, and while it verifies what it wrote: the run ends with status
+// 1 and leaves everything the program may write as it found it.
+TEST(ZrdctlTune, CtrlCPutsBackWhatTheRunChanged) {
+    // Bounds of waits for conditions, far above what the run takes.
+    constexpr auto kRunBound = std::chrono::seconds(90);
+    constexpr auto kEndBound = std::chrono::seconds(30);
+    constexpr int kStateWord = 240;
+    constexpr int kGeneratorBit = 5;
+    struct Case {
+        const char* name;
+        bool applied;  // the signal comes once the proposal is in the drive
+    };
+    const Case cases[] = {{"while measuring", false}, {"while verifying", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SpeedLoopRig rig(kBaud);
+        ASSERT_TRUE(rig.start(true, false));
+        const std::map<int, uint16_t> before = writable(rig.sim);
+        uint8_t kpv = 0;
+        rig.sim.withDrive([&](sim::SimDrive& d) { kpv = *d.indexOf("KPV"); });
+        test::ChildProcess run(
+            {ZRDCTL_PATH, "--data-dir", ZRD_SHIPPED_DATA_DIR, "--baud", std::to_string(kBaud),
+             "--fast", "--port", rig.sim.devicePath(), "tune", "--apply"},
+            {.errorFile = rig.dir.file("err")});
+        ASSERT_TRUE(run.running());
+        ASSERT_TRUE(rig.sim.waitUntil(
+            [&](const sim::SimDrive& d) {
+                const bool generator = (d.raw(kStateWord) >> kGeneratorBit) & 1;
+                return generator && (!c.applied || d.raw(kpv) != before.at(kpv));
+            },
+            std::chrono::duration_cast<std::chrono::milliseconds>(kRunBound)));
+        run.signal(SIGINT);
+        EXPECT_EQ(run.exitStatus(kEndBound), 1) << run.output();
+        std::ifstream err(rig.dir.file("err"));
+        const std::string text((std::istreambuf_iterator<char>(err)),
+                               std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("cancelled"), std::string::npos) << text;
+        EXPECT_EQ(writable(rig.sim), before);
+        rig.sim.stop();
+    }
 }
 
 // A drive that hangs up in the middle ends the run with status 3, and the values from before
