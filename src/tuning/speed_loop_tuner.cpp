@@ -93,6 +93,10 @@ constexpr double kSettleIntegralTimes = 6.0;
 constexpr TuneBand kHoldBand{2, 0.0, 0.0, 0.0, 0.0};
 // A line stands this far above the median of the hold's current spectrum.
 constexpr double kHoldLineOverMedian = 10.0;
+// A measurement whose bins are mostly masked, or a model that misses it by more than this, is
+// not tuned on.
+constexpr double kLeastCoherentShare = 0.5;
+constexpr double kLargestResidualDb = 3.0;
 // The verifying step.
 constexpr double kVerifyStepRpm = 100.0;
 // Bins where |T| stays above this level tell nothing of the open loop's phase.
@@ -596,7 +600,11 @@ void SpeedLoopTuner::passDone(Clock::time_point now) {
 void SpeedLoopTuner::propose(Clock::time_point now) {
     m_phase = TunePhase::Fitting;
     m_result.estimate = estimateOfPass();
-    if (m_result.estimate.status == EstimateStatus::TooLittleExcitation) {
+    const PlantEstimate& estimate = m_result.estimate;
+    // Enough coherent bins for a fit can still be too few to trust: most of the band must be.
+    const bool sparse = static_cast<double>(estimate.coherentBins) <
+                        kLeastCoherentShare * static_cast<double>(estimate.bins.size());
+    if (estimate.status == EstimateStatus::TooLittleExcitation || sparse) {
         fail(TuneFailure::TooLittleExcitation);
         finish();
         return;
@@ -607,7 +615,9 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
         return;
     }
     m_result.fit = fitPlant(m_result.estimate, m_knowns);
-    if (m_result.fit.status != FitStatus::Ok || !(m_result.fit.model.inertiaKgM2 > 0.0)) {
+    // A model that misses the measurement this much would tune a loop that is not there.
+    if (m_result.fit.status != FitStatus::Ok || !(m_result.fit.model.inertiaKgM2 > 0.0) ||
+        !(m_result.fit.residualDb <= kLargestResidualDb)) {
         fail(TuneFailure::FitFailed);
         finish();
         return;
