@@ -753,6 +753,10 @@ void SpeedLoopTuner::afterStepWork() {
         return;
     }
     m_result.measuredStep = o.figures;
+    const scope::Oscillogram& step = m_stepTest->record();
+    m_result.measuredStepCommandRpm = recordChannel(step, kStepCommandChannel);
+    m_result.measuredStepSpeedRpm = recordChannel(step, kStepActualChannel);
+    m_result.measuredStepTickS = step.header.tick;
     startHold(Clock::now());
 }
 

@@ -82,6 +82,10 @@ struct TuneResult {
     std::vector<ChartPoint> measuredOpenLoop;
     std::optional<LoopFigures> measured;
     std::optional<StepFigures> measuredStep;
+    // The verifying step's record: the command and the actual speed (rpm), a sample per tick.
+    std::vector<double> measuredStepCommandRpm;
+    std::vector<double> measuredStepSpeedRpm;
+    double measuredStepTickS = 0.0;
     std::vector<VerifyCheck> checks;
 
     bool applied = false;   // the proposal was written to the drive
