@@ -757,6 +757,7 @@ void SpeedLoopTuner::afterStepWork() {
     m_result.measuredStepCommandRpm = recordChannel(step, kStepCommandChannel);
     m_result.measuredStepSpeedRpm = recordChannel(step, kStepActualChannel);
     m_result.measuredStepTickS = step.header.tick;
+    m_outcome.recordedSeconds += sc::recordSeconds(StepSettings{}.tickCode);
     startHold(Clock::now());
 }
 
