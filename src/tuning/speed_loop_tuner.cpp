@@ -889,6 +889,15 @@ void SpeedLoopTuner::verify() {
     add("closed loop", std::abs(worst) <= kVerifyClosedLoopDb,
         "largest deviation " + formatGeneral(std::round(worst * 10) / 10) + " dB at " +
             hzText(worstHz) + " (±2 dB up to the bandwidth)");
+    if (m_result.measuredStep && p.overshootPercent) {
+        const double measuredPercent = m_result.measuredStep->overshootPercent;
+        add("step",
+            std::abs(measuredPercent - *p.overshootPercent) <= kVerifyOvershootPoints &&
+                !m_result.measuredStep->currentLimited,
+            "overshoot " + formatGeneral(std::round(measuredPercent * 10) / 10) + " %, predicted " +
+                formatGeneral(std::round(*p.overshootPercent * 10) / 10) + " % (±10 points)" +
+                (m_result.measuredStep->currentLimited ? ", the current reached its limit" : ""));
+    }
     if (m_holdCheck)
         checks.push_back(*m_holdCheck);
     m_result.verified =

@@ -48,6 +48,7 @@ inline constexpr double kVerifyCrossoverShare = 0.15;
 inline constexpr double kVerifyPhaseMarginSlackDeg = 5.0;
 inline constexpr double kVerifyGainMarginSlackDb = 2.0;
 inline constexpr double kVerifyClosedLoopDb = 2.0;
+inline constexpr double kVerifyOvershootPoints = 10.0;
 // A line in the current of the tuned loop's hold at the base speed above this share of the limit
 // (and well above the rest of the spectrum) is an oscillation.
 inline constexpr double kHoldLineShare = 0.01;
