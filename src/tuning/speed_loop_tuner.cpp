@@ -640,6 +640,7 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
     m_request.targets = m_settings.targets;
     m_request.maxNotches = std::clamp(m_settings.maxFilters, 0, kFilterSlots);
     m_request.currentLimitA = m_outcome.currentLimitA;
+    m_request.keptFilters = before.filters;
     for (const int slot : m_freeSlots)
         m_request.freeSlots.push_back({slot, coefficientFactors(m_model, slot)});
     m_proposal = proposeSpeedLoop(plant, m_request);

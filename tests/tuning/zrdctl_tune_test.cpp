@@ -202,15 +202,25 @@ TEST(ZrdctlTune, ADriveThatMayNotBeExcitedIsRefusedAndNothingIsWritten) {
     }
 }
 
-// Without --apply the drive's tuning, and everything else the program may write, is as before.
-TEST(ZrdctlTune, ADryRunChangesNoParameter) {
+// Without --apply nothing the program may write changes. A notch the user runs at the plant's
+// resonance stays in its slot, and the proposal adds none of its own there.
+TEST(ZrdctlTune, ADryRunChangesNoParameterAndKeepsTheUsersNotch) {
+    const TunerPlant plant{"as shipped", sim::kDefaultResonanceHz, sim::kDefaultResonanceDamping,
+                           100.0};
+    const double resonanceHz = expectedModes(plant, settingsOf(plant)).front().resonanceHz;
     SpeedLoopRig rig(kBaud);
     ASSERT_TRUE(rig.start(true, false));
+    const test::Outcome notch =
+        rig.zrdctl("filter write --slot 1 --type bsf --q 2 --force --freq " +
+                   formatGeneral(std::round(resonanceHz)));
+    ASSERT_EQ(notch.status, 0) << notch.err;
     const std::map<int, uint16_t> before = writable(rig.sim);
-    const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune");
+    const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune --json");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("proposed:"), std::string::npos) << run.out;
     EXPECT_EQ(writable(rig.sim), before);
+    const std::string kept = jsonPart(jsonPart(run.out, "before"), "filters");
+    EXPECT_EQ(jsonNumbers(kept, "slot"), std::vector<double>{1.0}) << run.out;
+    EXPECT_EQ(jsonPart(jsonPart(run.out, "proposed"), "filters"), kept) << run.out;
     rig.sim.stop();
 }
 
