@@ -476,7 +476,7 @@ void TMainForm::Panel10Click() {
 }
 
 void TMainForm::TabbedNotebook2Click(int tab) {
-    // A capture holds "Start monitor" and the clock until it ends.
+    // A capture holds "Start monitor" until it ends.
     const bool capturing = m_onlineScope->capturing() || m_offlineScope->listening();
     if (!m_monitor->Monitor->isEnabled() && !capturing)
         m_session->revertMonitor();
@@ -484,8 +484,7 @@ void TMainForm::TabbedNotebook2Click(int tab) {
         return;
     m_onlineScope->synchronise(tab == kTabOscillOnline);
     m_offlineScope->synchronise(tab == kTabOscillOffline);
-    if (!capturing)
-        TimerForTime->start();
+    TimerForTime->start();
 }
 
 void TMainForm::About1Click() {

@@ -51,6 +51,13 @@ struct VerifyCheck {
     std::string detail;  // "measured 61.2 Hz, predicted 58.0 Hz (±15 %)"
 };
 
+// A speed step as samples at a fixed interval: the command and the speed that followed it.
+struct StepCurve {
+    double sampleS = 0.0;
+    std::vector<double> commandRpm;
+    std::vector<double> speedRpm;
+};
+
 struct TuneResult {
     // The measurement: the plant's estimate (masked bins included) and the model fitted to it.
     PlantEstimate estimate;
@@ -71,6 +78,12 @@ struct TuneResult {
     std::optional<LoopFigures> measured;
     std::optional<StepFigures> measuredStep;
     std::vector<VerifyCheck> checks;
+
+    // The steps behind the step figures, where the run kept them: simulated on the model with
+    // the loop as before and as proposed, and recorded after --apply.
+    std::optional<StepCurve> stepBefore;
+    std::optional<StepCurve> stepProposed;
+    std::optional<StepCurve> stepMeasured;
 
     bool applied = false;   // the proposal was written to the drive
     bool verified = false;  // and every check passed

@@ -221,7 +221,7 @@ void OnlineScopeTest::captureStreamsWhileTheWindowStaysLive() {
     QVERIFY(p.capturing());
     QVERIFY(link.linkBusy);
     QVERIFY(!form.Timer5->isActive());
-    QVERIFY(!form.TimerForTime->isActive());
+    QVERIFY(form.TimerForTime->isActive());
     QVERIFY(!form.monitorPanel().Monitor->isEnabled());
     QVERIFY(!p.Button3->isEnabled());
     QVERIFY(p.Button18->isEnabled());

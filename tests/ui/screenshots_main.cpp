@@ -29,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "app/about_box.h"
 #include "app/main_form.h"
@@ -56,7 +57,9 @@
 #include "temp_dir.h"
 #include "tuning/filter_design.h"
 #include "tuning/ui/afc_form.h"
+#include "tuning/ui/bode_chart.h"
 #include "tuning/ui/filter_form.h"
+#include "tuning/ui/step_response_form.h"
 #include "tuning/ui/wave_form.h"
 
 namespace {
@@ -227,8 +230,18 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     page.Trigger->trgposExit();
     page.Trigger->RadioButton1->click();
     page.Button5->click();
+    const auto armed = [&] {
+        bool waiting = false;
+        sim.withDrive([&](zrd::sim::SimDrive& d) {
+            waiting = d.offline().phase() == zrd::sim::RecorderPhase::AwaitGenerator;
+        });
+        return waiting;
+    };
+    bool ok = QTest::qWaitFor(armed, 10000);
     form.controls().SpeedButton3->click();
-    bool ok = QTest::qWaitFor([&] { return !page.listening(); }, 30000);
+    ok &= QTest::qWaitFor(
+        [&] { return !page.listening() && page.capture() && page.capture()->records() > 0; },
+        30000);
     form.controls().SpeedButton7->click();
 
     zrd::tuning::FilterFields notch;
@@ -255,15 +268,7 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     // The same chirp again, now through the notch: the resonance is gone from the measurement.
     page.Button4->click();
     page.Button5->click();
-    ok &= QTest::qWaitFor(
-        [&] {
-            bool armed = false;
-            sim.withDrive([&](zrd::sim::SimDrive& d) {
-                armed = d.offline().phase() == zrd::sim::RecorderPhase::AwaitGenerator;
-            });
-            return armed;
-        },
-        10000);
+    ok &= QTest::qWaitFor(armed, 10000);
     form.controls().SpeedButton3->click();
     ok &= QTest::qWaitFor(
         [&] { return !page.listening() && page.capture() && page.capture()->records() > 0; },
@@ -273,9 +278,38 @@ bool saveFrequencyResponse(zrd::app::TMainForm& form, zrd::app::Program& program
     form.OscillOff->Button3->click();
     parameters.Edit1->setText("1000");
     parameters.Button1->click();
+    parameters.AFC_Form->Bode->setCursorFrequency(400);
     ok &= save(*parameters.AFC_Form, out + "frequency-response-notch.png");
     parameters.Button2->click();
     form.OscillOff->Button2->click();
+    return ok;
+}
+
+// The step response window after two runs, the second with a stiffer loop: both steps on
+// one chart and their figures side by side. The gains the drive had go back afterwards.
+bool saveStepResponse(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+    form.Stepresponse1->trigger();
+    zrd::tuning::TStepResponseForm& w = *form.StepResponse_Form;
+    const QString kpv = w.StepKPV->text();
+    const QString kiv = w.StepKIV->text();
+    bool ok = true;
+    // A write waits for the status poll to give the line up.
+    const auto enter = [&](QLineEdit* field, const char* value) {
+        ok &= QTest::qWaitFor([&] { return !program.link.state().linkBusy; }, 5000);
+        field->setText(value);
+        QTest::keyClick(field, Qt::Key_Return);
+    };
+    for (const auto& [gain, integral] : {std::pair{"5", "10"}, std::pair{"20", "40"}}) {
+        enter(w.StepKPV, gain);
+        enter(w.StepKIV, integral);
+        w.StepRun->click();
+        ok &= QTest::qWaitFor([&] { return !w.running(); }, 30000);
+    }
+    ok &= w.runs().size() == 2;
+    ok &= save(w, out + "step-response.png");
+    enter(w.StepKPV, kpv.toUtf8().constData());
+    enter(w.StepKIV, kiv.toUtf8().constData());
+    w.close();
     return ok;
 }
 
@@ -354,6 +388,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, Screensh
     ok &= saveOnlineScope(form, sim, out);
     ok &= saveOfflineScope(form, program, sim, out);
     ok &= saveFrequencyResponse(form, program, sim, out);
+    ok &= saveStepResponse(form, program, out);
     // The switch rebuilds the pages and the scope selectors its own way; the monitor then takes
     // the line from the main window.
     ok &= saveInRussian(form, ui, out);

@@ -103,6 +103,7 @@ void StepResponseTest::runsAreMeasuredAsExportedAndOverlaidAfterAGainChange() {
     const auto setKpv = [&](const char* kpv) {
         w.StepKPV->setText(kpv);
         QTest::keyClick(w.StepKPV, Qt::Key_Return);
+        QVERIFY(!w.running());
         const zrd::params::TPar& p = model.parameter(model.find("KPV").value());
         QCOMPARE(zrd::params::rawToDisplay(p, driveRaw("KPV")), std::stod(kpv));
     };

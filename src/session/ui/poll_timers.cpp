@@ -5,8 +5,9 @@
 namespace zrd::session {
 
 void PollTimers::pause() {
+    // The clock's handler touches no link: it goes on while an exchange holds the line, so
+    // that the time shown stays true through a long capture.
     m_status->stop();
-    m_clock->stop();
 }
 
 void PollTimers::resume() {

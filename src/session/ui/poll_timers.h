@@ -13,7 +13,7 @@ public:
     PollTimers(QTimer* clock, QTimer* status, QTimer* monitor, const link::LinkState& link)
         : m_clock(clock), m_status(status), m_monitor(monitor), m_link(link) {}
 
-    // An exchange took the link: the status poll and the clock stop.
+    // An exchange took the link: the status poll stops; the clock goes on.
     void pause();
     // The link is free again: both start anew, the status poll only with a drive connected.
     void resume();

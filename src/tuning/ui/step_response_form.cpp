@@ -102,6 +102,9 @@ QLineEdit* stepField(const char* name, const QString& text, QWidget* parent) {
 QPushButton* stepButton(const char* name, const QString& caption, QWidget* parent) {
     auto* b = new QPushButton(caption, parent);
     b->setObjectName(name);
+    // Enter in a gain's field writes the gain; it must not start a run with the other one
+    // still unwritten.
+    b->setAutoDefault(false);
     return b;
 }
 
@@ -272,7 +275,8 @@ void TStepResponseForm::writeTyped(const char* mnemonic, QLineEdit* field) {
     const double value = session::parseDisplayValue(field->text().toStdString());
     const EnteredWrite written = writeEnteredValue(m_parts.link, m_parts.access, m_parts.model,
                                                    m_parts.typeTables, mnemonic, value);
-    if (written == EnteredWrite::OutsideLimits)
+    // A value the drive did not get stays in the field, to be entered again.
+    if (written == EnteredWrite::OutsideLimits || written == EnteredWrite::Busy)
         field->selectAll();
     else
         showLoopFromTable();
