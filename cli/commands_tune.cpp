@@ -110,15 +110,8 @@ void printSummary(const tn::TuneResult& r, bool apply) {
                 fixed(m.resonanceDamping, 3).c_str());
         }
         std::printf("before:    %s\n", loopText(r.before).c_str());
-        std::printf(
-            "           predicted %s\n",
-            figuresText(
-                tn::LoopFigures{
-                    r.predictedBefore.margins.crossoverHz, r.predictedBefore.margins.phaseMarginDeg,
-                    r.predictedBefore.margins.gainMarginDb, r.predictedBefore.bandwidthHz,
-                    r.predictedBefore.step ? std::optional(r.predictedBefore.step->overshootPercent)
-                                           : std::nullopt})
-                .c_str());
+        std::printf("           predicted %s\n",
+                    figuresText(tn::loopFigures(r.predictedBefore)).c_str());
         std::printf("proposed:  %s\n", loopText(r.proposed).c_str());
         std::printf("           predicted %s\n", figuresText(r.predicted).c_str());
     }

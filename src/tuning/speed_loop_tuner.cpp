@@ -122,18 +122,6 @@ std::string hzText(double hz) {
     return formatGeneral(std::round(hz * 10.0) / 10.0) + " Hz";
 }
 
-// The figures of a loop from its margins, bandwidth and step.
-LoopFigures figuresOf(const LoopPrediction& p) {
-    LoopFigures f;
-    f.crossoverHz = p.margins.crossoverHz;
-    f.phaseMarginDeg = p.margins.phaseMarginDeg;
-    f.gainMarginDb = p.margins.gainMarginDb;
-    f.bandwidthHz = p.bandwidthHz;
-    if (p.step)
-        f.overshootPercent = p.step->overshootPercent;
-    return f;
-}
-
 struct RecordFigures {
     double peakCurrentA = 0;
     double swingRpm = 0;
@@ -419,6 +407,7 @@ void SpeedLoopTuner::leadIn(Clock::time_point now) {
     }
     m_generatorStarted = true;
     m_step = Step::Settling;
+    m_outcome.settledSeconds += settleSeconds();
     m_settleUntil = now + std::chrono::duration_cast<Clock::duration>(
                               std::chrono::duration<double>(settleSeconds()));
 }
@@ -512,6 +501,7 @@ void SpeedLoopTuner::recordDone(Clock::time_point now) {
     ++m_outcome.records;
     ++m_tries;
     const TuneBand& band = m_bands.at(m_band);
+    m_outcome.recordedSeconds += sc::recordSeconds(band.tickCode);
     Recorded rec;
     rec.band = band;
     rec.tickS = m_record->header.tick > 0 ? m_record->header.tick : sc::offlineTick(band.tickCode);
@@ -622,7 +612,7 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
         m_request.freeSlots.push_back({slot, coefficientFactors(m_model, slot)});
     m_proposal = proposeSpeedLoop(plant, m_request);
     m_result.predictedProposed = m_proposal.prediction;
-    m_result.predicted = figuresOf(m_proposal.prediction);
+    m_result.predicted = loopFigures(m_proposal.prediction);
     m_result.proposed.kpvMaPerRpm = m_proposal.gains.kpvMaPerRpm;
     m_result.proposed.kivMs = m_proposal.gains.kivMs;
     m_result.proposed.filters = m_result.before.filters;

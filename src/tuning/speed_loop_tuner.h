@@ -89,7 +89,9 @@ struct TuneOutcome {
     std::string parameter;
     double operatingMode = 0;
     scope::OfflineEnd recordEnd = scope::OfflineEnd::None;
-    int records = 0;  // chirp records taken
+    int records = 0;             // chirp records taken
+    double recordedSeconds = 0;  // their time on the drive's recorder
+    double settledSeconds = 0;   // the waits for the loop to settle before them
     std::optional<double> currentLimitA;
 };
 

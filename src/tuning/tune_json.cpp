@@ -99,7 +99,9 @@ std::string tuneResultJson(const TuneResult& r) {
                 ", " + field("residual_db", number(fit.residualDb)) + "}";
     return "{" + field("model", model) + ", " + field("before", loopJson(r.before)) + ", " +
            field("proposed", fitted ? loopJson(r.proposed) : "null") + ", " +
-           field("predicted", fitted ? figuresJson(r.predicted) : "null") + ", " +
+           field("predicted_before",
+                 fitted ? figuresJson(loopFigures(r.predictedBefore)) : "null") +
+           ", " + field("predicted", fitted ? figuresJson(r.predicted) : "null") + ", " +
            field("measured", r.measured ? figuresJson(*r.measured) : "null") + ", " +
            field("checks", list(r.checks,
                                 [](const VerifyCheck& c) {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The tuner's result as one JSON object, as `zrdctl tune --json` prints it: the fitted model,
-// the loop before and as proposed (the parameters' engineering units), the predicted and the
-// measured figures, and whether the proposal was applied, verified and stored.
+// the loop before and as proposed (the parameters' engineering units), the figures predicted
+// for both and those measured, and whether the proposal was applied, verified and stored.
 
 #include <string>
 

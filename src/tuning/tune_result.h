@@ -44,6 +44,18 @@ struct LoopFigures {
     std::optional<double> overshootPercent;
 };
 
+// The figures of a prediction: its margins, its −3 dB bandwidth and its step's overshoot.
+[[nodiscard]] inline LoopFigures loopFigures(const LoopPrediction& p) {
+    LoopFigures f;
+    f.crossoverHz = p.margins.crossoverHz;
+    f.phaseMarginDeg = p.margins.phaseMarginDeg;
+    f.gainMarginDb = p.margins.gainMarginDb;
+    f.bandwidthHz = p.bandwidthHz;
+    if (p.step)
+        f.overshootPercent = p.step->overshootPercent;
+    return f;
+}
+
 // One check of the verification: what was measured against what was asked.
 struct VerifyCheck {
     std::string name;  // "crossover", "phase margin", "gain margin", "closed loop"

@@ -24,6 +24,7 @@ constexpr const char* kFast = "--fast ";
 // The acceptance of an applied proposal: the margins as measured.
 constexpr double kLeastPhaseMarginDeg = 40.0;
 constexpr double kLeastGainMarginDb = 6.0;
+constexpr double kLeastSpeedUp = 2.0;
 
 // The object of `key` in a JSON text ("{...}" with its nesting), or its list ("[...]").
 std::string jsonPart(const std::string& text, const std::string& key) {
@@ -144,6 +145,11 @@ TEST_P(ZrdctlTunePlants, TheFitFindsThePlantAndTheAppliedLoopKeepsItsMargins) {
         EXPECT_GE(*gainMargin, kLeastGainMarginDb);
     }
     EXPECT_EQ(jsonPart(run.out, "verified"), "true");
+    // The tuned loop is at least twice as fast as the one it replaced.
+    const auto crossover = jsonNumber(measured, "crossover_hz");
+    const auto crossoverBefore = jsonNumber(jsonPart(run.out, "predicted_before"), "crossover_hz");
+    ASSERT_TRUE(crossover && crossoverBefore) << run.out;
+    EXPECT_GE(*crossover, kLeastSpeedUp * *crossoverBefore);
 
     // The drive runs what was proposed.
     const std::string proposed = jsonPart(run.out, "proposed");
