@@ -73,7 +73,14 @@ std::string figuresJson(const LoopFigures& f) {
 }
 
 std::string modeJson(double hz, double damping) {
-    return "{" + field("hz", number(hz)) + ", " + field("damping", number(damping)) + "}";
+    // Appended piece by piece: GCC 12 at -O3 takes the nested temporaries for an overlapping
+    // copy (-Wrestrict).
+    std::string out = "{";
+    out += field("hz", number(hz));
+    out += ", ";
+    out += field("damping", number(damping));
+    out += "}";
+    return out;
 }
 
 }  // namespace
