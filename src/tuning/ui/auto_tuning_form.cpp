@@ -292,7 +292,7 @@ void TAutoTuningForm::buildLayout() {
     TuneJratio = tuneField("TuneJratio", {}, model, true);
     TuneDamping = tuneField("TuneDamping", {}, model, true);
     TuneResidual = tuneField("TuneResidual", {}, model, true);
-    modelForm->addRow("Inertia, kg·cm²", TuneInertia);
+    modelForm->addRow("Inertia, kg·cm2", TuneInertia);
     modelForm->addRow("JRATIO, %", TuneJratio);
     modelForm->addRow("Viscous damping, N·cm/krpm", TuneDamping);
     modelForm->addRow("Fit residual, dB", TuneResidual);
