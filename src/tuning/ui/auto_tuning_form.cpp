@@ -53,7 +53,11 @@ constexpr std::array<StiffnessTargets, kStiffnessSteps> kStiffness = {{
     {35.0, 6.0},
 }};
 constexpr int kProgressSteps = 1000;
+// The verification's four checks and a line to spare.
+constexpr int kCheckLines = 6;
 constexpr int kTuneFieldWidth = 90;
+// Wide enough for a notch's type, frequency and quality on one line.
+constexpr int kLoopTableWidth = 420;
 constexpr int kFigureDecimals = 1;
 constexpr int kModelDecimals = 3;
 constexpr const char* kAutoCrossoverHz = "100";
@@ -84,8 +88,8 @@ QString figure(const std::optional<double>& value, const char* missing = kNoFigu
 }
 
 QString filterText(const TunedFilter& f) {
-    return tuneText("type " + std::to_string(f.type) + ", " + formatGeneral(f.hz) + " Hz, Q " +
-                    sc::fixedText(f.q, 2));
+    return tuneText("type " + std::to_string(f.type) + ", " + sc::fixedText(f.hz, kFigureDecimals) +
+                    " Hz, Q " + sc::fixedText(f.q, 2));
 }
 
 QLineEdit* tuneField(const char* name, const QString& text, QWidget* parent, bool readOnly) {
@@ -107,6 +111,14 @@ QPushButton* tuneButton(const char* name, const QString& caption, QWidget* paren
     return b;
 }
 
+// A table as high as its header and `rows` rows, so that the window's layout does not squeeze
+// it to a line or stretch it over empty space.
+void fitRows(QTableWidget* t, int rows) {
+    const int header = t->horizontalHeader()->sizeHint().height();
+    const int row = t->verticalHeader()->defaultSectionSize();
+    t->setFixedHeight(header + rows * row + 2 * t->frameWidth());
+}
+
 QTableWidget* tuneTable(const char* name, const QStringList& rows, const QStringList& columns,
                         QWidget* parent) {
     auto* t =
@@ -115,7 +127,8 @@ QTableWidget* tuneTable(const char* name, const QStringList& rows, const QString
     t->setVerticalHeaderLabels(rows);
     t->setHorizontalHeaderLabels(columns);
     t->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    t->horizontalHeader()->setStretchLastSection(true);
+    t->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    fitRows(t, static_cast<int>(rows.size()));
     return t;
 }
 
@@ -159,12 +172,13 @@ std::pair<std::vector<ChartPoint>, std::vector<ChartPoint>> plantPoints(
     return split;
 }
 
-BodeCurve curve(const char* name, std::vector<ChartPoint> points, QRgb colour, bool dashed = false,
-                bool dots = false, int alpha = 255) {
+// `name` in the readout, `legend` in the charts' legends (short: eleven share a line).
+BodeCurve curve(const char* name, const char* legend, std::vector<ChartPoint> points, QRgb colour,
+                bool dashed = false, bool dots = false, int alpha = 255) {
     BodeCurve c;
     c.name = name;
-    c.magnitudeLegend = name;
-    c.phaseLegend = name;
+    c.magnitudeLegend = legend;
+    c.phaseLegend = legend;
     c.points = std::move(points);
     QColor shade = QColor::fromRgb(colour);
     shade.setAlpha(alpha);
@@ -177,12 +191,12 @@ BodeCurve curve(const char* name, std::vector<ChartPoint> points, QRgb colour, b
 
 // The margins of a loop as marks: the crossover at 0 dB and its phase, the gain margin below
 // 0 dB where the phase passes −180°.
-void addMargins(std::vector<BodeMark>& marks, const LoopMargins& m, const char* crossover,
+void addMargins(std::vector<BodeMark>& marks, const LoopMargins& m, const char* phase,
                 const char* gain, QRgb colour) {
     const QColor c = QColor::fromRgb(colour);
     if (m.crossoverHz && m.phaseMarginDeg) {
-        marks.push_back({crossover, c, *m.crossoverHz, 0.0, false});
-        marks.push_back({crossover, c, *m.crossoverHz, *m.phaseMarginDeg - 180.0, true});
+        marks.push_back({phase, c, *m.crossoverHz, 0.0, false});
+        marks.push_back({phase, c, *m.crossoverHz, *m.phaseMarginDeg - 180.0, true});
     }
     if (m.phaseCrossoverHz && m.gainMarginDb) {
         marks.push_back({gain, c, *m.phaseCrossoverHz, -*m.gainMarginDb, false});
@@ -299,6 +313,8 @@ void TAutoTuningForm::buildLayout() {
     TuneModes =
         tuneTable("TuneModes", {},
                   {"Anti-resonance, Hz", "Damping ratio", "Resonance, Hz", "Damping ratio"}, model);
+    fitRows(TuneModes, kMaxModes);
+    TuneModes->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     modelForm->addRow(TuneModes);
     side->addWidget(model);
 
@@ -306,6 +322,7 @@ void TAutoTuningForm::buildLayout() {
     for (int slot = 1; slot <= kFilterSlots; ++slot)
         loopRows << QString("Filter %1").arg(slot);
     TuneLoop = tuneTable("TuneLoop", loopRows, {"Before", "Proposed"}, this);
+    TuneLoop->setMinimumWidth(kLoopTableWidth);
     side->addWidget(TuneLoop);
 
     auto* buttons = new QHBoxLayout;
@@ -328,14 +345,15 @@ void TAutoTuningForm::buildLayout() {
     Step->setObjectName("TuneStep");
     charts->addTab(Bode, "Bode");
     charts->addTab(Step, "Step");
-    right->addWidget(charts, 2);
+    right->addWidget(charts, 1);
     QStringList figureRows;
     for (const char* r : kFigureRows)
         figureRows << r;
     TuneFigures = tuneTable("TuneFigures", figureRows, {"Before", "Proposed", "Measured"}, this);
-    right->addWidget(TuneFigures, 1);
+    right->addWidget(TuneFigures);
     TuneChecks = new QListWidget(this);
     TuneChecks->setObjectName("TuneChecks");
+    TuneChecks->setFixedHeight(TuneChecks->fontMetrics().height() * kCheckLines);
     right->addWidget(TuneChecks, 0);
     root->addLayout(right, 1);
 }
@@ -595,27 +613,28 @@ void TAutoTuningForm::drawBode(const TuneResult& r) {
     auto [coherent, masked] = plantPoints(r.estimate, model);
 
     std::vector<BodeCurve> curves;
+    curves.push_back(curve("plant, masked bins", "masked", std::move(masked), kPlantColour, false,
+                           true, kMaskedAlpha));
     curves.push_back(
-        curve("plant, masked bins", std::move(masked), kPlantColour, false, true, kMaskedAlpha));
-    curves.push_back(curve("plant, measured", std::move(coherent), kPlantColour, false, true));
-    curves.push_back(curve("model", model, kModelColour));
-    curves.push_back(curve("open loop before", r.predictedBefore.openLoop, kBeforeColour, true));
-    curves.push_back(curve("open loop proposed", r.predictedProposed.openLoop, kProposedColour));
+        curve("plant, measured", "plant", std::move(coherent), kPlantColour, false, true));
+    curves.push_back(curve("model", "model", model, kModelColour));
+    curves.push_back(
+        curve("open loop before", "L before", r.predictedBefore.openLoop, kBeforeColour, true));
+    curves.push_back(
+        curve("open loop proposed", "L proposed", r.predictedProposed.openLoop, kProposedColour));
     if (!r.proposed.filters.empty()) {
         std::vector<ChartPoint> filters;
         for (size_t i = 0; i < grid.size(); ++i)
             filters.push_back({grid[i], 20.0 * std::log10(std::abs(filterResponse[i])),
                                std::arg(filterResponse[i]) * kDegreesPerRadian});
-        curves.push_back(curve("filters proposed", std::move(filters), kFilterColour, true));
+        curves.push_back(
+            curve("filters proposed", "filters", std::move(filters), kFilterColour, true));
     }
     if (!r.measuredOpenLoop.empty())
-        curves.push_back(
-            curve("open loop measured", r.measuredOpenLoop, kMeasuredColour, false, true));
+        curves.push_back(curve("open loop measured", "L measured", r.measuredOpenLoop,
+                               kMeasuredColour, false, true));
     std::vector<BodeMark> marks;
-    addMargins(marks, r.predictedBefore.margins, "crossover before", "gain margin before",
-               kBeforeColour);
-    addMargins(marks, r.predictedProposed.margins, "crossover proposed", "gain margin proposed",
-               kProposedColour);
+    addMargins(marks, r.predictedProposed.margins, "phase margin", "gain margin", kProposedColour);
     double from = first > 0.0 ? first : 1.0;
     double to = std::max(last, from);
     for (const BodeCurve& c : curves) {
