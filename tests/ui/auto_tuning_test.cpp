@@ -14,6 +14,7 @@
 #include "link/frame_codec.h"
 #include "session/parameter_edit.h"
 #include "tuning/filter_design.h"
+#include "tuning/ui/afc_form.h"
 #include "tuning/ui/auto_tuning_form.h"
 #include "tuning/ui/bode_chart.h"
 
@@ -174,6 +175,8 @@ void AutoTuningTest::dryRunWritesNothingAndApplyWithUndoLeavesTheDriveAsBefore()
         QVERIFY(written.contains(QString::fromStdString(
             zrd::tuning::filterMnemonic(f.slot, zrd::tuning::FilterRole::Type))));
     QVERIFY(w.undoable());
+    // Another Apply needs a dry run first: it would take the tuned values for those before.
+    QVERIFY(!w.TuneApply->isEnabled());
 
     // Undo: every value as before the tuning.
     w.TuneUndo->click();
@@ -220,8 +223,13 @@ void AutoTuningTest::cancelMidMeasurementEndsAtOnceWithTheSettingsBack() {
 
 void AutoTuningTest::driveThatHangsUpEndsTheRunWithTheLinksMessage() {
     zrd::app::TMainForm& form = m_fixture->form();
-    form.Autotuning1->trigger();
+    // Opened from the frequency response window, which gives way to it.
+    zrd::tuning::TAFC_Form& chart = *form.Par_AFC_Form->AFC_Form;
+    chart.show();
+    chart.AutoTuning->click();
+    QVERIFY(!chart.isVisible());
     TAutoTuningForm& w = *form.AutoTuning_Form;
+    QVERIFY(w.isVisible());
     m_sim->withDrive([](zrd::sim::SimDrive& d) {
         d.addFault({.kind = zrd::sim::FaultKind::HangUp, .value = kFramesBeforeHangUp});
     });

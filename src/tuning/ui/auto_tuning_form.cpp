@@ -23,6 +23,7 @@
 #include <chrono>
 #include <cmath>
 #include <complex>
+#include <numbers>
 
 #include "core/number_text.h"
 #include "scope/oscillogram_file.h"
@@ -67,7 +68,7 @@ constexpr const char* kInfiniteMargin = "inf";
 
 // The chart's model and filter curves on a grid of this many points.
 constexpr int kCurvePoints = 400;
-constexpr double kDegreesPerRadian = 180.0 / 3.14159265358979323846;
+constexpr double kDegreesPerRadian = 180.0 / std::numbers::pi;
 // Masked bins are drawn faint: they carry no weight in the fit.
 constexpr int kMaskedAlpha = 60;
 constexpr QRgb kPlantColour = 0x1F4E9A;
@@ -407,21 +408,38 @@ void TAutoTuningForm::TuneApplyClick() {
 }
 
 void TAutoTuningForm::startRun(bool apply) {
-    if (running() || m_parts.link.state().connected == 0 || m_parts.link.state().linkBusy)
+    if (running() || m_inTuner || m_parts.link.state().connected == 0 ||
+        m_parts.link.state().linkBusy)
         return;
     const TuneSettings settings = settingsShown(apply);
     m_tuner = std::make_unique<SpeedLoopTuner>(m_parts.link, m_parts.access, m_parts.model,
                                                m_parts.messages, m_parts.typeTables);
     m_proposed = false;
+    m_applying = apply;
     TuneChecks->clear();
     TuneProgress->setValue(0);
-    enableButtons();
-    if (!m_tuner->start(settings, sc::CaptureClock::now())) {
+    bool started = false;
+    callTuner([&] { started = m_tuner->start(settings, sc::CaptureClock::now()); });
+    if (!started || !running()) {
         showEnd();
         return;
     }
     m_watch->watch(m_parts.link.port().nativeHandle());
     afterRunWork();
+}
+
+void TAutoTuningForm::callTuner(const std::function<void()>& work) {
+    // The tuner's exchanges let the event loop run (a write's pause, a message box): the port's
+    // bytes are theirs meanwhile, and a Cancel clicked then waits until the tuner is back.
+    m_inTuner = true;
+    m_watch->setPaused(true);
+    enableButtons();
+    work();
+    if (m_cancelWanted && m_tuner->active())
+        m_tuner->cancel();
+    m_cancelWanted = false;
+    m_watch->setPaused(false);
+    m_inTuner = false;
 }
 
 void TAutoTuningForm::TuneCancelClick() {
@@ -431,21 +449,26 @@ void TAutoTuningForm::TuneCancelClick() {
 void TAutoTuningForm::cancelRun() {
     if (!running())
         return;
-    m_tuner->cancel();
+    if (m_inTuner) {
+        m_cancelWanted = true;
+        return;
+    }
+    callTuner([this] { m_tuner->cancel(); });
     afterRunWork();
 }
 
 void TAutoTuningForm::onPortReadable() {
-    if (!running())
+    if (!running() || m_inTuner)
         return;
-    m_tuner->onReadable(sc::CaptureClock::now());
+    callTuner([this] { m_tuner->onReadable(sc::CaptureClock::now()); });
     afterRunWork();
 }
 
 void TAutoTuningForm::onDeadline() {
-    if (!running())
+    // Within the tuner's own exchanges the deadline waits; afterRunWork arms it anew.
+    if (!running() || m_inTuner)
         return;
-    m_tuner->checkDeadline(sc::CaptureClock::now());
+    callTuner([this] { m_tuner->checkDeadline(sc::CaptureClock::now()); });
     afterRunWork();
 }
 
@@ -488,7 +511,8 @@ void TAutoTuningForm::showEnd() {
         m_shown = result;
     if (result.applied)
         m_undo = Applied{result, m_tuner->backup()};
-    m_proposed = outcome.failure == TuneFailure::None && fitted;
+    // Apply follows a dry run: a second one would take the tuned values for those before.
+    m_proposed = !m_applying && outcome.failure == TuneFailure::None && fitted;
     if (const std::optional<StepMessage> failed = tuneFailureMessage(outcome)) {
         TuneStatus->setText(messageText(*failed).trimmed());
         // A cancel is the user's own; a cause an exchange told already is not told twice.
@@ -505,7 +529,7 @@ void TAutoTuningForm::showEnd() {
 }
 
 void TAutoTuningForm::enableButtons() {
-    const bool busy = running();
+    const bool busy = running() || m_inTuner;
     for (QWidget* w :
          std::initializer_list<QWidget*>{TuneStiffness, TunePhaseMargin, TuneGainMargin,
                                          TuneAutoCrossover, TuneFilters, TuneAmplitude})
@@ -662,8 +686,10 @@ void TAutoTuningForm::drawStep(const TuneResult& r) {
 // ---- Undo and the report --------------------------------------------------------------------
 
 void TAutoTuningForm::TuneUndoClick() {
-    if (running() || !m_undo)
+    if (running() || m_inTuner || !m_undo)
         return;
+    // The writes let the event loop run: a second click must not write the values again.
+    TuneUndo->setEnabled(false);
     const std::vector<std::string> failed =
         undoTuning(m_parts.link, m_parts.access, m_parts.model, m_parts.typeTables, m_undo->result,
                    m_undo->backup);
@@ -674,6 +700,7 @@ void TAutoTuningForm::TuneUndoClick() {
             TuneStatus->setText(messageText(*m).trimmed());
             say(messageText(*m));
         }
+        enableButtons();
         return;
     }
     const TunedLoop& before = m_undo->result.before;

@@ -127,6 +127,8 @@ private:
     void say(const QString& text) const;
     [[nodiscard]] TuneSettings settingsShown(bool apply) const;
     void startRun(bool apply);
+    // Runs a step of the tuner with the port's watch paused; a cancel asked meanwhile follows it.
+    void callTuner(const std::function<void()>& work);
     void onPortReadable();
     void onDeadline();
     void afterRunWork();
@@ -146,7 +148,10 @@ private:
     // The last run that ended with a proposal (the report's content).
     std::optional<TuneResult> m_shown;
     std::optional<Applied> m_undo;
-    bool m_proposed = false;
+    bool m_proposed = false;  // the last run was a dry run with a proposal
+    bool m_applying = false;  // the last run wrote its proposal
+    bool m_inTuner = false;   // the tuner runs its exchanges
+    bool m_cancelWanted = false;
 };
 
 }  // namespace zrd::tuning
