@@ -13,6 +13,7 @@
 #include "session/service_commands.h"
 #include "session/status_poll.h"
 #include "tuning/filter_design.h"
+#include "tuning/frequency_response.h"
 #include "tuning/function_generator.h"
 
 namespace zrd::tuning {
@@ -88,6 +89,14 @@ constexpr double kArmedSlackS = 10.0;
 constexpr double kShortestSettleS = 0.3;
 constexpr double kLongestSettleS = 2.0;
 constexpr double kSettleIntegralTimes = 6.0;
+// The hold after the step: one record of about 2 s at the base speed.
+constexpr TuneBand kHoldBand{2, 0.0, 0.0, 0.0, 0.0};
+// A line stands this far above the median of the hold's current spectrum.
+constexpr double kHoldLineOverMedian = 10.0;
+// A measurement whose bins are mostly masked, or a model that misses it by more than this, is
+// not tuned on.
+constexpr double kLeastCoherentShare = 0.5;
+constexpr double kLargestResidualDb = 3.0;
 // The verifying step.
 constexpr double kVerifyStepRpm = 100.0;
 // Bins where |T| stays above this level tell nothing of the open loop's phase.
@@ -210,7 +219,8 @@ bool SpeedLoopTuner::start(const TuneSettings& settings, Clock::time_point now) 
     m_verifyRecords.clear();
     m_capture.reset();
     m_stepTest.reset();
-    m_cancelled = m_generatorStarted = m_loopWritten = false;
+    m_cancelled = m_generatorStarted = m_loopWritten = m_holding = false;
+    m_holdCheck.reset();
     m_pass = 0;
     m_running = true;
     m_phase = TunePhase::Checking;
@@ -412,9 +422,7 @@ void SpeedLoopTuner::leadIn(Clock::time_point now) {
                               std::chrono::duration<double>(settleSeconds()));
 }
 
-void SpeedLoopTuner::armRecord(Clock::time_point now) {
-    m_settleUntil.reset();
-    const TuneBand& band = m_bands.at(m_band);
+bool SpeedLoopTuner::writeChirp(const TuneBand& band) {
     WaveFields chirp;
     chirp.type = WaveType::Chirp;
     chirp.amplitude = formatGeneral(m_amplitudeRpm);
@@ -431,6 +439,16 @@ void SpeedLoopTuner::armRecord(Clock::time_point now) {
         (void)writeWave(m_link, m_access, m_model, m_messages, *plan, &failed);
     if (m_link.state().hungUp || !failed.empty() || !std::holds_alternative<WavePlan>(planned)) {
         fail(TuneFailure::NotTaken, failed.empty() ? std::string("IIT") : failed.front());
+        return false;
+    }
+    return true;
+}
+
+void SpeedLoopTuner::armRecord(Clock::time_point now) {
+    m_settleUntil.reset();
+    const TuneBand band = m_holding ? kHoldBand : m_bands.at(m_band);
+    // The hold starts the lead-in's constant again: its record begins where the loop settled.
+    if (!m_holding && !writeChirp(band)) {
         finish();
         return;
     }
@@ -500,11 +518,19 @@ void SpeedLoopTuner::afterCaptureWork(Clock::time_point now) {
 void SpeedLoopTuner::recordDone(Clock::time_point now) {
     ++m_outcome.records;
     ++m_tries;
-    const TuneBand& band = m_bands.at(m_band);
+    const TuneBand band = m_holding ? kHoldBand : m_bands.at(m_band);
     m_outcome.recordedSeconds += sc::recordSeconds(band.tickCode);
+    const double tickS =
+        m_record->header.tick > 0 ? m_record->header.tick : sc::offlineTick(band.tickCode);
+    if (m_holding) {
+        holdDone(recordChannel(*m_record, kStepCurrentChannel), tickS);
+        verify();
+        finish();
+        return;
+    }
     Recorded rec;
     rec.band = band;
-    rec.tickS = m_record->header.tick > 0 ? m_record->header.tick : sc::offlineTick(band.tickCode);
+    rec.tickS = tickS;
     rec.r = recordChannel(*m_record, kStepCommandChannel);
     rec.y = recordChannel(*m_record, kStepActualChannel);
     rec.u = recordChannel(*m_record, kStepCurrentChannel);
@@ -574,7 +600,11 @@ void SpeedLoopTuner::passDone(Clock::time_point now) {
 void SpeedLoopTuner::propose(Clock::time_point now) {
     m_phase = TunePhase::Fitting;
     m_result.estimate = estimateOfPass();
-    if (m_result.estimate.status == EstimateStatus::TooLittleExcitation) {
+    const PlantEstimate& estimate = m_result.estimate;
+    // Enough coherent bins for a fit can still be too few to trust: most of the band must be.
+    const bool sparse = static_cast<double>(estimate.coherentBins) <
+                        kLeastCoherentShare * static_cast<double>(estimate.bins.size());
+    if (estimate.status == EstimateStatus::TooLittleExcitation || sparse) {
         fail(TuneFailure::TooLittleExcitation);
         finish();
         return;
@@ -585,7 +615,9 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
         return;
     }
     m_result.fit = fitPlant(m_result.estimate, m_knowns);
-    if (m_result.fit.status != FitStatus::Ok || !(m_result.fit.model.inertiaKgM2 > 0.0)) {
+    // A model that misses the measurement this much would tune a loop that is not there.
+    if (m_result.fit.status != FitStatus::Ok || !(m_result.fit.model.inertiaKgM2 > 0.0) ||
+        !(m_result.fit.residualDb <= kLargestResidualDb)) {
         fail(TuneFailure::FitFailed);
         finish();
         return;
@@ -721,8 +753,56 @@ void SpeedLoopTuner::afterStepWork() {
         return;
     }
     m_result.measuredStep = o.figures;
-    verify();
-    finish();
+    const scope::Oscillogram& step = m_stepTest->record();
+    m_result.measuredStepCommandRpm = recordChannel(step, kStepCommandChannel);
+    m_result.measuredStepSpeedRpm = recordChannel(step, kStepActualChannel);
+    m_result.measuredStepTickS = step.header.tick;
+    m_outcome.recordedSeconds += sc::recordSeconds(StepSettings{}.tickCode);
+    startHold(Clock::now());
+}
+
+void SpeedLoopTuner::startHold(Clock::time_point now) {
+    m_phase = TunePhase::Holding;
+    m_holding = true;
+    m_tries = 1;
+    leadIn(now);
+}
+
+void SpeedLoopTuner::holdDone(const std::vector<double>& current, double tickS) {
+    // The current's amplitude spectrum over the hold (Hann, its mean removed).
+    const size_t n = current.size();
+    double mean = 0.0;
+    for (const double v : current)
+        mean += v;
+    mean /= static_cast<double>(std::max<size_t>(1, n));
+    std::vector<double> re(n), im(n, 0.0);
+    double windowSum = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double w = 0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * static_cast<double>(i) /
+                                              static_cast<double>(n));
+        re[i] = (current[i] - mean) * w;
+        windowSum += w;
+    }
+    fft(re, im);
+    std::vector<double> amplitude;
+    for (size_t k = 1; k < n / 2; ++k)
+        amplitude.push_back(2.0 * std::hypot(re[k], im[k]) / std::max(windowSum, 1.0));
+    if (amplitude.empty())
+        return;
+    const auto peak = std::max_element(amplitude.begin(), amplitude.end());
+    const double peakA = *peak;
+    const double peakHz =
+        static_cast<double>(peak - amplitude.begin() + 1) / (static_cast<double>(n) * tickS);
+    std::nth_element(amplitude.begin(), amplitude.begin() + static_cast<long>(amplitude.size() / 2),
+                     amplitude.end());
+    const double median = amplitude[amplitude.size() / 2];
+    const double lineA = kHoldLineShare * *m_outcome.currentLimitA;
+    const bool line = peakA > lineA && peakA > kHoldLineOverMedian * median;
+    m_holdCheck = VerifyCheck{
+        "hold", !line,
+        "largest line in the current " + formatGeneral(std::round(peakA * 1e4) / 1e4) + " A at " +
+            hzText(peakHz) + " over a " + formatGeneral(sc::recordSeconds(kHoldBand.tickCode)) +
+            " s hold (an oscillation from " + formatGeneral(lineA) + " A)"};
 }
 
 void SpeedLoopTuner::verify() {
@@ -809,6 +889,17 @@ void SpeedLoopTuner::verify() {
     add("closed loop", std::abs(worst) <= kVerifyClosedLoopDb,
         "largest deviation " + formatGeneral(std::round(worst * 10) / 10) + " dB at " +
             hzText(worstHz) + " (±2 dB up to the bandwidth)");
+    if (m_result.measuredStep && p.overshootPercent) {
+        const double measuredPercent = m_result.measuredStep->overshootPercent;
+        add("step",
+            std::abs(measuredPercent - *p.overshootPercent) <= kVerifyOvershootPoints &&
+                !m_result.measuredStep->currentLimited,
+            "overshoot " + formatGeneral(std::round(measuredPercent * 10) / 10) + " %, predicted " +
+                formatGeneral(std::round(*p.overshootPercent * 10) / 10) + " % (±10 points)" +
+                (m_result.measuredStep->currentLimited ? ", the current reached its limit" : ""));
+    }
+    if (m_holdCheck)
+        checks.push_back(*m_holdCheck);
     m_result.verified =
         std::all_of(checks.begin(), checks.end(), [](const VerifyCheck& c) { return c.passed; });
     if (!m_result.verified) {
@@ -987,10 +1078,12 @@ double SpeedLoopTuner::progress() const {
         return 1.0;
     const double bands = static_cast<double>(std::max<size_t>(1, m_bands.size()));
     // The measurement, and with apply its repetition and the step.
-    const double total = m_settings.apply ? 2.0 * bands + 1.0 : bands;
+    const double total = m_settings.apply ? 2.0 * bands + 2.0 : bands;
     double done = m_pass * bands + static_cast<double>(m_band);
     if (m_phase == TunePhase::Stepping)
         done = 2.0 * bands;
+    if (m_phase == TunePhase::Holding)
+        done = 2.0 * bands + 1.0;
     if (m_step == Step::Recording && m_capture && m_capture->phase() == sc::OfflinePhase::Reading)
         done += 0.5 + 0.5 * m_capture->records() / static_cast<double>(sc::kOfflineSamples);
     return std::clamp(done / total, 0.0, 1.0);
@@ -1020,6 +1113,8 @@ std::string SpeedLoopTuner::phaseText() const {
             return "measuring the tuned loop:" + bandText();
         case TunePhase::Stepping:
             return "recording a step of the tuned loop";
+        case TunePhase::Holding:
+            return "holding the base speed with the tuned loop";
         case TunePhase::Ended:
             return "done";
     }

@@ -48,6 +48,10 @@ inline constexpr double kVerifyCrossoverShare = 0.15;
 inline constexpr double kVerifyPhaseMarginSlackDeg = 5.0;
 inline constexpr double kVerifyGainMarginSlackDb = 2.0;
 inline constexpr double kVerifyClosedLoopDb = 2.0;
+inline constexpr double kVerifyOvershootPoints = 10.0;
+// A line in the current of the tuned loop's hold at the base speed above this share of the limit
+// (and well above the rest of the spectrum) is an oscillation.
+inline constexpr double kHoldLineShare = 0.01;
 
 struct TuneSettings {
     LoopTargets targets;  // targets.crossoverHz: the crossover asked for; nullopt: "auto"
@@ -82,7 +86,17 @@ enum class TuneFailure {
     LinkLost,
 };
 
-enum class TunePhase { Idle, Checking, Measuring, Fitting, Applying, Verifying, Stepping, Ended };
+enum class TunePhase {
+    Idle,
+    Checking,
+    Measuring,
+    Fitting,
+    Applying,
+    Verifying,
+    Stepping,
+    Holding,
+    Ended
+};
 
 struct TuneOutcome {
     TuneFailure failure = TuneFailure::None;
@@ -158,6 +172,7 @@ private:
     [[nodiscard]] bool takeBackup();
     void beginPass(scope::CaptureClock::time_point now);
     void leadIn(scope::CaptureClock::time_point now);
+    [[nodiscard]] bool writeChirp(const TuneBand& band);
     void armRecord(scope::CaptureClock::time_point now);
     void afterCaptureWork(scope::CaptureClock::time_point now);
     void recordDone(scope::CaptureClock::time_point now);
@@ -166,6 +181,8 @@ private:
     [[nodiscard]] bool writeLoop(const TunedLoop& loop, bool previous);
     void startStep(scope::CaptureClock::time_point now);
     void afterStepWork();
+    void startHold(scope::CaptureClock::time_point now);
+    void holdDone(const std::vector<double>& current, double tickS);
     void verify();
     [[nodiscard]] double settleSeconds() const;
     [[nodiscard]] PlantEstimate estimateOfPass() const;
@@ -189,6 +206,8 @@ private:
     bool m_generatorStarted = false;
     bool m_loopWritten = false;
     bool m_recordGeneratorStarted = false;
+    bool m_holding = false;  // the record is the hold at the base speed
+    std::optional<VerifyCheck> m_holdCheck;
 
     PlantKnowns m_knowns;
     LoopSettings m_loopBefore;

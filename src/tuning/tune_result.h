@@ -89,6 +89,10 @@ struct TuneResult {
     std::vector<ChartPoint> measuredOpenLoop;
     std::optional<LoopFigures> measured;
     std::optional<StepFigures> measuredStep;
+    // The verifying step's record: the command and the actual speed (rpm), a sample per tick.
+    std::vector<double> measuredStepCommandRpm;
+    std::vector<double> measuredStepSpeedRpm;
+    double measuredStepTickS = 0.0;
     std::vector<VerifyCheck> checks;
 
     // The steps behind the step figures, where the run kept them: simulated on the model with

@@ -3,14 +3,19 @@
 // nothing the program may write; a lost link ends with status 3 and names the backup.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "core/number_text.h"
 #include "simulated_plants.h"
 #include "speed_loop_rig.h"
@@ -165,19 +170,22 @@ INSTANTIATE_TEST_SUITE_P(Plants, ZrdctlTunePlants, ::testing::ValuesIn(tunePlant
                              return testName(info.param.name);
                          });
 
-// A drive that may not be excited is refused before anything is written.
+// A drive that may not be excited is refused before anything is written; a chirp too small to
+// measure by ends the run with the advice, and the drive as it was.
 TEST(ZrdctlTune, ADriveThatMayNotBeExcitedIsRefusedAndNothingIsWritten) {
     struct Case {
         const char* name;
         bool servoOn;
         const char* parameter;  // set before the run, with its raw value
         uint16_t raw;
+        const char* options;
         const char* says;
     };
     const Case cases[] = {
-        {"servo off", false, nullptr, 0, "servo is off"},
-        {"current mode", true, "OPMOD", 1, "not in speed mode"},
-        {"analog command", true, "INST", 3, "command source is not internal"},
+        {"servo off", false, nullptr, 0, "", "servo is off"},
+        {"current mode", true, "OPMOD", 1, "", "not in speed mode"},
+        {"analog command", true, "INST", 3, "", "command source is not internal"},
+        {"too small an amplitude", true, nullptr, 0, " --amp 2", "raise --amp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -186,7 +194,7 @@ TEST(ZrdctlTune, ADriveThatMayNotBeExcitedIsRefusedAndNothingIsWritten) {
         if (c.parameter)
             rig.sim.withDrive([&](sim::SimDrive& d) { d.setRaw(*d.indexOf(c.parameter), c.raw); });
         const std::map<int, uint16_t> before = writable(rig.sim);
-        const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune --apply");
+        const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune --apply" + c.options);
         EXPECT_EQ(run.status, 1) << run.out << run.err;
         EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
         EXPECT_EQ(writable(rig.sim), before);
@@ -205,6 +213,80 @@ TEST(ZrdctlTune, ADryRunChangesNoParameter) {
     EXPECT_EQ(writable(rig.sim), before);
     rig.sim.stop();
 }
+
+// Ctrl+C while the run measures and while it verifies what it wrote, and a load that changes
+// under the verification: the run ends with status 1 and leaves everything the program may
+// write as it found it.
+enum class Act { Interrupt, LoadTheAxis };
+struct Interruption {
+    const char* name;
+    bool applied;  // it acts once the proposal is in the drive
+    Act act;
+    const char* says;
+};
+const Interruption kInterruptions[] = {
+    {"Ctrl+C while measuring", false, Act::Interrupt, "cancelled"},
+    {"Ctrl+C while verifying", true, Act::Interrupt, "cancelled"},
+    {"a heavier load while verifying", true, Act::LoadTheAxis, "verification failed (crossover"},
+};
+
+// A case in a failure's message: its name.
+void PrintTo(const Interruption& i, std::ostream* os) {
+    *os << i.name;
+}
+
+class ZrdctlTuneStopped : public ::testing::TestWithParam<Interruption> {};
+
+TEST_P(ZrdctlTuneStopped, ARunStoppedMidwayPutsBackWhatItChanged) {
+    // Bounds of waits for conditions, far above what the run takes.
+    constexpr auto kRunBound = std::chrono::seconds(90);
+    constexpr auto kEndBound = std::chrono::seconds(60);
+    constexpr int kStateWord = 240;
+    constexpr int kGeneratorBit = 5;
+    // Four times the load: the tuned loop is then far slower than predicted.
+    constexpr uint16_t kHeavierLoadPercent = 400;
+    const Interruption& c = GetParam();
+    {
+        SpeedLoopRig rig(kBaud);
+        ASSERT_TRUE(rig.start(true, false));
+        std::map<int, uint16_t> before = writable(rig.sim);
+        uint8_t kpv = 0;
+        uint8_t jratio = 0;
+        rig.sim.withDrive([&](sim::SimDrive& d) {
+            kpv = *d.indexOf("KPV");
+            jratio = *d.indexOf("JRATIO");
+        });
+        test::ChildProcess run(
+            {ZRDCTL_PATH, "--data-dir", ZRD_SHIPPED_DATA_DIR, "--baud", std::to_string(kBaud),
+             "--fast", "--port", rig.sim.devicePath(), "tune", "--apply"},
+            {.errorFile = rig.dir.file("err")});
+        ASSERT_TRUE(run.running());
+        ASSERT_TRUE(rig.sim.waitUntil(
+            [&](const sim::SimDrive& d) {
+                const bool generator = (d.raw(kStateWord) >> kGeneratorBit) & 1;
+                return generator && (!c.applied || d.raw(kpv) != before.at(kpv));
+            },
+            std::chrono::duration_cast<std::chrono::milliseconds>(kRunBound)));
+        if (c.act == Act::Interrupt) {
+            run.signal(SIGINT);
+        } else {
+            rig.sim.withDrive([&](sim::SimDrive& d) { d.setRaw(jratio, kHeavierLoadPercent); });
+            before[jratio] = kHeavierLoadPercent;
+        }
+        EXPECT_EQ(run.exitStatus(kEndBound), 1) << run.output();
+        std::ifstream err(rig.dir.file("err"));
+        const std::string text((std::istreambuf_iterator<char>(err)),
+                               std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find(c.says), std::string::npos) << text;
+        EXPECT_EQ(writable(rig.sim), before);
+        rig.sim.stop();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Interruptions, ZrdctlTuneStopped, ::testing::ValuesIn(kInterruptions),
+                         [](const ::testing::TestParamInfo<Interruption>& info) {
+                             return testName(info.param.name);
+                         });
 
 // A drive that hangs up in the middle ends the run with status 3, and the values from before
 // are kept in the file the message names.
