@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
@@ -17,6 +18,7 @@
 #include "tuning/ui/afc_form.h"
 #include "tuning/ui/auto_tuning_form.h"
 #include "tuning/ui/bode_chart.h"
+#include "tuning/ui/step_chart.h"
 
 using zrd::tuning::TAutoTuningForm;
 
@@ -168,6 +170,9 @@ void AutoTuningTest::dryRunWritesNothingAndApplyWithUndoLeavesTheDriveAsBefore()
         QVERIFY2(w.TuneChecks->item(i)->text().startsWith("✓"),
                  qPrintable(w.TuneChecks->item(i)->text()));
     QVERIFY(w.TuneFigures->item(1, 2) && !w.TuneFigures->item(1, 2)->text().isEmpty());
+    // The verifying step as recorded.
+    QVERIFY(w.Step->speedCurve("measured"));
+    QVERIFY(w.Step->speedCurve("measured")->count() > 0);
     const std::map<int, uint16_t> tuned = writable(*m_sim);
     const QStringList written = changed(model, before, tuned);
     QVERIFY2(written.contains("KPV"), qPrintable(written.join(", ")));

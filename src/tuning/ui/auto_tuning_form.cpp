@@ -54,8 +54,8 @@ constexpr std::array<StiffnessTargets, kStiffnessSteps> kStiffness = {{
     {35.0, 6.0},
 }};
 constexpr int kProgressSteps = 1000;
-// The verification's four checks and a line to spare.
-constexpr int kCheckLines = 6;
+// The verification's checks, one a line.
+constexpr int kCheckLines = 7;
 constexpr int kTuneFieldWidth = 90;
 // Wide enough for a notch's type, frequency and quality on one line.
 constexpr int kLoopTableWidth = 420;
@@ -678,8 +678,15 @@ void TAutoTuningForm::drawStep(const TuneResult& r) {
         traces.push_back(trace("before, predicted", *r.stepBefore));
     if (r.stepProposed)
         traces.push_back(trace("proposed, predicted", *r.stepProposed));
-    if (r.stepMeasured)
+    if (r.stepMeasured) {
         traces.push_back(trace("measured", *r.stepMeasured));
+    } else if (!r.measuredStepSpeedRpm.empty()) {
+        StepCurve measured;
+        measured.sampleS = r.measuredStepTickS;
+        measured.commandRpm = r.measuredStepCommandRpm;
+        measured.speedRpm = r.measuredStepSpeedRpm;
+        traces.push_back(trace("measured", measured));
+    }
     Step->setTraces(traces);
 }
 
