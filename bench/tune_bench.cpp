@@ -116,6 +116,12 @@ void BM_TuneApply(benchmark::State& state) {
         const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
         state.SetIterationTime(seconds);
         const tn::TuneOutcome& o = tuner.outcome();
+        // A run that ended early has no figures worth a table.
+        if (!tuner.result().verified) {
+            state.SkipWithError(
+                ("the tuning did not end verified: " + tn::tuneFailureText(o)).c_str());
+            return;
+        }
         const double bytes =
             static_cast<double>(port.bytesWritten - outBefore + sim.bytesSent() - inBefore);
         const double wireS = bytes * lk::kBitsPerByte / baud;

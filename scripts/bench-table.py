@@ -89,6 +89,11 @@ def main():
         row("start-up to the main window", b["startup_ms"], "ms", 1000.0, "goal")
         row("resident memory, every window", b["rss_mb"], "MB", 120.0, "goal")
 
+    b = find(runs, "TuneApply", "921600")
+    if b:
+        row("tune --apply, fast line (floor)", b["tune_s"], "s", b["floor_s"], "floor")
+        row("tune --apply, fast line (goal)", b["tune_s"], "s", 60.0, "goal")
+
     head = ("figure", "value", "floor or goal", "ratio")
     widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(4)]
     print(f"machine: {platform.node()}, {context.get('num_cpus', '?')} cores at "

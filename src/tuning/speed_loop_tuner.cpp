@@ -193,6 +193,9 @@ std::optional<double> SpeedLoopTuner::read(const std::string& mnemonic) {
     }
     m_model.setCurrentParameter(*position);
     m_access.ReadParam();
+    // A long run makes hundreds of exchanges: one lost answer is asked for again.
+    if (m_access.lastReply() != link::kReplyRead && !m_link.state().hungUp)
+        m_access.ReadParam();
     if (m_access.lastReply() != link::kReplyRead) {
         fail(TuneFailure::NoAnswer, mnemonic);
         return std::nullopt;
@@ -372,6 +375,20 @@ void SpeedLoopTuner::beginPass(Clock::time_point now) {
     leadIn(now);
 }
 
+void SpeedLoopTuner::writeWaveAgain(const WavePlan& plan, std::vector<std::string>& failed) {
+    (void)writeWave(m_link, m_access, m_model, m_messages, plan, &failed);
+    if (failed.empty() || m_link.state().hungUp)
+        return;
+    // What the drive did not answer is written once more, the chirp command after it.
+    WavePlan again;
+    again.chirpCommand = plan.chirpCommand;
+    for (const WaveWrite& w : plan.writes)
+        if (std::find(failed.begin(), failed.end(), w.mnemonic) != failed.end())
+            again.writes.push_back(w);
+    failed.clear();
+    (void)writeWave(m_link, m_access, m_model, m_messages, again, &failed);
+}
+
 void SpeedLoopTuner::leadIn(Clock::time_point now) {
     const double limitA = *m_outcome.currentLimitA;
     const std::optional<int> kpvAt = m_model.find(kTuneGainParameter);
@@ -403,13 +420,15 @@ void SpeedLoopTuner::leadIn(Clock::time_point now) {
     const auto planned = planWave(constant, mode);
     std::vector<std::string> failed;
     if (const auto* plan = std::get_if<WavePlan>(&planned))
-        (void)writeWave(m_link, m_access, m_model, m_messages, *plan, &failed);
+        writeWaveAgain(*plan, failed);
     if (m_link.state().hungUp || !failed.empty() || !std::holds_alternative<WavePlan>(planned)) {
         fail(TuneFailure::NotTaken, failed.empty() ? std::string("IIP1V") : failed.front());
         finish();
         return;
     }
-    const CommandOutcome started = startGenerator(m_link, m_model, m_messages, false);
+    CommandOutcome started = startGenerator(m_link, m_model, m_messages, false);
+    if (started == CommandOutcome::NoAnswer)
+        started = startGenerator(m_link, m_model, m_messages, false);
     if (started != CommandOutcome::Accepted) {
         fail(TuneFailure::GeneratorNotStarted);
         finish();
@@ -436,7 +455,7 @@ bool SpeedLoopTuner::writeChirp(const TuneBand& band) {
     const auto planned = planWave(chirp, mode);
     std::vector<std::string> failed;
     if (const auto* plan = std::get_if<WavePlan>(&planned))
-        (void)writeWave(m_link, m_access, m_model, m_messages, *plan, &failed);
+        writeWaveAgain(*plan, failed);
     if (m_link.state().hungUp || !failed.empty() || !std::holds_alternative<WavePlan>(planned)) {
         fail(TuneFailure::NotTaken, failed.empty() ? std::string("IIT") : failed.front());
         return false;
@@ -461,7 +480,9 @@ void SpeedLoopTuner::armRecord(Clock::time_point now) {
     setup.channelSignals = {signal(kStepCommandSignal), signal(kStepActualSignal),
                             signal(kStepCurrentSignal), 0};
     std::string notTaken;
-    if (!sc::writeOfflineSetup(m_link, m_access, m_model, *m_record, setup, notTaken)) {
+    if (!sc::writeOfflineSetup(m_link, m_access, m_model, *m_record, setup, notTaken) &&
+        (m_link.state().hungUp ||
+         !sc::writeOfflineSetup(m_link, m_access, m_model, *m_record, setup, notTaken))) {
         fail(TuneFailure::NotTaken, notTaken);
         finish();
         return;
@@ -640,6 +661,7 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
     m_request.targets = m_settings.targets;
     m_request.maxNotches = std::clamp(m_settings.maxFilters, 0, kFilterSlots);
     m_request.currentLimitA = m_outcome.currentLimitA;
+    m_request.keptFilters = before.filters;
     for (const int slot : m_freeSlots)
         m_request.freeSlots.push_back({slot, coefficientFactors(m_model, slot)});
     m_proposal = proposeSpeedLoop(plant, m_request);
@@ -677,7 +699,10 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
 bool SpeedLoopTuner::writeLoop(const TunedLoop& loop, bool previous) {
     m_loopWritten = true;
     const auto entered = [&](const std::string& name, double value) {
-        const EnteredWrite w = writeEnteredValue(m_link, m_access, m_model, m_tables, name, value);
+        EnteredWrite w = writeEnteredValue(m_link, m_access, m_model, m_tables, name, value);
+        if (w == EnteredWrite::Written && m_access.lastReply() != link::kReplyAccepted &&
+            m_access.lastReply() != link::kReplyRefused && !m_link.state().hungUp)
+            w = writeEnteredValue(m_link, m_access, m_model, m_tables, name, value);
         if (w != EnteredWrite::Written || m_access.lastReply() != link::kReplyAccepted) {
             fail(TuneFailure::NotTaken, name);
             return false;

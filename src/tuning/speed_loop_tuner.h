@@ -28,6 +28,7 @@
 #include "scope/oscillogram.h"
 #include "session/parameter_access.h"
 #include "tuning/filter_design.h"
+#include "tuning/function_generator.h"
 #include "tuning/loop_proposal.h"
 #include "tuning/plant_estimate.h"
 #include "tuning/step_test.h"
@@ -171,6 +172,8 @@ private:
     [[nodiscard]] bool readLoop();
     [[nodiscard]] bool takeBackup();
     void beginPass(scope::CaptureClock::time_point now);
+    // writeWave, and what the drive did not take once more.
+    void writeWaveAgain(const WavePlan& plan, std::vector<std::string>& failed);
     void leadIn(scope::CaptureClock::time_point now);
     [[nodiscard]] bool writeChirp(const TuneBand& band);
     void armRecord(scope::CaptureClock::time_point now);

@@ -202,32 +202,47 @@ TEST(ZrdctlTune, ADriveThatMayNotBeExcitedIsRefusedAndNothingIsWritten) {
     }
 }
 
-// Without --apply the drive's tuning, and everything else the program may write, is as before.
-TEST(ZrdctlTune, ADryRunChangesNoParameter) {
+// Without --apply nothing the program may write changes. A notch the user runs at the plant's
+// resonance stays in its slot, and the proposal adds none of its own there.
+TEST(ZrdctlTune, ADryRunChangesNoParameterAndKeepsTheUsersNotch) {
+    const TunerPlant plant{"as shipped", sim::kDefaultResonanceHz, sim::kDefaultResonanceDamping,
+                           100.0};
+    const double resonanceHz = expectedModes(plant, settingsOf(plant)).front().resonanceHz;
     SpeedLoopRig rig(kBaud);
     ASSERT_TRUE(rig.start(true, false));
+    const test::Outcome notch =
+        rig.zrdctl("filter write --slot 1 --type bsf --q 2 --force --freq " +
+                   formatGeneral(std::round(resonanceHz)));
+    ASSERT_EQ(notch.status, 0) << notch.err;
     const std::map<int, uint16_t> before = writable(rig.sim);
-    const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune");
+    const test::Outcome run = rig.zrdctl(std::string(kFast) + "tune --json");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("proposed:"), std::string::npos) << run.out;
     EXPECT_EQ(writable(rig.sim), before);
+    const std::string kept = jsonPart(jsonPart(run.out, "before"), "filters");
+    EXPECT_EQ(jsonNumbers(kept, "slot"), std::vector<double>{1.0}) << run.out;
+    EXPECT_EQ(jsonPart(jsonPart(run.out, "proposed"), "filters"), kept) << run.out;
     rig.sim.stop();
 }
 
 // Ctrl+C while the run measures and while it verifies what it wrote, and a load that changes
 // under the verification: the run ends with status 1 and leaves everything the program may
-// write as it found it.
-enum class Act { Interrupt, LoadTheAxis };
+// write as it found it. An answer lost on the way changes nothing of that.
+enum class Act { Interrupt, LoadTheAxis, LoseAnAnswer };
 struct Interruption {
     const char* name;
     bool applied;  // it acts once the proposal is in the drive
     Act act;
-    const char* says;
+    const char* mode;  // the run's options
+    int status;
+    const char* says;  // on stderr
 };
 const Interruption kInterruptions[] = {
-    {"Ctrl+C while measuring", false, Act::Interrupt, "cancelled"},
-    {"Ctrl+C while verifying", true, Act::Interrupt, "cancelled"},
-    {"a heavier load while verifying", true, Act::LoadTheAxis, "verification failed (crossover"},
+    {"Ctrl+C while measuring", false, Act::Interrupt, "--apply", 1, "cancelled"},
+    {"Ctrl+C while verifying", true, Act::Interrupt, "--apply", 1, "cancelled"},
+    {"a heavier load while verifying", true, Act::LoadTheAxis, "--apply", 1,
+     "verification failed (crossover"},
+    // One answer lost is asked for again: the dry run ends as if nothing happened.
+    {"an answer lost while measuring", false, Act::LoseAnAnswer, "--json", 0, ""},
 };
 
 // A case in a failure's message: its name.
@@ -258,7 +273,7 @@ TEST_P(ZrdctlTuneStopped, ARunStoppedMidwayPutsBackWhatItChanged) {
         });
         test::ChildProcess run(
             {ZRDCTL_PATH, "--data-dir", ZRD_SHIPPED_DATA_DIR, "--baud", std::to_string(kBaud),
-             "--fast", "--port", rig.sim.devicePath(), "tune", "--apply"},
+             "--fast", "--port", rig.sim.devicePath(), "tune", c.mode},
             {.errorFile = rig.dir.file("err")});
         ASSERT_TRUE(run.running());
         ASSERT_TRUE(rig.sim.waitUntil(
@@ -269,11 +284,14 @@ TEST_P(ZrdctlTuneStopped, ARunStoppedMidwayPutsBackWhatItChanged) {
             std::chrono::duration_cast<std::chrono::milliseconds>(kRunBound)));
         if (c.act == Act::Interrupt) {
             run.signal(SIGINT);
+        } else if (c.act == Act::LoseAnAnswer) {
+            rig.sim.withDrive(
+                [](sim::SimDrive& d) { d.addFault({.kind = sim::FaultKind::Silent, .count = 1}); });
         } else {
             rig.sim.withDrive([&](sim::SimDrive& d) { d.setRaw(jratio, kHeavierLoadPercent); });
             before[jratio] = kHeavierLoadPercent;
         }
-        EXPECT_EQ(run.exitStatus(kEndBound), 1) << run.output();
+        EXPECT_EQ(run.exitStatus(kEndBound), c.status) << run.output();
         std::ifstream err(rig.dir.file("err"));
         const std::string text((std::istreambuf_iterator<char>(err)),
                                std::istreambuf_iterator<char>());
