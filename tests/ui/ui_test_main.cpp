@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "app/torvanta_application.h"
+#include "auto_tuning_test.h"
 #include "command_monitor_test.h"
 #include "config_windows_test.h"
 #include "desktop_test.h"
@@ -62,8 +63,8 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, StepResponseTest, TraceViewerTest, DesktopTest,
-                 ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest,
-                 LanguageTest, LiveStateTest>(argc, argv);
+                 OfflineScopeTest, WaveFormTest, StepResponseTest, AutoTuningTest, TraceViewerTest,
+                 DesktopTest, ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest,
+                 CommandMonitorTest, LanguageTest, LiveStateTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -149,8 +149,15 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     Notch->setToolTip("The filter calculator with a band-stop at the selected resonance");
     Notch->setEnabled(false);
     Notch->setVisible(static_cast<bool>(m_parts.notch));
+    AutoTuning = button("AutoTuning", "Auto tuning...");
+    AutoTuning->setToolTip("Measures the plant and proposes the gains and notches");
+    AutoTuning->setVisible(static_cast<bool>(m_parts.autoTuning));
     resonanceRow->addWidget(ResonanceList, 1);
-    resonanceRow->addWidget(Notch, 0, Qt::AlignTop);
+    auto* resonanceButtons = new QVBoxLayout;
+    resonanceButtons->addWidget(Notch);
+    resonanceButtons->addWidget(AutoTuning);
+    resonanceButtons->addStretch();
+    resonanceRow->addLayout(resonanceButtons);
     // A resonance line (kind, frequency, magnitude, damping) is read whole.
     lists->addWidget(resonances, 3);
 
@@ -192,6 +199,7 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     connect(PrintMagnitude, &QPushButton::clicked, this, &TAFC_Form::PrintMagnitudeClick);
     connect(PrintPhase, &QPushButton::clicked, this, &TAFC_Form::PrintPhaseClick);
     connect(Notch, &QPushButton::clicked, this, &TAFC_Form::NotchClick);
+    connect(AutoTuning, &QPushButton::clicked, this, &TAFC_Form::AutoTuningClick);
     connect(AddFile, &QPushButton::clicked, this, &TAFC_Form::AddFileClick);
     connect(SaveResponse, &QPushButton::clicked, this, &TAFC_Form::SaveResponseClick);
     connect(MakeReference, &QPushButton::clicked, this, &TAFC_Form::MakeReferenceClick);
@@ -367,6 +375,15 @@ void TAFC_Form::NotchClick() {
     if (row < 0 || static_cast<size_t>(row) >= m_resonances.size() || !m_parts.notch)
         return;
     m_parts.notch(m_resonances[static_cast<size_t>(row)].frequency);
+}
+
+void TAFC_Form::AutoTuningClick() {
+    if (!m_parts.autoTuning)
+        return;
+    // This window holds the program modal: the tuner's window, which measures for a while and
+    // lets the program be used meanwhile, takes its place.
+    close();
+    m_parts.autoTuning();
 }
 
 bool TAFC_Form::addFile(const QString& path) {
