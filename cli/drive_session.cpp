@@ -1,8 +1,10 @@
 #include "drive_session.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "link/port_info.h"
+#include "link/port_lock.h"
 #include "session/connection.h"
 #include "session/port_advice.h"
 
@@ -10,6 +12,19 @@ namespace zrd::cli {
 
 namespace pm = zrd::params;
 namespace lk = zrd::link;
+
+namespace {
+
+// The one-line reason of a port that did not open: for a port another program holds, the
+// message that names the holder, as the window shows it; else the system's error text.
+std::string openFailureReason(const std::string& device, const lk::SerialPort& port,
+                              const pm::MessageTable& messages, const std::string& language) {
+    if (port.lastErrorCode() == EBUSY)
+        return session::portBusyText(device, lk::findLockHolders(device), messages, language);
+    return port.lastError();
+}
+
+}  // namespace
 
 std::string inDataFolder(const GlobalOptions& options, const char* name) {
     return (std::filesystem::path(dataDirectory(options)) / name).string();
@@ -63,7 +78,8 @@ void Session::connect(const GlobalOptions& options) {
         session::connectDrive(*link, *access, model(), db->messages, settings);
     // The open's failure and its advice were shown by the connection itself.
     if (c.open.step == session::OpenOutcome::Step::OpenFailed)
-        throw LinkError("cannot open " + device + ": " + port->lastError());
+        throw LinkError("cannot open " + device + ": " +
+                        openFailureReason(device, *port, db->messages, model().language()));
     if (c.open.step != session::OpenOutcome::Step::Opened)
         throw LinkError("cannot send to the drive on " + device);
     if (!c.driveAnswered)
@@ -94,7 +110,8 @@ void portDidNotOpen(const GlobalOptions& options, const lk::SerialPort& port, lk
                       language);
     const char* step =
         result == lk::OpenResult::CannotOpen ? "cannot open " : "cannot set up the port ";
-    throw LinkError(step + options.port + ": " + port.lastError());
+    throw LinkError(step + options.port + ": " +
+                    openFailureReason(options.port, port, messages, language));
 }
 
 bool Session::read(int position) {

@@ -1005,10 +1005,12 @@ MESSAGES = {
           "Эти настройки генератора и осциллографа не удалось восстановить: %1"),
     119: ("step_link_lost", "The link is lost: the generator and scope settings were not put back.",
           "Связь потеряна: настройки генератора и осциллографа не восстановлены."),
+    # The serial port list: a port held by another program, marked with its holders (%1).
+    140: ("port_in_use_mark", "in use by %1", "занят: %1"),
 }
 
 # The message table"s size: numbers above the last message are reserved.
-MESSAGE_COUNT = 120
+MESSAGE_COUNT = 150
 
 # ---------------------------------------------------------------------------------
 # Window dictionary: English window texts and their Russian translations.

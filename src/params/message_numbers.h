@@ -81,6 +81,7 @@ inline constexpr int kMsgPortNoAccess = 102;     // %1 port, %2 owner, %3 group,
 inline constexpr int kMsgPortBusy = 103;         // %1 port, %2 the programs that hold it
 inline constexpr int kMsgPortBusyUnknown = 104;  // %1 port
 inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
+inline constexpr int kMsgPortInUseMark = 140;    // the port list's mark: %1 the holders
 // The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
 // %2 key), not writable (%1 file).
 inline constexpr int kMsgSettingsBroken = 106;
