@@ -340,7 +340,7 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
         const char* label;
     };
     int silent = 0;
-    int missing = 0;
+    std::string missing;  // the numbers of the words the data set lacks
     std::string words;
     const auto jsonRow = [&](const Row& row, const std::string& rest) {
         words += std::string(words.empty() ? "" : ", ") + "{\"word\": " + std::to_string(row.word) +
@@ -354,7 +354,7 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
                 jsonRow(row, "\"value\": null, \"reason\": \"not in the database\"");
             else
                 std::printf("%d %-16s not in the database\n", row.word, row.label);
-            ++missing;
+            missing += (missing.empty() ? "" : ", ") + std::to_string(row.word);
             continue;
         }
         const auto value = poll.readWord(row.word);
@@ -383,8 +383,9 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
     if (silent > 0)
         throw LinkError("no answer for " + std::to_string(silent) + " status word(s) on " +
                         s.device);
-    if (missing > 0)
-        throw CliError(s.db->path + " lacks " + std::to_string(missing) + " status word(s)");
+    if (!missing.empty())
+        throw CliError(pm::withArguments(s.db->messages.text(pm::kMsgDataSetLacksWord, language),
+                                         {s.db->path, missing}));
     return kExitOk;
 }
 

@@ -55,20 +55,39 @@ std::unique_ptr<Database> loadDatabase(const std::string& file, const std::strin
     return db;
 }
 
-Session::Session(const GlobalOptions& options, const std::vector<std::string>& names)
+Session::Session(const GlobalOptions& options, const std::vector<std::string>& names, Names kind)
     : device(options.port) {
     if (options.port.empty())
         throw UsageError("needs --port DEV");
     db = loadDatabase("", options.lang, options, ui);
     for (const auto& name : names) {
-        if (!db->model->find(name))
+        if (db->model->find(name))
+            continue;
+        if (kind == Names::Given)
             throw UsageError("no parameter " + name + " in " + db->path);
+        lacks(name);
     }
     link = std::make_unique<lk::DriveLink>(*port, ui);
     access = std::make_unique<session::ParameterAccess>(*link, *db->model, db->messages);
 }
 
+void Session::lacks(const std::string& mnemonic) const {
+    throw CliError(pm::withArguments(db->messages.text(pm::kMsgDataSetLacks, db->model->language()),
+                                     {db->path, mnemonic}));
+}
+
+int Session::statusWord(int word) const {
+    if (const auto position = db->model->statusWordPosition(word))
+        return *position;
+    throw CliError(
+        pm::withArguments(db->messages.text(pm::kMsgDataSetLacksWord, db->model->language()),
+                          {db->path, std::to_string(word)}));
+}
+
 void Session::connect(const GlobalOptions& options) {
+    // The connection check reads HVER: without it no drive could ever be said to answer.
+    if (!model().knownPosition(pm::KnownParameter::HVER))
+        lacks("HVER");
     session::ConnectionSettings settings;
     settings.device = options.port;
     settings.BaudRate = options.baud;

@@ -1007,6 +1007,14 @@ MESSAGES = {
           "Связь потеряна: настройки генератора и осциллографа не восстановлены."),
     # The serial port list: a port held by another program, marked with its holders (%1).
     140: ("port_in_use_mark", "in use by %1", "занят: %1"),
+    # A command that the data set cannot serve: %1 the database file, %2 the parameter (141) or
+    # the number of the status word (142).
+    141: ("data_set_lacks_parameter", "The data set %1 has no parameter %2, which this command "
+          "needs.",
+          "В наборе данных %1 нет параметра %2, нужного этой команде."),
+    142: ("data_set_lacks_word", "The data set %1 has no parameter for the status word(s) %2, "
+          "which this command reads.",
+          "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
 }
 
 # The message table"s size: numbers above the last message are reserved.

@@ -82,6 +82,10 @@ inline constexpr int kMsgPortBusy = 103;         // %1 port, %2 the programs tha
 inline constexpr int kMsgPortBusyUnknown = 104;  // %1 port
 inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
 inline constexpr int kMsgPortInUseMark = 140;    // the port list's mark: %1 the holders
+// A command that the data set cannot serve (zrdctl): %1 the database file, %2 the parameter's
+// mnemonic (141) or the status word's number (142).
+inline constexpr int kMsgDataSetLacks = 141;
+inline constexpr int kMsgDataSetLacksWord = 142;
 // The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
 // %2 key), not writable (%1 file).
 inline constexpr int kMsgSettingsBroken = 106;
