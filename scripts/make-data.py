@@ -1015,6 +1015,8 @@ MESSAGES = {
     142: ("data_set_lacks_word", "The data set %1 has no parameter for the status word(s) %2, "
           "which this command reads.",
           "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
+    143: ("log_late_answers", "  Late answers of the drive dropped: %1",
+          "  Запоздавшие ответы привода отброшены: %1"),
 }
 
 # The message table"s size: numbers above the last message are reserved.

@@ -86,6 +86,8 @@ inline constexpr int kMsgPortInUseMark = 140;    // the port list's mark: %1 the
 // mnemonic (141) or the status word's number (142).
 inline constexpr int kMsgDataSetLacks = 141;
 inline constexpr int kMsgDataSetLacksWord = 142;
+// Action log: late answers of the drive dropped before a command (%1 how many).
+inline constexpr int kMsgLogLateAnswers = 143;
 // The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
 // %2 key), not writable (%1 file).
 inline constexpr int kMsgSettingsBroken = 106;

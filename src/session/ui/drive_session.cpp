@@ -105,7 +105,17 @@ TDriveSession::TDriveSession(const SessionParts& parts, const SessionWindows& wi
     connect(m_windows.editor, &TEdit_par_Form::written, this, &TDriveSession::showEditOutcome);
     // A default written in place of a value is an action of its own in the log.
     m_parts.access.setSubstitutionReport([this](const std::string& action) { logAction(action); });
+    // An answer that came too late to count is dropped; the log keeps that it came.
+    m_parts.link.setLateAnswerReport([this](int count) {
+        logAction(pm::withArguments(
+            m_parts.messages.text(pm::kMsgLogLateAnswers, m_parts.model.language()),
+            {std::to_string(count)}));
+    });
     m_windows.N9->setEnabled(false);
+}
+
+TDriveSession::~TDriveSession() {
+    m_parts.link.setLateAnswerReport({});
 }
 
 QString TDriveSession::message(int n) const {
