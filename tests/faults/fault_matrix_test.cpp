@@ -789,6 +789,9 @@ TEST_P(LateAcknowledge, IsNeverTakenForTheNextCommandsAnswer) {
         {"scope stop", 0, 0,
          [&] { return link.sendCommand(link::kCmdScope) >= 0 && !link.awaitAck(false); }},
     };
+    // What the window's action log is told.
+    int reported = 0;
+    link.setLateAnswerReport([&](int count) { reported += count; });
     const int boundMs = link.replyWaitBoundMs(link::kCommandFrameLength, link::kLongestReply);
     // The next command's answer comes halfway through its wait; the late one halfway before.
     const int delayMs = boundMs / 2;
@@ -803,6 +806,8 @@ TEST_P(LateAcknowledge, IsNeverTakenForTheNextCommandsAnswer) {
         EXPECT_EQ(link.lateAnswers() - lateBefore, lateCame ? 1 : 0);
         EXPECT_FALSE(link.state().linkBusy);
     }
+    EXPECT_EQ(reported, link.lateAnswers());
+    EXPECT_GT(reported, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Timing, LateAcknowledge,
