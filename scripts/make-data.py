@@ -1033,10 +1033,22 @@ MESSAGES = {
     132: ("offline_record_silent", "The drive has stopped sending the record; %1 of 2048 samples "
           "arrived.",
           "Привод перестал передавать запись; получено отсчётов: %1 из 2048."),
+    # The serial port list: a port held by another program, marked with its holders (%1).
+    140: ("port_in_use_mark", "in use by %1", "занят: %1"),
+    # A command that the data set cannot serve: %1 the database file, %2 the parameter (141) or
+    # the number of the status word (142).
+    141: ("data_set_lacks_parameter", "The data set %1 has no parameter %2, which this command "
+          "needs.",
+          "В наборе данных %1 нет параметра %2, нужного этой команде."),
+    142: ("data_set_lacks_word", "The data set %1 has no parameter for the status word(s) %2, "
+          "which this command reads.",
+          "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
+    143: ("log_late_answers", "  Late answers of the drive dropped: %1",
+          "  Запоздавшие ответы привода отброшены: %1"),
 }
 
 # The message table"s size: numbers above the last message are reserved.
-MESSAGE_COUNT = 133
+MESSAGE_COUNT = 150
 
 # ---------------------------------------------------------------------------------
 # Window dictionary: English window texts and their Russian translations.

@@ -16,6 +16,7 @@
 #include "core/ui/controls.h"
 #include "core/ui/qt_text.h"
 #include "formula/configuration.h"
+#include "link/port_lock.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
@@ -104,7 +105,17 @@ TDriveSession::TDriveSession(const SessionParts& parts, const SessionWindows& wi
     connect(m_windows.editor, &TEdit_par_Form::written, this, &TDriveSession::showEditOutcome);
     // A default written in place of a value is an action of its own in the log.
     m_parts.access.setSubstitutionReport([this](const std::string& action) { logAction(action); });
+    // An answer that came too late to count is dropped; the log keeps that it came.
+    m_parts.link.setLateAnswerReport([this](int count) {
+        logAction(pm::withArguments(
+            m_parts.messages.text(pm::kMsgLogLateAnswers, m_parts.model.language()),
+            {std::to_string(count)}));
+    });
     m_windows.N9->setEnabled(false);
+}
+
+TDriveSession::~TDriveSession() {
+    m_parts.link.setLateAnswerReport({});
 }
 
 QString TDriveSession::message(int n) const {
@@ -127,8 +138,12 @@ bool TDriveSession::connectDrive() {
     TCOM_CFG dialog(m_parts.connection, link::listSerialPorts(m_roots), connectOnDialog,
                     m_parts.link.ui(), m_windows.window);
     dialog.setPortNotes([this](const std::string& device) {
-        return portNotes(link::describePort(device, m_roots), m_rulesFile, m_parts.messages,
-                         m_parts.model.language());
+        link::PortInfo info = link::describePort(device, m_roots);
+        info.holders = link::findLockHolders(device, m_roots);
+        return portNotes(info, m_rulesFile, m_parts.messages, m_parts.model.language());
+    });
+    dialog.markPorts([this](const link::PortInfo& port) {
+        return qs(portInUseMark(port, m_parts.messages, m_parts.model.language()));
     });
     // A cancelled dialog changes nothing and says nothing.
     if (dialog.exec() != QDialog::Accepted)

@@ -73,6 +73,8 @@ class TDriveSession : public QObject {
     Q_OBJECT
 public:
     TDriveSession(const SessionParts& parts, const SessionWindows& windows, QObject* parent);
+    // The link outlives the session: it no longer reports to it.
+    ~TDriveSession() override;
 
     // "Connection parameters": the dialog opens the port and checks for a drive; a drive that
     // answers is read and polled. A cancelled dialog changes nothing and says nothing. True when
