@@ -79,7 +79,8 @@ std::vector<LoopSection> plantSections(const PlantModel& m, double cycleS) {
 
 // A speed step at the middle of the record, through the drive's loop as it runs each cycle:
 // error from the last cycle's speed, PI with conditional integration, filters, current limit.
-std::optional<StepFigures> simulateStep(const LoopSetup& setup, const PredictionOptions& o) {
+std::optional<StepFigures> simulateStep(const LoopSetup& setup, const PredictionOptions& o,
+                                        std::optional<StepCurve>& curve) {
     const double t = setup.cycleS;
     const auto samples = static_cast<size_t>(std::max(4.0, std::round(o.stepRecordS / t)));
     const double kp = setup.gains.kpvMaPerRpm / kMsPerS;
@@ -121,7 +122,10 @@ std::optional<StepFigures> simulateStep(const LoopSetup& setup, const Prediction
         actual[k] = y;
         measured = y;
     }
-    return measureStep(command, actual, current, t, setup.currentLimitA);
+    std::optional<StepFigures> figures =
+        measureStep(command, actual, current, t, setup.currentLimitA);
+    curve = StepCurve{t, std::move(command), std::move(actual)};
+    return figures;
 }
 
 }  // namespace
@@ -214,7 +218,7 @@ LoopPrediction predictLoop(const LoopSetup& setup, const PredictionOptions& opti
         out.closedLoop[i].phaseDeg = closedPhase[i] * kDegreesPerRadianLoop;
     out.openLoop = openLoopChart(hz, l);
     out.margins = marginsOf(out.openLoop);
-    out.step = simulateStep(setup, options);
+    out.step = simulateStep(setup, options, out.stepCurve);
     return out;
 }
 

@@ -57,6 +57,7 @@ struct LoopPrediction {
     double closedLoopPeakDb = 0.0;      // Mt
     double sensitivityPeakDb = 0.0;     // Ms = max |1 / (1 + L)|
     std::optional<StepFigures> step;
+    std::optional<StepCurve> stepCurve;  // the simulated step the figures were measured on
 };
 
 [[nodiscard]] LoopPrediction predictLoop(const LoopSetup& setup,

@@ -656,6 +656,7 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
             before.filters.push_back(loadFilterSlot(m_model, slot).coefficients);
     }
     m_result.predictedBefore = predictLoop(before);
+    m_result.stepBefore = m_result.predictedBefore.stepCurve;
 
     m_request = {};
     m_request.targets = m_settings.targets;
@@ -666,6 +667,7 @@ void SpeedLoopTuner::propose(Clock::time_point now) {
         m_request.freeSlots.push_back({slot, coefficientFactors(m_model, slot)});
     m_proposal = proposeSpeedLoop(plant, m_request);
     m_result.predictedProposed = m_proposal.prediction;
+    m_result.stepProposed = m_proposal.prediction.stepCurve;
     m_result.predicted = loopFigures(m_proposal.prediction);
     m_result.proposed.kpvMaPerRpm = m_proposal.gains.kpvMaPerRpm;
     m_result.proposed.kivMs = m_proposal.gains.kivMs;
@@ -779,9 +781,8 @@ void SpeedLoopTuner::afterStepWork() {
     }
     m_result.measuredStep = o.figures;
     const scope::Oscillogram& step = m_stepTest->record();
-    m_result.measuredStepCommandRpm = recordChannel(step, kStepCommandChannel);
-    m_result.measuredStepSpeedRpm = recordChannel(step, kStepActualChannel);
-    m_result.measuredStepTickS = step.header.tick;
+    m_result.stepMeasured = StepCurve{step.header.tick, recordChannel(step, kStepCommandChannel),
+                                      recordChannel(step, kStepActualChannel)};
     m_outcome.recordedSeconds += sc::recordSeconds(StepSettings{}.tickCode);
     startHold(Clock::now());
 }

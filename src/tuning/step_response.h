@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "tuning/function_generator.h"
 
@@ -28,6 +29,13 @@ inline constexpr double kCurrentLimitShare = 0.98;
 // half the step around the middle. The generator's amplitude is whole in speed units, so the
 // step is an even number of them.
 [[nodiscard]] WaveFields stepWave(double amplitude, double base, int tickCode);
+
+// A speed step as samples at a fixed interval: the command and the speed that followed it.
+struct StepCurve {
+    double sampleS = 0.0;
+    std::vector<double> commandRpm;
+    std::vector<double> speedRpm;
+};
 
 struct StepFigures {
     double commandBefore = 0;  // the command's mean before the step

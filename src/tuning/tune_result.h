@@ -63,13 +63,6 @@ struct VerifyCheck {
     std::string detail;  // "measured 61.2 Hz, predicted 58.0 Hz (±15 %)"
 };
 
-// A speed step as samples at a fixed interval: the command and the speed that followed it.
-struct StepCurve {
-    double sampleS = 0.0;
-    std::vector<double> commandRpm;
-    std::vector<double> speedRpm;
-};
-
 struct TuneResult {
     // The measurement: the plant's estimate (masked bins included) and the model fitted to it.
     PlantEstimate estimate;
@@ -89,10 +82,6 @@ struct TuneResult {
     std::vector<ChartPoint> measuredOpenLoop;
     std::optional<LoopFigures> measured;
     std::optional<StepFigures> measuredStep;
-    // The verifying step's record: the command and the actual speed (rpm), a sample per tick.
-    std::vector<double> measuredStepCommandRpm;
-    std::vector<double> measuredStepSpeedRpm;
-    double measuredStepTickS = 0.0;
     std::vector<VerifyCheck> checks;
 
     // The steps behind the step figures, where the run kept them: simulated on the model with

@@ -678,15 +678,8 @@ void TAutoTuningForm::drawStep(const TuneResult& r) {
         traces.push_back(trace("before, predicted", *r.stepBefore));
     if (r.stepProposed)
         traces.push_back(trace("proposed, predicted", *r.stepProposed));
-    if (r.stepMeasured) {
+    if (r.stepMeasured)
         traces.push_back(trace("measured", *r.stepMeasured));
-    } else if (!r.measuredStepSpeedRpm.empty()) {
-        StepCurve measured;
-        measured.sampleS = r.measuredStepTickS;
-        measured.commandRpm = r.measuredStepCommandRpm;
-        measured.speedRpm = r.measuredStepSpeedRpm;
-        traces.push_back(trace("measured", measured));
-    }
     Step->setTraces(traces);
 }
 
