@@ -134,4 +134,16 @@ std::optional<StepFigures> measureStep(std::span<const double> command,
     return f;
 }
 
+StepCurve changeFromStepStart(const StepCurve& curve) {
+    const size_t at = std::min(stepSample(curve.commandRpm).value_or(0), curve.commandRpm.size());
+    double level = 0.0;
+    for (size_t k = 0; k < at; ++k)
+        level += curve.commandRpm[k] / static_cast<double>(at);
+    StepCurve out = curve;
+    for (std::vector<double>* trace : {&out.commandRpm, &out.speedRpm})
+        for (double& v : *trace)
+            v -= level;
+    return out;
+}
+
 }  // namespace zrd::tuning

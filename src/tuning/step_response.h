@@ -60,4 +60,8 @@ struct StepFigures {
 // The sample where the command first crosses the middle of its range; nullopt when it is flat.
 [[nodiscard]] std::optional<size_t> stepSample(std::span<const double> command);
 
+// The curve less the command's level before its step, on both traces: steps from different
+// base speeds (a prediction from standstill, a record around a base speed) lie over each other.
+[[nodiscard]] StepCurve changeFromStepStart(const StepCurve& curve);
+
 }  // namespace zrd::tuning

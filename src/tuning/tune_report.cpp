@@ -616,7 +616,8 @@ bool usableCurve(const std::optional<StepCurve>& c) {
 
 // The speed (or the command) of a step over the time from the command's step, in ms.
 ChartSeries stepSeries(std::string name, const char* colour, SeriesStyle style,
-                       const StepCurve& curve, bool command) {
+                       const StepCurve& step, bool command) {
+    const StepCurve curve = changeFromStepStart(step);
     const size_t at = stepSample(curve.commandRpm).value_or(0);
     ChartSeries s = series(std::move(name), colour, style);
     const std::vector<double>& values = command ? curve.commandRpm : curve.speedRpm;
@@ -631,7 +632,7 @@ std::string stepSection(const TuneResult& r) {
     std::string out = "<h2>Step response</h2>\n";
     Chart chart;
     chart.x.title = "Time from the step (ms)";
-    chart.y.title = "Speed (rpm)";
+    chart.y.title = "Speed change (rpm)";
     chart.heightPx = kStepChartPx;
     for (const std::optional<StepCurve>* c : {&r.stepProposed, &r.stepMeasured, &r.stepBefore})
         if (usableCurve(*c) && !(*c)->commandRpm.empty()) {

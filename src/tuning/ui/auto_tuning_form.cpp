@@ -205,7 +205,9 @@ void addMargins(std::vector<BodeMark>& marks, const LoopMargins& m, const char* 
     }
 }
 
-StepTrace trace(const char* name, const StepCurve& c) {
+StepTrace trace(const char* name, const StepCurve& step) {
+    // The record runs around the base speed, the prediction from standstill.
+    const StepCurve c = changeFromStepStart(step);
     StepTrace t;
     t.name = name;
     t.tickMs = c.sampleS * 1000.0;
