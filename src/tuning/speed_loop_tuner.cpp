@@ -15,6 +15,7 @@
 #include "tuning/filter_design.h"
 #include "tuning/frequency_response.h"
 #include "tuning/function_generator.h"
+#include "tuning/loop_excitation.h"
 
 namespace zrd::tuning {
 namespace {
@@ -24,19 +25,6 @@ namespace sc = zrd::scope;
 
 using Clock = sc::CaptureClock;
 
-constexpr int kTuneSpeedMode = 2;
-constexpr const char* kTuneModeParameter = "OPMOD";
-constexpr const char* kTuneSourceParameter = "INST";
-constexpr int kTuneSourcePulse = 2;
-constexpr int kTuneSourceAnalog = 3;
-constexpr int kTuneStateWord = 240;
-constexpr const char* kTuneStateWordName = "status word 240";
-// What the measurement writes of the generator and the recorder, and so keeps to put back.
-constexpr const char* kTuneTouched[] = {"IIT",    "IIP1V",  "IIP2V",  "IIP3V",  "IIP4V",
-                                        "IIP1U",  "IIP2U",  "IIP3U",  "IIP4U",  "PCRT",
-                                        "OSCMOD", "RCFREQ", "CH1SEL", "CH2SEL", "CH3SEL",
-                                        "CH4SEL", "TRGTYP", "TRGSRC", "TRGLEV", "TRGPOS"};
-constexpr const char* kTuneCurrentLimits[] = {"IFL", "ILIMP", "ILIMN"};
 constexpr const char* kTuneGainParameter = "KPV";
 constexpr const char* kTuneIntegralParameter = "KIV";
 constexpr const char* kTuneTorqueConstant = "MKT";
@@ -248,21 +236,21 @@ bool SpeedLoopTuner::start(const TuneSettings& settings, Clock::time_point now) 
 
 bool SpeedLoopTuner::checkDrive() {
     // Safety first: nothing is written unless the loop may be excited.
-    const std::optional<double> mode = read(kTuneModeParameter);
+    const std::optional<double> mode = read(kModeParameter);
     if (!mode)
         return false;
-    if (std::lround(*mode) != kTuneSpeedMode) {
+    if (std::lround(*mode) != kSpeedModeValue) {
         m_outcome.operatingMode = *mode;
         fail(TuneFailure::NotSpeedMode);
         return false;
     }
-    const std::optional<double> source = read(kTuneSourceParameter);
+    const std::optional<double> source = read(kSourceParameter);
     if (!source)
         return false;
     session::StatusPoll poll(m_link, m_model, m_messages);
-    const std::optional<uint16_t> state = poll.readWord(kTuneStateWord);
+    const std::optional<uint16_t> state = poll.readWord(kExcitationStateWord);
     if (!state) {
-        fail(TuneFailure::NoAnswer, kTuneStateWordName);
+        fail(TuneFailure::NoAnswer, kExcitationStateWordName);
         return false;
     }
     if ((*state >> monitor::kBitErrors) & 1) {
@@ -271,7 +259,7 @@ bool SpeedLoopTuner::checkDrive() {
     }
     const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
     const int sourceCode = static_cast<int>(std::lround(*source));
-    const bool internal = sourceCode != kTuneSourcePulse && sourceCode != kTuneSourceAnalog;
+    const bool internal = sourceCode != kSourcePulse && sourceCode != kSourceAnalog;
     if (const std::optional<int> refusal = generatorStartRefusal(servoOn, internal)) {
         m_messages.show(m_link.ui(), *refusal, m_model.language());
         fail(servoOn ? TuneFailure::SourceNotInternal : TuneFailure::ServoOff);
@@ -291,7 +279,7 @@ bool SpeedLoopTuner::readKnowns() {
     m_knowns.rotorInertiaKgCm2 = *mj;
     m_knowns.speedFilterHz = *vfilt;
     m_speedLimitRpm = *vlim;
-    for (const char* name : kTuneCurrentLimits) {
+    for (const char* name : kCurrentLimitParameters) {
         if (!m_model.find(name))
             continue;
         const std::optional<double> value = read(name);
@@ -301,7 +289,7 @@ bool SpeedLoopTuner::readKnowns() {
             m_outcome.currentLimitA = std::min(m_outcome.currentLimitA.value_or(*value), *value);
     }
     if (!m_outcome.currentLimitA) {
-        fail(TuneFailure::MissingParameter, kTuneCurrentLimits[0]);
+        fail(TuneFailure::MissingParameter, kCurrentLimitParameters[0]);
         return false;
     }
     return true;
@@ -348,7 +336,7 @@ bool SpeedLoopTuner::readLoop() {
 }
 
 bool SpeedLoopTuner::takeBackup() {
-    for (const char* name : kTuneTouched) {
+    for (const char* name : kExcitationTouched) {
         if (!m_model.find(name))
             continue;
         const std::optional<double> value = read(name);
@@ -416,7 +404,7 @@ void SpeedLoopTuner::leadIn(Clock::time_point now) {
     constant.type = WaveType::Constant;
     constant.amplitude = formatGeneral(kTuneBaseRpm);
     GeneratorMode mode;
-    mode.operatingMode = kTuneSpeedMode;
+    mode.operatingMode = kSpeedModeValue;
     const auto planned = planWave(constant, mode);
     std::vector<std::string> failed;
     if (const auto* plan = std::get_if<WavePlan>(&planned))
@@ -451,7 +439,7 @@ bool SpeedLoopTuner::writeChirp(const TuneBand& band) {
     // One sweep: the generator stops at the record's end and the axis ramps down.
     chirp.repeat = formatGeneral(1);
     GeneratorMode mode;
-    mode.operatingMode = kTuneSpeedMode;
+    mode.operatingMode = kSpeedModeValue;
     const auto planned = planWave(chirp, mode);
     std::vector<std::string> failed;
     if (const auto* plan = std::get_if<WavePlan>(&planned))
@@ -1086,15 +1074,15 @@ void SpeedLoopTuner::restoreLoop() {
 
 void SpeedLoopTuner::restoreSettings() {
     if (m_link.state().hungUp) {
-        for (const char* name : kTuneTouched)
+        for (const char* name : kExcitationTouched)
             if (m_model.find(name))
                 m_result.notRestored.push_back(name);
         return;
     }
     WavePlan plan;
     for (const auto& [name, value] : m_backup)
-        if (std::find_if(std::begin(kTuneTouched), std::end(kTuneTouched),
-                         [&](const char* n) { return name == n; }) != std::end(kTuneTouched))
+        if (std::find_if(std::begin(kExcitationTouched), std::end(kExcitationTouched),
+                         [&](const char* n) { return name == n; }) != std::end(kExcitationTouched))
             plan.writes.push_back({name, value});
     (void)writeWave(m_link, m_access, m_model, m_messages, plan, &m_result.notRestored);
 }

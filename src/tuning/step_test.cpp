@@ -14,27 +14,13 @@
 #include "session/status_poll.h"
 #include "tuning/filter_design.h"
 #include "tuning/function_generator.h"
+#include "tuning/loop_excitation.h"
 
 namespace zrd::tuning {
 namespace {
 
 namespace pm = zrd::params;
 namespace sc = zrd::scope;
-
-constexpr int kStepSpeedMode = 2;
-constexpr const char* kStepModeParameter = "OPMOD";
-constexpr const char* kStepSourceParameter = "INST";
-constexpr int kStepSourcePulse = 2;
-constexpr int kStepSourceAnalog = 3;
-constexpr int kStepStateWord = 240;
-constexpr const char* kStepStateWordName = "status word 240";
-// What the step writes, and so keeps to put back: the generator's signal and the recorder.
-constexpr const char* kStepTouched[] = {"IIT",    "IIP1V",  "IIP2V",  "IIP3V",  "IIP4V",
-                                        "IIP1U",  "IIP2U",  "IIP3U",  "IIP4U",  "PCRT",
-                                        "OSCMOD", "RCFREQ", "CH1SEL", "CH2SEL", "CH3SEL",
-                                        "CH4SEL", "TRGTYP", "TRGSRC", "TRGLEV", "TRGPOS"};
-// The current limits, the smallest of which counts as the limit reached.
-constexpr const char* kStepCurrentLimits[] = {"IFL", "ILIMP", "ILIMN"};
 
 // The step test's own messages.
 constexpr int kMsgStepCancelled = 113;
@@ -127,38 +113,38 @@ bool StepTest::start(const StepSettings& settings, sc::CaptureClock::time_point 
 
 bool StepTest::checkAndPrepare(const StepSettings& settings) {
     // Safety first: nothing is written unless the loop can take the step.
-    const std::optional<double> mode = read(kStepModeParameter);
+    const std::optional<double> mode = read(kModeParameter);
     if (!mode)
         return false;
-    if (std::lround(*mode) != kStepSpeedMode) {
+    if (std::lround(*mode) != kSpeedModeValue) {
         m_outcome.operatingMode = *mode;
         fail(StepFailure::NotSpeedMode);
         return false;
     }
-    const std::optional<double> source = read(kStepSourceParameter);
+    const std::optional<double> source = read(kSourceParameter);
     if (!source)
         return false;
     // A data set without the word is not a drive that does not answer.
-    if (!m_model.statusWordPosition(kStepStateWord)) {
-        fail(StepFailure::MissingParameter, kStepStateWordName);
+    if (!m_model.statusWordPosition(kExcitationStateWord)) {
+        fail(StepFailure::MissingParameter, kExcitationStateWordName);
         return false;
     }
     session::StatusPoll poll(m_link, m_model, m_messages);
-    const std::optional<uint16_t> state = poll.readWord(kStepStateWord);
+    const std::optional<uint16_t> state = poll.readWord(kExcitationStateWord);
     if (!state) {
-        fail(StepFailure::NoAnswer, kStepStateWordName);
+        fail(StepFailure::NoAnswer, kExcitationStateWordName);
         return false;
     }
     const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
     const int sourceCode = static_cast<int>(std::lround(*source));
-    const bool internal = sourceCode != kStepSourcePulse && sourceCode != kStepSourceAnalog;
+    const bool internal = sourceCode != kSourcePulse && sourceCode != kSourceAnalog;
     if (const std::optional<int> refusal = generatorStartRefusal(servoOn, internal)) {
         m_messages.show(m_link.ui(), *refusal, m_model.language());
         fail(servoOn ? StepFailure::SourceNotInternal : StepFailure::ServoOff);
         return false;
     }
     GeneratorMode generator;
-    generator.operatingMode = kStepSpeedMode;
+    generator.operatingMode = kSpeedModeValue;
     const auto planned =
         planWave(stepWave(settings.amplitudeRpm, settings.baseRpm, settings.tickCode), generator);
     if (const auto* refusal = std::get_if<WaveRefusal>(&planned)) {
@@ -215,7 +201,7 @@ std::optional<LoopSettings> StepTest::readLoop() {
 }
 
 bool StepTest::readCurrentLimit() {
-    for (const char* name : kStepCurrentLimits) {
+    for (const char* name : kCurrentLimitParameters) {
         if (!m_model.find(name))
             continue;
         const std::optional<double> value = read(name);
@@ -228,7 +214,7 @@ bool StepTest::readCurrentLimit() {
 }
 
 bool StepTest::takeBackup() {
-    for (const char* name : kStepTouched) {
+    for (const char* name : kExcitationTouched) {
         if (!m_model.find(name))
             continue;
         const std::optional<double> value = read(name);
@@ -241,7 +227,7 @@ bool StepTest::takeBackup() {
 
 bool StepTest::writeStep(const StepSettings& settings) {
     GeneratorMode generator;
-    generator.operatingMode = kStepSpeedMode;
+    generator.operatingMode = kSpeedModeValue;
     const WavePlan plan = std::get<WavePlan>(
         planWave(stepWave(settings.amplitudeRpm, settings.baseRpm, settings.tickCode), generator));
     std::vector<std::string> failed;
