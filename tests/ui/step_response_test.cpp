@@ -43,24 +43,15 @@ void StepResponseTest::init() {
     m_fixture = std::make_unique<zrd::test::ProgramFixture>();
     QVERIFY(m_fixture->startUpShipped());
     m_sim = std::make_unique<zrd::sim::SimServer>(kStepBaudRate);
-    QVERIFY2(m_sim->openPty(), m_sim->error().c_str());
-    zrd::params::ParameterModel& model = m_fixture->program().model;
-    // A running servo in speed mode on internal commands: the generator may drive it.
-    const uint8_t mode = zrd::test::driveIndexOf(model, "OPMOD");
-    const uint8_t source = zrd::test::driveIndexOf(model, "INST");
-    bool on = false;
-    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
-        d.loadParameters(model);
-        d.setRaw(mode, 2);
-        d.setRaw(source, 1);
-        on = d.answer({zrd::link::kCmdServoOn, 0, 0, 0}).has_value();
-    });
-    QVERIFY(on);
-    m_sim->start();
     zrd::app::Program& program = m_fixture->program();
-    QCOMPARE(program.link.openPort(m_sim->devicePath(), kStepBaudRate, 30),
-             zrd::link::OpenResult::Ok);
-    program.link.state().connected = 1;
+    // A running servo in speed mode on internal commands: the generator may drive it.
+    bool on = false;
+    QVERIFY2(
+        m_fixture->connectToSim(
+            *m_sim, [&](zrd::sim::SimDrive& d) { on = zrd::test::runSpeedLoop(d, program.model); },
+            kStepBaudRate),
+        m_sim->error().c_str());
+    QVERIFY(on);
     program.link.state().linkBusy = false;
 }
 

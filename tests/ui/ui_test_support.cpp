@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QImage>
 
+#include "link/frame_codec.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 
@@ -158,8 +159,14 @@ bool ProgramFixture::startUp() {
     return QTest::qWaitFor([this] { return m_form->isVisible(); }, kWaitMs);
 }
 
+bool runSpeedLoop(sim::SimDrive& drive, const params::ParameterModel& model) {
+    drive.setRaw(driveIndexOf(model, "OPMOD"), 2);
+    drive.setRaw(driveIndexOf(model, "INST"), 1);
+    return drive.answer({link::kCmdServoOn, 0, 0, 0}).has_value();
+}
+
 bool ProgramFixture::connectToSim(sim::SimServer& sim,
-                                  const std::function<void(sim::SimDrive&)>& prepare) {
+                                  const std::function<void(sim::SimDrive&)>& prepare, int baud) {
     if (!sim.openPty())
         return false;
     app::Program& p = program();
@@ -169,7 +176,7 @@ bool ProgramFixture::connectToSim(sim::SimServer& sim,
             prepare(d);
     });
     sim.start();
-    if (p.link.openPort(sim.devicePath(), 115200, 30) != link::OpenResult::Ok)
+    if (p.link.openPort(sim.devicePath(), baud, 30) != link::OpenResult::Ok)
         return false;
     p.link.state().connected = 1;
     return true;

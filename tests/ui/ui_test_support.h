@@ -135,6 +135,10 @@ std::string programDatabase();
 // The drive index of a parameter of the program's table.
 uint8_t driveIndexOf(const params::ParameterModel& model, std::string_view mnemonic);
 
+// Puts a simulated drive into speed mode on internal commands and switches its servo on, so
+// that the generator may drive it; false when the servo did not come on.
+bool runSpeedLoop(sim::SimDrive& drive, const params::ParameterModel& model);
+
 // A program and its main window on a data folder of its own.
 class ProgramFixture {
 public:
@@ -154,8 +158,9 @@ public:
     // is missing or start-up ended the program.
     bool startUpShipped(std::span<const char* const> pictures = {});
     // Starts the simulated drive on the program's database (prepared by `prepare`) and opens
-    // the program's link on it as a connected drive; false when either fails.
-    bool connectToSim(sim::SimServer& sim, const std::function<void(sim::SimDrive&)>& prepare = {});
+    // the program's link on it at `baud` as a connected drive; false when either fails.
+    bool connectToSim(sim::SimServer& sim, const std::function<void(sim::SimDrive&)>& prepare = {},
+                      int baud = 115200);
 
     TempDir dir;
     RecordingQtUserInterface ui;
