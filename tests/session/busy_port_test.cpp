@@ -23,6 +23,7 @@
 #include "../sim/shipped_drive.h"
 #include "link/port_lock.h"
 #include "link/serial_port.h"
+#include "ordinary_user.h"
 #include "params/message_numbers.h"
 #include "recording_ui.h"
 #include "run_command.h"
@@ -35,8 +36,6 @@ namespace {
 
 using session::holderList;
 using session::openFailureAdvice;
-
-constexpr uid_t kNobody = 65534;
 
 enum class Hold { Exclusive, Flock, LockFile };
 
@@ -54,13 +53,6 @@ const char* holdName(Hold hold) {
 
 // Becomes the user "nobody" when running as root: root passes the exclusive mode, an ordinary
 // user does not. Its /proc entries stay readable to processes of the same user.
-void dropRoot() {
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-        ::_exit(1);
-    ::prctl(PR_SET_DUMPABLE, 1);
-}
-
 std::string lockFileText(int pid) {
     char text[16];
     std::snprintf(text, sizeof text, "%10d\n", pid);
@@ -123,7 +115,7 @@ public:
             ::close(ready[0]);
             ::close(quit[1]);
             closeMasters();
-            dropRoot();
+            zrd::test::dropRoot();
             bool held = false;
             int fd = -1;
             if (hold == Hold::LockFile) {
@@ -183,26 +175,7 @@ private:
 std::string runAs(bool asRoot, const std::function<std::string()>& work) {
     if (asRoot)
         return work();
-    int out[2];
-    if (::pipe(out) != 0)
-        return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(out[0]);
-        dropRoot();
-        const std::string text = work();
-        (void)!::write(out[1], text.data(), text.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string text;
-    char chunk[512];
-    ssize_t n;
-    while ((n = ::read(out[0], chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<size_t>(n));
-    ::close(out[0]);
-    ::waitpid(pid, nullptr, 0);
-    return text;
+    return zrd::test::asOrdinaryUser(work);
 }
 
 class BusyPort : public ::testing::Test {

@@ -18,6 +18,7 @@
 
 #include "fake_serial_tree.h"
 #include "link/serial_port.h"
+#include "ordinary_user.h"
 #include "params/message_numbers.h"
 #include "recording_ui.h"
 #include "temp_dir.h"
@@ -27,7 +28,6 @@ namespace {
 
 using test::FakeSerialTree;
 
-constexpr uid_t kNobody = 65534;
 constexpr const char* kRules = "/usr/share/torvanta/99-zrd-serial.rules";
 
 class PortAdvice : public ::testing::Test {
@@ -97,38 +97,8 @@ TEST_F(PortAdvice, AdaptersAreDescribedFromSysfsAndSlowTimersAdvised) {
 // In a child process: becomes the user "nobody" when the test runs as root (root may open any
 // device, and ignores another program's exclusive hold). Its /proc entries stay readable to
 // processes of the same user.
-void dropRoot() {
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
-        ::_exit(1);
-    ::prctl(PR_SET_DUMPABLE, 1);
-}
-
-// A pseudo-terminal stands in for the drive's port. The work runs in a child process as an
-// ordinary user and hands back a text.
-std::string inChild(const std::function<std::string()>& work) {
-    int out[2];
-    if (::pipe(out) != 0)
-        return "pipe failed";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::close(out[0]);
-        dropRoot();
-        const std::string text = work();
-        (void)!::write(out[1], text.data(), text.size());
-        ::_exit(0);
-    }
-    ::close(out[1]);
-    std::string text;
-    char chunk[512];
-    ssize_t n;
-    while ((n = ::read(out[0], chunk, sizeof chunk)) > 0)
-        text.append(chunk, static_cast<size_t>(n));
-    ::close(out[0]);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return text;
-}
+// A pseudo-terminal stands in for the drive's port; the work runs as an ordinary user.
+using zrd::test::asOrdinaryUser;
 
 // A pseudo-terminal pair; the slave is the port.
 class Pty {
@@ -150,7 +120,7 @@ private:
 
 // What opening the port as the child's user ends with, and the advice the program gives.
 std::string openAndAdvise(const std::string& device, const params::MessageTable& messages) {
-    return inChild([&] {
+    return asOrdinaryUser([&] {
         auto port = link::makeSystemSerialPort();
         if (port->open(device, 115200) == link::OpenResult::Ok)
             return std::string("opened");
@@ -175,8 +145,8 @@ TEST_F(PortAdvice, APortWithoutPermissionNamesTheGroupOrTheRights) {
         ASSERT_EQ(::chown(pty.slave().c_str(), 0, dialout->gr_gid), 0);
         ASSERT_EQ(::chmod(pty.slave().c_str(), 0660), 0);
         expected = params::withArguments(text(params::kMsgPortJoinGroup),
-                                         {pty.slave(), "dialout", userName(kNobody)}) +
-                   "\n    sudo usermod -aG dialout " + userName(kNobody);
+                                         {pty.slave(), "dialout", userName(zrd::test::kNobody)}) +
+                   "\n    sudo usermod -aG dialout " + userName(zrd::test::kNobody);
     } else {
         // Mode 000: neither the owner's nor any group's rights let the user in.
         ASSERT_EQ(::chmod(pty.slave().c_str(), 0), 0);
