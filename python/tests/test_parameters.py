@@ -1,0 +1,73 @@
+"""Parameters through the module against the simulated drive: single writes and their refusals,
+read-all beside zrdctl's, parameter files and the comparison with them."""
+
+import pytest
+
+import zrd
+from conftest import sim_raw
+
+
+@pytest.mark.parametrize("value, fault, error, number", [
+    pytest.param(6.5, None, None, 0, id="accepted"),
+    pytest.param(300.01, None, zrd.RefusedError, 85, id="outside the limits"),
+    pytest.param(7.25, "refuse", zrd.RefusedError, 88, id="refused by the drive"),
+])
+def test_set_writes_the_drive_or_leaves_it_as_it_was(sim, drive, value, fault, error, number):
+    before = sim_raw(sim, "KPV")
+    if fault:
+        sim.control(f"fault {fault}")
+    if error is None:
+        drive["KPV"] = value
+        assert drive["KPV"] == value
+        # 0.01 mA/rpm a raw step: the drive holds the value, not a rounded neighbour.
+        assert sim_raw(sim, "KPV") == round(value / 0.01)
+        return
+    with pytest.raises(error) as caught:
+        drive["KPV"] = value
+    assert caught.value.number == number
+    assert caught.value.message and caught.value.message in str(caught.value)
+    sim.control("faults clear")
+    assert sim_raw(sim, "KPV") == before
+    assert drive["KPV"] == before * 0.01
+
+
+def test_get_reads_several_and_names_an_unknown_mnemonic(drive):
+    values = drive.get("KPV", "HVER")
+    assert list(values) == ["KPV", "HVER"]
+    assert values["KPV"] == drive.info("KPV")["default"]
+    with pytest.raises(zrd.DataError, match="no parameter NOSUCH"):
+        drive.get("NOSUCH")
+
+
+def test_read_all_equals_zrdctl_read_all(drive, zrdctl):
+    ours = drive.read_all(strict=False)
+    theirs = zrdctl.json("read-all", "--json")
+    assert theirs["unanswered"] == []
+    assert ours == theirs["values"]
+    assert list(ours) == drive.names
+
+
+def test_parameter_file_round_trip_and_diff(drive, tmp_path):
+    backup = tmp_path / "backup.par"
+    drive.save_params(backup)
+    assert drive.diff(backup) == []
+
+    drive["KPV"] = 12.5
+    drive["KIV"] = drive.info("KIV")["max"]
+    rows = {row["name"]: row for row in drive.diff(backup)}
+    assert set(rows) == {"KPV", "KIV"}
+    assert (rows["KPV"]["a"], rows["KPV"]["b"]) == (drive.info("KPV")["default"], 12.5)
+
+    written = drive.load_params(backup)
+    assert "KPV" in written and "KIV" in written
+    assert drive.diff(backup) == []
+    assert drive["KPV"] == drive.info("KPV")["default"]
+
+
+def test_write_all_checks_every_value_before_writing_any(sim, drive):
+    before = sim_raw(sim, "KPV")
+    with pytest.raises(zrd.RefusedError, match="outside the limits of KIV"):
+        drive.write_all({"KPV": 9.0, "KIV": 1e9})
+    assert sim_raw(sim, "KPV") == before
+    assert drive.write_all({"KPV": 9.0}) == ["KPV"]
+    assert drive["KPV"] == 9.0
