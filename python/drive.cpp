@@ -106,16 +106,56 @@ void KeptMessages::showMessage(const std::string&, const std::string& text) {
     m_last = text;
 }
 
+namespace {
+
+// The literal pieces of a message text between its "%1".."%9" placeholders.
+std::vector<std::string_view> literalPieces(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    size_t from = 0;
+    for (size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '%' || text[i + 1] < '1' || text[i + 1] > '9')
+            continue;
+        pieces.push_back(text.substr(from, i - from));
+        from = i + 2;
+        ++i;
+    }
+    pieces.push_back(text.substr(from));
+    return pieces;
+}
+
+// The number of literal characters of the text found in order in the body; 0 when a piece is
+// missing.
+size_t matchedLength(std::string_view body, std::string_view text) {
+    size_t at = 0;
+    size_t matched = 0;
+    for (const std::string_view piece : literalPieces(text)) {
+        if (piece.empty())
+            continue;
+        const size_t found = body.find(piece, at);
+        if (found == std::string_view::npos)
+            return 0;
+        at = found + piece.size();
+        matched += piece.size();
+    }
+    return matched;
+}
+
+// A text this short would be found in many bodies by chance.
+constexpr size_t kShortestMatch = 8;
+
+}  // namespace
+
 int messageNumberOf(const pm::MessageTable& messages, const std::string& body,
                     std::string_view language) {
     int best = 0;
-    size_t bestLength = 0;
-    // Caption 0 never is a body; the longest text that begins the body names it.
+    size_t bestLength = kShortestMatch - 1;
+    // A body is a message text with its arguments, often behind a caption naming the parameter:
+    // the message whose literal text it holds most of names it. Caption 0 is never a body.
     for (int n = 1; n < pm::kMessageCount; ++n) {
-        const std::string& text = messages.text(n, language);
-        if (text.size() > bestLength && body.starts_with(text)) {
+        const size_t length = matchedLength(body, messages.text(n, language));
+        if (length > bestLength) {
             best = n;
-            bestLength = text.size();
+            bestLength = length;
         }
     }
     return best;
