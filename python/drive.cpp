@@ -268,11 +268,13 @@ Drive::~Drive() {
 }
 
 void Drive::close() {
+    const std::lock_guard lock(m_mutex);
     if (m_link)
         m_link->closePort();
 }
 
 bool Drive::connected() const {
+    const std::lock_guard lock(m_mutex);
     return m_link && m_link->state().connected != 0 && !m_link->state().hungUp && m_port->isOpen();
 }
 

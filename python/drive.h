@@ -218,7 +218,7 @@ private:
     void requireGeneratorMayStart();
 
     ConnectOptions m_options;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     KeptMessages m_ui;
     std::unique_ptr<DataSet> m_data;
     std::unique_ptr<link::SerialPort> m_port;
