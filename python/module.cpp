@@ -5,6 +5,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "core/version.h"
@@ -48,14 +49,29 @@ void raiseFailure(const zp::Failure& f) {
     }
 }
 
-// Asked by a long exchange with the interpreter released: takes it for a moment and runs the
-// signal handlers. A pending KeyboardInterrupt is raised again once the exchange has ended.
-bool interruptRequested() {
-    py::gil_scoped_acquire hold;
-    if (PyErr_CheckSignals() == 0)
-        return false;
-    PyErr_Clear();
-    return true;
+// How often a long exchange takes the interpreter back to run the signal handlers: another
+// thread that holds it may keep it for its switch interval (5 ms), which must not slow every
+// exchange of a sweep.
+constexpr auto kSignalCheckInterval = std::chrono::milliseconds(50);
+
+// The question a long exchange asks between its steps, made with the interpreter held: only its
+// main thread runs the signal handlers, so an exchange on another thread is never interrupted.
+// A pending KeyboardInterrupt is raised again once the exchange has ended cleanly.
+zp::InterruptCheck interruptCheck() {
+    const py::module_ threading = py::module_::import("threading");
+    if (!threading.attr("current_thread")().is(threading.attr("main_thread")()))
+        return {};
+    return [next = std::chrono::steady_clock::time_point{}]() mutable {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next)
+            return false;
+        next = now + kSignalCheckInterval;
+        py::gil_scoped_acquire hold;
+        if (PyErr_CheckSignals() == 0)
+            return false;
+        PyErr_Clear();
+        return true;
+    };
 }
 
 std::string pathText(const py::object& path) {
@@ -177,9 +193,14 @@ signal in engineering units; rec.signals all of them by name.)")
             [](const py::object& path, const std::string& dataFolder) {
                 const std::string file = pathText(path);
                 py::gil_scoped_release free;
+                // The data set only names the file's parameter block; a file reads without one.
                 std::unique_ptr<zp::DataSet> data;
-                if (!dataFolder.empty())
-                    data = zp::loadDataSet(dataFolder, {});
+                try {
+                    if (!dataFolder.empty())
+                        data = zp::loadDataSet(dataFolder, {});
+                } catch (const zp::Failure&) {
+                    data.reset();
+                }
                 return zp::Recording::load(file, data.get());
             },
             py::arg("path"), py::arg("data_folder"))
@@ -411,9 +432,10 @@ frequency), and whether the quantised filter is stable.)");
             "read_all",
             [](zp::Drive& d, bool strict) {
                 std::vector<std::pair<std::string, std::optional<double>>> values;
+                const zp::InterruptCheck stop = interruptCheck();
                 {
                     py::gil_scoped_release free;
-                    values = d.readAll(strict, interruptRequested);
+                    values = d.readAll(strict, stop);
                 }
                 py::dict out;
                 for (const auto& [name, value] : values)
@@ -424,24 +446,27 @@ frequency), and whether the quantised filter is stable.)");
         .def(
             "write_all",
             [](zp::Drive& d, const std::map<std::string, double>& values) {
+                const zp::InterruptCheck stop = interruptCheck();
                 py::gil_scoped_release free;
-                return d.writeAll(values, interruptRequested);
+                return d.writeAll(values, stop);
             },
             py::arg("values"))
         .def(
             "save_params",
             [](zp::Drive& d, const py::object& path) {
                 const std::string file = pathText(path);
+                const zp::InterruptCheck stop = interruptCheck();
                 py::gil_scoped_release free;
-                d.saveParams(file, interruptRequested);
+                d.saveParams(file, stop);
             },
             py::arg("path"))
         .def(
             "load_params",
             [](zp::Drive& d, const py::object& path) {
                 const std::string file = pathText(path);
+                const zp::InterruptCheck stop = interruptCheck();
                 py::gil_scoped_release free;
-                return d.loadParams(file, interruptRequested);
+                return d.loadParams(file, stop);
             },
             py::arg("path"))
         .def(
@@ -495,8 +520,9 @@ frequency), and whether the quantised filter is stable.)");
              })
         .def("eeprom_save",
              [](zp::Drive& d) {
+                 const zp::InterruptCheck stop = interruptCheck();
                  py::gil_scoped_release free;
-                 d.eepromSave(interruptRequested);
+                 d.eepromSave(stop);
              })
         .def("reset", &zp::Drive::reset, py::call_guard<py::gil_scoped_release>(),
              py::arg("force") = false)
@@ -532,8 +558,9 @@ frequency), and whether the quantised filter is stable.)");
                     throw zp::Failure(zp::FailureKind::Data, "the online scope records two signals",
                                       0, {});
                 const std::array<std::string, 2> names = {py::str(signals[0]), py::str(signals[1])};
+                const zp::InterruptCheck stop = interruptCheck();
                 py::gil_scoped_release free;
-                return d.scopeOnline(names, rateHz, samples, interruptRequested);
+                return d.scopeOnline(names, rateHz, samples, stop);
             },
             py::arg("signals"), py::arg("rate_hz") = 1000, py::arg("samples") = sc::kRecordCount)
         .def(
@@ -555,8 +582,9 @@ frequency), and whether the quantised filter is stable.)");
                 r.pre = pre;
                 r.waitS = wait;
                 r.startFg = startFg;
+                const zp::InterruptCheck stop = interruptCheck();
                 py::gil_scoped_release free;
-                return d.scopeOffline(r, interruptRequested);
+                return d.scopeOffline(r, stop);
             },
             py::arg("signals"), py::arg("tick") = 0, py::arg("trigger") = "none",
             py::arg("source") = 1, py::arg("level") = 0.0, py::arg("pre") = 0,

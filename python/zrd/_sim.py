@@ -131,6 +131,13 @@ class Sim:
                 *done, buffered = buffered.split(b"\n")
                 lines += [line.decode() for line in done]
         self.port, self.control_path = lines[0], lines[1]
+        # Up once its control channel answers: a process just started on a busy machine may
+        # otherwise take the first frames for longer than a drive's reply wait.
+        try:
+            self.control("state")
+        except (Error, OSError) as e:
+            self.close()
+            raise Error(f"zrd-sim does not answer on {self.control_path}: {e}") from e
         return self
 
     def control(self, command: str) -> str:
