@@ -11,6 +11,16 @@ import pytest
 import zrd
 from conftest import Zrdctl, sim_raw, speed_loop
 
+def wait_until_streaming(sim, bound_s=30):
+    """True once the simulated drive streams, asked every 10 ms within the bound."""
+    deadline = time.monotonic() + bound_s
+    while time.monotonic() < deadline:
+        if "streaming=yes" in sim.control("scope status"):
+            return True
+        threading.Event().wait(0.01)
+    return False
+
+
 # The offline record: 2048 samples at the fastest tick, started by the generator.
 OFFLINE = dict(tick=0, trigger="fg", start_fg=True)
 
@@ -71,13 +81,36 @@ def test_an_online_capture_returns_its_samples_at_the_rate(drive):
 def test_ctrl_c_ends_a_capture_and_leaves_the_link_clean(sim, drive):
     # 10000 samples at 125 Hz would take 80 s; the interrupt comes once the stream runs.
     def interrupt_once_streaming():
-        deadline = time.monotonic() + 30
-        while "streaming=yes" not in sim.control("scope status") and time.monotonic() < deadline:
-            threading.Event().wait(0.01)
+        wait_until_streaming(sim)
         _thread.interrupt_main()
 
     threading.Thread(target=interrupt_once_streaming, daemon=True).start()
     with pytest.raises(KeyboardInterrupt):
         drive.scope_online(["VSET", "VACT"], rate_hz=125)
     assert "streaming=no" in sim.control("scope status")
+    assert drive["HVER"] == pytest.approx(sim_raw(sim, "HVER") * 0.1)
+
+
+def test_a_capture_leaves_the_interpreter_to_other_threads(sim, drive):
+    outcome = {}
+    done = threading.Event()
+
+    def capture():
+        try:
+            drive.scope_online(["VSET", "VACT"], rate_hz=125)
+        except zrd.Error as e:
+            outcome["error"] = e
+        done.set()
+
+    worker = threading.Thread(target=capture)
+    worker.start()
+    # This thread runs Python code while the capture streams: it holds no interpreter lock.
+    assert wait_until_streaming(sim)
+    assert not done.is_set()
+    # A drive that goes quiet ends the capture as a link failure, on the capture's own thread.
+    sim.control("scope mute on")
+    worker.join(60)
+    assert isinstance(outcome.get("error"), zrd.LinkError)
+    assert "fell silent" in str(outcome["error"])
+    sim.control("scope mute off")
     assert drive["HVER"] == pytest.approx(sim_raw(sim, "HVER") * 0.1)
