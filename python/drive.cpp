@@ -370,6 +370,8 @@ double Drive::set(const std::string& name, double wanted) {
     const pm::TPar& p = model.parameter(at);
     if (!std::isfinite(wanted))
         throw Failure(FailureKind::Data, name + ": a value must be a finite number", 0, {});
+    if (p.pType == pm::kReadOnly)
+        throw Failure(FailureKind::Refused, name + " is read only; nothing written", 0, {});
     // Checked before the drive is touched: a value outside the limits is never written.
     model.setCurrentParameter(at);
     if (!m_access->acceptsEntered(wanted))

@@ -7,28 +7,32 @@ import zrd
 from conftest import sim_raw
 
 
-@pytest.mark.parametrize("value, fault, error, number", [
-    pytest.param(6.5, None, None, 0, id="accepted"),
-    pytest.param(300.01, None, zrd.RefusedError, 85, id="outside the limits"),
-    pytest.param(7.25, "refuse", zrd.RefusedError, 88, id="refused by the drive"),
+@pytest.mark.parametrize("name, value, fault, error, number", [
+    pytest.param("KPV", 6.5, None, None, 0, id="accepted"),
+    pytest.param("KPV", 300.01, None, zrd.RefusedError, 85, id="outside the limits"),
+    pytest.param("KPV", 7.25, "refuse", zrd.RefusedError, 88, id="refused by the drive"),
+    pytest.param("HVER", 3.0, None, zrd.RefusedError, 0, id="read only"),
 ])
-def test_set_writes_the_drive_or_leaves_it_as_it_was(sim, drive, value, fault, error, number):
-    before = sim_raw(sim, "KPV")
+def test_set_writes_the_drive_or_leaves_it_as_it_was(sim, drive, name, value, fault, error,
+                                                      number):
+    scale = 0.01 if name == "KPV" else 0.1
+    before = sim_raw(sim, name)
     if fault:
         sim.control(f"fault {fault}")
     if error is None:
-        drive["KPV"] = value
-        assert drive["KPV"] == value
+        drive[name] = value
+        assert drive[name] == value
         # 0.01 mA/rpm a raw step: the drive holds the value, not a rounded neighbour.
-        assert sim_raw(sim, "KPV") == round(value / 0.01)
+        assert sim_raw(sim, name) == round(value / scale)
         return
     with pytest.raises(error) as caught:
-        drive["KPV"] = value
+        drive[name] = value
     assert caught.value.number == number
-    assert caught.value.message and caught.value.message in str(caught.value)
+    if number:
+        assert caught.value.message and caught.value.message in str(caught.value)
     sim.control("faults clear")
-    assert sim_raw(sim, "KPV") == before
-    assert drive["KPV"] == before * 0.01
+    assert sim_raw(sim, name) == before
+    assert drive[name] == pytest.approx(before * scale)
 
 
 def test_get_reads_several_and_names_an_unknown_mnemonic(drive):
