@@ -1,10 +1,9 @@
-"""Each exception class from the fault that raises it, and the drive's status and service
-commands seen through the module."""
+"""Each exception class from the fault that raises it."""
 
 import pytest
 
 import zrd
-from conftest import sim_raw, speed_loop
+from conftest import sim_raw
 
 
 def test_a_silent_drive_is_a_link_error_with_its_message():
@@ -49,30 +48,3 @@ def test_a_broken_oscillogram_file_is_a_data_error(tmp_path):
         zrd.Recording.load(broken)
     with pytest.raises(zrd.DataError):
         zrd.Recording.load(tmp_path / "missing.dat")
-
-
-def test_status_names_the_set_bits_and_follows_the_servo(sim, drive):
-    idle = drive.status()
-    assert idle["errors"] == {}
-    assert idle["words"][240] == int(sim.control("state").split()[0].split("=")[1], 16)
-    sim.control("error raise 3")
-    tripped = drive.status()
-    assert len(tripped["errors"]) == 1
-    assert set(tripped["errors"].items()) <= set(tripped["bits"].items())
-    # A drive with an error refuses the servo.
-    with pytest.raises(zrd.RefusedError, match="servo on"):
-        drive.servo(True)
-    sim.control("error clear all")
-    speed_loop(drive)
-    assert "servo=on" in sim.control("state")
-    assert drive.status()["words"][240] & 1
-    drive.servo(False)
-    assert "servo=off" in sim.control("state")
-
-
-def test_mode_and_source_write_the_drive(sim, drive):
-    drive.mode("position")
-    drive.source("internal")
-    assert (sim_raw(sim, "OPMOD"), sim_raw(sim, "INST")) == (3, 1)
-    with pytest.raises(zrd.DataError):
-        drive.mode("torque")
