@@ -69,6 +69,7 @@ void addServiceCommands(CommandList& list);    // commands_service.cpp
 void addConfigCommands(CommandList& list);     // commands_config.cpp
 void addMonitorCommands(CommandList& list);    // commands_cmdmon.cpp
 void addStepCommands(CommandList& list);       // commands_step.cpp
+void addTuneCommands(CommandList& list);       // commands_tune.cpp
 
 // Messages of the core go to stderr; nothing waits for a person.
 class StderrUserInterface : public UserInterface {

@@ -103,6 +103,7 @@ void readConfiguration(Session& s, const pm::TypeTables& tables) {
 }
 
 bool servoIsOn(Session& s) {
+    (void)s.statusWord(pm::kStateBitWords[0]);
     ss::StatusPoll poll(*s.link, s.model(), s.db->messages);
     const auto word = poll.readWord(pm::kStateBitWords[0]);
     if (!word) {
@@ -171,6 +172,13 @@ int configCommand(const Args& argsIn, const GlobalOptions& options) {
     if (r.calcPara.outcome != ServiceOutcome::NotRun)
         checkCalcPara(s, r.calcPara);
     s.checkLink();
+    // A change the drive did not take leaves it configured otherwise than printed.
+    if (!r.notTaken.empty()) {
+        std::string names;
+        for (const int position : r.notTaken)
+            names += (names.empty() ? "" : ", ") + s.model().parameter(position).Pname;
+        throw CliError("config: the drive did not take " + names);
+    }
     return kExitOk;
 }
 
@@ -199,8 +207,8 @@ void addConfigCommands(CommandList& list) {
          "the drive holds, evaluates the configuration formulas, sends CALCPARA (0x69) unless "
          "--no-calcpara, and writes the defaults the formulas changed. Prints each change as "
          "\"MNEMONIC old -> new\" (limits and defaults as \"MNEMONIC max old -> new\").\n"
-         "Exit status 1 when the drive refuses CALCPARA or the servo is on, 2 for a name not in "
-         "the tables, 3 when the drive does not answer."});
+         "Exit status 1 when the drive refuses CALCPARA or a value, or the servo is on, 2 for a "
+         "name not in the tables, 3 when the drive does not answer."});
     list.push_back({"calcpara", "--port DEV calcpara", calcparaCommand,
                     "Tells the drive to recalculate its internal values (CALCPARA, 0x69), then "
                     "reads every parameter.\n"

@@ -194,7 +194,7 @@ int fgCommand(const Args& argsIn, const GlobalOptions& options) {
 double readParameter(Session& s, const char* mnemonic) {
     const std::optional<int> position = s.model().find(mnemonic);
     if (!position)
-        throw CliError("the data set has no parameter " + std::string(mnemonic));
+        s.lacks(mnemonic);
     if (!s.read(*position)) {
         s.checkLink();
         throw LinkError("no answer for " + std::string(mnemonic) + " on " + s.device);
@@ -204,6 +204,7 @@ double readParameter(Session& s, const char* mnemonic) {
 
 void requireGeneratorMayStart(Session& s) {
     const int source = static_cast<int>(std::lround(readParameter(s, kCommandSource)));
+    (void)s.statusWord(kStateWord);
     session::StatusPoll poll(*s.link, s.model(), s.db->messages);
     const auto state = poll.readWord(kStateWord);
     if (!state) {

@@ -144,7 +144,7 @@ int getCommand(const Args& argsIn, const GlobalOptions& options) {
     const bool json = takeFlag(args, "--json");
     if (args.empty())
         throw UsageError("usage: --port DEV get [--json] MNEMONIC...");
-    Session s(options, args);
+    Session s(options, args, Names::Given);
     s.connect(options);
     int neverRead = 0;
     int unanswered = 0;
@@ -188,7 +188,7 @@ int setCommand(const Args& args, const GlobalOptions& options) {
         throw UsageError("usage: --port DEV set MNEMONIC VALUE");
     const std::string& name = args[0];
     const double wanted = parseDouble(args[1], "VALUE");
-    Session s(options, {name});
+    Session s(options, {name}, Names::Given);
     pm::ParameterModel& model = s.model();
     const int position = *model.find(name);
     const pm::TPar& p = model.parameter(position);

@@ -1,6 +1,7 @@
 // zrdctl ports: the serial devices of this machine, with what the system tells about them.
 #include "drive_session.h"
 #include "link/port_info.h"
+#include "link/port_lock.h"
 #include "session/port_advice.h"
 
 namespace zrd::cli {
@@ -25,10 +26,18 @@ int portsCommand(const Args& argsIn, const GlobalOptions& options) {
         std::none_of(ports.begin(), ports.end(),
                      [&](const lk::PortInfo& p) { return p.device == options.port; }))
         ports.insert(ports.begin(), lk::describePort(options.port));
+    if (!options.port.empty() && ports.front().device == options.port)
+        ports.front().holders = lk::findLockHolders(options.port);
     std::string entries;
     for (const lk::PortInfo& p : ports) {
         const std::string advice = session::latencyAdvice(p, rules, messages, language);
+        const std::string inUse = session::portInUseMark(p, messages, language);
         if (json) {
+            std::string holders;
+            for (const lk::PortHolder& h : p.holders)
+                holders += std::string(holders.empty() ? "" : ", ") +
+                           "{\"pid\": " + std::to_string(h.pid) +
+                           ", \"name\": " + jsonString(h.name) + "}";
             entries +=
                 std::string(entries.empty() ? "" : ", ") + "{\"device\": " + jsonString(p.device) +
                 ", \"description\": " + jsonString(lk::portSummary(p)) +
@@ -37,11 +46,13 @@ int portsCommand(const Args& argsIn, const GlobalOptions& options) {
                 ", \"product_id\": " + jsonString(p.productId) +
                 ", \"serial\": " + jsonString(p.serial) + ", \"by_id\": " + jsonString(p.byId) +
                 ", \"latency_ms\": " + (p.latencyMs ? std::to_string(*p.latencyMs) : "null") +
-                ", \"advice\": " + jsonString(advice) + "}";
+                ", \"advice\": " + jsonString(advice) + ", \"holders\": [" + holders + "]}";
             continue;
         }
         std::printf("%s%s%s\n", p.device.c_str(), lk::portSummary(p).empty() ? "" : "  ",
                     lk::portSummary(p).c_str());
+        if (!inUse.empty())
+            std::printf("    %s\n", inUse.c_str());
         if (p.latencyMs)
             std::printf("    latency timer %d ms\n", *p.latencyMs);
         if (!advice.empty())
@@ -60,10 +71,12 @@ void addPortCommands(CommandList& list) {
                     "them.\n"
                     "For each: USB vendor and product, ids, serial number, the /dev/serial/by-id "
                     "name and the adapter's latency timer, with the commands that lower a timer "
-                    "above 1 ms. A device given with --port is described too.\n"
+                    "above 1 ms, and the programs that hold it (by a lock file in /var/lock, an "
+                    "flock or the exclusive mode). A device given with --port is described too.\n"
                     "--json  one object: {\"ports\": [{\"device\", \"description\", \"driver\", "
                     "\"vendor_id\", \"product_id\", \"serial\", \"by_id\", \"latency_ms\" (null "
-                    "when unknown), \"advice\"}, ...]}"});
+                    "when unknown), \"advice\", \"holders\": [{\"pid\", \"name\"}, ...] (empty "
+                    "when free)}, ...]}"});
 }
 
 }  // namespace zrd::cli

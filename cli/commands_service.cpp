@@ -101,8 +101,11 @@ int filterWrite(Args& args, const GlobalOptions& options) {
     Session s(options, {});
     // The fields start from what the drive holds, as the window loads them.
     const auto parameters = tn::slotParameters(s.model(), slot);
-    if (parameters.size() != tn::kFilterRoleSuffixes.size())
-        throw CliError(s.db->path + " lacks parameters of filter " + std::to_string(slot));
+    for (size_t r = 0; r < tn::kFilterRoleSuffixes.size(); ++r) {
+        const std::string name = tn::filterMnemonic(slot, static_cast<tn::FilterRole>(r));
+        if (!s.model().find(name))
+            s.lacks(name);
+    }
     tn::FilterFields fields = designOptions(args, tn::loadFilterSlot(s.model(), slot), true);
     if (!args.empty())
         throw UsageError("unexpected " + args[0]);
@@ -199,6 +202,7 @@ int finish(const Session& s, const ss::ServiceResult& r, const std::string& what
 // mode, source and enable parameters read.
 ss::DriveControls readControls(Session& s) {
     ss::DriveControls c;
+    (void)s.statusWord(params::kStateBitWords[0]);
     ss::StatusPoll poll(*s.link, s.model(), s.db->messages);
     const auto word = poll.readWord(params::kStateBitWords[0]);
     if (!word) {
@@ -268,11 +272,19 @@ int eepromCommand(const Args& args, const GlobalOptions& options) {
     if (read.linkLost || !read.gaveUp.empty())
         throw LinkError("eeprom save: not every parameter answered; nothing was stored");
     const ss::ServiceResult r = svc.storeInEeprom();
-    if (r.writeAll && !r.ok() && r.outcome == ServiceOutcome::Done)
-        throw CliError(
-            "eeprom save: stored, but " +
-            std::to_string(r.writeAll->failedPositions.size() + r.writeAll->skipped.size()) +
-            " parameter(s) were not written first");
+    if (r.writeAll && !r.ok() && r.outcome == ServiceOutcome::Done) {
+        // What the EEPROM now holds for those is what the drive held, not what was read.
+        const ss::WriteAllResult& w = *r.writeAll;
+        std::string why;
+        for (const auto& [count, text] :
+             {std::pair{w.refused, " refused by the drive"},
+              std::pair{w.unanswered, " without an answer"},
+              std::pair{static_cast<int>(w.skipped.size()), " not known"}})
+            if (count > 0)
+                why += (why.empty() ? "" : ", ") + std::to_string(count) + text;
+        throw CliError("eeprom save: stored, but not every parameter was written first (" + why +
+                       ")");
+    }
     return finish(s, r, "eeprom save");
 }
 
@@ -299,7 +311,17 @@ int initCommand(const Args& args, const GlobalOptions& options) {
     s.connect(options);
     ss::ServiceCommands svc(*s.link, *s.access, s.model(), s.db->messages);
     ss::DriveControls controls;
-    return afterReset(s, svc, svc.initialise(controls), "init");
+    const ss::ServiceResult r = svc.initialise(controls);
+    if (r.readAllDueMs < 0)
+        return finish(s, r, "init");
+    // As the window does: the drive starts again, its parameters are read, and message 72 says
+    // that the initialisation is complete.
+    std::this_thread::sleep_for(std::chrono::milliseconds(r.readAllDueMs));
+    const session::ReadAllResult after = svc.completeReset();
+    s.checkLink();
+    if (!after.ran || after.linkLost || !after.gaveUp.empty())
+        throw LinkError("init: the drive does not answer after the reset");
+    return finish(s, r, "init");
 }
 
 int servoCommand(const Args& args, const GlobalOptions& options) {
@@ -395,7 +417,8 @@ void addServiceCommands(CommandList& list) {
                     "(67)\")."});
     list.push_back({"init", "--port DEV init", initCommand,
                     "Drive initialisation: stores the data area (0x65 1) and the parameters "
-                    "(0x6F) in the EEPROM, then resets the drive."});
+                    "(0x6F) in the EEPROM, resets the drive, waits 1.5 s and reads every "
+                    "parameter; message 72 then says that the data area is saved."});
     list.push_back({"servo", "--port DEV servo on|off", servoCommand,
                     "Switches the servo on (0x6D) or off (0x61 generator stop, then 0x6E) from "
                     "the PC. Refused (exit status 1) while \"ENMOD\" is 0."});

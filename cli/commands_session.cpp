@@ -307,20 +307,20 @@ std::string hexWord(uint16_t w) {
     return text;
 }
 
-std::string joined(const std::vector<std::string>& names) {
+std::string joined(const std::vector<mon::SetBit>& bits) {
     std::string out;
-    for (const auto& n : names) {
-        if (!out.empty())
-            out += ", ";
-        out += n.empty() ? "(unnamed)" : n;
-    }
+    for (const mon::SetBit& b : bits)
+        out += (out.empty() ? "" : ", ") + b.text;
     return out;
 }
 
-std::string jsonList(const std::vector<std::string>& names) {
+// Each set bit by number, mnemonic (null for a bit the data set does not name) and text.
+std::string jsonBits(const std::vector<mon::SetBit>& bits) {
     std::string out;
-    for (const auto& n : names)
-        out += (out.empty() ? "" : ", ") + jsonString(n);
+    for (const mon::SetBit& b : bits)
+        out += std::string(out.empty() ? "" : ", ") + "{\"bit\": " + std::to_string(b.bit) +
+               ", \"mnemonic\": " + (b.mnemonic.empty() ? "null" : jsonString(b.mnemonic)) +
+               ", \"text\": " + jsonString(b.text) + "}";
     return "[" + out + "]";
 }
 
@@ -340,7 +340,7 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
         const char* label;
     };
     int silent = 0;
-    int missing = 0;
+    std::string missing;  // the numbers of the words the data set lacks
     std::string words;
     const auto jsonRow = [&](const Row& row, const std::string& rest) {
         words += std::string(words.empty() ? "" : ", ") + "{\"word\": " + std::to_string(row.word) +
@@ -354,7 +354,7 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
                 jsonRow(row, "\"value\": null, \"reason\": \"not in the database\"");
             else
                 std::printf("%d %-16s not in the database\n", row.word, row.label);
-            ++missing;
+            missing += (missing.empty() ? "" : ", ") + std::to_string(row.word);
             continue;
         }
         const auto value = poll.readWord(row.word);
@@ -371,9 +371,9 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
         frame.decode(row.column, static_cast<uint8_t>(*value & 0xFF),
                      static_cast<uint8_t>(*value >> 8));
         const auto& names = row.frame == 0 ? s.model().stateBits() : s.model().applicationBits();
-        const std::vector<std::string> set = mon::setBitNames(frame, row.column, names, language);
+        const std::vector<mon::SetBit> set = mon::setBits(frame, row.column, names, language);
         if (json)
-            jsonRow(row, "\"value\": " + std::to_string(*value) + ", \"bits\": " + jsonList(set));
+            jsonRow(row, "\"value\": " + std::to_string(*value) + ", \"bits\": " + jsonBits(set));
         else
             std::printf("%d %-16s %s  %s\n", row.word, row.label, hexWord(*value).c_str(),
                         joined(set).c_str());
@@ -383,8 +383,9 @@ int statusCommand(const Args& argsIn, const GlobalOptions& options) {
     if (silent > 0)
         throw LinkError("no answer for " + std::to_string(silent) + " status word(s) on " +
                         s.device);
-    if (missing > 0)
-        throw CliError(s.db->path + " lacks " + std::to_string(missing) + " status word(s)");
+    if (!missing.empty())
+        throw CliError(pm::withArguments(s.db->messages.text(pm::kMsgDataSetLacksWord, language),
+                                         {s.db->path, missing}));
     return kExitOk;
 }
 
@@ -485,7 +486,9 @@ void addSessionCommands(CommandList& list) {
                     "Reads the six status words and prints each in hex with the names of its set "
                     "bits.\n"
                     "--json  one object: {\"words\": [{\"word\", \"label\", \"value\" (null when "
-                    "not read), \"bits\": [NAME, ...]}, ...]}"});
+                    "not read), \"bits\": [{\"bit\": N, \"mnemonic\": \"SRVON\", \"text\": "
+                    "\"Servo enabled\"}, ...]}, ...]}; a set bit that the data set does not name "
+                    "is {\"bit\": N, \"mnemonic\": null, \"text\": \"bit N\"}"});
     list.push_back({"monitor", "--port DEV monitor [--count N] [--interval MS] [--json]",
                     monitorCommand,
                     "Reads the twelve monitor values N times (10), MS apart (300).\n"

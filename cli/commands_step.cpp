@@ -75,7 +75,7 @@ void reportRestore(const tn::StepOutcome& o) {
 [[noreturn]] void throwFailure(Session& s, const tn::StepOutcome& o) {
     switch (o.failure) {
         case tn::StepFailure::MissingParameter:
-            throw CliError("the data set has no parameter " + o.parameter);
+            s.lacks(o.parameter);
         case tn::StepFailure::NoAnswer:
             throw LinkError("no answer for " + o.parameter + " on " + s.device);
         case tn::StepFailure::NotSpeedMode:
@@ -164,6 +164,7 @@ int stepCommand(const Args& argsIn, const GlobalOptions& options) {
     Session s(options,
               {"OPMOD", "INST", "KPV", "KIV", tn::kStepCommandSignal, tn::kStepActualSignal,
                tn::kStepCurrentSignal, "OSCMOD", "RCFREQ", "CH1SEL", "TRGTYP", "IIT"});
+    (void)s.statusWord(params::kStateBitWords[0]);
     for (const char* name : {tn::kStepCommandSignal, tn::kStepActualSignal, tn::kStepCurrentSignal})
         (void)signalOf(s, name, "--ch");
     tn::StepSettings settings;

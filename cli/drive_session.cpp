@@ -1,8 +1,10 @@
 #include "drive_session.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "link/port_info.h"
+#include "link/port_lock.h"
 #include "session/connection.h"
 #include "session/port_advice.h"
 
@@ -10,6 +12,19 @@ namespace zrd::cli {
 
 namespace pm = zrd::params;
 namespace lk = zrd::link;
+
+namespace {
+
+// The one-line reason of a port that did not open: for a port another program holds, the
+// message that names the holder, as the window shows it; else the system's error text.
+std::string openFailureReason(const std::string& device, const lk::SerialPort& port,
+                              const pm::MessageTable& messages, const std::string& language) {
+    if (port.lastErrorCode() == EBUSY)
+        return session::portBusyText(device, lk::findLockHolders(device), messages, language);
+    return port.lastError();
+}
+
+}  // namespace
 
 std::string inDataFolder(const GlobalOptions& options, const char* name) {
     return (std::filesystem::path(dataDirectory(options)) / name).string();
@@ -40,20 +55,39 @@ std::unique_ptr<Database> loadDatabase(const std::string& file, const std::strin
     return db;
 }
 
-Session::Session(const GlobalOptions& options, const std::vector<std::string>& names)
+Session::Session(const GlobalOptions& options, const std::vector<std::string>& names, Names kind)
     : device(options.port) {
     if (options.port.empty())
         throw UsageError("needs --port DEV");
     db = loadDatabase("", options.lang, options, ui);
     for (const auto& name : names) {
-        if (!db->model->find(name))
+        if (db->model->find(name))
+            continue;
+        if (kind == Names::Given)
             throw UsageError("no parameter " + name + " in " + db->path);
+        lacks(name);
     }
     link = std::make_unique<lk::DriveLink>(*port, ui);
     access = std::make_unique<session::ParameterAccess>(*link, *db->model, db->messages);
 }
 
+void Session::lacks(const std::string& mnemonic) const {
+    throw CliError(pm::withArguments(db->messages.text(pm::kMsgDataSetLacks, db->model->language()),
+                                     {db->path, mnemonic}));
+}
+
+int Session::statusWord(int word) const {
+    if (const auto position = db->model->statusWordPosition(word))
+        return *position;
+    throw CliError(
+        pm::withArguments(db->messages.text(pm::kMsgDataSetLacksWord, db->model->language()),
+                          {db->path, std::to_string(word)}));
+}
+
 void Session::connect(const GlobalOptions& options) {
+    // The connection check reads HVER: without it no drive could ever be said to answer.
+    if (!model().knownPosition(pm::KnownParameter::HVER))
+        lacks("HVER");
     session::ConnectionSettings settings;
     settings.device = options.port;
     settings.BaudRate = options.baud;
@@ -63,7 +97,8 @@ void Session::connect(const GlobalOptions& options) {
         session::connectDrive(*link, *access, model(), db->messages, settings);
     // The open's failure and its advice were shown by the connection itself.
     if (c.open.step == session::OpenOutcome::Step::OpenFailed)
-        throw LinkError("cannot open " + device + ": " + port->lastError());
+        throw LinkError("cannot open " + device + ": " +
+                        openFailureReason(device, *port, db->messages, model().language()));
     if (c.open.step != session::OpenOutcome::Step::Opened)
         throw LinkError("cannot send to the drive on " + device);
     if (!c.driveAnswered)
@@ -94,7 +129,8 @@ void portDidNotOpen(const GlobalOptions& options, const lk::SerialPort& port, lk
                       language);
     const char* step =
         result == lk::OpenResult::CannotOpen ? "cannot open " : "cannot set up the port ";
-    throw LinkError(step + options.port + ": " + port.lastError());
+    throw LinkError(step + options.port + ": " +
+                    openFailureReason(options.port, port, messages, language));
 }
 
 bool Session::read(int position) {

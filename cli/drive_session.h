@@ -36,6 +36,10 @@ std::unique_ptr<Database> loadDatabase(const std::string& file, const std::strin
 [[noreturn]] void portDidNotOpen(const GlobalOptions& options, const link::SerialPort& port,
                                  link::OpenResult result, UserInterface& ui);
 
+// Whose the names given to a session are: the user's (a name the data set lacks is a wrong
+// command line) or the command's own (the data set cannot serve the command).
+enum class Names { Needed, Given };
+
 // A database, the link to the drive and the access operations.
 struct Session {
     StderrUserInterface ui;
@@ -45,8 +49,11 @@ struct Session {
     std::unique_ptr<session::ParameterAccess> access;
     std::string device;
 
-    // Loads the database and checks every name against it; the drive is not touched yet.
-    Session(const GlobalOptions& options, const std::vector<std::string>& names);
+    // Loads the database and checks every name against it; the drive is not touched yet. A
+    // needed name the data set lacks ends the command with message 141 (exit status 1), a given
+    // one as a wrong command line (2).
+    Session(const GlobalOptions& options, const std::vector<std::string>& names,
+            Names kind = Names::Needed);
 
     // Connects as the program does: the port opened with its preamble, then "HVER" read.
     // A port that does not open or a drive that does not answer ends the command. An adapter
@@ -60,6 +67,12 @@ struct Session {
 
     // Reads a parameter; false when it is never read or the drive did not answer.
     bool read(int position);
+
+    // Ends the command with message 141: the data set lacks the parameter the command needs.
+    [[noreturn]] void lacks(const std::string& mnemonic) const;
+    // The position of a status word's parameter; a data set without it ends the command with
+    // message 142.
+    int statusWord(int word) const;
 };
 
 // Reads a parameter the command needs: a name the data set lacks, or a drive that does not

@@ -29,6 +29,7 @@ CommandList allCommands() {
     addGeneratorCommands(list);
     addAnalysisCommands(list);
     addStepCommands(list);
+    addTuneCommands(list);
     addServiceCommands(list);
     addConfigCommands(list);
     addMonitorCommands(list);

@@ -43,6 +43,11 @@ endfunction()
 # that for silence. The tests' reply waits get a margin well beyond it, and their faults are
 # scaled from it.
 set(ZRD_TEST_REPLY_MARGIN "ZRD_REPLY_MARGIN_MS=1000")
+# The ports that tests open take their UUCP lock files in a folder of the build tree, never in
+# the machine's /var/lock.
+set(ZRD_TEST_LOCK_FOLDER "${CMAKE_BINARY_DIR}/test-locks")
+file(MAKE_DIRECTORY "${ZRD_TEST_LOCK_FOLDER}")
+set(ZRD_TEST_LOCKS "ZRD_LOCK_DIR=${ZRD_TEST_LOCK_FOLDER}")
 
 # GCC 12 takes libstdc++'s own string copies for out-of-bounds accesses once its headers come
 # from a precompiled header (they lose their system-header exemption there); the warnings are
@@ -87,7 +92,10 @@ function(zrd_add_test name)
   endif()
   # Parameter values stay out of the test names; each case carries a readable name instead.
   # LABELS: the ctest labels of its cases ("threads": scripts/sanitize-threads runs them).
-  set(properties TIMEOUT 120 ENVIRONMENT ${ZRD_TEST_REPLY_MARGIN})
+  # The lock folder goes by a property of its own: a list of variables does not survive the
+  # discovery's property expansion.
+  set(properties TIMEOUT 120 ENVIRONMENT ${ZRD_TEST_REPLY_MARGIN}
+      ENVIRONMENT_MODIFICATION ZRD_LOCK_DIR=set:${ZRD_TEST_LOCK_FOLDER})
   # "sim": the other tests that run the simulated drive (scripts/soak-tests runs both labels
   # under load). One label each: a list does not survive the discovery's property expansion.
   if(NOT ARG_LABELS AND "zrdsim" IN_LIST ARG_LIBS)

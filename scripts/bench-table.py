@@ -96,6 +96,11 @@ def main():
     if b:
         row("offline record to numpy arrays", ms(b), "ms", 5.0, "goal")
 
+    b = find(runs, "TuneApply", "921600")
+    if b:
+        row("tune --apply, fast line (floor)", b["tune_s"], "s", b["floor_s"], "floor")
+        row("tune --apply, fast line (goal)", b["tune_s"], "s", 60.0, "goal")
+
     head = ("figure", "value", "floor or goal", "ratio")
     widths = [max(len(str(r[i])) for r in rows + [head]) for i in range(4)]
     print(f"machine: {platform.node()}, {context.get('num_cpus', '?')} cores at "

@@ -10,7 +10,7 @@ It reads the files as the program reads them and checks, among other things:
 - every formula: it is converted and evaluated with an independent implementation of
   the formula language, for every motor type and drive type, passes in order, and the
   results must keep each default inside its limits;
-- Motor_type.mod, Drive_type.mod, mess.dic (exactly 120 messages), dict_eng.dic and
+- Motor_type.mod, Drive_type.mod, mess.dic (exactly 150 messages), dict_eng.dic and
   the function-name lists.
 Exit status 0 when everything holds; otherwise each fault is printed.
 """
@@ -858,7 +858,7 @@ def check_types(db, motors, drives):
 
 
 # Numbered messages the program knows: 0..MESSAGE_COUNT-1.
-MESSAGE_COUNT = 120
+MESSAGE_COUNT = 150
 
 
 def check_messages(lines):

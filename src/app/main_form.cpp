@@ -44,6 +44,7 @@
 #include "session/ui/parameter_files.h"
 #include "session/ui/service_controls.h"
 #include "tuning/ui/afc_form.h"
+#include "tuning/ui/auto_tuning_form.h"
 #include "tuning/ui/filter_form.h"
 #include "tuning/ui/generator_control.h"
 #include "tuning/ui/step_response_form.h"
@@ -120,6 +121,7 @@ TMainForm::~TMainForm() {
     // The page and a step run go while the timers they hand back on the way out still exist.
     delete m_offlineScope;
     delete StepResponse_Form;
+    delete AutoTuning_Form;
 }
 
 bool TMainForm::startUp() {
@@ -183,6 +185,7 @@ void TMainForm::createMenu() {
     RESET1 = addItem(Services1, "RESET1", "RESET");
     Setconfiguration1 = addItem(Services1, "Setconfiguration1", "Configuration setting");
     Stepresponse1 = addItem(Services1, "Stepresponse1", "Step response");
+    Autotuning1 = addItem(Services1, "Autotuning1", "Auto tuning");
 
     Help1 = bar->addMenu("Help");
     Help1->setObjectName("Help1");
@@ -271,7 +274,8 @@ void TMainForm::createSession() {
 void TMainForm::createOnlineScope() {
     Program& p = m_program;
     m_onlineScope = new scope::TOnlineScopePage(
-        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.cpuSpeedClass},
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.cpuSpeedClass,
+         [this](const std::string& text) { m_session->reportEnd(text); }},
         {this, m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
          m_monitor->Stop_monitor, TimerMonitor});
     TabbedNotebook2->insertTab(kTabOscillOnline, m_onlineScope, "Oscilloscope online");
@@ -298,7 +302,8 @@ void TMainForm::createOfflineScope() {
     OscillOff = new scope::TOscillOff(
         {*p.oscillogram, p.actionLog, p.messages, p.model, p.ui, m_settings.get()}, this);
     m_offlineScope = new scope::TOfflineScopePage(
-        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.generatorRunning},
+        {p.link, p.access, p.model, p.messages, *p.oscillogram, p.shell.generatorRunning,
+         [this](const std::string& text) { m_session->reportEnd(text); }},
         {m_controls->MaskEdit3, m_controls->MaskEdit4, N20, m_monitor->Monitor,
          m_monitor->Stop_monitor, TimerMonitor, m_onlineScope->Button3, m_controls->SpeedButton1,
          m_controls->SpeedButton2, OscillOff});
@@ -354,6 +359,17 @@ void TMainForm::createServiceWindows() {
         new tuning::TStepResponseForm({p.link, p.access, p.model, p.messages, p.typeTables}, this);
     connect(Stepresponse1, &QAction::triggered, StepResponse_Form,
             &tuning::TStepResponseForm::showWindow);
+    AutoTuning_Form = new tuning::TAutoTuningForm(
+        {p.link, p.access, p.model, p.messages, p.typeTables,
+         [&p] {
+             tuning::TuneReportInfo info;
+             info.program = std::string(kApplicationTitle) + " " + p.options.versionText;
+             info.port = p.connection.device;
+             return info;
+         }},
+        this);
+    connect(Autotuning1, &QAction::triggered, AutoTuning_Form,
+            &tuning::TAutoTuningForm::showWindow);
 }
 
 void TMainForm::createOscillogramTools() {
@@ -376,8 +392,9 @@ void TMainForm::createOscillogramTools() {
                       Oscill->oscillogramFile(), name});
     };
     const auto notch = [this](double frequencyHz) { Filter_Form->presetBandStop(frequencyHz); };
+    const auto autoTuning = [this] { AutoTuning_Form->showWindow(); };
     Par_AFC_Form = new tuning::TPar_AFC_Form(
-        {*p.oscillogram, p.model, p.messages, p.ui, folder, print, notch}, this);
+        {*p.oscillogram, p.model, p.messages, p.ui, folder, print, notch, autoTuning}, this);
     Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
     OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
     // The online buffer got its measured values back: the viewer shows them again.
@@ -422,8 +439,14 @@ void TMainForm::linkLost(const std::string& reason) {
 }
 
 void TMainForm::N3Click() {
+    // Read-all shows the first page; a reconnecting user stays where the work was.
+    const int page = TabbedNotebook2->currentIndex();
     if (!m_session->connectDrive())
         return;
+    if (TabbedNotebook2->currentIndex() != page) {
+        TabbedNotebook2->setCurrentIndex(page);
+        TabbedNotebook2Click(page);
+    }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
     m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});
@@ -443,6 +466,7 @@ void TMainForm::N9Click() {
     m_onlineScope->Button18Click();
     m_offlineScope->cancelCapture();
     StepResponse_Form->cancelRun();
+    AutoTuning_Form->cancelRun();
     m_session->disconnectDrive();
 }
 
@@ -557,6 +581,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // An armed record is abandoned while the port is still open.
     m_offlineScope->cancelCapture();
     StepResponse_Form->cancelRun();
+    AutoTuning_Form->cancelRun();
     m_program.link.state().linkBusy = false;
     m_program.shell.generatorRunning = false;
     m_program.link.closePort();

@@ -36,6 +36,7 @@ namespace zrd::tuning {
 class TFilter_Form;
 class TGeneratorControl;
 class TPar_AFC_Form;
+class TAutoTuningForm;
 class TStepResponseForm;
 class TWave_Form;
 }  // namespace zrd::tuning
@@ -147,6 +148,7 @@ public:
     QAction* RESET1;
     QAction* Setconfiguration1;
     QAction* Stepresponse1;
+    QAction* Autotuning1;
     // Menu: Help
     QMenu* Help1;
     QAction* About1;
@@ -184,6 +186,7 @@ public:
     tuning::TWave_Form* Wave_Form;
     tuning::TFilter_Form* Filter_Form;
     tuning::TStepResponseForm* StepResponse_Form;
+    tuning::TAutoTuningForm* AutoTuning_Form;
     // The oscillogram files, the frequency response and the data record.
     scope::TOscillogramFiles* OscillogramFiles;
     tuning::TPar_AFC_Form* Par_AFC_Form;

@@ -76,7 +76,9 @@ void StartUp::disableDriveControls() {
     m_program.model.setValueOrigin(params::kValueOriginStartup);
     for (QAction* item : {m_form.N10, m_form.N4, m_form.N9})
         item->setEnabled(false);
-    ui::setEnabledByName(&m_form, "Button3", false);
+    // Both scopes' "Start oscillogram" wait for a drive.
+    for (const char* name : {"Button3", "Button5"})
+        ui::setEnabledByName(&m_form, name, false);
     m_form.controls().showOnline(false);
     m_program.shell.operatingMode = kStartOperatingMode;
 }

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 
 #include "core/parse_int.h"
 
@@ -46,6 +47,7 @@ OpenResult DriveLink::openPort(const std::string& device, int baudRate, int port
         m_state.baudRate = baudRate;
         m_state.hungUp = false;
         m_device = device;
+        m_owedAnswerBoundMs.reset();
     }
     return result;
 }
@@ -125,10 +127,11 @@ int DriveLink::prepareAndWrite(size_t n) {
 }
 
 bool DriveLink::receiveReply(ReplyParser& parser, int extraMs) {
-    const auto deadline =
-        Clock::now() +
-        std::chrono::milliseconds(replyWaitBoundMs(m_lastSentLength, kLongestReply) + extraMs);
+    const int boundMs = replyWaitBoundMs(m_lastSentLength, kLongestReply) + extraMs;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(boundMs);
     m_lastWaitBytes = 0;
+    // Until the answer comes, it is owed: it may still arrive after the wait.
+    m_owedAnswerBoundMs = boundMs;
     std::array<uint8_t, kReceiveBufferSize> chunk{};
     for (;;) {
         const int n = m_port.readAvailable(chunk.data(), chunk.size());
@@ -138,9 +141,12 @@ bool DriveLink::receiveReply(ReplyParser& parser, int extraMs) {
         }
         m_lastWaitBytes += static_cast<size_t>(n);
         // Bytes after the answer are dropped: the next request's purge would drop them anyway.
-        for (int i = 0; i < n; ++i)
-            if (parser.feed(chunk[static_cast<size_t>(i)]))
+        for (int i = 0; i < n; ++i) {
+            if (parser.feed(chunk[static_cast<size_t>(i)])) {
+                m_owedAnswerBoundMs.reset();
                 return true;
+            }
+        }
         const int left = msUntil(deadline);
         if (left <= 0)
             return false;
@@ -195,7 +201,39 @@ uint8_t DriveLink::writeIndex(uint8_t index, uint16_t raw) {
     return verdict == kReplyAccepted || verdict == kReplyRefused ? verdict : 0;
 }
 
+void DriveLink::dropLateAnswers(int quietMs) {
+    const auto giveUp = Clock::now() + std::chrono::milliseconds(quietMs * kLateAnswerQuietBounds);
+    FrameAssembler frames;
+    int late = 0;
+    std::array<uint8_t, kReceiveBufferSize> chunk{};
+    while (!m_state.hungUp) {
+        const int left = std::min(quietMs, msUntil(giveUp));
+        if (left <= 0)
+            break;
+        const WaitResult wait = m_port.waitReadable(left);
+        if (wait == WaitResult::HungUp)
+            (void)checkHangUp();
+        if (wait != WaitResult::Readable)
+            break;
+        const int n = m_port.readAvailable(chunk.data(), chunk.size());
+        if (n < 0) {
+            (void)checkHangUp();
+            break;
+        }
+        for (int i = 0; i < n; ++i)
+            late += frames.feed(chunk[static_cast<size_t>(i)]) ? 1 : 0;
+    }
+    if (late == 0)
+        return;
+    m_lateAnswers += late;
+    if (m_lateReport)
+        m_lateReport(late);
+}
+
 int DriveLink::sendCommand(uint8_t code, uint8_t a1, uint8_t a2, uint8_t a3) {
+    // An acknowledge names no request: one still owed must not be taken for this command's.
+    if (const std::optional<int> owed = std::exchange(m_owedAnswerBoundMs, std::nullopt))
+        dropLateAnswers(*owed);
     clearBuffer(m_buffers.transmit);
     clearBuffer(m_buffers.request);
     const size_t length = encodeCommand(m_buffers.transmit, code, a1, a2, a3);

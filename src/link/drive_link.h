@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -38,6 +39,11 @@ inline constexpr int kLongestReplyMarginMs = 10'000;
 // kLongestReplyMarginMs), else kReplyWaitMarginMs.
 int replyMarginFromEnvironment();
 inline constexpr int kBitsPerByte = 10;  // start, 8 data, stop
+// A command's answer names no request. After a reply wait that ended without its answer, the
+// next command waits until the line has been quiet for that wait's bound, so that the late
+// answer is read and dropped instead of being taken for the command's; a line that never falls
+// quiet (a drive still streaming) is given up on after this many such bounds.
+inline constexpr int kLateAnswerQuietBounds = 4;
 
 // Where the port handle stands: never opened, open, or left invalid by a failed open.
 enum class PortHandle { None, Open, Invalid };
@@ -133,6 +139,14 @@ public:
     // The reply-wait bound for a request of the given length awaiting threshold bytes.
     [[nodiscard]] int replyWaitBoundMs(size_t sentLength, int threshold) const;
 
+    // Complete frames that came after their reply wait had ended, read and dropped before a
+    // command; counted since the link was made.
+    [[nodiscard]] int lateAnswers() const { return m_lateAnswers; }
+    // Called with the count of the late answers just dropped (the action log notes them).
+    void setLateAnswerReport(std::function<void(int count)> report) {
+        m_lateReport = std::move(report);
+    }
+
     // True when the port has hung up; the first time, the link goes offline and tells the user.
     // Long exchanges that read the port themselves call it when a read fails.
     bool checkHangUp();
@@ -143,6 +157,9 @@ private:
     // Feeds what arrives to the parser until it has the answer (true), the reply-wait bound of
     // the last request passed, or the line hung up.
     [[nodiscard]] bool receiveReply(ReplyParser& parser, int extraMs = 0);
+    // Reads and drops what arrives until the line has been quiet for quietMs (or for
+    // kLateAnswerQuietBounds × quietMs in all); counts the complete frames among it.
+    void dropLateAnswers(int quietMs);
 
     SerialPort& m_port;
     UserInterface& m_ui;
@@ -150,6 +167,10 @@ private:
     LinkBuffers m_buffers;
     size_t m_lastSentLength = kCommandFrameLength;
     size_t m_lastWaitBytes = 0;
+    // The bound of the last reply wait when it ended without its answer.
+    std::optional<int> m_owedAnswerBoundMs;
+    int m_lateAnswers = 0;
+    std::function<void(int)> m_lateReport;
     std::string m_device;
 };
 

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "link/port_lock.h"
 #include "link/serial_port.h"
 
 namespace zrd::link {
@@ -159,8 +160,10 @@ bool latencyWorthLowering(const PortInfo& info) {
 
 std::vector<PortInfo> listSerialPorts(const SystemRoots& roots) {
     std::vector<PortInfo> ports;
-    for (const std::string& device : listSerialDevices(roots.dev))
+    for (const std::string& device : listSerialDevices(roots.dev)) {
         ports.push_back(describePort(device, roots));
+        ports.back().holders = findLockHolders(device, roots);
+    }
     return ports;
 }
 
@@ -196,7 +199,7 @@ OpenDiagnosis diagnoseOpenFailure(const std::string& device, int error, const Sy
     d.device = device;
     if (error == EBUSY) {
         d.problem = OpenDiagnosis::Problem::Busy;
-        d.holders = findPortHolders(device, roots);
+        d.holders = findLockHolders(device, roots);
         return d;
     }
     if (error != EACCES && error != EPERM)

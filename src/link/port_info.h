@@ -10,15 +10,31 @@
 
 namespace zrd::link {
 
+// The lock folder of the system, and the variable that moves it (tests, a system that keeps
+// its lock files elsewhere).
+inline constexpr const char* kSystemLockFolder = "/var/lock";
+inline constexpr const char* kLockFolderVariable = "ZRD_LOCK_DIR";
+
+// The folder that ZRD_LOCK_DIR names, else /var/lock.
+std::string lockFolderFromEnvironment();
+
 // The system folders the port information is read from; tests point them at a fake tree.
 struct SystemRoots {
     std::string sys = "/sys";
     std::string dev = "/dev";
     std::string proc = "/proc";
+    // Where the UUCP lock files of serial ports lie.
+    std::string lock = lockFolderFromEnvironment();
 };
 
 // Latency timers above this many milliseconds are worth lowering.
 inline constexpr int kLatencyAdviceAboveMs = 1;
+
+// A process that holds a device open or locked.
+struct PortHolder {
+    int pid = 0;
+    std::string name;  // its command name ("minicom")
+};
 
 struct PortInfo {
     std::string device;      // the path as listed or typed
@@ -32,6 +48,8 @@ struct PortInfo {
     std::string byId;  // file name under /dev/serial/by-id that points at the port
     std::optional<int> latencyMs;
     std::string latencyFile;  // the sysfs file of the latency timer
+    // Who holds the port by a lock (listSerialPorts only); empty when it is free.
+    std::vector<PortHolder> holders;
 };
 
 // The port's description from sysfs; fields the system does not know stay empty.
@@ -46,12 +64,6 @@ bool latencyWorthLowering(const PortInfo& info);
 
 // The serial devices present with their descriptions, in the order of listSerialDevices.
 std::vector<PortInfo> listSerialPorts(const SystemRoots& roots = {});
-
-// A process that holds a device open.
-struct PortHolder {
-    int pid = 0;
-    std::string name;  // its command name ("minicom")
-};
 
 // Why a port did not open, as far as the system tells.
 struct OpenDiagnosis {

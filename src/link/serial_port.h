@@ -29,7 +29,9 @@ class SerialPort {
 public:
     virtual ~SerialPort() = default;
 
-    // Opens the device exclusively, raw 8N1 at the given baud rate.
+    // Opens the device exclusively, raw 8N1 at the given baud rate. A port that another process
+    // holds by a lock file, an flock or the exclusive mode fails with EBUSY; while open, the
+    // port holds all three itself.
     [[nodiscard]] virtual OpenResult open(const std::string& device, int baudRate) = 0;
     // Opens the device exclusively, raw, 8 data bits with the given parity and stop bits.
     [[nodiscard]] virtual OpenResult open(const std::string& device, const LineSettings& line) = 0;
@@ -63,8 +65,12 @@ public:
     [[nodiscard]] virtual int lastErrorCode() const { return 0; }
 };
 
-// The port implementation of this platform.
+struct SystemRoots;
+
+// The port implementation of this platform; its lock files go to the folder of the roots
+// (port_info.h), by default ZRD_LOCK_DIR or /var/lock.
 std::unique_ptr<SerialPort> makeSystemSerialPort();
+std::unique_ptr<SerialPort> makeSystemSerialPort(const SystemRoots& roots);
 
 // Serial devices present on this machine, found in the given device folder.
 std::vector<std::string> listSerialDevices(const std::string& devFolder = "/dev");

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 
 #include "core/os_error.h"
 #include "link/baud_rate_linux.h"
+#include "link/port_lock.h"
 #include "link/serial_port.h"
 
 namespace zrd::link {
@@ -94,6 +96,7 @@ tcflag_t parityFlags(Parity parity) {
 
 class PosixSerialPort final : public SerialPort {
 public:
+    explicit PosixSerialPort(SystemRoots roots) : m_roots(std::move(roots)) {}
     ~PosixSerialPort() override { close(); }
 
     OpenResult open(const std::string& device, int baudRate) override {
@@ -105,11 +108,25 @@ public:
     OpenResult open(const std::string& device, const LineSettings& line) override {
         const int baudRate = line.baudRate;
         close();
+        // Every lock another serial program may hold is honoured, and each is taken in turn,
+        // so that no two programs ever read the same line. A refusal reads as EBUSY.
+        PortHolder holder;
+        if (!m_lockFile.acquire(device, m_roots, holder))
+            return fail(OpenResult::CannotOpen, EBUSY);
         m_fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (m_fd < 0)
             return fail(OpenResult::CannotOpen);
+        // Root opens a port in exclusive mode regardless; the mode counts while another
+        // process has the port open (a pseudo-terminal keeps it after its holder has gone).
+        int exclusive = 0;
+        if (::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0 &&
+            !otherOpeners(device, m_roots).empty())
+            return fail(OpenResult::CannotOpen, EBUSY);
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+            return fail(OpenResult::CannotOpen, EBUSY);
         if (::ioctl(m_fd, TIOCEXCL) != 0 && errno != ENOTTY)
             return fail(OpenResult::CannotOpen);
+        m_exclusive = true;
         termios tio{};
         if (::tcgetattr(m_fd, &tio) != 0)
             return fail(OpenResult::CannotSetState);
@@ -139,10 +156,17 @@ public:
     }
 
     void close() override {
-        if (m_fd >= 0)
+        if (m_fd >= 0) {
+            // A pseudo-terminal would keep the exclusive mode for the next program. Only a mode
+            // of its own: a port refused keeps its holder's.
+            if (m_exclusive)
+                (void)::ioctl(m_fd, TIOCNXCL);
             ::close(m_fd);
+        }
         m_fd = -1;
+        m_exclusive = false;
         m_hungUp = false;
+        m_lockFile.release();
     }
 
     bool isOpen() const override { return m_fd >= 0; }
@@ -271,7 +295,10 @@ private:
         m_errno = error;
     }
 
+    SystemRoots m_roots;
+    PortLockFile m_lockFile;
     int m_fd = -1;
+    bool m_exclusive = false;
     int m_baud = 0;
     int m_errno = 0;
     bool m_hungUp = false;
@@ -280,7 +307,11 @@ private:
 }  // namespace
 
 std::unique_ptr<SerialPort> makeSystemSerialPort() {
-    return std::make_unique<PosixSerialPort>();
+    return makeSystemSerialPort(SystemRoots{});
+}
+
+std::unique_ptr<SerialPort> makeSystemSerialPort(const SystemRoots& roots) {
+    return std::make_unique<PosixSerialPort>(roots);
 }
 
 std::vector<std::string> listSerialDevices(const std::string& devFolder) {

@@ -31,6 +31,21 @@ std::vector<std::string> setBitNames(const FrameBits& frame, int column,
     return out;
 }
 
+std::vector<SetBit> setBits(const FrameBits& frame, int column,
+                            const pm::ParameterModel::BitTable& names, std::string_view language) {
+    std::vector<SetBit> out;
+    for (int b = 0; b < pm::kBitsPerWord; ++b) {
+        if (!frame.bit(column, b))
+            continue;
+        const pm::Tstate& name = names.at(column * pm::kBitsPerWord + b);
+        SetBit bit{b, name.Pname, pm::description(name, language)};
+        if (bit.text.empty())
+            bit.text = "bit " + std::to_string(b);
+        out.push_back(std::move(bit));
+    }
+    return out;
+}
+
 std::string countText(int n, bool errors, const pm::MessageTable& messages,
                       std::string_view language) {
     const std::string number = std::to_string(n);

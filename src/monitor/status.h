@@ -66,6 +66,20 @@ std::vector<std::string> setBitNames(const FrameBits& frame, int column,
                                      const params::ParameterModel::BitTable& names,
                                      std::string_view language);
 
+// A set bit of a status word as scripts read it: its number in the word, the data set's
+// mnemonic (empty when the data set does not name the bit) and its description, "bit N" for
+// an unnamed bit.
+struct SetBit {
+    int bit = 0;
+    std::string mnemonic;
+    std::string text;
+};
+
+// The set bits of one column, in ascending order, every one named.
+std::vector<SetBit> setBits(const FrameBits& frame, int column,
+                            const params::ParameterModel::BitTable& names,
+                            std::string_view language);
+
 // The count text of the error (or warning) field for n ≥ 1 set bits.
 std::string countText(int n, bool errors, const params::MessageTable& messages,
                       std::string_view language);

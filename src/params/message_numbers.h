@@ -81,6 +81,13 @@ inline constexpr int kMsgPortNoAccess = 102;     // %1 port, %2 owner, %3 group,
 inline constexpr int kMsgPortBusy = 103;         // %1 port, %2 the programs that hold it
 inline constexpr int kMsgPortBusyUnknown = 104;  // %1 port
 inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
+inline constexpr int kMsgPortInUseMark = 140;    // the port list's mark: %1 the holders
+// A command that the data set cannot serve (zrdctl): %1 the database file, %2 the parameter's
+// mnemonic (141) or the status word's number (142).
+inline constexpr int kMsgDataSetLacks = 141;
+inline constexpr int kMsgDataSetLacksWord = 142;
+// Action log: late answers of the drive dropped before a command (%1 how many).
+inline constexpr int kMsgLogLateAnswers = 143;
 // The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
 // %2 key), not writable (%1 file).
 inline constexpr int kMsgSettingsBroken = 106;
@@ -134,5 +141,10 @@ inline constexpr int kMsgCommandRefused = 110;
 inline constexpr int kMsgCommandForeign = 111;
 // The drive refused CALCPARA ("p" status 3).
 inline constexpr int kMsgCalcParaRefused = 93;
+// Exchanges that end because the drive fell silent: the status poll gave up after %1 polls, the
+// online capture ended with %1 samples, the offline record with %1 of its samples.
+inline constexpr int kMsgStatusPollSilent = 130;
+inline constexpr int kMsgOnlineCaptureSilent = 131;
+inline constexpr int kMsgOfflineRecordSilent = 132;
 
 }  // namespace zrd::params

@@ -9,7 +9,7 @@
 
 namespace zrd::params {
 
-inline constexpr int kMessageCount = 120;
+inline constexpr int kMessageCount = 150;
 inline constexpr const char* kMessageFileName = "mess.dic";
 inline constexpr const char* kEnglish = "Eng";
 // Shown when the message file exists but cannot be read; the table cannot supply it.

@@ -293,4 +293,21 @@ bool runOfflineCapture(OfflineCapture& capture, lk::SerialPort& port,
     return runCaptureLoop(loop, port, afterWake);
 }
 
+bool awaitStartAcknowledge(OfflineCapture& capture, lk::SerialPort& port) {
+    while (capture.listening() && !capture.startAcknowledged()) {
+        const std::optional<CaptureClock::time_point> due = capture.startAcknowledgeDue();
+        const auto now = CaptureClock::now();
+        if (!due || *due <= now)
+            return true;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(*due - now).count();
+        const lk::WaitResult wait = port.waitReadable(static_cast<int>(left));
+        if (wait == lk::WaitResult::Failed)
+            return false;
+        // A hang-up is found by the read, which ends the capture.
+        if (wait != lk::WaitResult::TimedOut)
+            capture.onReadable(CaptureClock::now());
+    }
+    return true;
+}
+
 }  // namespace zrd::scope

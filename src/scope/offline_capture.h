@@ -148,6 +148,10 @@ public:
     }
     // The drive acknowledged the start frame (or a record without trigger outlived the wait).
     [[nodiscard]] bool startAcknowledged() const { return !m_startAckDue.has_value(); }
+    // Until when the start frame's acknowledge is awaited; nullopt once it is no longer.
+    [[nodiscard]] std::optional<CaptureClock::time_point> startAcknowledgeDue() const {
+        return m_startAckDue;
+    }
     // Armed for the generator's start (trigger type 4), and the drive has said so: a command
     // sent before the start's acknowledge would take that acknowledge for its own.
     [[nodiscard]] bool waitingForGenerator() const;
@@ -204,5 +208,11 @@ private:
 inline constexpr int kOfflineWakeMs = 200;
 [[nodiscard]] bool runOfflineCapture(OfflineCapture& capture, link::SerialPort& port,
                                      const std::function<void()>& afterWake = {});
+
+// Before a command goes out under the hold of a capture whose start frame is still
+// unacknowledged (the command would take that acknowledge for its own): sleeps in poll() on the
+// port, feeding the capture what arrives, until the acknowledge came, the capture stopped
+// listening, or the acknowledge's time bound passed. False when waiting on the port failed.
+[[nodiscard]] bool awaitStartAcknowledge(OfflineCapture& capture, link::SerialPort& port);
 
 }  // namespace zrd::scope

@@ -67,8 +67,7 @@ public:
                 m_model.parameter(mark.position).pType == pm::kReadOnly)
                 continue;
             m_model.setCurrentParameter(mark.position);
-            m_access.SetParam();
-            ++r.writes;
+            write(mark.position, r);
             if (m_link.state().hungUp)
                 return;
         }
@@ -88,6 +87,14 @@ public:
     }
 
 private:
+    // Writes the current parameter, which is at `position`, and notes a value not taken.
+    void write(int position, ConfigurationResult& r) {
+        m_access.SetParam();
+        ++r.writes;
+        if (m_access.lastReply() != link::kReplyAccepted)
+            r.notTaken.push_back(position);
+    }
+
     void setDrive(std::string_view text, bool connected, ConfigurationResult& r) {
         const std::string_view name = trimmed(text);
         const std::optional<double> value = driveTypeValue(m_tables, name);
@@ -96,10 +103,8 @@ private:
             return;
         m_model.setCurrentParameter(*dt);
         m_model.setKnownValue(*dt, *value);
-        if (connected) {
-            m_access.SetParam();
-            ++r.writes;
-        }
+        if (connected)
+            write(*dt, r);
         if (m_model.hasPageRow(*dt))
             m_link.ui().updatePageRow(*dt, pm::valueText(m_model.value(*dt)));
         r.driveChanged = true;
@@ -120,6 +125,7 @@ private:
             return;
         const MotorTypeApplied applied = applyMotorType(m_link, m_access, m_model, m_tables, *line);
         r.writes += applied.written;
+        r.notTaken.insert(r.notTaken.end(), applied.notTaken.begin(), applied.notTaken.end());
         r.motorChanged = true;
         r.motorLine = applied.line;
         r.motorName = applied.name;

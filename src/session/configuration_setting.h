@@ -52,6 +52,7 @@ struct ConfigurationResult {
     std::vector<formula::ChangeMark> marks;  // the page rows to mark
     std::vector<ParameterChange> changes;    // table order; values before limits
     int writes = 0;                          // parameter writes sent
+    std::vector<int> notTaken;               // parameters written but refused or unanswered
     CalcParaResult calcPara;                 // NotRun when it was not sent
     // CALCPARA failed (refused, not written, unanswered): the changed defaults were not written
     // and the dialog stays open.

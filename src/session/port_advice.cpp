@@ -20,6 +20,8 @@ std::string octal(unsigned mode) {
     return text;
 }
 
+}  // namespace
+
 std::string holderList(const std::vector<lk::PortHolder>& holders) {
     std::string out;
     for (const lk::PortHolder& h : holders)
@@ -27,7 +29,21 @@ std::string holderList(const std::vector<lk::PortHolder>& holders) {
     return out;
 }
 
-}  // namespace
+std::string portInUseMark(const lk::PortInfo& info, const pm::MessageTable& messages,
+                          std::string_view language) {
+    if (info.holders.empty())
+        return {};
+    return pm::withArguments(messages.text(pm::kMsgPortInUseMark, language),
+                             {holderList(info.holders)});
+}
+
+std::string portBusyText(const std::string& device, const std::vector<lk::PortHolder>& holders,
+                         const pm::MessageTable& messages, std::string_view language) {
+    if (holders.empty())
+        return pm::withArguments(messages.text(pm::kMsgPortBusyUnknown, language), {device});
+    return pm::withArguments(messages.text(pm::kMsgPortBusy, language),
+                             {device, holderList(holders)});
+}
 
 std::string openFailureAdvice(const lk::OpenDiagnosis& d, const pm::MessageTable& messages,
                               std::string_view language) {
@@ -36,9 +52,7 @@ std::string openFailureAdvice(const lk::OpenDiagnosis& d, const pm::MessageTable
     };
     switch (d.problem) {
         case lk::OpenDiagnosis::Problem::Busy:
-            if (d.holders.empty())
-                return text(pm::kMsgPortBusyUnknown, {d.device});
-            return text(pm::kMsgPortBusy, {d.device, holderList(d.holders)});
+            return portBusyText(d.device, d.holders, messages, language);
         case lk::OpenDiagnosis::Problem::NoPermission:
             if (d.group.empty())
                 return {};

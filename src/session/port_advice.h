@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/port_info.h"
 #include "params/message_table.h"
@@ -19,6 +20,18 @@ inline constexpr const char* kSerialRulesFile = "99-zrd-serial.rules";
 // own error text.
 std::string openFailureAdvice(const link::OpenDiagnosis& diagnosis,
                               const params::MessageTable& messages, std::string_view language);
+
+// The holders of a port as the messages name them: "minicom (PID 1234), …".
+std::string holderList(const std::vector<link::PortHolder>& holders);
+
+// The port list's mark of a port held by another program ("in use by minicom (PID 1234)");
+// empty for a free port.
+std::string portInUseMark(const link::PortInfo& info, const params::MessageTable& messages,
+                          std::string_view language);
+
+// Why a port is refused: the same text as a failed open gives (the holders named).
+std::string portBusyText(const std::string& device, const std::vector<link::PortHolder>& holders,
+                         const params::MessageTable& messages, std::string_view language);
 
 // How to lower the adapter's latency timer: the explanation, then the command for now and the
 // two that install the rule (rulesFile, the shipped file). Empty when the timer is 1 ms or

@@ -36,6 +36,8 @@ MotorTypeApplied applyMotorType(link::DriveLink& link, ParameterAccess& access,
                 link.ui().waitMs(waitBeforeWriteMs);
             access.SetParam();
             ++applied.written;
+            if (access.lastReply() != link::kReplyAccepted)
+                applied.notTaken.push_back(*position);
         }
         if (model.hasPageRow(*position))
             link.ui().updatePageRow(*position, pm::valueText(model.value(*position)));

@@ -29,6 +29,7 @@ struct MotorTypeApplied {
     std::string name;            // the motor of the line
     std::vector<int> positions;  // the parameters set, in the header's order
     int written = 0;             // writes sent to the drive
+    std::vector<int> notTaken;   // written, but refused or unanswered
 };
 
 // Applies motor type line k: every parameter the header names takes the line's raw value ×

@@ -95,15 +95,17 @@ Overlay fileOverlay(std::string name, std::vector<ChartPoint> points) {
     return o;
 }
 
-bool OverlayList::magnitudeColourTaken(uint32_t rgb) const {
-    return std::any_of(m_overlays.begin(), m_overlays.end(),
-                       [rgb](const Overlay& o) { return o.magnitudeRgb == rgb; });
+bool OverlayList::colourTaken(uint32_t rgb) const {
+    // A phase curve in another response's magnitude colour (or the reverse) reads as that one.
+    return std::any_of(m_overlays.begin(), m_overlays.end(), [rgb](const Overlay& o) {
+        return o.magnitudeRgb == rgb || o.phaseRgb == rgb;
+    });
 }
 
 size_t OverlayList::add(Overlay overlay) {
-    if (magnitudeColourTaken(overlay.magnitudeRgb)) {
+    if (colourTaken(overlay.magnitudeRgb) || colourTaken(overlay.phaseRgb)) {
         const auto free = std::find_if(kOverlayColours.begin(), kOverlayColours.end(),
-                                       [this](uint32_t c) { return !magnitudeColourTaken(c); });
+                                       [this](uint32_t c) { return !colourTaken(c); });
         // With every colour taken the next one repeats the palette in turn.
         const uint32_t colour =
             free != kOverlayColours.end()

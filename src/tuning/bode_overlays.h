@@ -67,9 +67,9 @@ struct ShownCurve {
 
 class OverlayList {
 public:
-    // Appends it, visible. It keeps its colours unless another response has that magnitude
-    // colour: then both become the first colour of kOverlayColours that none has. The first one
-    // added becomes the reference. Returns its index.
+    // Appends it, visible. It keeps its colours unless another response has one of them (for
+    // either curve): then both become the first colour of kOverlayColours that none has. The first
+    // one added becomes the reference. Returns its index.
     size_t add(Overlay overlay);
     // The reference goes with it; an index past the end does nothing.
     void remove(size_t index);
@@ -85,7 +85,7 @@ public:
     [[nodiscard]] std::vector<ShownCurve> shownCurves(bool differenceToReference) const;
 
 private:
-    [[nodiscard]] bool magnitudeColourTaken(uint32_t rgb) const;
+    [[nodiscard]] bool colourTaken(uint32_t rgb) const;
 
     std::vector<Overlay> m_overlays;
     std::optional<size_t> m_reference;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <numbers>
 
@@ -25,6 +26,8 @@ constexpr double kNotchQuality = 2.0;
 constexpr double kHighestNotchHz = 1000.0;
 // The quantised notch must still be this deep at the resonance.
 constexpr double kNotchDepthDb = -20.0;
+// A resonance where the kept filters already take this much off needs no notch of its own.
+constexpr double kKeptNotchDepthDb = -10.0;
 constexpr double kLowestCrossoverHz = 2.0;
 constexpr int kCrossoverCandidates = 120;
 
@@ -105,6 +108,7 @@ LoopSetup setupOf(const PlantModel& plant, const LoopProposal& proposal,
     LoopSetup s;
     s.plant = plant;
     s.gains = proposal.gains;
+    s.filters = request.keptFilters;
     for (const NotchProposal& n : proposal.notches)
         s.filters.push_back(n.coefficients);
     s.cycleS = request.cycleS;
@@ -122,7 +126,17 @@ LoopProposal proposeSpeedLoop(const PlantModel& plant, const ProposalRequest& re
     const size_t slots =
         std::min(request.freeSlots.size(), static_cast<size_t>(std::max(0, request.maxNotches)));
     double limit = std::numeric_limits<double>::infinity();
+    const auto keptDepthDb = [&](double hz) {
+        std::complex<double> f = 1.0;
+        for (const Biquad& q : request.keptFilters)
+            f *= biquadResponse(q, hz, 1.0 / request.cycleS);
+        return 20.0 * std::log10(std::max(std::abs(f), 1e-12));
+    };
     for (const PlantMode& m : modes) {
+        limit = std::min(
+            {limit, m.resonanceHz / kResonanceSpacing, kAntiResonanceShare * m.antiResonanceHz});
+        if (keptDepthDb(m.resonanceHz) <= kKeptNotchDepthDb)
+            continue;
         std::optional<NotchProposal> notch;
         if (out.notches.size() < slots)
             notch =
@@ -132,8 +146,6 @@ LoopProposal proposeSpeedLoop(const PlantModel& plant, const ProposalRequest& re
         } else {
             out.unnotchedResonancesHz.push_back(m.resonanceHz);
         }
-        limit = std::min(
-            {limit, m.resonanceHz / kResonanceSpacing, kAntiResonanceShare * m.antiResonanceHz});
     }
     std::sort(out.unnotchedResonancesHz.begin(), out.unnotchedResonancesHz.end());
     const double nyquistShare = 0.1 / request.cycleS;

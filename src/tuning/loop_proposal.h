@@ -54,6 +54,9 @@ struct FreeFilterSlot {
 
 struct ProposalRequest {
     LoopTargets targets;
+    // The filters the user runs in the other slots: they stay in the loop, and a resonance they
+    // already suppress gets no second notch.
+    std::vector<Biquad> keptFilters;
     std::vector<FreeFilterSlot> freeSlots;
     int maxNotches = 2;
     GainSteps steps;

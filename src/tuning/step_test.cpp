@@ -138,6 +138,11 @@ bool StepTest::checkAndPrepare(const StepSettings& settings) {
     const std::optional<double> source = read(kStepSourceParameter);
     if (!source)
         return false;
+    // A data set without the word is not a drive that does not answer.
+    if (!m_model.statusWordPosition(kStepStateWord)) {
+        fail(StepFailure::MissingParameter, kStepStateWordName);
+        return false;
+    }
     session::StatusPoll poll(m_link, m_model, m_messages);
     const std::optional<uint16_t> state = poll.readWord(kStepStateWord);
     if (!state) {

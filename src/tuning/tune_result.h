@@ -44,6 +44,18 @@ struct LoopFigures {
     std::optional<double> overshootPercent;
 };
 
+// The figures of a prediction: its margins, its −3 dB bandwidth and its step's overshoot.
+[[nodiscard]] inline LoopFigures loopFigures(const LoopPrediction& p) {
+    LoopFigures f;
+    f.crossoverHz = p.margins.crossoverHz;
+    f.phaseMarginDeg = p.margins.phaseMarginDeg;
+    f.gainMarginDb = p.margins.gainMarginDb;
+    f.bandwidthHz = p.bandwidthHz;
+    if (p.step)
+        f.overshootPercent = p.step->overshootPercent;
+    return f;
+}
+
 // One check of the verification: what was measured against what was asked.
 struct VerifyCheck {
     std::string name;  // "crossover", "phase margin", "gain margin", "closed loop"
@@ -77,6 +89,10 @@ struct TuneResult {
     std::vector<ChartPoint> measuredOpenLoop;
     std::optional<LoopFigures> measured;
     std::optional<StepFigures> measuredStep;
+    // The verifying step's record: the command and the actual speed (rpm), a sample per tick.
+    std::vector<double> measuredStepCommandRpm;
+    std::vector<double> measuredStepSpeedRpm;
+    double measuredStepTickS = 0.0;
     std::vector<VerifyCheck> checks;
 
     // The steps behind the step figures, where the run kept them: simulated on the model with

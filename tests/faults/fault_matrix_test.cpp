@@ -588,11 +588,9 @@ TEST_P(FaultMatrix, OfflineReadBack) {
 // is taken as the drive answered it, or as unanswered.
 TEST_P(FaultMatrix, GeneratorCommands) {
     const LineFault& f = GetParam();
-    // A delayed acknowledge lands in a later command's wait, and the link takes it for that
-    // command's (an acknowledge names no request): which command gets it depends on timing.
-    // Until the link waits for a quiet line before a command, the cell cannot hold.
-    if (f.stalls)
-        GTEST_SKIP() << "a late acknowledge is taken for the next command's";
+    // A delayed acknowledge would land in a later command's wait and pass for that command's
+    // (an acknowledge names no request); the link drops it while it waits for a quiet line
+    // before the next command.
     tuning::WaveFields fields = tuning::loadWave(model, tuning::WaveType::Chirp, {});
     fields.amplitude = "123";
     const auto planned = tuning::planWave(fields, {});
@@ -689,6 +687,133 @@ TEST_P(FaultMatrix, ServiceCommands) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, testing::ValuesIn(kFaults),
                          [](const testing::TestParamInfo<LineFault>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// The line's timing: the safe pauses, or the fast link's gap.
+struct LinkTiming {
+    const char* name;
+    int fastGapBytes;
+};
+void PrintTo(const LinkTiming& t, std::ostream* out) {
+    *out << t.name;
+}
+
+// A late acknowledge in the commands of the generator, the service and the scope: it comes
+// after its command's wait has ended and before the next command's own answer, and is never
+// taken for that one's; it is read, dropped and counted. The next command is one the drive
+// refuses (the generator's start with the servo off), so that an acknowledge taken for the
+// wrong request shows.
+class LateAcknowledge : public testing::TestWithParam<LinkTiming> {
+protected:
+    static constexpr int kBaud = 115200;
+
+    void SetUp() override {
+        const fs::path data(ZRD_SHIPPED_DATA_DIR);
+        messages.load((data / pm::kMessageFileName).string(), ui);
+        ASSERT_TRUE(
+            pm::loadDatabase((data / pm::kDatabaseFileName).string(), model, messages, ui, false)
+                .ok());
+        ASSERT_TRUE(sim.openPty()) << sim.error();
+        sim.withDrive([&](sim::SimDrive& d) { d.loadParameters(model); });
+        sim.start();
+        link.state().fastGapBytes = GetParam().fastGapBytes;
+        ASSERT_EQ(link.openPort(sim.devicePath(), kBaud, link::kDefaultPortTimeOutMs),
+                  link::OpenResult::Ok);
+        link.state().connected = 1;
+        model.setValue(*model.find("ENMOD"), 1);
+    }
+    void TearDown() override {
+        link.closePort();
+        sim.stop();
+    }
+
+    // The next `skip` replies as they are, then the late one, then one delayed within its
+    // wait: the late one lands in the middle of that wait.
+    void lateThenDelayed(int skip, int lateMs, int delayMs) {
+        const auto fault = [](sim::FaultKind kind, int value, int frames) {
+            sim::Fault f;
+            f.kind = kind;
+            f.value = value;
+            f.count = frames;
+            return f;
+        };
+        sim.withDrive([&](sim::SimDrive& d) {
+            d.clearFaults();
+            if (skip > 0)
+                d.addFault(fault(sim::FaultKind::None, 0, skip));
+            d.addFault(fault(sim::FaultKind::Late, lateMs, 1));
+            d.addFault(fault(sim::FaultKind::Delay, delayMs, 1));
+        });
+    }
+
+    test::RecordingUserInterface ui;
+    pm::MessageTable messages;
+    pm::ParameterModel model;
+    sim::SimServer sim{kBaud};
+    std::unique_ptr<link::SerialPort> port = link::makeSystemSerialPort();
+    link::DriveLink link{*port, ui};
+    se::ParameterAccess access{link, model, messages};
+};
+
+TEST_P(LateAcknowledge, IsNeverTakenForTheNextCommandsAnswer) {
+    se::ServiceCommands svc(link, access, model, messages);
+    se::DriveControls controls;
+    tuning::WaveFields fields = tuning::loadWave(model, tuning::WaveType::Chirp, {});
+    fields.amplitude = "123";
+    const auto planned = tuning::planWave(fields, {});
+    ASSERT_TRUE(std::holds_alternative<tuning::WavePlan>(planned));
+    const auto& plan = std::get<tuning::WavePlan>(planned);
+    using tuning::CommandOutcome;
+    struct Case {
+        const char* name;
+        int skip;     // replies before the command's own (the chirp's parameter writes)
+        int extraMs;  // the command's wait beyond the reply bound
+        // The command; true when it went unanswered.
+        std::function<bool()> command;
+    };
+    const auto unanswered = [](se::ServiceOutcome o) { return o == se::ServiceOutcome::NoAnswer; };
+    const std::vector<Case> cases = {
+        {"generator stop", 0, 0,
+         [&] { return tuning::stopGenerator(link, model, messages) == CommandOutcome::NoAnswer; }},
+        {"chirp", static_cast<int>(plan.writes.size()), 0,
+         [&] {
+             return tuning::writeWave(link, access, model, messages, plan) ==
+                    CommandOutcome::NoAnswer;
+         }},
+        {"EEPROM store", 0, 0, [&] { return unanswered(svc.WritePar().outcome); }},
+        {"data area store", 0, se::kEepromWriteMs,
+         [&] { return unanswered(svc.saveDataArea(0).outcome); }},
+        {"data area load", 0, se::kEepromWriteMs,
+         [&] { return unanswered(svc.loadDataArea().outcome); }},
+        {"scope stop", 0, 0,
+         [&] { return link.sendCommand(link::kCmdScope) >= 0 && !link.awaitAck(false); }},
+    };
+    // What the window's action log is told.
+    int reported = 0;
+    link.setLateAnswerReport([&](int count) { reported += count; });
+    const int boundMs = link.replyWaitBoundMs(link::kCommandFrameLength, link::kLongestReply);
+    // The next command's answer comes halfway through its wait; the late one halfway before.
+    const int delayMs = boundMs / 2;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int lateBefore = link.lateAnswers();
+        lateThenDelayed(c.skip, boundMs + c.extraMs + delayMs / 2, delayMs);
+        const bool lateCame = c.command();
+        // Its own refusal, not the acknowledge that came late.
+        EXPECT_EQ(tuning::startGenerator(link, model, messages), CommandOutcome::Refused);
+        // A machine that held the time-out back past the late answer let it count in time.
+        EXPECT_EQ(link.lateAnswers() - lateBefore, lateCame ? 1 : 0);
+        EXPECT_FALSE(link.state().linkBusy);
+    }
+    EXPECT_EQ(reported, link.lateAnswers());
+    EXPECT_GT(reported, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Timing, LateAcknowledge,
+                         testing::Values(LinkTiming{"safe", 0},
+                                         LinkTiming{"fast", link::kDefaultFastGapBytes}),
+                         [](const testing::TestParamInfo<LinkTiming>& info) {
                              return std::string(info.param.name);
                          });
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "params/database_loader.h"
+#include "params/message_numbers.h"
 #include "params/parameter_file.h"
 #include "params_test_support.h"
 #include "recording_ui.h"
@@ -270,7 +271,14 @@ TEST_F(ZrdctlParams, StatusWithoutStatusWordsSaysSo) {
     // The test database has no status words: every row says so.
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("240 state            not in the database"), std::string::npos) << r.out;
-    EXPECT_NE(r.err.find("lacks 6 status word(s)"), std::string::npos) << r.err;
+    // The reason names the data set's lack (message 142), not a drive that does not answer.
+    MessageTable messages;
+    messages.load(dir.file("mess.dic"), ui);
+    EXPECT_NE(r.err.find("zrdctl: " + withArguments(messages.text(kMsgDataSetLacksWord, kEnglish),
+                                                    {dir.file("Param_base.mod"),
+                                                     "240, 241, 242, 243, 244, 246"})),
+              std::string::npos)
+        << r.err;
 }
 
 }  // namespace

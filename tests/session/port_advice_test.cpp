@@ -1,5 +1,6 @@
 // What the program tells about serial ports: descriptions and latency timers read from a fake
-// sysfs tree, and the reasons of a port that does not open, on a real pseudo-terminal.
+// sysfs tree, and why a port does not open for want of permission, on a real pseudo-terminal
+// (a port held by another program: busy_port_test.cpp).
 #include "session/port_advice.h"
 
 #include <fcntl.h>
@@ -187,45 +188,6 @@ TEST_F(PortAdvice, APortWithoutPermissionNamesTheGroupOrTheRights) {
                                    ::getgrgid(st.st_gid)->gr_name, "0000", userName(::geteuid())});
     }
     EXPECT_EQ(openAndAdvise(pty.slave(), messages), expected);
-}
-
-TEST_F(PortAdvice, APortHeldByAnotherProgramNamesIt) {
-    Pty pty;
-    ASSERT_FALSE(pty.slave().empty());
-    ASSERT_EQ(::chmod(pty.slave().c_str(), 0666), 0);
-    // The holder opens the port as the program does (exclusively) and keeps it until told.
-    int ready[2];
-    int quit[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(quit), 0);
-    const pid_t holder = ::fork();
-    if (holder == 0) {
-        ::close(quit[1]);
-        dropRoot();
-        auto port = link::makeSystemSerialPort();
-        const char state = port->open(pty.slave(), 115200) == link::OpenResult::Ok ? 'y' : 'n';
-        (void)!::write(ready[1], &state, 1);
-        char byte;
-        (void)!::read(quit[0], &byte, 1);
-        ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(quit[0]);
-    char state = 0;
-    ASSERT_EQ(::read(ready[0], &state, 1), 1);
-    ASSERT_EQ(state, 'y');
-    std::ifstream commFile("/proc/" + std::to_string(holder) + "/comm");
-    std::string comm;
-    std::getline(commFile, comm);
-
-    const std::string advice = openAndAdvise(pty.slave(), messages);
-    ::close(quit[1]);
-    ::close(ready[0]);
-    int status = 0;
-    ::waitpid(holder, &status, 0);
-    EXPECT_EQ(advice,
-              params::withArguments(text(params::kMsgPortBusy),
-                                    {pty.slave(), comm + " (PID " + std::to_string(holder) + ")"}));
 }
 
 }  // namespace

@@ -69,12 +69,16 @@ TEST(OverlayList, KeepsColoursAndReferenceAndDiffersOnTheCurvesGrid) {
     list.add(overlay({{0, 9, 9}, {20, 1, -10}, {40, 3, -30}}));
     list.add(overlay({{10, 0, 0}, {20, 1, 1}}));
     const std::vector<Overlay>& all = list.overlays();
-    // The first keeps what it asked for; the others take the first free colour for both curves.
+    // The first keeps what it asked for; the others take a free colour for both curves, so that
+    // no curve of one response has a colour of another's.
     EXPECT_EQ(all[0].magnitudeRgb, kOverlayColours[0]);
     EXPECT_EQ(all[0].phaseRgb, kOverlayColours[1]);
-    EXPECT_EQ(all[1].magnitudeRgb, kOverlayColours[1]);
-    EXPECT_EQ(all[2].magnitudeRgb, kOverlayColours[2]);
-    EXPECT_EQ(all[2].phaseRgb, kOverlayColours[2]);
+    for (size_t i = 1; i < all.size(); ++i) {
+        EXPECT_EQ(all[i].magnitudeRgb, all[i].phaseRgb);
+        for (size_t j = 0; j < i; ++j)
+            for (uint32_t taken : {all[j].magnitudeRgb, all[j].phaseRgb})
+                EXPECT_NE(all[i].magnitudeRgb, taken) << i << " against " << j;
+    }
     EXPECT_EQ(list.reference(), std::optional<size_t>(0));
 
     // Curve 2 at 20 Hz against the reference's 2 dB and -20 deg there; 0 and 40 Hz lie outside.

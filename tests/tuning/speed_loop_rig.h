@@ -13,6 +13,7 @@
 #include "recording_ui.h"
 #include "run_command.h"
 #include "sim_server.h"
+#include "temp_dir.h"
 
 namespace zrd::tuning {
 

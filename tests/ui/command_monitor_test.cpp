@@ -73,6 +73,13 @@ void CommandMonitorTest::readShowsTheAnswerAndRecordsIt() {
     QCOMPARE(program.link.state().connected, 0);
     QVERIFY(monitor->Panel2->isEnabled());
     QVERIFY(!monitor->Button14->isEnabled());
+    // The buttons without an action stay disabled: every enabled button acts.
+    for (const QPushButton* b : monitor->findChildren<QPushButton*>()) {
+        if (b->isEnabled())
+            QVERIFY2(QStringList({"Button1", "Button12", "Button15", "RecordBrowse"})
+                         .contains(b->objectName()),
+                     qPrintable(b->text()));
+    }
     QCOMPARE(cellText(monitor, "Edit55"), QString::number(program.connection.PortTimeOut));
 
     monitor->Button1->click();

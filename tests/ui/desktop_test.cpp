@@ -3,16 +3,20 @@
 #include <QAbstractItemModel>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <fstream>
+#include <iomanip>
 
 #include "app/about_box.h"
 #include "core/ui/settings_file.h"
 #include "fake_serial_tree.h"
+#include "link/port_lock.h"
 #include "scope/ui/trace_viewer.h"
 #include "session/port_advice.h"
 #include "ui_test_support.h"
@@ -171,11 +175,21 @@ void DesktopTest::dialogDescribesPortsAndAdvisesOnLatency() {
     tree.add(FakeSerialTree::ftdi("ttyUSB0", 16));
     tree.add({"ttyACM0", "cdc_acm", "2341", "0043", "Arduino", "Uno", "7583", std::nullopt, ""});
     const std::string rules = "/usr/share/torvanta/99-zrd-serial.rules";
-    fixture.form().session().setPortSources(tree.roots(), rules);
+    zrd::link::SystemRoots roots = tree.roots();
+    roots.lock = fixture.dir.file("locks");
+    QVERIFY(QDir().mkpath(QString::fromStdString(roots.lock)));
+    fixture.form().session().setPortSources(roots, rules);
     Program& program = fixture.program();
     const std::string ftdi =
         zrd::link::portSummary(zrd::link::describePort(tree.device("ttyUSB0"), tree.roots()));
     QVERIFY(ftdi.starts_with("FTDI FT232R USB UART, 0403:6001"));
+    // The USB adapter is held by a live program (this one) through its UUCP lock file.
+    std::ofstream(roots.lock + "/" + zrd::link::lockFileName(tree.device("ttyUSB0")))
+        << std::setw(10) << ::getpid() << "\n";
+    std::ifstream commFile("/proc/self/comm");
+    std::string comm;
+    std::getline(commFile, comm);
+    const std::string holder = comm + " (PID " + std::to_string(::getpid()) + ")";
 
     QTimer::singleShot(0, [&] {
         zrd::session::TCOM_CFG* dialog = openDialog();
@@ -185,7 +199,10 @@ void DesktopTest::dialogDescribesPortsAndAdvisesOnLatency() {
         const int usb = dialog->ComboPort->findText(QString::fromStdString(tree.device("ttyUSB0")));
         const int acm = dialog->ComboPort->findText(QString::fromStdString(tree.device("ttyACM0")));
         QVERIFY(usb >= 0 && acm >= 0);
-        QCOMPARE(list->index(usb, 1).data().toString().toStdString(), ftdi);
+        // A held port is marked with its holder.
+        const std::string mark =
+            zrd::params::withArguments(program.message(zrd::params::kMsgPortInUseMark), {holder});
+        QCOMPARE(list->index(usb, 1).data().toString(), QString::fromStdString(ftdi + ", " + mark));
         QCOMPARE(list->index(acm, 1).data().toString(),
                  QString("Arduino Uno, 2341:0043, serial 7583"));
 
@@ -196,8 +213,11 @@ void DesktopTest::dialogDescribesPortsAndAdvisesOnLatency() {
             zrd::params::withArguments(program.message(zrd::params::kMsgPortLatency),
                                        {tree.device("ttyUSB0"), "16"}) +
             "\n    echo 1 | sudo tee " + tree.latencyFile("ttyUSB0");
-        QVERIFY2(dialog->PortInfo->text().toStdString().starts_with(ftdi + "\n" + advice),
-                 qPrintable(dialog->PortInfo->text()));
+        const std::string busy = zrd::params::withArguments(
+            program.message(zrd::params::kMsgPortBusy), {tree.device("ttyUSB0"), holder});
+        QVERIFY2(
+            dialog->PortInfo->text().toStdString().starts_with(ftdi + "\n" + busy + "\n" + advice),
+            qPrintable(dialog->PortInfo->text()));
         QVERIFY(dialog->PortInfo->text().contains(QString::fromStdString("sudo cp " + rules)));
         dialog->ComboPort->setCurrentIndex(acm);
         QCOMPARE(dialog->PortInfo->text(), QString("Arduino Uno, 2341:0043, serial 7583"));

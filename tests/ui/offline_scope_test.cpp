@@ -161,7 +161,7 @@ void OfflineScopeTest::fullBufferRecordIsReadBackAndViewed() {
     QVERIFY(p.Edit14->text().isEmpty());
 }
 
-void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
+void OfflineScopeTest::connectWithServoOnInternalCommands() {
     TMainForm& form = m_fixture->form();
     Program& program = m_fixture->program();
     // A running servo on internal commands, in speed mode: the generator may drive it.
@@ -174,12 +174,20 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     // The command source as a read of "INST" shows it: the page offers the generator trigger.
     form.controls().SpeedButton1->setChecked(true);
     connectAndPrepare();
-    zrd::scope::TOfflineScopePage& p = page();
-    QVERIFY(p.Trigger->RadioButton1->isEnabled());
+    QVERIFY(page().Trigger->RadioButton1->isEnabled());
     QVERIFY(program.link.sendCommand(zrd::link::kCmdServoOn) > 0);
     QCOMPARE(program.link.awaitAck(false), std::optional<uint8_t>(0));
     form.Timer5Timer();
     QVERIFY(form.controls().Enable_button->isChecked());
+}
+
+void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
+    TMainForm& form = m_fixture->form();
+    Program& program = m_fixture->program();
+    connectWithServoOnInternalCommands();
+    if (QTest::currentTestFailed())
+        return;
+    zrd::scope::TOfflineScopePage& p = page();
 
     // Pre-trigger samples, then the generator's motion as the trigger.
     const int pre = 100;
@@ -221,6 +229,38 @@ void OfflineScopeTest::generatorMotionStartsTheRecordWithItsTriggerMarked() {
     form.controls().SpeedButton7->click();
     QVERIFY(!program.shell.generatorRunning);
     m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(!d.generatorRunning()); });
+}
+
+void OfflineScopeTest::startFgBeforeTheStartIsAcknowledgedStillStartsTheRecord() {
+    TMainForm& form = m_fixture->form();
+    Program& program = m_fixture->program();
+    connectWithServoOnInternalCommands();
+    if (QTest::currentTestFailed())
+        return;
+    zrd::scope::TOfflineScopePage& p = page();
+    p.Trigger->RadioButton1->click();
+    QCOMPARE(driveValue("TRGTYP"), int(zrd::scope::TriggerType::Generator));
+
+    // A drive slow to acknowledge the start frame, and Start FG clicked at once: the click
+    // comes before the page has read that acknowledge.
+    constexpr int kAckDelayMs = 200;
+    m_sim->withDrive([](zrd::sim::SimDrive& d) {
+        d.addFault({zrd::sim::FaultKind::Delay, kAckDelayMs, 4, 1});
+    });
+    p.Button5->click();
+    QVERIFY(p.listening());
+    QVERIFY(!p.capture()->startAcknowledged());
+    form.controls().SpeedButton3->click();
+
+    // The generator runs, and its motion starts the record, which comes back whole.
+    QVERIFY(form.controls().SpeedButton3->isChecked());
+    QVERIFY(program.shell.generatorRunning);
+    m_sim->withDrive([](zrd::sim::SimDrive& d) { QVERIFY(d.generatorRunning()); });
+    QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
+    QCOMPARE(p.capture()->end(), OfflineEnd::Complete);
+    QCOMPARE(p.capture()->records(), zrd::scope::kOfflineSamples);
+    QVERIFY(!program.link.state().linkBusy);
+    form.controls().SpeedButton7->click();
 }
 
 void OfflineScopeTest::bitOfAStatusWordBecomesTheEdgeLevel() {

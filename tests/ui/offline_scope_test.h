@@ -21,12 +21,16 @@ private slots:
     void cleanup();
     void fullBufferRecordIsReadBackAndViewed();
     void generatorMotionStartsTheRecordWithItsTriggerMarked();
+    void startFgBeforeTheStartIsAcknowledgedStillStartsTheRecord();
     void bitOfAStatusWordBecomesTheEdgeLevel();
 
 private:
     // Connects to the drive on the page, which puts the drive into offline scope mode, and
     // selects the fastest tick and the four channels.
     void connectAndPrepare();
+    // connectAndPrepare with the servo on and the command source internal: the function
+    // generator may drive the axis.
+    void connectWithServoOnInternalCommands();
     [[nodiscard]] zrd::scope::TOfflineScopePage& page();
     [[nodiscard]] int driveValue(std::string_view mnemonic);
     [[nodiscard]] uint8_t driveIndex(std::string_view mnemonic);

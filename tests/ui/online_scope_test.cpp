@@ -323,8 +323,8 @@ void OnlineScopeTest::captureEndsOnTheDrivesSide_data() {
     QTest::addColumn<bool>("online");
     QTest::addColumn<bool>("viewable");
     QTest::addColumn<bool>("resettable");
-    QTest::newRow("a silent drive ends it quietly")
-        << "mute" << int(CaptureEnd::Silent) << "" << true << false << false;
+    QTest::newRow("a silent drive is told and logged")
+        << "mute" << int(CaptureEnd::Silent) << "M131" << true << false << false;
     QTest::newRow("a refusal is told")
         << "refuse" << int(CaptureEnd::Refused) << "M11" << true << false << true;
     // The cable is pulled while the drive streams.
@@ -364,6 +364,10 @@ void OnlineScopeTest::captureEndsOnTheDrivesSide() {
     if (!box.isEmpty())
         QVERIFY2(QString::fromStdString(shown.back().text).startsWith(box),
                  shown.back().text.c_str());
+    // The end the drive caused is kept in the action log, newest entry first.
+    if (end == int(CaptureEnd::Silent) || end == int(CaptureEnd::HungUp))
+        QVERIFY(QString::fromStdString(m_fixture->program().actionLog.lines().at(1))
+                    .contains(QString::fromStdString(shown.back().text)));
     const zrd::link::LinkState& link = m_fixture->program().link.state();
     QCOMPARE(link.connected != 0, online);
     QVERIFY(!link.linkBusy);

@@ -57,6 +57,7 @@
 #include "temp_dir.h"
 #include "tuning/filter_design.h"
 #include "tuning/ui/afc_form.h"
+#include "tuning/ui/auto_tuning_form.h"
 #include "tuning/ui/bode_chart.h"
 #include "tuning/ui/filter_form.h"
 #include "tuning/ui/step_response_form.h"
@@ -355,6 +356,21 @@ bool saveInRussian(zrd::app::TMainForm& form, ScreenshotUserInterface& ui, const
     return ok && form.program().english();
 }
 
+// The auto tuning window after a dry run on the simulated drive's default plant: the model,
+// the loop before and as proposed, the figures and the Bode chart. It writes no tuning.
+bool saveAutoTuning(zrd::app::TMainForm& form, zrd::app::Program& program, const QString& out) {
+    form.Autotuning1->trigger();
+    zrd::tuning::TAutoTuningForm& w = *form.AutoTuning_Form;
+    w.resize(1280, 900);
+    bool ok = QTest::qWaitFor([&] { return !program.link.state().linkBusy; }, 5000);
+    w.TuneStart->click();
+    ok &= QTest::qWaitFor([&] { return !w.running(); }, 300000);
+    ok &= w.TuneApply->isEnabled();
+    ok &= save(w, out + "auto-tuning.png");
+    w.close();
+    return ok;
+}
+
 // The window connected to a simulated drive with two errors and a warning: the connection
 // dialog, then the "Status" tab after one status poll and one monitor tick.
 bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, ScreenshotUserInterface& ui,
@@ -389,6 +405,7 @@ bool saveSession(zrd::app::TMainForm& form, zrd::app::Program& program, Screensh
     ok &= saveOfflineScope(form, program, sim, out);
     ok &= saveFrequencyResponse(form, program, sim, out);
     ok &= saveStepResponse(form, program, out);
+    ok &= saveAutoTuning(form, program, out);
     // The switch rebuilds the pages and the scope selectors its own way; the monitor then takes
     // the line from the main window.
     ok &= saveInRussian(form, ui, out);

@@ -18,6 +18,7 @@ private slots:
     void dialogRefusesABaudRateThatIsNoNumber();
     void connectionReadsAllAndDisconnectGoesOffline();
     void readButtonLogsTheReadAll();
+    void lateAnswerIsDroppedAndLogged();
     void idleDriveShowsNoErrorsAndStopsAtZero();
     void errorsAreListedByName_data();
     void errorsAreListedByName();

@@ -5,10 +5,12 @@
 #include <string_view>
 
 #include "app/torvanta_application.h"
+#include "auto_tuning_test.h"
 #include "command_monitor_test.h"
 #include "config_windows_test.h"
 #include "desktop_test.h"
 #include "language_test.h"
+#include "live_state_test.h"
 #include "main_form_test.h"
 #include "offline_scope_test.h"
 #include "online_scope_test.h"
@@ -61,8 +63,8 @@ int main(int argc, char** argv) {
     zrd::app::TorvantaApplication::setQuitOnLastWindowClosed(false);
     const int failures =
         runTests<ShellCoreTest, MainFormTest, ParamPagesTest, SessionTest, OnlineScopeTest,
-                 OfflineScopeTest, WaveFormTest, StepResponseTest, TraceViewerTest, DesktopTest,
-                 ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest, CommandMonitorTest,
-                 LanguageTest>(argc, argv);
+                 OfflineScopeTest, WaveFormTest, StepResponseTest, AutoTuningTest, TraceViewerTest,
+                 DesktopTest, ServiceWindowsTest, OscillogramToolsTest, ConfigWindowsTest,
+                 CommandMonitorTest, LanguageTest, LiveStateTest>(argc, argv);
     return failures == 0 ? 0 : 1;
 }

@@ -37,7 +37,7 @@ constexpr const char* kTimeOutDefaults[] = {"30", "0", "0", "0", "0"};
 constexpr const char* kTimeOutLabels[] = {"Read total constant", "Read interval",
                                           "Read total multiplier", "Write total multiplier",
                                           "Write total constant"};
-// Buttons of the window that do nothing.
+// Buttons of the window that have no action: shown as the window was laid out, never enabled.
 constexpr const char* kIdleButtons[] = {"Send",         "Set",        "start FG",   "stop FG",
                                         "Set position", "Osciill on", "Oscill off", "stop osc",
                                         "enable",       "desable",    "save"};
@@ -157,8 +157,11 @@ void TSer_monitor::buildWindow() {
     Panel1 = new QGroupBox(this);
     Panel1->setObjectName("Panel1");
     auto* idle = new QHBoxLayout(Panel1);
-    for (const char* text : kIdleButtons)
-        idle->addWidget(new QPushButton(text, Panel1));
+    for (const char* text : kIdleButtons) {
+        auto* button = new QPushButton(text, Panel1);
+        button->setEnabled(false);
+        idle->addWidget(button);
+    }
     top->addWidget(Panel1);
 
     Panel2 = new QGroupBox(this);
@@ -224,6 +227,8 @@ void TSer_monitor::buildWindow() {
         gridPairs[j]->setFixedWidth(kCellWidth * 2);
         auto* pair = new QPushButton(QString("%1-%2").arg(j + 1).arg(j + 2), received);
         pair->setFixedWidth(kCellWidth * 2);
+        // A caption over its cell; it has no action.
+        pair->setEnabled(false);
         receivedGrid->addWidget(pair, 6, static_cast<int>(j) + 1);
         receivedGrid->addWidget(gridPairs[j], 5, static_cast<int>(j) + 1);
     }

@@ -158,6 +158,15 @@ void TDriveState::showOffline(const QString& state, const QString& detail) {
     Edit5->setText(detail);
     for (ui::TLamp* lamp : {Servo_enable, N_0, drive_on, Drive_ready})
         lamp->setColour(colors::kGrey);
+    // The last poll's verdicts ("No errors", servo and PC control) are no longer known.
+    for (QLineEdit* f : {PC_control, drive_en, Error, Warning})
+        paintState(f, colors::kSilver);
+    for (QLineEdit* f : {Error, Warning})
+        f->clear();
+    for (QComboBox* list : {ComboBox1, ComboBox9}) {
+        list->clear();
+        setListText(list, QString());
+    }
 }
 
 void TDriveState::showStatus(const StatusTick& tick, const FrameBits& state,

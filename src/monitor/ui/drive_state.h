@@ -31,8 +31,8 @@ public:
     void captionFields(const params::MessageTable& messages, std::string_view language);
     // The connection fields in lime with messages 27 and 28.
     void showOnline(const params::MessageTable& messages, std::string_view language);
-    // The connection fields in red with the given texts; the lamps go grey, for an offline
-    // drive shows nothing.
+    // The connection fields in red with the given texts; the lamps go grey and the state
+    // fields and lists neutral, for an offline drive shows nothing.
     void showOffline(const QString& state, const QString& detail);
     // Lamps, servo and PC-control fields and the error and warning lists of one status tick.
     void showStatus(const StatusTick& tick, const FrameBits& state, const FrameBits& application,

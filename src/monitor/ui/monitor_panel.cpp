@@ -138,4 +138,10 @@ void TMonitorPanel::paintFields(QRgb colour) {
         ui::paintState(field, colour);
 }
 
+void TMonitorPanel::clearValues() {
+    for (QLineEdit* field : m_fields)
+        field->clear();
+    Direction->clear();
+}
+
 }  // namespace zrd::monitor

@@ -25,6 +25,8 @@ public:
     void showValues(const MonitorValues& values);
     // Aqua while the monitor runs, silver otherwise.
     void paintFields(QRgb colour);
+    // Offline: the values of a drive no longer read are not shown.
+    void clearValues();
 
     QLineEdit* Speed_com;
     QLineEdit* Act_speed;

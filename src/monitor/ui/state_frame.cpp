@@ -44,6 +44,11 @@ TStateFrame::TStateFrame(Kind kind, QWidget* parent) : QFrame(parent), m_kind(ki
         for (int b = 0; b < 16; ++b) {
             auto* box = new QCheckBox(this);
             box->setObjectName(QStringLiteral("C%1_b%2").arg(column).arg(b));
+            // The boxes show what the drive said; a click must not tick a bit it did not set.
+            box->setAttribute(Qt::WA_TransparentForMouseEvents);
+            box->setFocusPolicy(Qt::NoFocus);
+            // Greyed until a drive is polled.
+            box->setEnabled(false);
             box->hide();
             grid->addWidget(box, 1 + b, kGridColumn[column]);
             bitBoxes[column][b] = box;
@@ -96,6 +101,12 @@ void TStateFrame::showBits(const FrameBits& bits) {
     for (int column = 0; column < 3; ++column)
         for (int b = 0; b < 16; ++b)
             bitBoxes[column][b]->setChecked(bits.bit(column, b));
+}
+
+void TStateFrame::showLive(bool live) {
+    for (auto& column : bitBoxes)
+        for (QCheckBox* box : column)
+            box->setEnabled(live);
 }
 
 void TStateFrame::setInversion(uint16_t value) {

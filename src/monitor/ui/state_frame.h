@@ -26,6 +26,8 @@ public:
 
     // Ticks the boxes of the three columns as the bits stand.
     void showBits(const FrameBits& bits);
+    // The bit boxes in their colours while a drive is polled, greyed while offline.
+    void showLive(bool live);
 
     // Sets the inversion boxes from a value without running their click handlers.
     void setInversion(uint16_t value);

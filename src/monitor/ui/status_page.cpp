@@ -64,6 +64,11 @@ void TStatusPage::showBits(const FrameBits& state, const FrameBits& application)
     m_frames[1]->showBits(application);
 }
 
+void TStatusPage::showLive(bool live) {
+    for (TStateFrame* frame : m_frames)
+        frame->showLive(live);
+}
+
 void TStatusPage::setInversion(uint16_t value) {
     m_frames[1]->setInversion(value);
 }

@@ -28,6 +28,8 @@ public:
     void build();
     // Ticks the boxes of both frames as the status poll found the bits.
     void showBits(const FrameBits& state, const FrameBits& application);
+    // Both frames' bit boxes live (a drive is polled) or greyed (offline).
+    void showLive(bool live);
     // Sets the inversion boxes from a value without their click handlers running.
     void setInversion(uint16_t value);
     [[nodiscard]] uint16_t inversion() const;

@@ -73,7 +73,9 @@ TOfflineScopePage::TOfflineScopePage(const OfflineScopeParts& parts,
     connect(Button1, &QPushButton::clicked, this, &TOfflineScopePage::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TOfflineScopePage::Button2Click);
     connect(Button4, &QPushButton::clicked, this, &TOfflineScopePage::Button4Click);
-    connect(Trigger, &TTriggerPanel::startAllowed, Button5, &QPushButton::setEnabled);
+    // A trigger choice offers the start; without a drive there is nothing to start.
+    connect(Trigger, &TTriggerPanel::startAllowed, Button5,
+            [this](bool allowed) { Button5->setEnabled(allowed && connected()); });
     connect(Trigger, &TTriggerPanel::recordLengthWanted, this,
             &TOfflineScopePage::showRecordLength);
 }
@@ -333,19 +335,27 @@ void TOfflineScopePage::afterCaptureWork() {
     StopOscillOff();
 }
 
-bool TOfflineScopePage::waitingForGenerator() const {
-    // Not before the drive acknowledged the start: the generator's command would take that
-    // acknowledge for its own.
+bool TOfflineScopePage::armedForGenerator() const {
     return m_capture && m_capture->phase() == OfflinePhase::Armed &&
-           m_capture->startAcknowledged() &&
            (isEdge(m_recordTrigger) || m_recordTrigger == TriggerType::Generator);
 }
 
+bool TOfflineScopePage::waitingForGenerator() const {
+    return armedForGenerator() && m_capture->startAcknowledged();
+}
+
 void TOfflineScopePage::startGenerator(const std::function<void()>& sendStart) {
-    showRecordLength();
     m_watch->setPaused(true);
-    sendStart();
+    // A click soon after the start frame may come before its acknowledge was read: the
+    // generator's command would take that acknowledge for its own. A wait that fails leaves the
+    // port's failure to the command, which reports it.
+    (void)awaitStartAcknowledge(*m_capture, m_parts.link.port());
+    if (armedForGenerator()) {
+        showRecordLength();
+        sendStart();
+    }
     m_watch->setPaused(false);
+    afterCaptureWork();
 }
 
 void TOfflineScopePage::watchPort() {
@@ -471,6 +481,11 @@ void TOfflineScopePage::StopOscillOff() {
     m_windows.saveOscillogram->setEnabled(recorded);
     m_stopAsked = false;
     releaseMonitor();
+    // Told once the buttons are back, so that the window behind the box shows the end.
+    if (end == OfflineEnd::Silent && m_parts.reportEnd)
+        m_parts.reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgOfflineRecordSilent, m_parts.model.language()),
+            {std::to_string(m_capture->records())}));
 }
 
 void TOfflineScopePage::releaseMonitor() {
@@ -518,7 +533,7 @@ void TOfflineScopePage::ClrOscillOff() {
     m_recordTrigger = TriggerType::None;
     Edit14->clear();
     Edit2->clear();
-    Button5->setEnabled(true);
+    Button5->setEnabled(connected());
     m_windows.onlineStart->setEnabled(connected());
     for (QPushButton* b : {Button1, Button2, Button4})
         b->setEnabled(false);

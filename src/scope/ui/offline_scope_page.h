@@ -38,6 +38,9 @@ struct OfflineScopeParts {
     const params::MessageTable& messages;
     Oscillogram& oscillogram;
     const bool& generatorRunning;  // "Start FG" was accepted and not stopped since
+    // A capture that ended by itself (the drive fell silent): the text is shown and goes to the
+    // action log.
+    std::function<void(const std::string&)> reportEnd;
 };
 
 // What the page touches of the main window.
@@ -81,9 +84,13 @@ public:
     [[nodiscard]] bool listening() const { return m_capture && m_capture->listening(); }
     // An armed capture whose record the generator's motion starts: "Start FG" goes out under
     // its hold of the link.
+    [[nodiscard]] bool armedForGenerator() const;
+    // Armed so, and the drive has acknowledged the start frame.
     [[nodiscard]] bool waitingForGenerator() const;
-    // "Start FG" for the armed capture: shows the record length and runs the start exchange with
-    // the capture's watch of the port paused, so that the answer reaches the exchange.
+    // "Start FG" for the armed capture: takes the start frame's acknowledge first when it has
+    // not come yet, then shows the record length and runs the start exchange with the capture's
+    // watch of the port paused, so that the answer reaches the exchange. `sendStart` does not
+    // run when the capture ended meanwhile (the drive refused the start, the port went away).
     void startGenerator(const std::function<void()>& sendStart);
     // Abandons a capture that listens (the program closes or disconnects).
     void cancelCapture();

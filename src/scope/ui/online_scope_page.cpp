@@ -48,14 +48,11 @@ constexpr int kResetCentre = 100;
 // in between are drawn into the picture only.
 constexpr int kRepaintMs = 16;
 
-QToolButton* replayButton(const char* name, const char* caption, QButtonGroup* group,
-                          QWidget* parent) {
+QToolButton* replayButton(const char* name, const char* caption, QWidget* parent) {
     auto* b = new QToolButton(parent);
     b->setObjectName(name);
     b->setText(caption);
-    b->setCheckable(true);
     b->hide();
-    group->addButton(b);
     return b;
 }
 
@@ -188,10 +185,11 @@ void TOnlineScopePage::buildLayout() {
     buttons->addWidget(Button18, 1, 0);
     buttons->addWidget(Button21, 0, 1);
     buttons->addWidget(Button23, 1, 1);
-    auto* replay = new QButtonGroup(this);
-    Replay_start = replayButton("Replay_start", "Replay", replay, this);
-    Replay_stop = replayButton("Replay_stop", "Stop replay", replay, this);
-    Replay_stop->setChecked(true);
+    // "Replay" stays down while a replay runs; "Stop replay" acts only then.
+    Replay_start = replayButton("Replay_start", "Replay", this);
+    Replay_start->setCheckable(true);
+    Replay_stop = replayButton("Replay_stop", "Stop replay", this);
+    showReplayRunning(false);
     buttons->addWidget(Replay_start, 2, 0);
     buttons->addWidget(Replay_stop, 2, 1);
     top->addLayout(buttons);
@@ -486,8 +484,7 @@ void TOnlineScopePage::Button18Click() {
     m_stopAsked = false;
     showStopStamp();
     ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
-    Replay_start->setChecked(false);
-    Replay_stop->setChecked(true);
+    showReplayRunning(false);
     Replay_start->show();
     Replay_stop->show();
     Button18->setEnabled(false);
@@ -555,6 +552,11 @@ void TOnlineScopePage::endCapture() {
             break;
     }
     releaseMonitor();
+    // Told once the buttons are back, so that the window behind the box shows the end.
+    if (end == CaptureEnd::Silent && m_parts.reportEnd)
+        m_parts.reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgOnlineCaptureSilent, m_parts.model.language()),
+            {std::to_string(m_capture->samples())}));
 }
 
 void TOnlineScopePage::releaseMonitor() {
@@ -587,8 +589,7 @@ void TOnlineScopePage::Button23Click() {
     abortReplay();
     if (capturing())
         return;
-    Replay_start->setChecked(false);
-    Replay_stop->setChecked(true);
+    showReplayRunning(false);
     Replay_start->hide();
     Replay_stop->hide();
     resetPreview();
@@ -652,17 +653,18 @@ void TOnlineScopePage::onRepaintTimer() {
 }
 
 void TOnlineScopePage::Replay_startClick() {
-    if (m_replay.running())
+    if (m_replay.running()) {
+        // A second click leaves the running replay, and its button, as they are.
+        showReplayRunning(true);
         return;
+    }
     if (!m_replay.start(m_parts.link, m_parts.oscillogram.buffer, m_parts.oscillogram.rateCode,
                         CaptureClock::now())) {
         // The link is busy: nothing happens, and the buttons stay as they were.
-        Replay_start->setChecked(false);
-        Replay_stop->setChecked(true);
+        showReplayRunning(false);
         return;
     }
-    Replay_start->setChecked(true);
-    Replay_stop->setChecked(false);
+    showReplayRunning(true);
     Gauge2->setValue(Gauge2->minimum());
     {
         QPainter painter(&m_preview);
@@ -675,8 +677,7 @@ void TOnlineScopePage::Replay_startClick() {
 void TOnlineScopePage::Replay_stopClick() {
     m_replay.stop();
     m_replayTimer->stop();
-    Replay_start->setChecked(false);
-    Replay_stop->setChecked(true);
+    showReplayRunning(false);
 }
 
 void TOnlineScopePage::abortReplay() {
@@ -712,8 +713,12 @@ void TOnlineScopePage::onReplayTimer() {
         armReplayTimer();
         return;
     }
-    Replay_start->setChecked(false);
-    Replay_stop->setChecked(true);
+    showReplayRunning(false);
+}
+
+void TOnlineScopePage::showReplayRunning(bool running) {
+    Replay_start->setChecked(running);
+    Replay_stop->setEnabled(running);
 }
 
 }  // namespace zrd::scope

@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,9 @@ struct OnlineScopeParts {
     const params::MessageTable& messages;
     Oscillogram& oscillogram;
     const int& cpuSpeedClass;  // measured at start-up, after the page is made
+    // A capture that ended by itself (the drive fell silent): the text is shown and goes to the
+    // action log.
+    std::function<void(const std::string&)> reportEnd;
 };
 
 // What the page touches of the main window.
@@ -144,6 +148,8 @@ public slots:
     void Replay_stopClick();
     // A running replay ends after its next step (the online viewer opens, the scope resets).
     void abortReplay();
+    // "Replay" down and "Stop replay" enabled while a replay runs; up and disabled otherwise.
+    void showReplayRunning(bool running);
 
 private:
     void buildLayout();

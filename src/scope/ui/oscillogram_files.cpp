@@ -112,8 +112,7 @@ void TOscillogramFiles::showRead(const DatReadResult& result) {
     if (isOnline) {
         showStamp(o.header.startStamp, online.MaskEdit11, online.MaskEdit12);
         showStamp(o.header.stopStamp, online.MaskEdit13, online.MaskEdit14);
-        online.Replay_start->setChecked(false);
-        online.Replay_stop->setChecked(true);
+        online.showReplayRunning(online.replay().running());
         online.Replay_start->show();
         online.Replay_stop->show();
     } else {

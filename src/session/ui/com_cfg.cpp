@@ -32,6 +32,8 @@ QString portNotes(const link::PortInfo& info, const std::string& rulesFile,
     QStringList lines;
     if (const std::string summary = link::portSummary(info); !summary.empty())
         lines << qs(summary);
+    if (!info.holders.empty())
+        lines << qs(portBusyText(info.device, info.holders, messages, language));
     if (const std::string advice = latencyAdvice(info, rulesFile, messages, language);
         !advice.empty())
         lines << qs(advice);
@@ -61,6 +63,7 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> por
         first.device = settings.device;
         ports.insert(ports.begin(), first);
     }
+    m_ports = ports;
     auto* model = new QStandardItemModel(0, 2, ComboPort);
     for (const link::PortInfo& p : ports) {
         auto* path = new QStandardItem(qs(p.device));
@@ -142,6 +145,20 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> por
     connect(OKBtn, &QPushButton::clicked, this, &TCOM_CFG::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(ComboPort, &QComboBox::currentTextChanged, this, &TCOM_CFG::showPortNotes);
+}
+
+void TCOM_CFG::markPorts(const PortMark& mark) {
+    auto* model = qobject_cast<QStandardItemModel*>(ComboPort->model());
+    for (int row = 0; model && row < model->rowCount() && row < static_cast<int>(m_ports.size());
+         ++row) {
+        const QString text = mark(m_ports[static_cast<size_t>(row)]);
+        if (text.isEmpty())
+            continue;
+        QStandardItem* description = model->item(row, kDescriptionColumn);
+        const QString summary = description->text();
+        description->setText(summary.isEmpty() ? text : summary + ", " + text);
+        model->item(row, kPathColumn)->setToolTip(description->text());
+    }
 }
 
 void TCOM_CFG::setPortNotes(PortNotes notes) {

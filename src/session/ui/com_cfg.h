@@ -19,8 +19,9 @@ class QSpinBox;
 
 namespace zrd::session {
 
-// The text under the port of the connection dialog: what the system tells about the port, and
-// for an adapter whose latency timer is above 1 ms, the timer and the commands that lower it.
+// The text under the port of the connection dialog: what the system tells about the port, who
+// holds it when another program does, and for an adapter whose latency timer is above 1 ms,
+// the timer and the commands that lower it.
 QString portNotes(const link::PortInfo& info, const std::string& rulesFile,
                   const params::MessageTable& messages, std::string_view language);
 
@@ -40,6 +41,11 @@ public:
 
     // Shows the notes of the port chosen or typed, now and whenever it changes.
     void setPortNotes(PortNotes notes);
+    // The mark of a port that another program holds ("in use by minicom (PID 1234)"), empty
+    // for a free one.
+    using PortMark = std::function<QString(const link::PortInfo& port)>;
+    // Puts each listed port's mark beside its description.
+    void markPorts(const PortMark& mark);
 
     QComboBox* ComboPort;
     QLabel* PortInfo;
@@ -62,6 +68,7 @@ private:
     void showPortNotes();
 
     ConnectionSettings& m_settings;
+    std::vector<link::PortInfo> m_ports;  // as listed, in the order of the list
     Opener m_opener;
     UserInterface& m_ui;
     PortNotes m_notes;

@@ -16,6 +16,7 @@
 #include "core/ui/controls.h"
 #include "core/ui/qt_text.h"
 #include "formula/configuration.h"
+#include "link/port_lock.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
@@ -104,7 +105,17 @@ TDriveSession::TDriveSession(const SessionParts& parts, const SessionWindows& wi
     connect(m_windows.editor, &TEdit_par_Form::written, this, &TDriveSession::showEditOutcome);
     // A default written in place of a value is an action of its own in the log.
     m_parts.access.setSubstitutionReport([this](const std::string& action) { logAction(action); });
+    // An answer that came too late to count is dropped; the log keeps that it came.
+    m_parts.link.setLateAnswerReport([this](int count) {
+        logAction(pm::withArguments(
+            m_parts.messages.text(pm::kMsgLogLateAnswers, m_parts.model.language()),
+            {std::to_string(count)}));
+    });
     m_windows.N9->setEnabled(false);
+}
+
+TDriveSession::~TDriveSession() {
+    m_parts.link.setLateAnswerReport({});
 }
 
 QString TDriveSession::message(int n) const {
@@ -127,8 +138,12 @@ bool TDriveSession::connectDrive() {
     TCOM_CFG dialog(m_parts.connection, link::listSerialPorts(m_roots), connectOnDialog,
                     m_parts.link.ui(), m_windows.window);
     dialog.setPortNotes([this](const std::string& device) {
-        return portNotes(link::describePort(device, m_roots), m_rulesFile, m_parts.messages,
-                         m_parts.model.language());
+        link::PortInfo info = link::describePort(device, m_roots);
+        info.holders = link::findLockHolders(device, m_roots);
+        return portNotes(info, m_rulesFile, m_parts.messages, m_parts.model.language());
+    });
+    dialog.markPorts([this](const link::PortInfo& port) {
+        return qs(portInUseMark(port, m_parts.messages, m_parts.model.language()));
     });
     // A cancelled dialog changes nothing and says nothing.
     if (dialog.exec() != QDialog::Accepted)
@@ -150,6 +165,7 @@ bool TDriveSession::connectDrive() {
     m_windows.timers->resume();
     ReadParamAll();
     ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
     m_windows.monitor->Monitor->setEnabled(true);
     m_windows.Setconfiguration1->setEnabled(true);
     return true;
@@ -169,26 +185,32 @@ void TDriveSession::disconnectDrive() {
 void TDriveSession::linkLost(const std::string& reason) {
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
-    // The link's reason names the port.
-    m_parts.messages.showText(
-        m_parts.link.ui(),
-        m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason,
-        m_parts.model.language());
     showOffline(message(pm::kMsgStateOffline));
+    // The link's reason names the port.
+    reportEnd(m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason);
+}
+
+void TDriveSession::reportEnd(const std::string& text) {
+    logAction(text);
+    m_parts.messages.showText(m_parts.link.ui(), text, m_parts.model.language());
 }
 
 void TDriveSession::showOffline(const QString& state) {
     m_windows.driveState->showOffline(state, message(mon::kMsgOfflineDetail));
+    m_windows.statusPage->showLive(false);
     m_windows.N10->setEnabled(false);
     m_windows.N4->setEnabled(false);
     m_windows.N9->setEnabled(false);
     m_windows.N3->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, false);
+    ui::setEnabledByName(m_windows.window, kOfflineScopeStart, false);
+    m_shownOffline = true;
     m_windows.controls->showOnline(false);
     m_windows.timers->stopPolls();
     // A running monitor ends with the connection.
     mon::TMonitorPanel* monitor = m_windows.monitor;
     monitor->paintFields(colors::kSilver);
+    monitor->clearValues();
     monitor->Stop_monitor->setChecked(true);
     monitor->Monitor->setEnabled(false);
     m_windows.controls->Panel32->setEnabled(true);
@@ -203,6 +225,10 @@ void TDriveSession::showOnline() {
     m_windows.N3->setEnabled(false);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, true);
     m_windows.controls->showOnline(true);
+    // The offline scope's start, held while offline, comes back once with the drive.
+    if (m_shownOffline)
+        ui::setEnabledByName(m_windows.window, kOfflineScopeStart, true);
+    m_shownOffline = false;
 }
 
 void TDriveSession::pollStatus() {
@@ -225,6 +251,9 @@ void TDriveSession::pollStatus() {
         showOffline(message(mon::kMsgStateOffline));
         // The link stays blocked until a new connection.
         m_parts.link.state().linkBusy = true;
+        reportEnd(pm::withArguments(
+            m_parts.messages.text(pm::kMsgStatusPollSilent, m_parts.model.language()),
+            {std::to_string(mon::kToleratedFailures + 1)}));
         return;
     }
     if (monitorWasOn)
@@ -240,6 +269,7 @@ void TDriveSession::showStatus(const mon::StatusTick& tick) {
             ui::setEnabledByName(m_windows.window, name, true);
     }
     m_windows.statusPage->showBits(state, application);
+    m_windows.statusPage->showLive(true);
     m_windows.driveState->showStatus(tick, state, application, m_parts.messages,
                                      m_parts.model.language());
     m_windows.controls->showStatus(state, servoPanelAllowed());
@@ -344,7 +374,14 @@ void TDriveSession::showValuesRead(const ReadAllResult& result) {
             static_cast<uint16_t>(static_cast<int>(model.value(*dinlev))));
     if (const auto text = mon::setStateText(static_cast<int>(model.parameterSetState())))
         m_windows.controls->show_state_par->setText(qs(*text));
+    keepDriveControlsOffline();
     emit valuesRead();
+}
+
+void TDriveSession::keepDriveControlsOffline() {
+    // Values from a file or an edit show on the buttons, but without a drive no button may act.
+    if (!connected())
+        m_windows.controls->showOnline(false);
 }
 
 void TDriveSession::Button9Click() {
@@ -420,6 +457,7 @@ void TDriveSession::showEditOutcome(const EditOutcome& outcome) {
         showMotor(outcome.motor->line, outcome.motor->name);
     if (outcome.driveName)
         m_windows.driveState->Dr_Num->setText(qs(*outcome.driveName));
+    keepDriveControlsOffline();
 }
 
 void TDriveSession::showCommandSource(int inst) {

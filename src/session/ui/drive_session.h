@@ -73,6 +73,8 @@ class TDriveSession : public QObject {
     Q_OBJECT
 public:
     TDriveSession(const SessionParts& parts, const SessionWindows& windows, QObject* parent);
+    // The link outlives the session: it no longer reports to it.
+    ~TDriveSession() override;
 
     // "Connection parameters": the dialog opens the port and checks for a drive; a drive that
     // answers is read and polled. A cancelled dialog changes nothing and says nothing. True when
@@ -109,6 +111,9 @@ public:
     void writeAll();
     // One entry of the action log, stamped with the clock fields.
     void logAction(const std::string& action);
+    // How an exchange ended by itself (the drive fell silent, the port went away): the text goes
+    // to the action log and is shown.
+    void reportEnd(const std::string& text);
     // The pages, buttons and fields after a read-all that ran elsewhere (a reset's).
     void showValuesRead(const ReadAllResult& result);
 
@@ -134,12 +139,16 @@ private:
     void showStatus(const monitor::StatusTick& tick);
     void showEditOutcome(const EditOutcome& outcome);
     void showCommandSource(int inst);
+    void keepDriveControlsOffline();
     void showMotor(int line, const std::string& name);
 
     SessionParts m_parts;
     SessionWindows m_windows;
     link::SystemRoots m_roots;
     std::string m_rulesFile;
+    // The window shows no drive (as at start-up): the next online tick gives back what the
+    // offline state took.
+    bool m_shownOffline = true;
 };
 
 }  // namespace zrd::session

@@ -110,6 +110,7 @@ void TServiceControls::Enable_buttonClick() {
     const ServiceResult r = m_commands.servoOn(d);
     show(d);
     showResult(r);
+    readStateAgain(r.enmodRefused ? ServiceOutcome::NotRun : r.outcome);
 }
 
 void TServiceControls::Desable_buttonClick() {
@@ -118,6 +119,7 @@ void TServiceControls::Desable_buttonClick() {
     const ServiceResult r = m_commands.servoOff(d);
     show(d);
     showResult(r);
+    readStateAgain(r.enmodRefused ? ServiceOutcome::NotRun : r.outcome);
 }
 
 void TServiceControls::modeClick(int mode) {
@@ -128,6 +130,7 @@ void TServiceControls::modeClick(int mode) {
         m_windows.controlCaption->setText(QString::fromStdString(r.caption));
     if (r.enableWriteButton)
         m_windows.controls->Button6->setEnabled(true);
+    readStateAgain(r.outcome);
 }
 
 void TServiceControls::sourceClick(ServiceCommands::Source source) {
@@ -144,6 +147,7 @@ void TServiceControls::sourceClick(ServiceCommands::Source source) {
     if (r.servoPanel)
         c->showServoPanel(*r.servoPanel);
     showResult(r.commands);
+    readStateAgain(r.outcome);
 }
 
 void TServiceControls::reset(ResetKind kind) {
@@ -170,9 +174,21 @@ void TServiceControls::startResetPause(const ServiceResult& result) {
 
 void TServiceControls::ResetTimerTimer() {
     const ReadAllResult result = m_commands.completeReset();
-    if (result.ran)
+    if (result.ran) {
         m_windows.session->showValuesRead(result);
+        // The drive came up again with its servo off: the lamps follow now, not a poll later.
+        readStateAgain(ServiceOutcome::Done);
+    }
     showState();
+}
+
+void TServiceControls::readStateAgain(ServiceOutcome outcome) {
+    // Only what reached the drive changes its state; a hang-up has taken the window offline.
+    if (outcome == ServiceOutcome::NotRun || outcome == ServiceOutcome::NotWritten ||
+        outcome == ServiceOutcome::HungUp)
+        return;
+    if (m_parts.link.state().connected != 0)
+        m_windows.session->pollStatus();
 }
 
 }  // namespace zrd::session

@@ -71,6 +71,9 @@ private:
     void reset(ResetKind kind);
     void initialise();
     void startResetPause(const ServiceResult& result);
+    // After a command that changes the drive's state: the status words are read at once, so
+    // that the lamps and the servo and generator buttons do not wait for the next poll.
+    void readStateAgain(ServiceOutcome outcome);
 
     ServiceParts m_parts;
     ServiceWindows m_windows;

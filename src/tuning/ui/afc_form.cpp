@@ -149,9 +149,17 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     Notch->setToolTip("The filter calculator with a band-stop at the selected resonance");
     Notch->setEnabled(false);
     Notch->setVisible(static_cast<bool>(m_parts.notch));
+    AutoTuning = button("AutoTuning", "Auto tuning...");
+    AutoTuning->setToolTip("Measures the plant and proposes the gains and notches");
+    AutoTuning->setVisible(static_cast<bool>(m_parts.autoTuning));
     resonanceRow->addWidget(ResonanceList, 1);
-    resonanceRow->addWidget(Notch, 0, Qt::AlignTop);
-    lists->addWidget(resonances, 1);
+    auto* resonanceButtons = new QVBoxLayout;
+    resonanceButtons->addWidget(Notch);
+    resonanceButtons->addWidget(AutoTuning);
+    resonanceButtons->addStretch();
+    resonanceRow->addLayout(resonanceButtons);
+    // A resonance line (kind, frequency, magnitude, damping) is read whole.
+    lists->addWidget(resonances, 3);
 
     auto* overlays = new QGroupBox("Overlays", this);
     auto* overlayRow = new QHBoxLayout(overlays);
@@ -185,12 +193,13 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     overlayRow->addWidget(Overlays, 1);
     overlayRow->addLayout(overlayButtons);
     overlayRow->addLayout(options, 1);
-    lists->addWidget(overlays, 2);
+    lists->addWidget(overlays, 4);
     root->addLayout(lists);
 
     connect(PrintMagnitude, &QPushButton::clicked, this, &TAFC_Form::PrintMagnitudeClick);
     connect(PrintPhase, &QPushButton::clicked, this, &TAFC_Form::PrintPhaseClick);
     connect(Notch, &QPushButton::clicked, this, &TAFC_Form::NotchClick);
+    connect(AutoTuning, &QPushButton::clicked, this, &TAFC_Form::AutoTuningClick);
     connect(AddFile, &QPushButton::clicked, this, &TAFC_Form::AddFileClick);
     connect(SaveResponse, &QPushButton::clicked, this, &TAFC_Form::SaveResponseClick);
     connect(MakeReference, &QPushButton::clicked, this, &TAFC_Form::MakeReferenceClick);
@@ -366,6 +375,15 @@ void TAFC_Form::NotchClick() {
     if (row < 0 || static_cast<size_t>(row) >= m_resonances.size() || !m_parts.notch)
         return;
     m_parts.notch(m_resonances[static_cast<size_t>(row)].frequency);
+}
+
+void TAFC_Form::AutoTuningClick() {
+    if (!m_parts.autoTuning)
+        return;
+    // This window holds the program modal: the tuner's window, which measures for a while and
+    // lets the program be used meanwhile, takes its place.
+    close();
+    m_parts.autoTuning();
 }
 
 bool TAFC_Form::addFile(const QString& path) {

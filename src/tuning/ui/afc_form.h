@@ -45,6 +45,8 @@ struct AfcParts {
     std::function<void(const QPixmap& picture, const QString& name)> print;
     // "Notch…": the filter calculator opened on a band-stop at this frequency.
     std::function<void(double frequencyHz)> notch;
+    // "Auto tuning...": the tuner's window, in place of this one.
+    std::function<void()> autoTuning;
 };
 
 // The chart window: magnitude and phase over frequency with a cursor and zoom, the filters'
@@ -88,6 +90,7 @@ public:
     QPushButton* PrintPhase;
     QListWidget* ResonanceList;  // one line a resonance or anti-resonance
     QPushButton* Notch;          // the filter calculator on the selected resonance
+    QPushButton* AutoTuning;     // the tuner's window
     QListWidget* Overlays;       // one line a response: visibility, colour, name
     QPushButton* AddFile;
     QPushButton* SaveResponse;
@@ -101,6 +104,7 @@ public slots:
     void PrintMagnitudeClick();
     void PrintPhaseClick();
     void NotchClick();
+    void AutoTuningClick();
     void AddFileClick();
     void SaveResponseClick();
     void MakeReferenceClick();

@@ -29,6 +29,7 @@ constexpr int kBodeViewHeight = 260;
 constexpr double kBodeCurveWidth = 2.0;
 constexpr double kBodeDashedWidth = 1.5;
 constexpr double kBodeMarkSize = 9.0;
+constexpr double kBodeDotSize = 4.0;
 // A press and release closer than this are a click, not a range.
 constexpr double kMinimumDragPixels = 4.0;
 // The value axis keeps this share of the curves' span (at least one unit) free at either end.
@@ -56,6 +57,15 @@ QLineSeries* bodeSeries(const QString& name, const QColor& colour, bool dashed) 
     if (dashed)
         pen.setStyle(Qt::DashLine);
     series->setPen(pen);
+    return series;
+}
+
+QScatterSeries* bodeDots(const QString& name, const QColor& colour) {
+    auto* series = new QScatterSeries;
+    series->setName(name);
+    series->setColor(colour);
+    series->setBorderColor(colour);
+    series->setMarkerSize(kBodeDotSize);
     return series;
 }
 
@@ -136,9 +146,11 @@ void BodeChart::fill(size_t c, const std::vector<BodeMark>& marks) {
         s->attachAxis(y);
     };
     for (const BodeCurve& curve : m_curves) {
-        QLineSeries* series = c == kMagnitudeChart
-                                  ? bodeSeries(curve.magnitudeLegend, curve.magnitude, curve.dashed)
-                                  : bodeSeries(curve.phaseLegend, curve.phase, curve.dashed);
+        const QString& legend = c == kMagnitudeChart ? curve.magnitudeLegend : curve.phaseLegend;
+        const QColor& colour = c == kMagnitudeChart ? curve.magnitude : curve.phase;
+        QXYSeries* series = curve.dots
+                                ? bodeDots(legend, colour)
+                                : static_cast<QXYSeries*>(bodeSeries(legend, colour, curve.dashed));
         QList<QPointF> points;
         points.reserve(static_cast<qsizetype>(curve.points.size()));
         for (const ChartPoint& p : curve.points) {

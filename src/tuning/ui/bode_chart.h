@@ -29,6 +29,7 @@ struct BodeCurve {
     QColor magnitude;
     QColor phase;
     bool dashed = false;
+    bool dots = false;  // the points alone, not joined: measured bins
 };
 
 // A point named in the legend, on the magnitude chart (value in dB) or the phase chart

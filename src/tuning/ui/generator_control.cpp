@@ -28,7 +28,7 @@ TGeneratorControl::TGeneratorControl(link::DriveLink& link, const params::Parame
 void TGeneratorControl::SpeedButton3Click() {
     // An armed offline capture holds the link for the generator's motion: the start goes out
     // under its hold. Any other exchange keeps the generator where it is.
-    const bool coupled = m_offlineScope.waitingForGenerator();
+    const bool coupled = m_offlineScope.armedForGenerator();
     if (m_link.state().linkBusy && !coupled) {
         m_controls.SpeedButton7->setChecked(true);
         return;
