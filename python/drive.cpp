@@ -14,6 +14,7 @@
 #include "params/message_numbers.h"
 #include "params/parameter_comparison.h"
 #include "params/parameter_file.h"
+#include "params/type_tables.h"
 #include "scope/offline_capture.h"
 #include "scope/online_capture.h"
 #include "scope/oscillogram_file.h"
@@ -25,6 +26,8 @@
 #include "session/status_poll.h"
 #include "session/sweeps.h"
 #include "tuning/function_generator.h"
+#include "tuning/speed_loop_tuner.h"
+#include "tuning/tune_json.h"
 
 namespace zrd::python {
 
@@ -1134,6 +1137,74 @@ std::unique_ptr<Recording> Drive::scopeOffline(const OfflineRequest& request,
     rec->samples = sc::kOfflineSamples;
     rec->model = std::make_unique<pm::ParameterModel>(model);
     return rec;
+}
+
+// ---- Tuner
+
+std::string Drive::tune(const TuneRequest& request, const InterruptCheck& stop) {
+    const auto lock = begin();
+    requireConnected();
+    tn::TuneSettings settings;
+    settings.targets.crossoverHz = request.bandwidthHz;
+    settings.targets.phaseMarginDeg = request.phaseMarginDeg;
+    settings.targets.gainMarginDb = request.gainMarginDb;
+    settings.maxAmplitudeRpm = request.maxAmplitudeRpm;
+    settings.fromHz = request.fromHz;
+    settings.toHz = request.toHz;
+    settings.maxFilters = request.maxFilters;
+    settings.apply = request.apply;
+    settings.save = request.save;
+    const auto refuse = [](const std::string& why) {
+        throw Failure(FailureKind::Data, why, 0, {});
+    };
+    // The bounds zrdctl tune takes.
+    if (request.bandwidthHz && !(*request.bandwidthHz > 0.0))
+        refuse("bandwidth must be above 0 Hz or None");
+    if (!(settings.fromHz > 0.0 && settings.fromHz < settings.toHz && settings.toHz <= 2000.0))
+        refuse("fmin and fmax must satisfy 0 < fmin < fmax <= 2000 Hz");
+    if (!(settings.maxAmplitudeRpm >= 2.0))
+        refuse("amp must be at least 2 rpm");
+    if (!(settings.targets.phaseMarginDeg > 0.0 && settings.targets.phaseMarginDeg < 90.0))
+        refuse("phase_margin must lie between 0 and 90 degrees");
+    if (!(settings.targets.gainMarginDb > 0.0))
+        refuse("gain_margin must be above 0 dB");
+    if (settings.maxFilters < 0 || settings.maxFilters > tn::kFilterSlots)
+        refuse("filters must lie within 0..4");
+    if (settings.save && !settings.apply)
+        refuse("save stores an applied proposal: give apply=True too");
+
+    pm::TypeTables tables;
+    const std::filesystem::path folder(m_data->folder);
+    (void)tables.load((folder / pm::kMotorTypeFileName).string(),
+                      (folder / pm::kDriveTypeFileName).string(), m_data->messages, m_ui,
+                      m_data->model->language());
+    m_ui.clear();
+    tn::SpeedLoopTuner tuner(*m_link, *m_access, *m_data->model, m_data->messages, tables);
+    bool interrupted = false;
+    bool waited = true;
+    if (tuner.start(settings, Clock::now()))
+        waited = tn::runTune(tuner, *m_port, [&] {
+            if (!interrupted && stopAsked(stop)) {
+                interrupted = true;
+                tuner.cancel();
+            }
+        });
+    if (!waited)
+        fail(FailureKind::Link,
+             "waiting for the drive on " + m_options.port + " failed: " + m_port->lastError());
+    if (interrupted)
+        throw Interrupted{};
+    const tn::TuneOutcome& outcome = tuner.outcome();
+    if (outcome.failure == tn::TuneFailure::None)
+        return tn::tuneResultJson(tuner.result());
+    checkLink();
+    const bool linkFailed = outcome.failure == tn::TuneFailure::NoAnswer ||
+                            outcome.failure == tn::TuneFailure::LinkLost ||
+                            (outcome.failure == tn::TuneFailure::RecordIncomplete &&
+                             (outcome.recordEnd == sc::OfflineEnd::Silent ||
+                              outcome.recordEnd == sc::OfflineEnd::HungUp ||
+                              outcome.recordEnd == sc::OfflineEnd::Cancelled));
+    fail(linkFailed ? FailureKind::Link : FailureKind::Refused, tn::tuneFailureText(outcome));
 }
 
 }  // namespace zrd::python

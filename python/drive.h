@@ -22,6 +22,7 @@
 #include "session/parameter_access.h"
 #include "session/service_commands.h"
 #include "session/sweeps.h"
+#include "tuning/speed_loop_tuner.h"
 
 namespace zrd::python {
 
@@ -155,6 +156,18 @@ struct OfflineRequest {
     bool startFg = false;
 };
 
+struct TuneRequest {
+    std::optional<double> bandwidthHz;  // nullopt: the highest crossover the margins allow
+    double phaseMarginDeg = tuning::kDefaultPhaseMarginDeg;
+    double gainMarginDb = tuning::kDefaultGainMarginDb;
+    double maxAmplitudeRpm = tuning::kDefaultTuneAmplitudeRpm;
+    double fromHz = tuning::kDefaultTuneFromHz;
+    double toHz = tuning::kDefaultTuneToHz;
+    int maxFilters = tuning::kDefaultTuneFilters;
+    bool apply = false;
+    bool save = false;
+};
+
 class Drive {
 public:
     // Loads the data set and connects as the program does (port, preamble, "HVER").
@@ -200,6 +213,10 @@ public:
                                            int samples, const InterruptCheck& stop);
     std::unique_ptr<Recording> scopeOffline(const OfflineRequest& request,
                                             const InterruptCheck& stop);
+
+    // The speed loop tuned from the measured plant, as zrdctl tune runs it: the result as the
+    // JSON object that zrdctl tune --json prints. A stop puts back what the run changed.
+    std::string tune(const TuneRequest& request, const InterruptCheck& stop);
 
 private:
     // One operation at a time: Python threads may call in while the interpreter is released.

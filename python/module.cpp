@@ -588,5 +588,27 @@ frequency), and whether the quantised filter is stable.)");
             },
             py::arg("signals"), py::arg("tick") = 0, py::arg("trigger") = "none",
             py::arg("source") = 1, py::arg("level") = 0.0, py::arg("pre") = 0,
-            py::arg("wait") = py::none(), py::arg("start_fg") = false);
+            py::arg("wait") = py::none(), py::arg("start_fg") = false)
+        .def(
+            "tune",
+            [](zp::Drive& d, std::optional<double> bandwidth, double phaseMargin, double gainMargin,
+               double amp, double fmin, double fmax, int filters, bool apply, bool save) {
+                const zp::TuneRequest r{bandwidth, phaseMargin, gainMargin, amp, fmin,
+                                        fmax,      filters,     apply,      save};
+                const zp::InterruptCheck stop = interruptCheck();
+                std::string json;
+                {
+                    py::gil_scoped_release free;
+                    json = d.tune(r, stop);
+                }
+                return py::module_::import("json").attr("loads")(json);
+            },
+            py::arg("bandwidth") = py::none(), py::arg("phase_margin") = tn::kDefaultPhaseMarginDeg,
+            py::arg("gain_margin") = tn::kDefaultGainMarginDb,
+            py::arg("amp") = tn::kDefaultTuneAmplitudeRpm, py::arg("fmin") = tn::kDefaultTuneFromHz,
+            py::arg("fmax") = tn::kDefaultTuneToHz, py::arg("filters") = tn::kDefaultTuneFilters,
+            py::arg("apply") = false, py::arg("save") = false,
+            R"(Tunes the speed loop from the measured plant, as zrdctl tune does; a dry run unless
+apply=True (save=True then stores the verified result in the EEPROM). Returns the dict that
+zrdctl tune --json prints.)");
 }

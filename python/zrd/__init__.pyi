@@ -68,6 +68,9 @@ class Drive:
     def scope_offline(self, signals: Sequence[_Channel], tick: int = ..., trigger: str = ...,
                       source: int = ..., level: float = ..., pre: int = ...,
                       wait: Optional[float] = ..., start_fg: bool = ...) -> Recording: ...
+    def tune(self, bandwidth: Optional[float] = ..., phase_margin: float = ...,
+             gain_margin: float = ..., amp: float = ..., fmin: float = ..., fmax: float = ...,
+             filters: int = ..., apply: bool = ..., save: bool = ...) -> dict[str, Any]: ...
 
 class Bode:
     freq: np.ndarray
