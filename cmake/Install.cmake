@@ -58,8 +58,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "service and tuning tool for ZRD servo dri
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "QX Torvanta reads and writes the parameters of ZRD servo drives on a serial line, stores\n"
   "them in the drive's EEPROM or in files, and shows the drive's status and process values.\n"
-  "The package holds the program torvanta, the command-line tool zrdctl and the simulated\n"
-  "drive zrd-sim.")
+  "The package holds the program torvanta, the command-line tool zrdctl, the simulated\n"
+  "drive zrd-sim and the Python module zrd.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
@@ -67,6 +67,10 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The Python module's interpreter and numpy, which dpkg-shlibdeps cannot see (python/).
+if(ZRD_PACKAGE_DEPENDS)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS ${ZRD_PACKAGE_DEPENDS})
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "udev")
 set(CPACK_DEBIAN_COMPRESSION_TYPE gzip)

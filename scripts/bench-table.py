@@ -88,6 +88,13 @@ def main():
     if b:
         row("start-up to the main window", b["startup_ms"], "ms", 1000.0, "goal")
         row("resident memory, every window", b["rss_mb"], "MB", 120.0, "goal")
+    b = find(runs, "PythonReadAll")
+    if b:
+        row("read-all through Python (goal zrdctl + 5 %)", ms(b), "ms", 1.05 * b["zrdctl_ms"],
+            "goal")
+    b = find(runs, "PythonOfflineArrays")
+    if b:
+        row("offline record to numpy arrays", ms(b), "ms", 5.0, "goal")
 
     b = find(runs, "TuneApply", "921600")
     if b:

@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # The installation and the Debian package, as a user gets them:
-#   package_test.sh BUILD_DIR SOURCE_DIR VERSION
+#   package_test.sh BUILD_DIR SOURCE_DIR VERSION [PYTHON MODULE_FILE]
 # `cmake --install` into a temporary prefix gives the listed files (and the user guide's pictures);
 # the programs run from there, find the data set in share/torvanta and talk to the simulated
-# drive; cpack's package holds the same files under /usr and depends on the Qt libraries.
+# drive; cpack's package holds the same files under /usr and depends on the Qt libraries. With a
+# Python interpreter and the module's installed file name, the module zrd is checked too: it
+# imports from the prefix and from the package's files, and starts and talks to the simulated
+# drive installed beside it.
 set -euo pipefail
 build=$1
 source=$2
 version=$3
+python=${4:-}
+module=${5:-}
 work=$(mktemp -d)
 sim_pid=""
 cleanup() {
@@ -20,7 +25,30 @@ fail() {
   exit 1
 }
 prefix=$work/prefix
-expected=$source/tests/package/installed-files.txt
+listed=$source/tests/package/installed-files.txt
+# The module's file is named by the interpreter it was built for.
+expected=$work/installed-files.txt
+if [ -n "$module" ]; then
+  sed "s|^@PYTHON_MODULE@\$|$module|" "$listed" | sort >"$expected"
+else
+  grep -v -e "^@PYTHON_MODULE@\$" -e "^lib/python3/" "$listed" | sort >"$expected"
+fi
+
+# zrd from a tree of installed files: its version, and a drive read through the simulated one
+# that it finds beside itself, with the data set of that tree.
+check_python() {
+  local site=$1
+  [ -n "$python" ] || return 0
+  env -u ZRD_SIM PYTHONPATH="$site" PYTHONDONTWRITEBYTECODE=1 "$python" - "$version" <<'PY' ||
+import sys
+import zrd
+assert zrd.__version__ == sys.argv[1], zrd.__version__
+with zrd.Sim() as sim, zrd.connect(sim.port, fast=True) as d:
+    assert d["HVER"] > 0
+    assert zrd.data_folder().endswith("share/torvanta"), zrd.data_folder()
+PY
+    fail "import zrd from $site failed"
+}
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
@@ -51,6 +79,7 @@ read -r -t 10 -u "${SIM[0]}" device || fail "zrd-sim printed no device: $(cat "$
 answer=$("$prefix/bin/zrdctl" --port "$device" get --json HVER)
 [[ $answer == '{"values": {"HVER": '[0-9]*'}, "failures": []}' ]] || fail "zrdctl get: $answer"
 grep -q 'every write is accepted' "$work/sim.err" && fail "zrd-sim found no database"
+check_python "$prefix/lib/python3/dist-packages"
 
 bash -c "source '$prefix/share/bash-completion/completions/zrdctl' && complete -p zrdctl" \
   >/dev/null || fail "the bash completion does not load"
@@ -71,4 +100,9 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libqt6widgets6 libqt6gui6 libqt6core6; do
   [[ $depends == *"$library "* ]] || fail "the package does not depend on $library: $depends"
 done
+if [ -n "$python" ]; then
+  [[ $depends == *"python3-numpy"* ]] || fail "the package does not depend on python3-numpy: $depends"
+  dpkg-deb -x "$deb" "$work/root"
+  check_python "$work/root/usr/lib/python3/dist-packages"
+fi
 echo "package_test: $deb"
