@@ -449,8 +449,21 @@ PlantFit fitPlant(const PlantEstimate& estimate, const PlantKnowns& knowns) {
 
     std::vector<double> p = initialParameters(bins, m, knowns.maxModes);
     fit.iterations = levenbergMarquardt(points, p, Misfit::Log);
-    // The logarithms bring the parameters close; the responses settle the depth of the dips.
-    fit.iterations += levenbergMarquardt(responsePoints(bins, m), p, Misfit::Response);
+    // The logarithms bring the parameters close; the responses settle the depth of the dips. A
+    // mode the refinement moves out of the measured span is noise it fitted: the logarithms' stand.
+    std::vector<double> refined = p;
+    const int refinedIterations =
+        levenbergMarquardt(responsePoints(bins, m), refined, Misfit::Response);
+    bool inSpan = true;
+    for (size_t i = kRigidParameters; i + kModeParameters <= refined.size(); i += kModeParameters)
+        for (const size_t at : {i, i + 2}) {
+            const double hz = std::exp(refined[at]) / kTwoPiFit;
+            inSpan = inSpan && hz >= bins.front().hz && hz <= bins.back().hz;
+        }
+    if (inSpan) {
+        p = std::move(refined);
+        fit.iterations += refinedIterations;
+    }
 
     m.inertiaKgM2 = std::exp(p[0]);
     m.viscousNmsPerRad = p[1] * m.inertiaKgM2;
