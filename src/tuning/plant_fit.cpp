@@ -33,6 +33,9 @@ constexpr size_t kMinLowBandBins = 3;
 constexpr size_t kSmoothReach = 2;
 constexpr double kExtremeProminenceDb = 3.0;
 constexpr double kHalfPowerWidthDb = 3.0;
+// The refinement takes a bin's noise from this many neighbours on either side: more than the
+// bins of a lightly damped dip.
+constexpr size_t kNoiseReach = 24;
 // Levenberg–Marquardt.
 constexpr int kMaxIterations = 200;
 constexpr double kInitialLambda = 1e-3;
@@ -44,6 +47,7 @@ constexpr double kRelativeTolerance = 1e-12;
 struct FitPoint {
     double hz;
     Complex s;
+    Complex measured;     // P̂
     Complex logMeasured;  // ln |P̂| + j·arg P̂
     Complex logKnown;     // ln of the torque constant and the drive's lags
     double sqrtWeight;
@@ -87,10 +91,28 @@ Complex misfit(Complex model, Complex measured) {
     return {d.real(), std::remainder(d.imag(), kTwoPiFit)};
 }
 
-double fitCost(std::span<const double> p, std::span<const FitPoint> pts) {
+// What a bin's misfit compares: the logarithms, robust from far initial values; or the responses
+// themselves, where the measurement noise is zero-mean. Where noise is as large as the response
+// (the bottom of a lightly damped dip) the mean of ln |P̂| lies above ln |P|, and a fit on the
+// logarithms fills the dip in: its damping comes out high.
+enum class Misfit { Log, Response };
+
+// The bin's misfit, unweighted, and (when asked) its derivatives in place of those of ln P.
+Complex misfitOf(std::span<const double> p, const FitPoint& x, std::span<Complex> derivative,
+                 Misfit kind) {
+    const Complex ln = logModel(p, x, derivative);
+    if (kind == Misfit::Log)
+        return misfit(ln, x.logMeasured);
+    const Complex model = std::exp(ln);
+    for (Complex& d : derivative)
+        d *= model;
+    return model - x.measured;
+}
+
+double fitCost(std::span<const double> p, std::span<const FitPoint> pts, Misfit kind) {
     double sum = 0.0;
     for (const FitPoint& x : pts)
-        sum += std::norm(misfit(logModel(p, x, {}), x.logMeasured)) * x.sqrtWeight * x.sqrtWeight;
+        sum += std::norm(misfitOf(p, x, {}, kind)) * x.sqrtWeight * x.sqrtWeight;
     return sum;
 }
 
@@ -131,17 +153,17 @@ void keepInBounds(std::vector<double>& p) {
             p[z] = std::clamp(p[z], std::log(kMinFitDamping), std::log(kMaxFitDamping));
 }
 
-int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p) {
+int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p, Misfit kind) {
     const size_t n = p.size();
     double lambda = kInitialLambda;
-    double current = fitCost(p, pts);
+    double current = fitCost(p, pts, kind);
     std::vector<Complex> d(n);
     int iteration = 0;
     for (; iteration < kMaxIterations && lambda < kMaxLambda; ++iteration) {
         std::vector<double> normal(n * n, 0.0);
         std::vector<double> gradient(n, 0.0);
         for (const FitPoint& x : pts) {
-            const Complex r = misfit(logModel(p, x, d), x.logMeasured) * x.sqrtWeight;
+            const Complex r = misfitOf(p, x, d, kind) * x.sqrtWeight;
             for (size_t i = 0; i < n; ++i) {
                 const Complex di = d[i] * x.sqrtWeight;
                 gradient[i] += di.real() * r.real() + di.imag() * r.imag();
@@ -170,7 +192,7 @@ int levenbergMarquardt(std::span<const FitPoint> pts, std::vector<double>& p) {
             for (size_t i = 0; i < n; ++i)
                 trial[i] += step[i];
             keepInBounds(trial);
-            const double next = fitCost(trial, pts);
+            const double next = fitCost(trial, pts, kind);
             if (std::isfinite(next) && next < current) {
                 const bool converged = current - next <= kRelativeTolerance * current;
                 p = trial;
@@ -318,6 +340,44 @@ std::vector<double> initialParameters(std::span<const PlantBin> bins, const Plan
     return p;
 }
 
+// The points of the refinement on the responses: each coherent bin weighted by the inverse of its
+// noise variance |P̂|²(1 − γ²)/γ² — the median of its neighbours', since the noise varies slowly
+// with frequency where the response dips and a bin's own coherence falls with the response — and
+// by its share of the log-frequency axis.
+std::vector<FitPoint> responsePoints(std::span<const PlantBin> used, const PlantModel& known) {
+    std::vector<double> variance;
+    for (const PlantBin& b : used) {
+        const double g = std::min(b.coherence, 1.0);
+        const double ratio = std::max((1.0 - g) / g, 1.0 / kMaxCoherenceWeight);
+        variance.push_back(std::norm(b.response) * ratio);
+    }
+    std::vector<FitPoint> points;
+    double total = 0.0;
+    for (size_t i = 0; i < used.size(); ++i) {
+        const size_t from = i >= kNoiseReach ? i - kNoiseReach : 0;
+        const size_t to = std::min(used.size() - 1, i + kNoiseReach);
+        const double noise =
+            medianOf(std::vector<double>(variance.begin() + static_cast<std::ptrdiff_t>(from),
+                                         variance.begin() + static_cast<std::ptrdiff_t>(to) + 1));
+        const double lo = used[i == 0 ? 0 : i - 1].hz;
+        const double hi = used[std::min(used.size() - 1, i + 1)].hz;
+        const double span =
+            std::max(std::log(hi / lo) / (i == 0 || i + 1 == used.size() ? 1 : 2), 1e-6);
+        const double w = span / std::max(noise, 1e-300);
+        total += w;
+        const PlantBin& b = used[i];
+        points.push_back({b.hz,
+                          {0.0, kTwoPiFit * b.hz},
+                          b.response,
+                          {std::log(std::abs(b.response)), std::arg(b.response)},
+                          std::log(knownResponse(known, b.hz)),
+                          w});
+    }
+    for (FitPoint& x : points)
+        x.sqrtWeight = std::sqrt(x.sqrtWeight / total);
+    return points;
+}
+
 }  // namespace
 
 Complex knownResponse(const PlantModel& model, double hz) {
@@ -379,6 +439,7 @@ PlantFit fitPlant(const PlantEstimate& estimate, const PlantKnowns& knowns) {
         total += w;
         points.push_back({bins[i].hz,
                           {0.0, kTwoPiFit * bins[i].hz},
+                          bins[i].response,
                           {std::log(std::abs(bins[i].response)), std::arg(bins[i].response)},
                           std::log(knownResponse(m, bins[i].hz)),
                           w});
@@ -387,7 +448,22 @@ PlantFit fitPlant(const PlantEstimate& estimate, const PlantKnowns& knowns) {
         x.sqrtWeight = std::sqrt(x.sqrtWeight / total);
 
     std::vector<double> p = initialParameters(bins, m, knowns.maxModes);
-    fit.iterations = levenbergMarquardt(points, p);
+    fit.iterations = levenbergMarquardt(points, p, Misfit::Log);
+    // The logarithms bring the parameters close; the responses settle the depth of the dips. A
+    // mode the refinement moves out of the measured span is noise it fitted: the logarithms' stand.
+    std::vector<double> refined = p;
+    const int refinedIterations =
+        levenbergMarquardt(responsePoints(bins, m), refined, Misfit::Response);
+    bool inSpan = true;
+    for (size_t i = kRigidParameters; i + kModeParameters <= refined.size(); i += kModeParameters)
+        for (const size_t at : {i, i + 2}) {
+            const double hz = std::exp(refined[at]) / kTwoPiFit;
+            inSpan = inSpan && hz >= bins.front().hz && hz <= bins.back().hz;
+        }
+    if (inSpan) {
+        p = std::move(refined);
+        fit.iterations += refinedIterations;
+    }
 
     m.inertiaKgM2 = std::exp(p[0]);
     m.viscousNmsPerRad = p[1] * m.inertiaKgM2;

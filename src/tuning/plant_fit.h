@@ -7,7 +7,8 @@
 // and up to kMaxModes pairs of an anti-resonance over a resonance (unity at zero frequency).
 // Kt and the lags are the drive's; J, B, Td and the pairs are fitted by Levenberg–Marquardt on
 // log magnitude and phase, weighted by coherence, from initial values read off the estimate
-// (J from the low band, the pairs from its peaks and dips).
+// (J from the low band, the pairs from its peaks and dips), then refined on the complex response
+// weighted by the inverse of the local noise variance, where noise at a dip's bottom averages out.
 //
 // How the front ends use it: fitPlant(estimate, knowns) after estimatePlant; the tuner shows
 // inertiaKgCm2, inertiaRatioPercent, the modes and residualDb, and passes fit.model to

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <complex>
+#include <cstdint>
 #include <numbers>
 #include <optional>
+#include <random>
 #include <vector>
 
 #include "servo_plant.h"
@@ -135,6 +138,57 @@ TEST(SpeedLoopTuner, TheFitRecoversInertiaAndModesOfTheSimulatedPlant) {
                              "resonance damping");
         }
         EXPECT_LT(fit.residualDb, kTunerResidualDb);
+    }
+}
+
+// A lightly damped dip whose bottom sinks into zero-mean noise keeps its depth: the fit's damping
+// follows the response, not the noise that fills the dip in on a logarithmic scale.
+TEST(SpeedLoopTuner, NoiseAtTheBottomOfALightDipLeavesItsDampingAlone) {
+    struct Case {
+        double antiHz, antiDamping, hz, damping;
+        uint32_t seed;
+    };
+    const Case cases[] = {{283.0, 0.014, 400.0, 0.02, 1},
+                          {283.0, 0.014, 400.0, 0.02, 2},
+                          {190.0, 0.025, 264.0, 0.035, 3},
+                          {102.0, 0.02, 250.0, 0.05, 4}};
+    // Bins of 1 Hz, as the records' segments give them.
+    constexpr double kFromHz = 10.0;
+    constexpr double kToHz = 1000.0;
+    constexpr double kBinHz = 1.0;
+    constexpr double kNoiseOverDip = 2.0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.antiHz);
+        PlantModel truth;
+        truth.inertiaKgM2 = 2.2e-4;
+        truth.modes = {{c.antiHz, c.antiDamping, c.hz, c.damping}};
+        PlantModel rigid = truth;
+        rigid.modes.clear();
+        // The noise a constant share of the rigid body's response, twice the response at the
+        // dip's bottom there: its bins are masked, their neighbours' noise is as large as them.
+        const double share = kNoiseOverDip * std::abs(plantResponse(truth, c.antiHz) /
+                                                      plantResponse(rigid, c.antiHz));
+        std::mt19937 random(c.seed);
+        std::normal_distribution<double> noise(0.0, 1.0 / std::numbers::sqrt2);
+        PlantEstimate estimate;
+        for (double hz = kFromHz; hz <= kToHz; hz += kBinHz) {
+            const double sigma = share * std::abs(plantResponse(rigid, hz));
+            const std::complex<double> measured =
+                plantResponse(truth, hz) +
+                sigma * std::complex<double>(noise(random), noise(random));
+            const double coherence = std::norm(measured) / (std::norm(measured) + sigma * sigma);
+            estimate.bins.push_back({hz, measured, coherence, coherence >= kMinCoherence});
+            estimate.coherentBins += estimate.bins.back().coherent ? 1 : 0;
+        }
+        PlantKnowns oneMode;
+        oneMode.maxModes = 1;
+        const PlantFit fit = fitPlant(estimate, oneMode);
+        ASSERT_EQ(fit.status, FitStatus::Ok);
+        ASSERT_EQ(fit.model.modes.size(), 1u);
+        const PlantMode& got = fit.model.modes.front();
+        expectWithin(got.antiResonanceHz, c.antiHz, 0.03, "anti-resonance");
+        expectWithin(got.antiResonanceDamping, c.antiDamping, 0.30, "anti-resonance damping");
+        expectWithin(got.resonanceDamping, c.damping, 0.30, "resonance damping");
     }
 }
 

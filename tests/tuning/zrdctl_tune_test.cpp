@@ -132,13 +132,24 @@ TEST_P(ZrdctlTunePlants, TheFitFindsThePlantAndTheAppliedLoopKeepsItsMargins) {
     const std::vector<PlantMode> expected = expectedModes(p, settings);
     const std::vector<double> resonances = jsonNumbers(jsonPart(model, "resonances"), "hz");
     const std::vector<double> antiResonances = jsonNumbers(jsonPart(model, "antiresonances"), "hz");
+    const std::vector<double> resonanceDampings =
+        jsonNumbers(jsonPart(model, "resonances"), "damping");
+    const std::vector<double> antiDampings =
+        jsonNumbers(jsonPart(model, "antiresonances"), "damping");
     ASSERT_EQ(resonances.size(), expected.size()) << model;
     ASSERT_EQ(antiResonances.size(), expected.size()) << model;
+    ASSERT_EQ(resonanceDampings.size(), expected.size()) << model;
+    ASSERT_EQ(antiDampings.size(), expected.size()) << model;
     for (size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(i);
-        EXPECT_NEAR(resonances[i], expected[i].resonanceHz, 0.03 * expected[i].resonanceHz);
-        EXPECT_NEAR(antiResonances[i], expected[i].antiResonanceHz,
-                    0.05 * expected[i].antiResonanceHz);
+        const PlantMode& want = expected[i];
+        EXPECT_NEAR(resonances[i], want.resonanceHz, 0.03 * want.resonanceHz);
+        EXPECT_NEAR(antiResonances[i], want.antiResonanceHz, 0.05 * want.antiResonanceHz);
+        EXPECT_NEAR(antiDampings[i], want.antiResonanceDamping, 0.30 * want.antiResonanceDamping);
+        // Two modes state the damping of their anti-resonances only.
+        if (!std::isnan(want.resonanceDamping)) {
+            EXPECT_NEAR(resonanceDampings[i], want.resonanceDamping, 0.30 * want.resonanceDamping);
+        }
     }
 
     const std::string measured = jsonPart(run.out, "measured");
