@@ -4,6 +4,14 @@
 // drive must run the speed loop on its internal command with no error, and the generator's and
 // the offline recorder's settings they overwrite are kept and put back.
 
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "params/parameter_table.h"
+
 namespace zrd::tuning {
 
 inline constexpr int kSpeedModeValue = 2;
@@ -22,5 +30,18 @@ inline constexpr const char* kExcitationTouched[] = {
     "CH3SEL", "CH4SEL", "TRGTYP", "TRGSRC", "TRGLEV", "TRGPOS"};
 // The current limits, the smallest of which counts as the limit reached.
 inline constexpr const char* kCurrentLimitParameters[] = {"IFL", "ILIMP", "ILIMN"};
+
+// A read of one parameter's value from the drive; nullopt when it failed (the caller's read
+// records why).
+using ExcitationRead = std::function<std::optional<double>(const char* mnemonic)>;
+
+// The values of the touched parameters the data set has, in order; false at the first read
+// that fails.
+[[nodiscard]] bool readTouched(const params::ParameterModel& model, const ExcitationRead& read,
+                               std::vector<std::pair<std::string, double>>& backup);
+// The smallest of the current limits the data set has and the drive sets (above 0) into
+// `limit`; false at the first read that fails.
+[[nodiscard]] bool readCurrentLimit(const params::ParameterModel& model, const ExcitationRead& read,
+                                    std::optional<double>& limit);
 
 }  // namespace zrd::tuning

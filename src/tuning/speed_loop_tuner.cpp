@@ -279,15 +279,8 @@ bool SpeedLoopTuner::readKnowns() {
     m_knowns.rotorInertiaKgCm2 = *mj;
     m_knowns.speedFilterHz = *vfilt;
     m_speedLimitRpm = *vlim;
-    for (const char* name : kCurrentLimitParameters) {
-        if (!m_model.find(name))
-            continue;
-        const std::optional<double> value = read(name);
-        if (!value)
-            return false;
-        if (*value > 0)
-            m_outcome.currentLimitA = std::min(m_outcome.currentLimitA.value_or(*value), *value);
-    }
+    if (!readCurrentLimit(m_model, readFromDrive(), m_outcome.currentLimitA))
+        return false;
     if (!m_outcome.currentLimitA) {
         fail(TuneFailure::MissingParameter, kCurrentLimitParameters[0]);
         return false;
@@ -336,15 +329,11 @@ bool SpeedLoopTuner::readLoop() {
 }
 
 bool SpeedLoopTuner::takeBackup() {
-    for (const char* name : kExcitationTouched) {
-        if (!m_model.find(name))
-            continue;
-        const std::optional<double> value = read(name);
-        if (!value)
-            return false;
-        m_backup.emplace_back(name, *value);
-    }
-    return true;
+    return readTouched(m_model, readFromDrive(), m_backup);
+}
+
+ExcitationRead SpeedLoopTuner::readFromDrive() {
+    return [this](const char* mnemonic) { return read(mnemonic); };
 }
 
 double SpeedLoopTuner::settleSeconds() const {

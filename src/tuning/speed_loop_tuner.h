@@ -29,6 +29,7 @@
 #include "session/parameter_access.h"
 #include "tuning/filter_design.h"
 #include "tuning/function_generator.h"
+#include "tuning/loop_excitation.h"
 #include "tuning/loop_proposal.h"
 #include "tuning/plant_estimate.h"
 #include "tuning/step_test.h"
@@ -171,6 +172,7 @@ private:
     [[nodiscard]] bool readKnowns();
     [[nodiscard]] bool readLoop();
     [[nodiscard]] bool takeBackup();
+    [[nodiscard]] ExcitationRead readFromDrive();
     void beginPass(scope::CaptureClock::time_point now);
     // writeWave, and what the drive did not take once more.
     void writeWaveAgain(const WavePlan& plan, std::vector<std::string>& failed);

@@ -201,28 +201,13 @@ std::optional<LoopSettings> StepTest::readLoop() {
 }
 
 bool StepTest::readCurrentLimit() {
-    for (const char* name : kCurrentLimitParameters) {
-        if (!m_model.find(name))
-            continue;
-        const std::optional<double> value = read(name);
-        if (!value)
-            return false;
-        if (*value > 0)
-            m_outcome.currentLimitA = std::min(m_outcome.currentLimitA.value_or(*value), *value);
-    }
-    return true;
+    return tuning::readCurrentLimit(
+        m_model, [this](const char* mnemonic) { return read(mnemonic); }, m_outcome.currentLimitA);
 }
 
 bool StepTest::takeBackup() {
-    for (const char* name : kExcitationTouched) {
-        if (!m_model.find(name))
-            continue;
-        const std::optional<double> value = read(name);
-        if (!value)
-            return false;
-        m_backup.emplace_back(name, *value);
-    }
-    return true;
+    return readTouched(
+        m_model, [this](const char* mnemonic) { return read(mnemonic); }, m_backup);
 }
 
 bool StepTest::writeStep(const StepSettings& settings) {
