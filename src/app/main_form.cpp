@@ -58,12 +58,6 @@ constexpr int kTranslatePauseMs = 10;
 // The online "Stop oscillogram", disabled again after a reply time-out.
 constexpr const char* kOnlineScopeStop = "Button18";
 
-QAction* addItem(QMenu* menu, const char* name, const QString& caption) {
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(name);
-    return action;
-}
-
 }  // namespace
 
 TMainForm::TMainForm(Program& program, QWidget* parent)
@@ -146,81 +140,12 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::createMenu() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName("MainMenu1");
-
-    File1 = bar->addMenu("File");
-    File1->setObjectName("File1");
-    Readingparametersfromfile1 =
-        addItem(File1, "Readingparametersfromfile1", "Reading parameters from file");
-    N10 = addItem(File1, "N10", "Reading parameters from drive");
-    N21 = addItem(File1, "N21", "Reading oscillogram from file");
-    File1->addSeparator();
-    Saveparameterstofile1 = addItem(File1, "Saveparameterstofile1", "Save parameters to file");
-    N4 = addItem(File1, "N4", "Save parameters to EEPROM");
-    N20 = addItem(File1, "N20", "Save oscillogram to file");
-    File1->addSeparator();
-    Exit1 = addItem(File1, "Exit1", "Exit");
+    buildMenu(*menuBar(), m_program.options.simDevice);
     connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
-
-    Connection1 = bar->addMenu("Connection");
-    Connection1->setObjectName("Connection1");
-    N3 = addItem(Connection1, "N3", "Connection parameters");
-    N9 = addItem(Connection1, "N9", "Disconnect");
-    if (!m_program.options.simDevice.empty()) {
-        // The demo's simulated drive, offered for the connection.
-        const QString hint =
-            "Simulated drive on " + QString::fromStdString(m_program.options.simDevice);
-        N3->setToolTip(hint);
-        N3->setStatusTip(hint);
-        Connection1->setToolTipsVisible(true);
-    }
-
-    Services1 = bar->addMenu("Services");
-    Services1->setObjectName("Services1");
-    Filtercalculator1 = addItem(Services1, "Filtercalculator1", "Filter calculator");
-    Setdefaultparameters1 = addItem(Services1, "Setdefaultparameters1", "Set default parameters");
-    Setdefaultparameters1->setVisible(false);
-    TypeofFGsignal1 = addItem(Services1, "TypeofFGsignal1", "Type of FG signal");
-    RESET1 = addItem(Services1, "RESET1", "RESET");
-    Setconfiguration1 = addItem(Services1, "Setconfiguration1", "Configuration setting");
-    Stepresponse1 = addItem(Services1, "Stepresponse1", "Step response");
-    Autotuning1 = addItem(Services1, "Autotuning1", "Auto tuning");
-
-    Help1 = bar->addMenu("Help");
-    Help1->setObjectName("Help1");
-    About1 = addItem(Help1, "About1", "About");
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
-
-    Specialfunctions1 = bar->addMenu("Special functions");
-    Specialfunctions1->setObjectName("Specialfunctions1");
-    InitialDriveInitialization1 =
-        addItem(Specialfunctions1, "InitialDriveInitialization1", "Drive Initialization");
-    N17 = addItem(Specialfunctions1, "N17", "RESET (67)");
-    Savedefault1 = addItem(Specialfunctions1, "Savedefault1", "Save to EEPROM DA (65 00)");
-    SaveprogramspartoEEPROM1 = addItem(Specialfunctions1, "SaveprogramspartoEEPROM1",
-                                       "Save program's prm to EEPROM DA (65 01)");
-    Loaddefault1 = addItem(Specialfunctions1, "Loaddefault1", "Load prm from EEPROPM DA (66)");
-    Specialfunctions1->addSeparator();
-    Language1 = addItem(Specialfunctions1, "Language1", "Language");
-    Testingformulas1 = addItem(Specialfunctions1, "Testingformulas1", "Testing formulas");
-    CALCPARA1 = addItem(Specialfunctions1, "CALCPARA1", "CALCPARA");
-    Specialfunctions1->addSeparator();
-    Closespecialfunction1 =
-        addItem(Specialfunctions1, "Closespecialfunction1", "Close special function");
     connect(Closespecialfunction1, &QAction::triggered, this,
             &TMainForm::Closespecialfunction1Click);
-    Specialfunctions1->menuAction()->setVisible(false);
-
-    Adminsfunctions1 = bar->addMenu("Admin's functions");
-    Adminsfunctions1->setObjectName("Adminsfunctions1");
-    Commandmonitor1 = addItem(Adminsfunctions1, "Commandmonitor1", "Command monitor");
-    SeeOscDatRec = addItem(Adminsfunctions1, "SeeOscDatRec", "See OscDatRec");
-    Adminsfunctions1->addSeparator();
-    CloseAdminfunctions1 =
-        addItem(Adminsfunctions1, "CloseAdminfunctions1", "Close Admin functions");
     connect(CloseAdminfunctions1, &QAction::triggered, this, &TMainForm::CloseAdminfunctions1Click);
-    Adminsfunctions1->menuAction()->setVisible(false);
 }
 
 void TMainForm::createNotebook() {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/main_menu.h"
 #include "app/program.h"
 #include "session/ui/poll_timers.h"
 
@@ -86,7 +87,9 @@ enum NotebookTab {
 
 // The main window: the menus, the group notebook and the timers, and the handlers several
 // pages share. Each page and area is a class of its module; the drive session works on them.
-class TMainForm : public QMainWindow {
+// The main window: it composes the pages, the windows and the menu bar (TMainMenu) and holds
+// the timers that drive the periodic work.
+class TMainForm : public QMainWindow, public TMainMenu {
     Q_OBJECT
 public:
     explicit TMainForm(Program& program, QWidget* parent = nullptr);
@@ -126,48 +129,6 @@ public:
     ui::SettingsFile& settings() { return *m_settings; }
     // Writes the settings; a file that cannot be written is told.
     void saveSettings();
-
-    // Menu: File
-    QMenu* File1;
-    QAction* Readingparametersfromfile1;
-    QAction* N10;
-    QAction* N21;
-    QAction* Saveparameterstofile1;
-    QAction* N4;
-    QAction* N20;
-    QAction* Exit1;
-    // Menu: Connection
-    QMenu* Connection1;
-    QAction* N3;
-    QAction* N9;
-    // Menu: Services
-    QMenu* Services1;
-    QAction* Filtercalculator1;
-    QAction* Setdefaultparameters1;
-    QAction* TypeofFGsignal1;
-    QAction* RESET1;
-    QAction* Setconfiguration1;
-    QAction* Stepresponse1;
-    QAction* Autotuning1;
-    // Menu: Help
-    QMenu* Help1;
-    QAction* About1;
-    // Menu: Special functions (hidden)
-    QMenu* Specialfunctions1;
-    QAction* InitialDriveInitialization1;
-    QAction* N17;
-    QAction* Savedefault1;
-    QAction* SaveprogramspartoEEPROM1;
-    QAction* Loaddefault1;
-    QAction* Language1;
-    QAction* Testingformulas1;
-    QAction* CALCPARA1;
-    QAction* Closespecialfunction1;
-    // Menu: Admin's functions (hidden)
-    QMenu* Adminsfunctions1;
-    QAction* Commandmonitor1;
-    QAction* SeeOscDatRec;
-    QAction* CloseAdminfunctions1;
 
     QTabWidget* TabbedNotebook2;
 
