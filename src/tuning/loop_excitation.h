@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "link/drive_link.h"
+#include "params/message_table.h"
 #include "params/parameter_table.h"
 
 namespace zrd::tuning {
@@ -34,6 +36,27 @@ inline constexpr const char* kCurrentLimitParameters[] = {"IFL", "ILIMP", "ILIMN
 // A read of one parameter's value from the drive; nullopt when it failed (the caller's read
 // records why).
 using ExcitationRead = std::function<std::optional<double>(const char* mnemonic)>;
+
+// Why the loop may not be excited, checked before anything is written.
+enum class ExcitationVerdict {
+    Ok,
+    ReadFailed,        // the read said why
+    NotSpeedMode,      // `operatingMode` holds what the drive runs
+    MissingStateWord,  // the data set has no parameter for it
+    StateWordUnanswered,
+    DriveError,
+    ServoOff,           // message 77 shown
+    SourceNotInternal,  // message 76 shown
+};
+struct ExcitationCheck {
+    ExcitationVerdict verdict = ExcitationVerdict::Ok;
+    double operatingMode = 0;
+};
+// Speed mode, the state word's servo and (when `errorRefuses`) error bits, the internal
+// command source.
+[[nodiscard]] ExcitationCheck checkExcitation(link::DriveLink& link, params::ParameterModel& model,
+                                              const params::MessageTable& messages,
+                                              const ExcitationRead& read, bool errorRefuses);
 
 // The values of the touched parameters the data set has, in order; false at the first read
 // that fails.

@@ -236,36 +236,34 @@ bool SpeedLoopTuner::start(const TuneSettings& settings, Clock::time_point now) 
 
 bool SpeedLoopTuner::checkDrive() {
     // Safety first: nothing is written unless the loop may be excited.
-    const std::optional<double> mode = read(kModeParameter);
-    if (!mode)
-        return false;
-    if (std::lround(*mode) != kSpeedModeValue) {
-        m_outcome.operatingMode = *mode;
-        fail(TuneFailure::NotSpeedMode);
-        return false;
+    const ExcitationCheck check =
+        checkExcitation(m_link, m_model, m_messages, readFromDrive(), true);
+    switch (check.verdict) {
+        case ExcitationVerdict::Ok:
+            return true;
+        case ExcitationVerdict::ReadFailed:
+            return false;
+        case ExcitationVerdict::NotSpeedMode:
+            m_outcome.operatingMode = check.operatingMode;
+            fail(TuneFailure::NotSpeedMode);
+            return false;
+        case ExcitationVerdict::MissingStateWord:
+            fail(TuneFailure::MissingParameter, kExcitationStateWordName);
+            return false;
+        case ExcitationVerdict::StateWordUnanswered:
+            fail(TuneFailure::NoAnswer, kExcitationStateWordName);
+            return false;
+        case ExcitationVerdict::DriveError:
+            fail(TuneFailure::DriveError);
+            return false;
+        case ExcitationVerdict::ServoOff:
+            fail(TuneFailure::ServoOff);
+            return false;
+        case ExcitationVerdict::SourceNotInternal:
+            fail(TuneFailure::SourceNotInternal);
+            return false;
     }
-    const std::optional<double> source = read(kSourceParameter);
-    if (!source)
-        return false;
-    session::StatusPoll poll(m_link, m_model, m_messages);
-    const std::optional<uint16_t> state = poll.readWord(kExcitationStateWord);
-    if (!state) {
-        fail(TuneFailure::NoAnswer, kExcitationStateWordName);
-        return false;
-    }
-    if ((*state >> monitor::kBitErrors) & 1) {
-        fail(TuneFailure::DriveError);
-        return false;
-    }
-    const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
-    const int sourceCode = static_cast<int>(std::lround(*source));
-    const bool internal = sourceCode != kSourcePulse && sourceCode != kSourceAnalog;
-    if (const std::optional<int> refusal = generatorStartRefusal(servoOn, internal)) {
-        m_messages.show(m_link.ui(), *refusal, m_model.language());
-        fail(servoOn ? TuneFailure::SourceNotInternal : TuneFailure::ServoOff);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool SpeedLoopTuner::readKnowns() {

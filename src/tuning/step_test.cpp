@@ -113,35 +113,30 @@ bool StepTest::start(const StepSettings& settings, sc::CaptureClock::time_point 
 
 bool StepTest::checkAndPrepare(const StepSettings& settings) {
     // Safety first: nothing is written unless the loop can take the step.
-    const std::optional<double> mode = read(kModeParameter);
-    if (!mode)
-        return false;
-    if (std::lround(*mode) != kSpeedModeValue) {
-        m_outcome.operatingMode = *mode;
-        fail(StepFailure::NotSpeedMode);
-        return false;
-    }
-    const std::optional<double> source = read(kSourceParameter);
-    if (!source)
-        return false;
-    // A data set without the word is not a drive that does not answer.
-    if (!m_model.statusWordPosition(kExcitationStateWord)) {
-        fail(StepFailure::MissingParameter, kExcitationStateWordName);
-        return false;
-    }
-    session::StatusPoll poll(m_link, m_model, m_messages);
-    const std::optional<uint16_t> state = poll.readWord(kExcitationStateWord);
-    if (!state) {
-        fail(StepFailure::NoAnswer, kExcitationStateWordName);
-        return false;
-    }
-    const bool servoOn = (*state >> monitor::kBitServoOn) & 1;
-    const int sourceCode = static_cast<int>(std::lround(*source));
-    const bool internal = sourceCode != kSourcePulse && sourceCode != kSourceAnalog;
-    if (const std::optional<int> refusal = generatorStartRefusal(servoOn, internal)) {
-        m_messages.show(m_link.ui(), *refusal, m_model.language());
-        fail(servoOn ? StepFailure::SourceNotInternal : StepFailure::ServoOff);
-        return false;
+    const ExcitationCheck check = checkExcitation(
+        m_link, m_model, m_messages, [this](const char* name) { return read(name); }, false);
+    switch (check.verdict) {
+        case ExcitationVerdict::Ok:
+        case ExcitationVerdict::DriveError:  // not asked for
+            break;
+        case ExcitationVerdict::ReadFailed:
+            return false;
+        case ExcitationVerdict::NotSpeedMode:
+            m_outcome.operatingMode = check.operatingMode;
+            fail(StepFailure::NotSpeedMode);
+            return false;
+        case ExcitationVerdict::MissingStateWord:
+            fail(StepFailure::MissingParameter, kExcitationStateWordName);
+            return false;
+        case ExcitationVerdict::StateWordUnanswered:
+            fail(StepFailure::NoAnswer, kExcitationStateWordName);
+            return false;
+        case ExcitationVerdict::ServoOff:
+            fail(StepFailure::ServoOff);
+            return false;
+        case ExcitationVerdict::SourceNotInternal:
+            fail(StepFailure::SourceNotInternal);
+            return false;
     }
     GeneratorMode generator;
     generator.operatingMode = kSpeedModeValue;
