@@ -32,6 +32,7 @@ int portsCommand(const Args& argsIn, const GlobalOptions& options) {
     for (const lk::PortInfo& p : ports) {
         const std::string advice = session::latencyAdvice(p, rules, messages, language);
         const std::string inUse = session::portInUseMark(p, messages, language);
+        const std::string simulated = session::simulatorMark(p, messages, language);
         if (json) {
             std::string holders;
             for (const lk::PortHolder& h : p.holders)
@@ -46,11 +47,19 @@ int portsCommand(const Args& argsIn, const GlobalOptions& options) {
                 ", \"product_id\": " + jsonString(p.productId) +
                 ", \"serial\": " + jsonString(p.serial) + ", \"by_id\": " + jsonString(p.byId) +
                 ", \"latency_ms\": " + (p.latencyMs ? std::to_string(*p.latencyMs) : "null") +
-                ", \"advice\": " + jsonString(advice) + ", \"holders\": [" + holders + "]}";
+                ", \"advice\": " + jsonString(advice) + ", \"holders\": [" + holders + "]" +
+                ", \"simulator\": " +
+                (p.simulator ? "{\"control\": " + jsonString(p.simulator->control) +
+                                   ", \"pid\": " + std::to_string(p.simulator->pid) + "}"
+                             : std::string("null")) +
+                "}";
             continue;
         }
         std::printf("%s%s%s\n", p.device.c_str(), lk::portSummary(p).empty() ? "" : "  ",
                     lk::portSummary(p).c_str());
+        if (!simulated.empty())
+            std::printf("    %s, control socket %s\n", simulated.c_str(),
+                        p.simulator->control.c_str());
         if (!inUse.empty())
             std::printf("    %s\n", inUse.c_str());
         if (p.latencyMs)
@@ -72,11 +81,14 @@ void addPortCommands(CommandList& list) {
                     "For each: USB vendor and product, ids, serial number, the /dev/serial/by-id "
                     "name and the adapter's latency timer, with the commands that lower a timer "
                     "above 1 ms, and the programs that hold it (by a lock file in /var/lock, an "
-                    "flock or the exclusive mode). A device given with --port is described too.\n"
+                    "flock or the exclusive mode). The pseudo-terminals of the simulated drives "
+                    "(zrd-sim) running here follow, found by their control sockets. A device "
+                    "given with --port is described too.\n"
                     "--json  one object: {\"ports\": [{\"device\", \"description\", \"driver\", "
                     "\"vendor_id\", \"product_id\", \"serial\", \"by_id\", \"latency_ms\" (null "
                     "when unknown), \"advice\", \"holders\": [{\"pid\", \"name\"}, ...] (empty "
-                    "when free)}, ...]}"});
+                    "when free), \"simulator\": {\"control\", \"pid\"} (null for a real "
+                    "port)}, ...]}"});
 }
 
 }  // namespace zrd::cli

@@ -178,6 +178,14 @@ PYBIND11_MODULE(_core, m) {
                 d["by_id"] = p.byId;
                 d["latency_ms"] = p.latencyMs ? py::object(py::int_(*p.latencyMs)) : py::none();
                 d["advice"] = zrd::session::latencyAdvice(p, rules, messages, language);
+                if (p.simulator) {
+                    py::dict simulator;
+                    simulator["control"] = p.simulator->control;
+                    simulator["pid"] = p.simulator->pid;
+                    d["simulator"] = simulator;
+                } else {
+                    d["simulator"] = py::none();
+                }
                 out.append(d);
             }
             return out;

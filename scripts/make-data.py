@@ -1045,6 +1045,9 @@ MESSAGES = {
           "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
     143: ("log_late_answers", "  Late answers of the drive dropped: %1",
           "  Запоздавшие ответы привода отброшены: %1"),
+    # The serial port list: the line of a simulated drive, marked with its process id (%1).
+    148: ("port_simulator_mark", "simulated drive zrd-sim (PID %1)",
+          "имитатор привода zrd-sim (PID %1)"),
 }
 
 # The message table"s size: numbers above the last message are reserved.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/parse_int.h"
+#include "link/simulated_drives.h"
 #include "params/parameter_table.h"
 
 namespace zrd::sim {
@@ -380,13 +381,20 @@ std::string controlHelp() {
     std::string text;
     for (const Command& c : commands())
         text += (text.empty() ? "" : "; ") + std::string(c.usage);
-    return text;
+    return text + "; " + std::string(link::kSimulatorLineCommand);
 }
 
-ControlReply runControlCommand(std::string_view line, SimDrive& drive) {
+ControlReply runControlCommand(std::string_view line, SimDrive& drive,
+                               std::string_view devicePath) {
     const Tokens tokens = split(line);
     if (tokens.empty())
         return fail("empty command (try help)");
+    // The line belongs to the server, not to the drive.
+    if (tokens[0] == link::kSimulatorLineCommand) {
+        if (tokens.size() != 1)
+            return fail("usage: " + std::string(link::kSimulatorLineCommand));
+        return devicePath.empty() ? fail("no line is open") : ok(std::string(devicePath));
+    }
     for (const Command& c : commands()) {
         if (c.name != tokens[0])
             continue;

@@ -20,11 +20,13 @@ struct ControlReply {
 //   silent X | answer X RAW | normal X|all      X: drive index or mnemonic
 //   fault KIND [COUNT] | faults clear
 //   input N 0|1 | analog MV | pulse KHZ | load NCM
-//   set X RAW | get X | state | help | quit
+//   set X RAW | get X | state | tty | help | quit
 //   scope status | scope refuse on|off | scope mute on|off | scope badend N
 //   offline status | offline refuse on|off
 //   calcpara status | calcpara refuse on|off
-ControlReply runControlCommand(std::string_view line, SimDrive& drive);
+// "tty" answers `devicePath`, the line the drive answers on (an error when it is empty).
+ControlReply runControlCommand(std::string_view line, SimDrive& drive,
+                               std::string_view devicePath = {});
 
 // The usage text that "help" answers, one line.
 std::string controlHelp();

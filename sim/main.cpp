@@ -21,6 +21,7 @@
 #include "core/parse_int.h"
 #include "core/paths.h"
 #include "core/version.h"
+#include "link/simulated_drives.h"
 #include "params/database_loader.h"
 #include "params/message_table.h"
 #include "params/parameter_table.h"
@@ -141,10 +142,9 @@ bool loadDatabase(const std::string& path, zrd::params::ParameterModel& model) {
     return false;
 }
 
+// The name the port lists look for.
 std::string defaultControlPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = runtime && *runtime ? runtime : "/tmp";
-    return folder + "/zrd-sim-" + std::to_string(::getpid()) + ".sock";
+    return zrd::link::simulatorSocketPath(zrd::link::simulatorSocketFolder(), ::getpid());
 }
 
 // Start-up settings that need the drive (and its database) to be understood.

@@ -171,7 +171,7 @@ void SimServer::run() {
     int lineFd = m_fd;
     const auto runControl = [this](std::string_view line) {
         std::lock_guard lock(m_mutex);
-        return runControlCommand(line, m_drive);
+        return runControlCommand(line, m_drive, m_devicePath);
     };
     const auto reportControl = [this](const std::string& text) { report(text); };
     for (;;) {

@@ -164,6 +164,22 @@ std::vector<PortInfo> listSerialPorts(const SystemRoots& roots) {
         ports.push_back(describePort(device, roots));
         ports.back().holders = findLockHolders(device, roots);
     }
+    for (const SimulatedDrive& drive : findSimulatedDrives(roots.simulators)) {
+        // A simulator on a listed tty (--tty) marks that entry.
+        const auto listed = std::find_if(ports.begin(), ports.end(), [&](const PortInfo& p) {
+            return canonicalOr(p.device) == canonicalOr(drive.device);
+        });
+        if (listed != ports.end()) {
+            listed->simulator = drive;
+            continue;
+        }
+        PortInfo info;
+        info.device = drive.device;
+        info.kernelName = canonicalOr(drive.device).filename().string();
+        info.holders = findLockHolders(drive.device, roots);
+        info.simulator = drive;
+        ports.push_back(std::move(info));
+    }
     return ports;
 }
 

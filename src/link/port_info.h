@@ -2,11 +2,14 @@
 
 // What the system tells about a serial port: the USB adapter behind it (from sysfs), its stable
 // name under /dev/serial/by-id, the adapter's receive latency timer, and, when a port does not
-// open, why: missing permission or another program holding it.
+// open, why: missing permission or another program holding it. Simulated drives running here
+// are listed with their pseudo-terminals.
 
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "link/simulated_drives.h"
 
 namespace zrd::link {
 
@@ -25,6 +28,8 @@ struct SystemRoots {
     std::string proc = "/proc";
     // Where the UUCP lock files of serial ports lie.
     std::string lock = lockFolderFromEnvironment();
+    // Where the control sockets of simulated drives are looked for.
+    std::vector<std::string> simulators = simulatorFoldersFromEnvironment();
 };
 
 // Latency timers above this many milliseconds are worth lowering.
@@ -50,6 +55,8 @@ struct PortInfo {
     std::string latencyFile;  // the sysfs file of the latency timer
     // Who holds the port by a lock (listSerialPorts only); empty when it is free.
     std::vector<PortHolder> holders;
+    // The simulated drive that answers on the port (listSerialPorts only).
+    std::optional<SimulatedDrive> simulator;
 };
 
 // The port's description from sysfs; fields the system does not know stay empty.
@@ -62,7 +69,8 @@ std::string portSummary(const PortInfo& info);
 // True when the adapter holds replies back longer than needed.
 bool latencyWorthLowering(const PortInfo& info);
 
-// The serial devices present with their descriptions, in the order of listSerialDevices.
+// The serial devices present with their descriptions, in the order of listSerialDevices, then
+// the lines of the simulated drives found in the simulator folders.
 std::vector<PortInfo> listSerialPorts(const SystemRoots& roots = {});
 
 // Why a port did not open, as far as the system tells.
@@ -83,6 +91,8 @@ struct OpenDiagnosis {
     bool listedInGroup = false;  // the group lists the user (perhaps since the last log-in)
     // Busy: the processes that hold the device, when /proc shows them.
     std::vector<PortHolder> holders;
+    // The simulated drive that answers on the port (listSerialPorts only).
+    std::optional<SimulatedDrive> simulator;
 };
 
 // Diagnoses a failed open of the device with the given errno (EACCES, EPERM, EBUSY).

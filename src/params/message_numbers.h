@@ -75,13 +75,14 @@ inline constexpr int kMsgPictureSaved = 13;
 inline constexpr int kMsgPictureNotSaved = 12;
 // Serial ports: why a port does not open, and the adapter's latency timer. "%1" … in the texts
 // stand for the port and the details; the commands to type follow on lines of their own.
-inline constexpr int kMsgPortJoinGroup = 100;    // %1 port, %2 group, %3 user
-inline constexpr int kMsgPortLogInAgain = 101;   // %1 port, %2 group, %3 user
-inline constexpr int kMsgPortNoAccess = 102;     // %1 port, %2 owner, %3 group, %4 mode, %5 user
-inline constexpr int kMsgPortBusy = 103;         // %1 port, %2 the programs that hold it
-inline constexpr int kMsgPortBusyUnknown = 104;  // %1 port
-inline constexpr int kMsgPortLatency = 105;      // %1 port, %2 milliseconds
-inline constexpr int kMsgPortInUseMark = 140;    // the port list's mark: %1 the holders
+inline constexpr int kMsgPortJoinGroup = 100;      // %1 port, %2 group, %3 user
+inline constexpr int kMsgPortLogInAgain = 101;     // %1 port, %2 group, %3 user
+inline constexpr int kMsgPortNoAccess = 102;       // %1 port, %2 owner, %3 group, %4 mode, %5 user
+inline constexpr int kMsgPortBusy = 103;           // %1 port, %2 the programs that hold it
+inline constexpr int kMsgPortBusyUnknown = 104;    // %1 port
+inline constexpr int kMsgPortLatency = 105;        // %1 port, %2 milliseconds
+inline constexpr int kMsgPortInUseMark = 140;      // the port list's mark: %1 the holders
+inline constexpr int kMsgPortSimulatorMark = 148;  // a simulated drive's line: %1 its PID
 // A command that the data set cannot serve (zrdctl): %1 the database file, %2 the parameter's
 // mnemonic (141) or the status word's number (142).
 inline constexpr int kMsgDataSetLacks = 141;

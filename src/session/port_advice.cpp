@@ -37,6 +37,22 @@ std::string portInUseMark(const lk::PortInfo& info, const pm::MessageTable& mess
                              {holderList(info.holders)});
 }
 
+std::string simulatorMark(const lk::PortInfo& info, const pm::MessageTable& messages,
+                          std::string_view language) {
+    if (!info.simulator)
+        return {};
+    return pm::withArguments(messages.text(pm::kMsgPortSimulatorMark, language),
+                             {std::to_string(info.simulator->pid)});
+}
+
+std::string portListMark(const lk::PortInfo& info, const pm::MessageTable& messages,
+                         std::string_view language) {
+    std::string mark = simulatorMark(info, messages, language);
+    if (const std::string inUse = portInUseMark(info, messages, language); !inUse.empty())
+        mark += (mark.empty() ? "" : ", ") + inUse;
+    return mark;
+}
+
 std::string portBusyText(const std::string& device, const std::vector<lk::PortHolder>& holders,
                          const pm::MessageTable& messages, std::string_view language) {
     if (holders.empty())

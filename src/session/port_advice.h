@@ -29,6 +29,15 @@ std::string holderList(const std::vector<link::PortHolder>& holders);
 std::string portInUseMark(const link::PortInfo& info, const params::MessageTable& messages,
                           std::string_view language);
 
+// The port list's mark of a simulated drive's line ("simulated drive zrd-sim (PID 1234)");
+// empty for another port.
+std::string simulatorMark(const link::PortInfo& info, const params::MessageTable& messages,
+                          std::string_view language);
+
+// Everything the port list marks a port with: the simulator, then the holders.
+std::string portListMark(const link::PortInfo& info, const params::MessageTable& messages,
+                         std::string_view language);
+
 // Why a port is refused: the same text as a failed open gives (the holders named).
 std::string portBusyText(const std::string& device, const std::vector<link::PortHolder>& holders,
                          const params::MessageTable& messages, std::string_view language);

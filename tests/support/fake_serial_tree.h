@@ -65,7 +65,10 @@ public:
     }
 
     [[nodiscard]] link::SystemRoots roots() const {
-        return {m_root + "/sys", m_root + "/dev", m_root + "/proc"};
+        link::SystemRoots roots{m_root + "/sys", m_root + "/dev", m_root + "/proc"};
+        // Simulators running beside the test are not part of the tree.
+        roots.simulators = {m_root + "/run"};
+        return roots;
     }
     [[nodiscard]] std::string device(const std::string& kernelName) const {
         return m_root + "/dev/" + kernelName;

@@ -41,8 +41,8 @@ public:
 
     // Shows the notes of the port chosen or typed, now and whenever it changes.
     void setPortNotes(PortNotes notes);
-    // The mark of a port that another program holds ("in use by minicom (PID 1234)"), empty
-    // for a free one.
+    // The mark of a simulated drive's line or of a port that another program holds ("in use
+    // by minicom (PID 1234)"), empty for a free real port.
     using PortMark = std::function<QString(const link::PortInfo& port)>;
     // Puts each listed port's mark beside its description.
     void markPorts(const PortMark& mark);

@@ -143,7 +143,7 @@ bool TDriveSession::connectDrive() {
         return portNotes(info, m_rulesFile, m_parts.messages, m_parts.model.language());
     });
     dialog.markPorts([this](const link::PortInfo& port) {
-        return qs(portInUseMark(port, m_parts.messages, m_parts.model.language()));
+        return qs(portListMark(port, m_parts.messages, m_parts.model.language()));
     });
     // A cancelled dialog changes nothing and says nothing.
     if (dialog.exec() != QDialog::Accepted)
