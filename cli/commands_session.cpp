@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "drive_session.h"
+#include "formula/own_limits.h"
 #include "params/parameter_comparison.h"
 #include "params/parameter_file.h"
 #include "session/status_poll.h"
@@ -245,7 +246,7 @@ int diffCommand(const Args& argsIn, const GlobalOptions& options) {
         if (args[i] == kDriveSide)
             sides[i] = driveSource(*session, args[1 - i] == kDriveSide ? nullptr : &sides[1 - i],
                                    options, unanswered);
-    const pm::Comparison c = pm::compareValues(model, sides[0], sides[1], true);
+    const pm::Comparison c = formula::compareSets(model, sides[0], sides[1], true);
     std::string differences;
     if (!json)
         std::printf("%-10s %-14s %-14s %s%-24s %s\n", "NAME", "A", "B",

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "core/paths.h"
+#include "formula/own_limits.h"
 #include "monitor/status.h"
 #include "params/database_loader.h"
 #include "params/message_numbers.h"
@@ -572,7 +573,7 @@ std::vector<DiffRow> Drive::diff(const std::string& a, const std::string& b) {
             fail(FailureKind::Link, "no answer for " + joinedNames(model, unanswered));
         sources[i] = d;
     }
-    const pm::Comparison c = pm::compareValues(model, sources[0], sources[1], true);
+    const pm::Comparison c = zrd::formula::compareSets(model, sources[0], sources[1], true);
     std::vector<DiffRow> rows;
     for (const pm::ComparisonRow& row : c.rows) {
         if (!row.differs && !row.aOutside && !row.bOutside)

@@ -19,8 +19,17 @@ bool sameRaw(const TPar& p, double a, double b) {
     return ra && rb ? *ra == *rb : a == b;
 }
 
-std::string limitText(const ParameterModel& model, int position, double value) {
-    const TPar& p = model.parameter(position);
+// The parameter as the side sees it: with the side's own limits where it has them.
+TPar withLimits(const TPar& p, const std::optional<RawLimits>& limits) {
+    TPar seen = p;
+    if (limits) {
+        seen.MinVal = limits->min;
+        seen.MaxVal = limits->max;
+    }
+    return seen;
+}
+
+std::string limitText(const ParameterModel& model, int position, const TPar& p, double value) {
     const bool eng = model.english();
     const bool above = !(value < minDisplay(p));
     const double limit = above ? maxDisplay(p) : minDisplay(p);
@@ -83,6 +92,8 @@ Comparison compareValues(const ParameterModel& model, const ValueSource& a, cons
                 continue;
         }
         const TPar& p = model.parameter(position);
+        const TPar pa = withLimits(p, a.limits[static_cast<size_t>(position)]);
+        const TPar pb = withLimits(p, b.limits[static_cast<size_t>(position)]);
         ComparisonRow row;
         row.position = position;
         row.mnemonic = p.Pname;
@@ -91,16 +102,16 @@ Comparison compareValues(const ParameterModel& model, const ValueSource& a, cons
         row.a = va;
         row.b = vb;
         row.defaultValue = defaultDisplay(p);
-        row.minValue = minDisplay(p);
-        row.maxValue = maxDisplay(p);
+        row.minValue = minDisplay(vb ? pb : pa);
+        row.maxValue = maxDisplay(vb ? pb : pa);
         row.differs = !va || !vb || !sameRaw(p, *va, *vb);
-        row.aOutside = va && !inDisplayRange(p, *va);
-        row.bOutside = vb && !inDisplayRange(p, *vb);
+        row.aOutside = va && !inDisplayRange(pa, *va);
+        row.bOutside = vb && !inDisplayRange(pb, *vb);
         std::vector<std::string> notes;
         if (row.aOutside)
-            notes.push_back(a.label + ": " + limitText(model, position, *va));
+            notes.push_back(a.label + ": " + limitText(model, position, pa, *va));
         if (row.bOutside)
-            notes.push_back(b.label + ": " + limitText(model, position, *vb));
+            notes.push_back(b.label + ": " + limitText(model, position, pb, *vb));
         for (const std::string& n : notes)
             row.limitNote += (row.limitNote.empty() ? "" : "; ") + n;
         c.differing += row.differs;

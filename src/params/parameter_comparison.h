@@ -5,12 +5,13 @@
 //
 // How the windows use it (the comparison dialog of "Reading parameters from file"):
 //   load = readParameterFile(path, model)            // nothing changed yet
-//   c = compareValues(model, programSource(model), fileSource(load, path))
+//   c = formula::compareSets(model, programSource(model), fileSource(load, path))
 //   one table row per c.rows entry: mnemonic, name, program value (a), file value (b),
 //   default, limits text, unit; mark aOutside/bOutside and show limitNote beside them;
 //   OK: storeParameterFile(load, model) and refresh the pages; Cancel: nothing.
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,6 +23,13 @@ namespace zrd::params {
 
 using ValueSet = std::array<std::optional<double>, kParameterCount>;
 
+// A parameter's limits in raw units.
+struct RawLimits {
+    int32_t min = 0;
+    int32_t max = 0;
+};
+using LimitSet = std::array<std::optional<RawLimits>, kParameterCount>;
+
 // One side of a comparison. A file holds the parameters it names; the other kinds (the
 // program's table, a drive) hold every parameter they could give, so a position they lack is
 // left out rather than counted as a difference.
@@ -29,6 +37,9 @@ struct ValueSource {
     enum class Kind { Values, File } kind = Kind::Values;
     std::string label;  // "program", "drive", the file's path
     ValueSet values{};
+    // The limits that this side's own values give where a formula sets them
+    // (formula::ownLimits); the parameter table's limits stand where none is set.
+    LimitSet limits{};
 };
 
 // The value table, every position up to the first free one.
@@ -44,6 +55,7 @@ struct ComparisonRow {
     std::optional<double> a;  // nullopt: the side does not hold the parameter
     std::optional<double> b;
     double defaultValue = 0;  // display units
+    // The limits of side b where it holds the parameter, else of side a.
     double minValue = 0;
     double maxValue = 0;
     bool differs = false;   // not the same raw value, or held by one side only
@@ -64,7 +76,7 @@ struct Comparison {
 // values, the positions both hold otherwise. Two values are equal when they are the same raw
 // value of the parameter (a text may carry more digits than the drive keeps). `writableOnly`
 // leaves out the read-only parameters (ratings, process values, status words), which no load
-// writes.
+// writes. Each side's values are judged by that side's limits.
 [[nodiscard]] Comparison compareValues(const ParameterModel& model, const ValueSource& a,
                                        const ValueSource& b, bool writableOnly = false);
 

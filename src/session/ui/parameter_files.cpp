@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <memory>
 
+#include "formula/own_limits.h"
 #include "params/parameter_comparison.h"
 #include "params/parameter_file.h"
 #include "params/ui/compare_form.h"
@@ -64,8 +65,8 @@ void TParameterFiles::Readingparametersfromfile1Click() {
     }
     if (!faults.empty())
         say(faults);
-    const params::Comparison c = params::compareValues(m_model, params::programSource(m_model),
-                                                       params::fileSource(*load, path));
+    const params::Comparison c = formula::compareSets(m_model, params::programSource(m_model),
+                                                      params::fileSource(*load, path));
     delete m_comparison;
     m_comparison = new params::TCompare_Form(c, file, m_window);
     // Nothing changes before OK; the window stays live meanwhile.
