@@ -6,7 +6,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <map>
 
+#include "formula/own_limits.h"
 #include "params/database_loader.h"
 #include "params/parameter_file.h"
 #include "params_test_support.h"
@@ -204,6 +206,90 @@ TEST_F(ZrdctlScripting, ParameterFileRoundTripsThroughTheDrive) {
     EXPECT_NE(r.err.find(bad + ":2: "), std::string::npos) << r.err;
     sim.withDrive([&](sim::SimDrive& d) { spd = d.raw(10); });
     EXPECT_EQ(spd, 0xFFE8);
+}
+
+// A file is judged by the limits its own values give: the current limits follow the motor's peak
+// current (MPI) the file names, not the default motor's. The comparison the window shows and
+// zrdctl diff agree, value for value, on every case.
+TEST(DiffLimits, EachFileIsJudgedByItsOwnMotorInTheWindowAndInZrdctl) {
+    test::TempDir dir;
+    test::RecordingUserInterface ui;
+    params::MessageTable messages;
+    const std::string data = ZRD_SHIPPED_DATA_DIR;
+    messages.load(data + "/" + params::kMessageFileName, ui);
+    auto model = std::make_unique<params::ParameterModel>();
+    ASSERT_TRUE(
+        params::loadDatabase(data + "/" + params::kDatabaseFileName, *model, messages, ui, false)
+            .ok());
+    model->setLanguage(params::kEnglish);
+    const auto at = [&](const char* mnemonic) { return *model->find(mnemonic); };
+    // The default motor's peak current bounds the current limit of a file that names no motor.
+    const double defaultPeak = model->value(at("MPI"));
+    const double biggerPeak = defaultPeak + 5;
+
+    using Values = std::vector<std::pair<std::string, double>>;
+    struct Case {
+        const char* what;
+        Values a;
+        Values b;
+        // The sides whose value is outside, by parameter: "a", "b" or "ab".
+        std::map<std::string, std::string> outside;
+    };
+    const std::vector<Case> cases = {
+        {"a bigger motor's peak current in both",
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak}, {"IWL", biggerPeak - 1}},
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak}, {"IWL", biggerPeak - 2}},
+         {}},
+        {"the limit above the file's own motor",
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak}},
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak + 1}},
+         {{"IFL", "b"}}},
+        {"no motor in the file: the default one's",
+         {{"IFL", biggerPeak}},
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak}},
+         {{"IFL", "a"}}},
+        {"the warning level above the file's own limit",
+         {{"MPI", biggerPeak}, {"IFL", defaultPeak}, {"IWL", defaultPeak + 1}},
+         {{"MPI", biggerPeak}, {"IFL", biggerPeak}, {"IWL", defaultPeak + 1}},
+         {{"IWL", "a"}}},
+    };
+    const auto file = [&](const std::string& name, const Values& values) {
+        std::string text;
+        for (const auto& [mnemonic, value] : values)
+            text += params::parameterFileLine(mnemonic, value) + "\r\n";
+        return dir.write(name, text);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string a = file("a.prm", c.a);
+        const std::string b = file("b.prm", c.b);
+        // The window's comparison: the program's core over the two files.
+        const params::Comparison window = formula::compareSets(
+            *model, params::fileSource(params::readParameterFile(a, *model), a),
+            params::fileSource(params::readParameterFile(b, *model), b));
+        std::map<std::string, std::string> seen;
+        std::map<std::string, std::string> notes;
+        for (const params::ComparisonRow& row : window.rows) {
+            if (!row.aOutside && !row.bOutside)
+                continue;
+            seen[row.mnemonic] = std::string(row.aOutside ? "a" : "") + (row.bOutside ? "b" : "");
+            notes[row.mnemonic] = row.limitNote;
+        }
+        EXPECT_EQ(seen, c.outside);
+        EXPECT_EQ(window.outside, static_cast<int>(c.outside.size()));
+
+        const Outcome r = test::runCommand(std::string("'") + ZRDCTL_PATH + "' --data-dir '" +
+                                               data + "' diff --json '" + a + "' '" + b + "'",
+                                           dir.file("stderr.txt"));
+        EXPECT_EQ(r.status, window.differing == 0 ? 0 : 1) << r.err;
+        std::map<std::string, std::string> printed;
+        for (const QJsonValue& row : parsed(r.out)["differences"].toArray()) {
+            const QJsonObject o = row.toObject();
+            if (o.contains("limits"))
+                printed[o["name"].toString().toStdString()] = o["limits"].toString().toStdString();
+        }
+        EXPECT_EQ(printed, notes) << r.out;
+    }
 }
 
 // The service commands one after the other on the same drive: each exit status tells done,

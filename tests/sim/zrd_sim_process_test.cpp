@@ -10,9 +10,16 @@
 #include <string>
 #include <vector>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
 #include "child_process.h"
 #include "event_bound.h"
+#include "link/port_info.h"
+#include "params/message_table.h"
+#include "recording_ui.h"
 #include "run_command.h"
+#include "session/port_advice.h"
 #include "temp_dir.h"
 
 namespace zrd::sim {
@@ -109,6 +116,63 @@ TEST_F(ZrdSimProcess, ZrdctlSimDrivesTheRunningSimulator) {
     EXPECT_EQ(sim("quit").out, "ok bye\n");
     EXPECT_EQ(p.exitStatus(kDeadline), 0);
     EXPECT_FALSE(std::filesystem::exists(control));
+}
+
+// A simulator started by hand, with its socket where it puts it by default, is offered by every
+// port list with its pseudo-terminal; the socket file of one that died is passed over.
+TEST_F(ZrdSimProcess, PortListsOfferTheLinesOfRunningSimulators) {
+    const std::string folder = dir.file("run");
+    std::filesystem::create_directories(folder);
+    zrd::test::ChildProcess p({"/usr/bin/env", "XDG_RUNTIME_DIR=" + folder, ZRD_SIM_PATH},
+                              {.errorFile = dir.file("sim-stderr.txt"), .stopSignal = SIGTERM});
+    const std::string device = p.nextLine(kDeadline);
+    ASSERT_TRUE(device.starts_with("/dev/")) << device << readFile(dir.file("sim-stderr.txt"));
+    const std::string control = p.nextLine(kDeadline);
+    EXPECT_EQ(control, zrd::link::simulatorSocketPath(folder, p.pid()));
+    // A socket file nobody listens at any more, as a killed simulator leaves it.
+    const std::string stale = zrd::link::simulatorSocketPath(folder, 0);
+    {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", stale.c_str());
+        ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ::close(fd);
+    }
+
+    zrd::test::RecordingUserInterface ui;
+    zrd::params::MessageTable messages;
+    messages.load(shipped(zrd::params::kMessageFileName), ui);
+    zrd::link::SystemRoots roots;
+    roots.simulators = {folder};
+    std::vector<zrd::link::PortInfo> simulated;
+    for (const zrd::link::PortInfo& port : zrd::link::listSerialPorts(roots))
+        if (port.simulator)
+            simulated.push_back(port);
+    ASSERT_EQ(simulated.size(), 1U);
+    EXPECT_EQ(simulated[0].device, device);
+    EXPECT_EQ(simulated[0].simulator->control, control);
+    EXPECT_EQ(simulated[0].simulator->pid, p.pid());
+    const std::string mark =
+        zrd::session::portListMark(simulated[0], messages, zrd::params::kEnglish);
+    EXPECT_NE(mark.find(std::to_string(p.pid())), std::string::npos) << mark;
+
+    // zrdctl ports, run where the simulator was started, says the same.
+    const std::string ports = "XDG_RUNTIME_DIR='" + folder + "' '" + ZRDCTL_PATH +
+                              "' --data-dir '" + ZRD_SHIPPED_DATA_DIR + "' ports";
+    struct Case {
+        const char* options;
+        std::string expected;
+    };
+    for (const Case& c : {Case{"", device + "\n    " + mark + ", control socket " + control + "\n"},
+                          Case{" --json", "{\"device\": \"" + device + "\""},
+                          Case{" --json", "\"simulator\": {\"control\": \"" + control +
+                                              "\", \"pid\": " + std::to_string(p.pid()) + "}"}}) {
+        const Outcome r = shell(ports + c.options);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.expected << " in " << r.out;
+        EXPECT_EQ(r.out.find(stale), std::string::npos) << r.out;
+    }
 }
 
 TEST_F(ZrdSimProcess, HangUpReachesZrdctlAsALostLink) {

@@ -66,6 +66,7 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     [[nodiscard]] bool running() const { return m_pid > 0; }
+    [[nodiscard]] pid_t pid() const { return m_pid; }
 
     // Reads output until it holds the text (true) or the deadline passed or the output ended.
     bool waitForText(const std::string& text, Clock::duration within) {
