@@ -1267,6 +1267,8 @@ WINDOW_TEXTS = [
      "Вычислить значение?? 0-Нет, 1- Да"),
     ("Enter the value of parameter ", "Введите значение параметра "),
     ("Input the value", "Введите значение"),
+    ("Parameter", "Параметр"),
+    ("The value of this parameter is not a number:", "Значение этого параметра не является числом:"),
     # Command monitor
     ("BaudRate", "Скорость обмена"),
     ("Data bits", "Биты данных"),
