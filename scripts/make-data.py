@@ -1045,6 +1045,10 @@ MESSAGES = {
           "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
     143: ("log_late_answers", "  Late answers of the drive dropped: %1",
           "  Запоздавшие ответы привода отброшены: %1"),
+    # The offline record ended because the line went away: %1 the samples that came.
+    149: ("offline_record_line_lost", "The line to the drive was lost before the record was "
+          "complete; %1 of 2048 samples arrived.",
+          "Связь с приводом потеряна до конца записи; получено отсчётов: %1 из 2048."),
 }
 
 # The message table"s size: numbers above the last message are reserved.
