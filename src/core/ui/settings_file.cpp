@@ -6,8 +6,6 @@
 #include <QSettings>
 #include <QStringDecoder>
 
-#include "params/message_numbers.h"
-
 namespace zrd::ui {
 namespace {
 
@@ -96,7 +94,7 @@ std::vector<SettingsFile::Problem> SettingsFile::load() {
         const QString aside = m_path + ".broken";
         QFile::remove(aside);
         const bool moved = QFile::rename(m_path, aside);
-        problems.push_back({params::kMsgSettingsBroken,
+        problems.push_back({Problem::Kind::Unreadable,
                             {m_path.toStdString(), (moved ? aside : m_path).toStdString()}});
         return problems;
     }
@@ -105,7 +103,7 @@ std::vector<SettingsFile::Problem> SettingsFile::load() {
             m_values[key] = value;
         else
             problems.push_back(
-                {params::kMsgSettingsValue, {m_path.toStdString(), key.toStdString()}});
+                {Problem::Kind::UnusableValue, {m_path.toStdString(), key.toStdString()}});
     }
     return problems;
 }
@@ -120,7 +118,7 @@ std::optional<SettingsFile::Problem> SettingsFile::save() const {
         settings.setValue(key, value);
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        return Problem{params::kMsgSettingsNotSaved, {m_path.toStdString()}};
+        return Problem{Problem::Kind::NotSaved, {m_path.toStdString()}};
     return std::nullopt;
 }
 
