@@ -42,6 +42,7 @@
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
 #include "session/ui/parameter_files.h"
+#include "session/ui/reconnect.h"
 #include "session/ui/service_controls.h"
 #include "tuning/ui/afc_form.h"
 #include "tuning/ui/auto_tuning_form.h"
@@ -189,6 +190,11 @@ void TMainForm::createSession() {
         N10,        Setconfiguration1};
     m_session = new session::TDriveSession(parts, windows, this);
     m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
+    new session::TReconnect({*m_session, p.connection, p.messages, p.model, p.ui, {}},
+                            m_driveState->Reconnect, TabbedNotebook2, [this](int page) {
+                                TabbedNotebook2->setCurrentIndex(page);
+                                TabbedNotebook2Click(page);
+                            }, this);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
     connect(m_monitor->Monitor, &QPushButton::clicked, this, &TMainForm::MonitorClick);
@@ -374,7 +380,7 @@ void TMainForm::N3Click() {
     }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
-    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});
+    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes, c.AutoReconnect});
     saveSettings();
 }
 
