@@ -299,7 +299,7 @@ public:
 
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
-    // Frames seen whose first byte (the request letter or command code) is this: what a test
+    // Frames seen whose first byte (the command code) is this: what a test
     // asks to know that nothing but reads came.
     [[nodiscard]] int framesOf(uint8_t first) const { return m_framesOf[first]; }
 

@@ -231,7 +231,9 @@ void SimServer::stop() {
         (void)!::write(m_stopPipe[1], &stopByte, 1);
         m_thread.join();
     }
+    // Once: a pseudo-terminal of the same number may be another simulator's by the next stop.
     removeLink();
+    m_linkPath.clear();
     for (int* fd : {&m_fd, &m_keepOpen, &m_stopPipe[0], &m_stopPipe[1]}) {
         if (*fd >= 0)
             ::close(*fd);

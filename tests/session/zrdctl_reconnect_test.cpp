@@ -39,7 +39,7 @@ const Pull kPulls[] = {
 
 // Frames the drive took that are no parameter reads.
 int notReads(const sim::SimDrive& d) {
-    return d.framesSeen() - d.framesOf(link::kRequestRead);
+    return d.framesSeen() - d.framesOf(link::kCmdReadParameter);
 }
 
 class ZrdctlReconnect : public ::testing::TestWithParam<Pull> {

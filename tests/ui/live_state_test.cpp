@@ -265,7 +265,7 @@ void LiveStateTest::cablePullIsReconnected() {
     const auto notReads = [this] {
         int n = 0;
         m_sim->withDrive([&](zrd::sim::SimDrive& d) {
-            n = d.framesSeen() - d.framesOf(zrd::link::kRequestRead);
+            n = d.framesSeen() - d.framesOf(zrd::link::kCmdReadParameter);
         });
         return n;
     };
