@@ -166,7 +166,8 @@ bool SimServer::changeLine() {
 
 bool SimServer::replug() {
     if (!m_pty) {
-        report("the line " + devicePath() + " cannot be plugged in again: it is no pseudo-terminal");
+        report("the line " + devicePath() +
+               " cannot be plugged in again: it is no pseudo-terminal");
         return false;
     }
     if (!openPty() || !pointLink()) {
@@ -274,10 +275,10 @@ void SimServer::run() {
             reply.text = "error the line is a tty of its own: it cannot be pulled";
         } else if (reply.line && reply.line->unplug) {
             const auto back = reply.line->backAfterMs;
-            m_lineRequest = {.unplug = true,
-                             .plug = false,
-                             .backAfter = back ? std::optional(std::chrono::milliseconds(*back))
-                                               : std::nullopt};
+            m_lineRequest = {
+                .unplug = true,
+                .plug = false,
+                .backAfter = back ? std::optional(std::chrono::milliseconds(*back)) : std::nullopt};
         } else if (reply.line) {
             m_lineRequest = {.unplug = false, .plug = true, .backAfter = std::nullopt};
         }

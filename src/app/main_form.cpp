@@ -191,10 +191,7 @@ void TMainForm::createSession() {
     m_session = new session::TDriveSession(parts, windows, this);
     m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
     new session::TReconnect({*m_session, p.connection, p.messages, p.model, p.ui, {}},
-                            m_driveState->Reconnect, TabbedNotebook2, [this](int page) {
-                                TabbedNotebook2->setCurrentIndex(page);
-                                TabbedNotebook2Click(page);
-                            }, this);
+                            m_driveState->Reconnect, TabbedNotebook2, this);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
     connect(m_monitor->Monitor, &QPushButton::clicked, this, &TMainForm::MonitorClick);
@@ -380,7 +377,8 @@ void TMainForm::N3Click() {
     }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
-    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes, c.AutoReconnect});
+    m_settings->setConnection(
+        {c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes, c.AutoReconnect});
     saveSettings();
 }
 

@@ -1,8 +1,8 @@
 #include "link/device_watch.h"
 
+#include <algorithm>
 #include <filesystem>
-
-#include "link/serial_port.h"
+#include <vector>
 
 namespace zrd::link {
 namespace {
@@ -19,6 +19,20 @@ fs::path resolved(const fs::path& path) {
     std::error_code ec;
     fs::path target = fs::canonical(path, ec);
     return ec ? path : target;
+}
+
+// The USB serial devices: only they carry a serial number. Other ports are not opened to be
+// listed, as a look every half second would toggle their control lines.
+std::vector<std::string> usbDevices(const std::string& devFolder) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(devFolder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with("ttyUSB") || name.starts_with("ttyACM"))
+            found.push_back(entry.path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
 }
 
 }  // namespace
@@ -40,7 +54,7 @@ std::optional<std::string> findDevice(const DeviceIdentity& device, const System
         return resolved(byId).string();
     }
     if (!device.serial.empty()) {
-        for (const std::string& candidate : listSerialDevices(roots.dev)) {
+        for (const std::string& candidate : usbDevices(roots.dev)) {
             const PortInfo info = describePort(candidate, roots);
             if (info.serial == device.serial && info.vendorId == device.vendorId &&
                 info.productId == device.productId)

@@ -109,8 +109,8 @@ TEST_P(ZrdctlReconnect, MonitorGoesOnAcrossAPullAndWritesNothing) {
             return static_cast<int16_t>(d.raw(analogIndex)) == kAnalogWhileAwayMv;
         },
         kDeadline));
-    EXPECT_TRUE(monitor.waitForText(
-        "\"AIN\": " + params::valueText(kAnalogWhileAwayMv) + ", ", kDeadline))
+    EXPECT_TRUE(
+        monitor.waitForText("\"AIN\": " + params::valueText(kAnalogWhileAwayMv) + ", ", kDeadline))
         << monitor.output();
 
     monitor.signal(SIGINT);

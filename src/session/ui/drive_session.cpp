@@ -164,9 +164,8 @@ bool TDriveSession::connectDrive() {
 }
 
 ReconnectOutcome TDriveSession::reconnectDrive(const std::string& device) {
-    const ReconnectOutcome outcome = session::reconnectDrive(m_parts.link, m_parts.access,
-                                                             m_parts.model, m_parts.connection,
-                                                             device);
+    const ReconnectOutcome outcome = session::reconnectDrive(
+        m_parts.link, m_parts.access, m_parts.model, m_parts.connection, device);
     if (outcome != ReconnectOutcome::Back) {
         // A read that timed out started the polls again: offline they stay stopped.
         showOffline(message(pm::kMsgStateOffline));

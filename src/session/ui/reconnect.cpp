@@ -13,13 +13,12 @@ namespace zrd::session {
 namespace pm = zrd::params;
 
 TReconnect::TReconnect(ReconnectParts parts, QPushButton* button, QTabWidget* notebook,
-                       std::function<void(int page)> showPage, QObject* parent)
+                       QObject* parent)
     : QObject(parent),
       WatchTimer(new QTimer(this)),
       m_parts(std::move(parts)),
       m_button(button),
-      m_notebook(notebook),
-      m_showPage(std::move(showPage)) {
+      m_notebook(notebook) {
     setObjectName("Reconnect");
     WatchTimer->setObjectName("WatchTimer");
     WatchTimer->setInterval(kLookMs);
@@ -92,8 +91,11 @@ bool TReconnect::attempt(bool byUser) {
             m_button->hide();
             // The device is this one from now on (a pulled adapter may come back by another name).
             m_device = link::identifyDevice(device, m_parts.roots);
-            if (m_notebook->currentIndex() != page)
-                m_showPage(page);
+            // As a click on the tab: the pages that follow the drive synchronise with it.
+            if (m_notebook->currentIndex() != page) {
+                m_notebook->setCurrentIndex(page);
+                emit m_notebook->tabBarClicked(page);
+            }
             if (m_resumeMonitor)
                 m_parts.session.startMonitor();
             m_parts.session.logAction(text(pm::kMsgReconnectBack, {device}));
@@ -102,7 +104,8 @@ bool TReconnect::attempt(bool byUser) {
             // Perhaps not yet: the system may still be setting the device up.
             if (byUser)
                 m_parts.messages.showText(
-                    m_parts.ui, text(pm::kMsgReconnectNotOpened, {device, m_parts.session.portError()}),
+                    m_parts.ui,
+                    text(pm::kMsgReconnectNotOpened, {device, m_parts.session.portError()}),
                     language);
             break;
         case ReconnectOutcome::NoAnswer:

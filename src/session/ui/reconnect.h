@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,10 +39,9 @@ public:
     // How often the device is looked for while it is away.
     static constexpr int kLookMs = 500;
 
-    // `button` is the status line's "Reconnect"; `showPage` puts the notebook back on a page as
-    // a click on its tab does (read-all shows the first).
-    TReconnect(ReconnectParts parts, QPushButton* button, QTabWidget* notebook,
-               std::function<void(int page)> showPage, QObject* parent);
+    // `button` is the status line's "Reconnect"; the notebook is put back on the user's page
+    // (read-all shows the first) as a click on its tab does.
+    TReconnect(ReconnectParts parts, QPushButton* button, QTabWidget* notebook, QObject* parent);
 
     // A lost drive's device is being looked for.
     [[nodiscard]] bool watching() const { return m_watch.has_value(); }
@@ -65,7 +63,6 @@ private:
     ReconnectParts m_parts;
     QPushButton* m_button;
     QTabWidget* m_notebook;
-    std::function<void(int)> m_showPage;
     // The device of the connected drive, taken while it is there.
     std::optional<link::DeviceIdentity> m_device;
     std::optional<link::DeviceWatch> m_watch;
