@@ -118,7 +118,8 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
             if (!display.runningText().empty())
                 std::printf("  %s(incomplete)\n", display.runningText().c_str());
             display = cm::FrameDisplay();
-            say(pm::kMsgReconnectBack, {listening});
+            // Nothing asks the drive: that the line is back is all there is to tell.
+            std::fprintf(stderr, "zrdctl: listening on %s again\n", listening.c_str());
             continue;
         }
         for (const cm::ReceivedLine& l : display.feed(chunk.data(), static_cast<size_t>(n)).lines) {
