@@ -36,6 +36,7 @@
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
 #include "session/ui/parameter_files.h"
+#include "session/ui/reconnect.h"
 #include "session/ui/service_controls.h"
 #include "tuning/ui/generator_control.h"
 #include "tuning/ui/wave_form.h"
@@ -174,6 +175,8 @@ void TMainForm::createSession() {
         N10,        Setconfiguration1};
     m_session = new session::TDriveSession(parts, windows, this);
     m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
+    new session::TReconnect({*m_session, p.connection, p.messages, p.model, p.ui, {}},
+                            m_driveState->Reconnect, TabbedNotebook2, this);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
     connect(m_monitor->Monitor, &QPushButton::clicked, this, &TMainForm::MonitorClick);
@@ -299,7 +302,8 @@ void TMainForm::N3Click() {
     }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
-    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});
+    m_settings->setConnection(
+        {c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes, c.AutoReconnect});
     saveSettings();
 }
 

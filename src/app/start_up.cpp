@@ -162,6 +162,7 @@ void StartUp::applySettings() {
         connection.BaudRate = c->baudRate;
         connection.PortTimeOut = c->timeOutMs;
         connection.FastGapBytes = c->fastGapBytes;
+        connection.AutoReconnect = c->autoReconnect;
     }
     if (const auto page = settings.lastPage(m_form.TabbedNotebook2->count()))
         m_form.TabbedNotebook2->setCurrentIndex(*page);

@@ -13,6 +13,7 @@ constexpr const char* kPort = "connection/port";
 constexpr const char* kBaudRate = "connection/baud";
 constexpr const char* kTimeOut = "connection/timeout";
 constexpr const char* kFastGap = "connection/fastGap";
+constexpr const char* kAutoReconnect = "connection/autoReconnect";
 constexpr const char* kLastPage = "window/lastPage";
 constexpr const char* kSharedScale = "viewerOptions/sharedScale";
 constexpr const char* kViewerBeside = "viewerOptions/besideProgram";
@@ -49,7 +50,7 @@ bool usable(const QString& key, const QString& value) {
         return wholeNumber(value, 0, kMaxFastGapBytes).has_value();
     if (key == kLastPage)
         return wholeNumber(value, 0, 1000).has_value();
-    if (key == kSharedScale || key == kViewerBeside)
+    if (key == kSharedScale || key == kViewerBeside || key == kAutoReconnect)
         return value == kFlagOn || value == kFlagOff;
     if (key.startsWith("viewers/"))
         return value.size() == 7 && value.startsWith('#') && QColor::isValidColorName(value);
@@ -145,7 +146,8 @@ std::optional<SettingsFile::Connection> SettingsFile::connection() const {
     if (!port || !baud || !timeOut)
         return std::nullopt;
     // Files of earlier versions have no gap: the safe timing.
-    return Connection{port->toStdString(), *baud, *timeOut, number(kFastGap).value_or(0)};
+    return Connection{port->toStdString(), *baud, *timeOut, number(kFastGap).value_or(0),
+                      flag(kAutoReconnect)};
 }
 
 void SettingsFile::setConnection(const Connection& connection) {
@@ -153,6 +155,7 @@ void SettingsFile::setConnection(const Connection& connection) {
     m_values[kBaudRate] = QString::number(connection.baudRate);
     m_values[kTimeOut] = QString::number(connection.timeOutMs);
     m_values[kFastGap] = QString::number(connection.fastGapBytes);
+    setFlag(kAutoReconnect, connection.autoReconnect);
 }
 
 std::optional<int> SettingsFile::lastPage(int pageCount) const {

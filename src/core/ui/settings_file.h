@@ -27,6 +27,7 @@ public:
         int baudRate;
         int timeOutMs;
         int fastGapBytes = 0;  // the fast link's gap; 0 for the safe timing
+        bool autoReconnect = false;
     };
 
     // An empty path keeps everything in memory: nothing is read or written.
