@@ -12,9 +12,9 @@
 #include <QPushButton>
 #include <QTableWidget>
 
-#include "session/ui/set_config_form.h"
 #include "formula/ui/test_formulas_form.h"
 #include "params/type_tables.h"
+#include "session/ui/set_config_form.h"
 
 namespace pm = zrd::params;
 
