@@ -1045,9 +1045,23 @@ MESSAGES = {
           "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
     143: ("log_late_answers", "  Late answers of the drive dropped: %1",
           "  Запоздавшие ответы привода отброшены: %1"),
+    # Reconnecting after the device went away: %1 the device, %2 why it does not open.
+    144: ("reconnect_waiting", "The connection to the drive on %1 was lost; waiting for the "
+          "device to come back.",
+          "Связь с приводом на %1 потеряна; ожидание возвращения устройства."),
+    145: ("reconnect_back", "%1 is back: the drive answers again.",
+          "%1 снова на месте: привод отвечает."),
+    146: ("reconnect_no_drive", "%1 is back, but no drive answers on it.",
+          "%1 снова на месте, но привод на нём не отвечает."),
+    147: ("reconnect_not_opened", "%1 is back, but it does not open: %2",
+          "%1 снова на месте, но не открывается: %2"),
     # The serial port list: the line of a simulated drive, marked with its process id (%1).
     148: ("port_simulator_mark", "simulated drive zrd-sim (PID %1)",
           "имитатор привода zrd-sim (PID %1)"),
+    # The offline record ended because the line went away: %1 the samples that came.
+    149: ("offline_record_line_lost", "The line to the drive was lost before the record was "
+          "complete; %1 of 2048 samples arrived.",
+          "Связь с приводом потеряна до конца записи; получено отсчётов: %1 из 2048."),
 }
 
 # The message table"s size: numbers above the last message are reserved.
@@ -1172,6 +1186,8 @@ WINDOW_TEXTS = [
     ("Timeout ms", "Тайм-аут, мс"),
     ("Repeat number", "Число повторов"),
     ("Fast link", "Быстрая связь"),
+    ("Reconnect automatically", "Переподключать автоматически"),
+    ("Reconnect", "Переподключить"),
     ("Gap, byte times", "Пауза, время байта"),
     ("Short pauses between requests, for a drive that answers at once",
      "Короткие паузы между запросами, для привода, который отвечает сразу"),
@@ -1270,6 +1286,8 @@ WINDOW_TEXTS = [
      "Вычислить значение?? 0-Нет, 1- Да"),
     ("Enter the value of parameter ", "Введите значение параметра "),
     ("Input the value", "Введите значение"),
+    ("Parameter", "Параметр"),
+    ("The value of this parameter is not a number:", "Значение этого параметра не является числом:"),
     # Command monitor
     ("BaudRate", "Скорость обмена"),
     ("Data bits", "Биты данных"),
