@@ -133,9 +133,9 @@ private:
     [[nodiscard]] QString message(int n) const;
     [[nodiscard]] bool servoPanelAllowed() const;
     void showOnline();
-    // Offline: connection fields red, lamps grey, drive controls, menu items and the monitor
-    // off, polls stopped.
-    void showOffline(const QString& state);
+    // Offline: connection fields red with the state message (-1: the fixed texts of a
+    // disconnect), lamps grey, drive controls, menu items and the monitor off, polls stopped.
+    void showOffline(int stateMessage);
     void showStatus(const monitor::StatusTick& tick);
     void showEditOutcome(const EditOutcome& outcome);
     void showCommandSource(int inst);
