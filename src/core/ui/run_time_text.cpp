@@ -39,8 +39,11 @@ private:
 };
 
 void bindText(QObject* owner, const char* role, std::function<bool()> again) {
-    for (RunTimeText* old : owner->findChildren<RunTimeText*>(role, Qt::FindDirectChildrenOnly))
-        old->end();
+    for (QObject* child : owner->children()) {
+        auto* old = dynamic_cast<RunTimeText*>(child);
+        if (old && old->objectName() == QLatin1String(role))
+            old->end();
+    }
     new RunTimeText(owner, role, std::move(again));
 }
 
@@ -90,8 +93,11 @@ void onLanguageChange(QObject* owner, const char* role, std::function<void()> ag
 void recomposeTexts(QWidget* window) {
     // A recomposition may bind anew and so end bindings further down the list.
     QList<QPointer<RunTimeText>> all;
-    for (RunTimeText* text : window->findChildren<RunTimeText*>())
-        all.append(text);
+    // Without a meta-object of its own the binding is told apart by its type.
+    for (QObject* child : window->findChildren<QObject*>()) {
+        if (auto* text = dynamic_cast<RunTimeText*>(child))
+            all.append(text);
+    }
     for (const QPointer<RunTimeText>& text : all) {
         if (text && !text->recompose())
             text->end();
