@@ -14,12 +14,15 @@
 #include "cmdmon/traffic_record.h"
 #include "core/os_error.h"
 #include "drive_session.h"
+#include "params/message_numbers.h"
+#include "reconnect.h"
 
 namespace zrd::cli {
 namespace {
 
 namespace cm = zrd::cmdmon;
 namespace lk = zrd::link;
+namespace pm = zrd::params;
 
 std::string joined(const auto& cells) {
     std::string text;
@@ -51,40 +54,35 @@ void printLine(const cm::ReceivedLine& line, const cm::IndexNamer& names) {
 int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
     Args args = argsIn;
     const std::optional<std::string> recordFile = takeOption(args, "--record");
+    const bool reconnect = takeFlag(args, "--reconnect");
     if (!args.empty() || options.port.empty())
-        throw UsageError("usage: --port DEV sniff [--record FILE]");
+        throw UsageError("usage: --port DEV sniff [--record FILE] [--reconnect]");
     StderrUserInterface ui;
     const std::unique_ptr<Database> db = loadDatabase("", options.lang, options, ui);
     const cm::IndexNamer names = cm::namesFrom(*db->model);
     cm::TrafficRecorder recorder(names);
     if (recordFile && !recorder.open(*recordFile))
         throw CliError(recorder.error());
-
-    // The signals arrive through a descriptor, waited for beside the port: no handler runs.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    if (::sigprocmask(SIG_BLOCK, &stopSignals, nullptr) != 0)
-        throw CliError("cannot wait for signals: " + lastOsErrorText());
-    const int signalFd = ::signalfd(-1, &stopSignals, SFD_CLOEXEC);
-    if (signalFd < 0)
-        throw CliError("cannot wait for signals: " + lastOsErrorText());
-    // Closed however the loop ends, an error thrown from it included.
-    const std::unique_ptr<const int, void (*)(const int*)> closeSignals(
-        &signalFd, [](const int* fd) { ::close(*fd); });
+    const StopSignals stop;
 
     const std::unique_ptr<lk::SerialPort> port = lk::makeSystemSerialPort();
     lk::LineSettings line;
     line.baudRate = options.baud;
     if (const lk::OpenResult opened = port->open(options.port, line); opened != lk::OpenResult::Ok)
         portDidNotOpen(options, *port, opened, ui);
-    std::fprintf(stderr, "zrdctl: listening on %s; Ctrl+C ends\n", options.port.c_str());
+    const lk::DeviceIdentity device = lk::identifyDevice(options.port);
+    std::string listening = options.port;
+    std::fprintf(stderr, "zrdctl: listening on %s; Ctrl+C ends\n", listening.c_str());
 
+    const std::string language = db->model->language();
+    const auto say = [&](int message, const std::vector<std::string>& arguments) {
+        db->messages.showText(
+            ui, pm::withArguments(db->messages.text(message, language), arguments), language);
+    };
     cm::FrameDisplay display;
     std::array<uint8_t, cm::kChunkBytes> chunk{};
     for (;;) {
-        pollfd waits[2] = {{port->nativeHandle(), POLLIN, 0}, {signalFd, POLLIN, 0}};
+        pollfd waits[2] = {{port->nativeHandle(), POLLIN, 0}, {stop.fd(), POLLIN, 0}};
         if (::poll(waits, 2, -1) < 0) {
             if (errno == EINTR)
                 continue;
@@ -97,7 +95,32 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
         if ((events & POLLIN) && !(events & (POLLHUP | POLLERR)))
             n = port->readAvailable(chunk.data(), chunk.size());
         if (n < 0 || (events & (POLLHUP | POLLERR)) || ((events & POLLIN) && n == 0)) {
-            throw LinkError("link lost: " + options.port + " hung up (" + port->lastError() + ")");
+            const std::string lost =
+                "link lost: " + listening + " hung up (" + port->lastError() + ")";
+            if (!reconnect)
+                throw LinkError(lost);
+            std::fprintf(stderr, "%s\n", lost.c_str());
+            port->close();
+            say(pm::kMsgReconnectWaiting, {listening});
+            const bool back =
+                waitForDevice(device, stop, [&](const std::string& path, bool returned) {
+                    if (port->open(path, line) == lk::OpenResult::Ok) {
+                        listening = path;
+                        return true;
+                    }
+                    if (returned)
+                        say(pm::kMsgReconnectNotOpened, {path, port->lastError()});
+                    return false;
+                });
+            if (!back)
+                break;
+            // A frame heard in part before the pull is no part of what comes now.
+            if (!display.runningText().empty())
+                std::printf("  %s(incomplete)\n", display.runningText().c_str());
+            display = cm::FrameDisplay();
+            // Nothing asks the drive: that the line is back is all there is to tell.
+            std::fprintf(stderr, "zrdctl: listening on %s again\n", listening.c_str());
+            continue;
         }
         for (const cm::ReceivedLine& l : display.feed(chunk.data(), static_cast<size_t>(n)).lines) {
             printLine(l, names);
@@ -116,13 +139,17 @@ int sniffCommand(const Args& argsIn, const GlobalOptions& options) {
 
 void addMonitorCommands(CommandList& list) {
     list.push_back(
-        {"sniff", "--port DEV sniff [--record FILE]", sniffCommand,
+        {"sniff", "--port DEV sniff [--record FILE] [--reconnect]", sniffCommand,
          "Prints every frame heard on the port until interrupted (Ctrl+C, SIGTERM).\n"
          "Each frame: a line with \">\" for a request of the program or \"<\" for the drive's "
          "answer, its bytes in hex and what it means; a complete frame is followed by its rows: "
          "hex, decimal, decimal with the escapes undone, and adjacent bytes paired into 16-bit "
          "numbers (the command monitor's grid). The port is opened raw at --baud, 8N1, "
          "exclusively; a port that hangs up ends the command with status 3.\n"
+         "--reconnect  keeps listening across a pulled cable or adapter: the lost line is told "
+         "on stderr, the same device (its /dev/serial/by-id name, else its USB serial number, "
+         "else the path) is waited for and opened again, and the frames go on; sniff never "
+         "sends, so nothing reaches the drive. Ctrl+C still ends it.\n"
          "--record FILE  also writes the frames as a traffic recording (time, direction, hex, "
          "meaning), which zrd-sim --replay answers from"});
 }

@@ -4,8 +4,10 @@
 #include <thread>
 
 #include "drive_session.h"
+#include "link/device_watch.h"
 #include "params/parameter_comparison.h"
 #include "params/parameter_file.h"
+#include "reconnect.h"
 #include "session/status_poll.h"
 #include "session/sweeps.h"
 
@@ -395,10 +397,17 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
     const int interval =
         parseInt(takeOption(args, "--interval").value_or("300"), "--interval", 0, 60'000);
     const bool json = takeFlag(args, "--json");
+    const bool reconnect = takeFlag(args, "--reconnect");
     if (!args.empty())
-        throw UsageError("usage: --port DEV monitor [--count N] [--interval MS] [--json]");
+        throw UsageError(
+            "usage: --port DEV monitor [--count N] [--interval MS] [--json] [--reconnect]");
     Session s(options, {});
     s.connect(options);
+    // Across a pull the run ends by Ctrl+C alone, and it ends as a finished run does.
+    std::optional<StopSignals> stop;
+    if (reconnect)
+        stop.emplace();
+    const link::DeviceIdentity device = link::identifyDevice(options.port);
     constexpr const char* kColumns[] = {"VSET",    "VACT",    "ISET", "IACT", "TSET", "TACT",
                                         "POS_CMD", "POS_ACT", "AIN",  "PIN",  "DIR",  "PERR"};
     if (!json)
@@ -408,9 +417,21 @@ int monitorCommand(const Args& argsIn, const GlobalOptions& options) {
     int unanswered = 0;
     for (int tick = 0; tick < count; ++tick) {
         // The pace of the output, not a wait for a result.
-        if (tick > 0)
+        if (tick > 0 && stop) {
+            if (stop->within(interval))
+                return kExitOk;
+        } else if (tick > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(interval));
+        }
         const session::MonitorSample v = session::readMonitorSample(*s.access, s.model());
+        if (stop && s.link->state().hungUp) {
+            // The tick the line went with shows nothing: its values are not all of one moment.
+            std::fflush(stdout);
+            if (!reconnectSession(s, options, device, *stop))
+                return kExitOk;
+            --tick;
+            continue;
+        }
         // A dash for a value not read: 0 would pass for a reading.
         const auto t = [](const std::optional<double>& x) {
             return x ? pm::valueText(*x) : std::string("-");
@@ -489,10 +510,17 @@ void addSessionCommands(CommandList& list) {
                     "not read), \"bits\": [{\"bit\": N, \"mnemonic\": \"SRVON\", \"text\": "
                     "\"Servo enabled\"}, ...]}, ...]}; a set bit that the data set does not name "
                     "is {\"bit\": N, \"mnemonic\": null, \"text\": \"bit N\"}"});
-    list.push_back({"monitor", "--port DEV monitor [--count N] [--interval MS] [--json]",
+    list.push_back({"monitor",
+                    "--port DEV monitor [--count N] [--interval MS] [--json] [--reconnect]",
                     monitorCommand,
                     "Reads the twelve monitor values N times (10), MS apart (300).\n"
                     "A value not read shows as \"-\".\n"
+                    "--reconnect  keeps running across a pulled cable or adapter: the lost link "
+                    "is told on stderr, the same device (its /dev/serial/by-id name, else its USB "
+                    "serial number, else the path) is waited for, connected to again as the "
+                    "window's Reconnect does (HVER read, nothing written) and told back, and the "
+                    "ticks go on; the tick the line went with is not printed. Ctrl+C (SIGINT, "
+                    "SIGTERM) ends the run with status 0, also while it waits.\n"
                     "--json  one object per line and tick: {\"tick\": N, \"VSET\": V, ..., "
                     "\"PERR\": V}, null for a value not read"});
 }

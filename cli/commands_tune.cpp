@@ -18,6 +18,7 @@
 #include "drive_session.h"
 #include "params/type_tables.h"
 #include "scope/trace_view.h"
+#include "stop_signals.h"
 #include "tuning/speed_loop_tuner.h"
 #include "tuning/tune_json.h"
 #include "tuning/tune_report.h"
@@ -35,35 +36,6 @@ constexpr auto kTuneProgressInterval = std::chrono::milliseconds(200);
 constexpr double kHighestTuneHz = 2000.0;
 constexpr double kSmallestTuneAmplitudeRpm = 2.0;
 constexpr const char* kBackupFileName = "zrdctl-tune-backup.txt";
-
-// The signals that cancel the run, read from a descriptor beside the port: the run then puts
-// back what it changed instead of dying with the drive half tuned.
-class StopSignals {
-public:
-    StopSignals() {
-        sigemptyset(&m_set);
-        sigaddset(&m_set, SIGINT);
-        sigaddset(&m_set, SIGTERM);
-        if (::sigprocmask(SIG_BLOCK, &m_set, nullptr) != 0)
-            throw CliError("cannot wait for signals: " + lastOsErrorText());
-        m_fd = ::signalfd(-1, &m_set, SFD_CLOEXEC | SFD_NONBLOCK);
-        if (m_fd < 0)
-            throw CliError("cannot wait for signals: " + lastOsErrorText());
-    }
-    ~StopSignals() { ::close(m_fd); }
-    StopSignals(const StopSignals&) = delete;
-    StopSignals& operator=(const StopSignals&) = delete;
-
-    // A signal arrived since the last look.
-    [[nodiscard]] bool arrived() const {
-        pollfd p{m_fd, POLLIN, 0};
-        return ::poll(&p, 1, 0) > 0 && (p.revents & POLLIN);
-    }
-
-private:
-    sigset_t m_set{};
-    int m_fd = -1;
-};
 
 std::string fixed(double value, int decimals) {
     return scope::fixedText(value, decimals);

@@ -1045,6 +1045,16 @@ MESSAGES = {
           "В наборе данных %1 нет параметра для слов(а) состояния %2, которые читает эта команда."),
     143: ("log_late_answers", "  Late answers of the drive dropped: %1",
           "  Запоздавшие ответы привода отброшены: %1"),
+    # Reconnecting after the device went away: %1 the device, %2 why it does not open.
+    144: ("reconnect_waiting", "The connection to the drive on %1 was lost; waiting for the "
+          "device to come back.",
+          "Связь с приводом на %1 потеряна; ожидание возвращения устройства."),
+    145: ("reconnect_back", "%1 is back: the drive answers again.",
+          "%1 снова на месте: привод отвечает."),
+    146: ("reconnect_no_drive", "%1 is back, but no drive answers on it.",
+          "%1 снова на месте, но привод на нём не отвечает."),
+    147: ("reconnect_not_opened", "%1 is back, but it does not open: %2",
+          "%1 снова на месте, но не открывается: %2"),
 }
 
 # The message table"s size: numbers above the last message are reserved.
@@ -1169,6 +1179,8 @@ WINDOW_TEXTS = [
     ("Timeout ms", "Тайм-аут, мс"),
     ("Repeat number", "Число повторов"),
     ("Fast link", "Быстрая связь"),
+    ("Reconnect automatically", "Переподключать автоматически"),
+    ("Reconnect", "Переподключить"),
     ("Gap, byte times", "Пауза, время байта"),
     ("Short pauses between requests, for a drive that answers at once",
      "Короткие паузы между запросами, для привода, который отвечает сразу"),

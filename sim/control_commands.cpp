@@ -16,10 +16,10 @@ namespace {
 using Tokens = std::vector<std::string_view>;
 
 ControlReply ok(std::string text = {}) {
-    return {text.empty() ? "ok" : "ok " + text, false};
+    return {text.empty() ? "ok" : "ok " + text, false, std::nullopt};
 }
 ControlReply fail(const std::string& text) {
-    return {"error " + text, false};
+    return {"error " + text, false, std::nullopt};
 }
 
 Tokens split(std::string_view line) {
@@ -250,8 +250,8 @@ ControlReply helpReply(const Tokens&, SimDrive&) {
     return ok(controlHelp());
 }
 
-const std::array<Command, 23>& commands() {
-    static constexpr std::array<Command, 23> kCommands{{
+const std::array<Command, 25>& commands() {
+    static constexpr std::array<Command, 25> kCommands{{
         {"error", 2, 2, "error raise N | error clear N|all",
          [](const Tokens& a, SimDrive& d) { return bitList(BitList::Errors, "error", a, d); }},
         {"warning", 2, 2, "warning raise N | warning clear N|all",
@@ -365,10 +365,30 @@ const std::array<Command, 23>& commands() {
         {"plant", 1, 3, "plant status | plant resonance HZ [DAMPING]", plantCommand},
         {"offline", 1, 2, "offline status | offline refuse on|off", offlineCommand},
         {"calcpara", 1, 2, "calcpara status | calcpara refuse on|off", calcparaCommand},
+        {"unplug", 0, 1, "unplug [MS]",
+         [](const Tokens& a, SimDrive&) {
+             LineChange change{.unplug = true, .backAfterMs = std::nullopt};
+             if (!a.empty()) {
+                 const auto ms = parseLong(a[0], 0, 3'600'000);
+                 if (!ms)
+                     return fail("the time until the line is back must be 0..3600000 ms: " +
+                                 std::string(a[0]));
+                 change.backAfterMs = static_cast<int>(*ms);
+             }
+             ControlReply reply = ok();
+             reply.line = change;
+             return reply;
+         }},
+        {"plug", 0, 0, "plug",
+         [](const Tokens&, SimDrive&) {
+             ControlReply reply = ok();
+             reply.line = LineChange{};
+             return reply;
+         }},
         {"help", 0, 0, "help", helpReply},
         {"quit", 0, 0, "quit",
          [](const Tokens&, SimDrive&) {
-             return ControlReply{"ok bye", true};
+             return ControlReply{"ok bye", true, std::nullopt};
          }},
     }};
     return kCommands;

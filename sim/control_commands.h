@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,10 +8,17 @@
 
 namespace zrd::sim {
 
+// A change of the line that a control line asks for; the server makes it.
+struct LineChange {
+    bool unplug = false;             // pulled; else plugged in again
+    std::optional<int> backAfterMs;  // an unplugged line comes back by itself after this
+};
+
 // The answer to one control line: "ok …" or "error …", without the line end.
 struct ControlReply {
     std::string text;
     bool quit = false;  // the simulator is asked to stop once the answer is out
+    std::optional<LineChange> line;
 };
 
 // Runs one line of the control protocol on the drive (the caller holds the drive's lock):
@@ -24,6 +32,7 @@ struct ControlReply {
 //   scope status | scope refuse on|off | scope mute on|off | scope badend N
 //   offline status | offline refuse on|off
 //   calcpara status | calcpara refuse on|off
+//   unplug [MS] | plug                           (the line pulled, and plugged in again)
 ControlReply runControlCommand(std::string_view line, SimDrive& drive);
 
 // The usage text that "help" answers, one line.

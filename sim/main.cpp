@@ -36,7 +36,7 @@ zrd::ProgramHelp simHelp() {
     help.name = "zrd-sim";
     help.summary = "a simulated ZRD servo drive on a pseudo-terminal";
     help.synopsis = {
-        "[--baud N] [--tty PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
+        "[--baud N] [--tty PATH] [--link PATH] [--db FILE] [--eeprom FILE] [--control PATH] "
         "[--fault KIND]... [--fault-count N] [--error N]... [--warning N]... "
         "[--silent X]... [--answer X=RAW]... [--input N]... [--noise S] [--seed N] "
         "[--resonance HZ[,DAMPING]]... [--friction NM] [--replay FILE]",
@@ -49,6 +49,13 @@ zrd::ProgramHelp simHelp() {
     options.items = {
         {"--baud N", "the line speed whose byte time the drive keeps (115200)"},
         {"--tty PATH", "answer on this terminal instead of a new pseudo-terminal"},
+        {"--link PATH",
+         "keep a symbolic link at PATH that points at the pseudo-terminal, as /dev/serial/by-id "
+         "names point at an adapter, and print PATH as the device: the control commands "
+         "\"unplug [MS]\" and \"plug\" pull the line (the program sees a hang-up, the link "
+         "goes) and plug a new pseudo-terminal in (after MS milliseconds, or on \"plug\"), and a "
+         "simulator started anew with the same PATH takes the link over; the link goes when the "
+         "simulator ends"},
         {"--db FILE",
          "the parameter database: its limits, access and defaults (default: "
          "Param_base.mod of the data set, beside zrd-sim or in share/torvanta of "
@@ -249,6 +256,7 @@ int main(int argc, char** argv) {
     int baud = 115200;
     int faultCount = -1;
     std::string tty;
+    std::string linkPath;
     std::string db;
     std::string controlPath;
     std::string replayFile;
@@ -272,6 +280,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--tty" && hasValue) {
             tty = argv[++i];
+        } else if (arg == "--link" && hasValue) {
+            linkPath = argv[++i];
         } else if (arg == "--db" && hasValue) {
             db = argv[++i];
         } else if (arg == "--eeprom" && hasValue) {
@@ -413,8 +423,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    if (!linkPath.empty() && !tty.empty()) {
+        std::fprintf(stderr, "zrd-sim: --link keeps a link to a pseudo-terminal: not with --tty\n");
+        return 2;
+    }
     sim::SimServer server(baud);
-    if (!(tty.empty() ? server.openPty() : server.openTty(tty))) {
+    if (!(tty.empty() ? server.openPty() : server.openTty(tty)) ||
+        (!linkPath.empty() && !server.keepLink(linkPath))) {
         std::fprintf(stderr, "zrd-sim: %s\n", server.error().c_str());
         return 1;
     }
@@ -444,7 +459,9 @@ int main(int argc, char** argv) {
     server.start();
     // Both lines in one write: a reader that takes only the first line and leaves finds the
     // second already in the pipe.
-    std::printf("%s\n%s\n", server.devicePath().c_str(), server.controlPath().c_str());
+    // The link is the device a program opens: it stays when the line is plugged in again.
+    const std::string device = linkPath.empty() ? server.devicePath() : linkPath;
+    std::printf("%s\n%s\n", device.c_str(), server.controlPath().c_str());
     if (std::fflush(stdout) != 0)
         std::fprintf(stderr, "zrd-sim: cannot print the device path: %s\n",
                      zrd::lastOsErrorText().c_str());

@@ -341,6 +341,7 @@ std::optional<SimReply> SimDrive::answer(const std::vector<uint8_t>& frame) {
     ++m_framesSeen;
     if (frame.empty())
         return std::nullopt;
+    ++m_framesOf[frame.front()];
     if (m_framesBeforeHangUp && (*m_framesBeforeHangUp)-- == 0) {
         m_framesBeforeHangUp.reset();
         SimReply gone;

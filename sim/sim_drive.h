@@ -299,6 +299,9 @@ public:
 
     [[nodiscard]] int framesAnswered() const { return m_framesAnswered; }
     [[nodiscard]] int framesSeen() const { return m_framesSeen; }
+    // Frames seen whose first byte (the command code) is this: what a test
+    // asks to know that nothing but reads came.
+    [[nodiscard]] int framesOf(uint8_t first) const { return m_framesOf[first]; }
 
 private:
     std::vector<uint8_t> replyTo(const std::vector<uint8_t>& frame, bool refuse, bool busy);
@@ -395,6 +398,7 @@ private:
     std::optional<int> m_framesBeforeHangUp;
     int m_framesAnswered = 0;
     int m_framesSeen = 0;
+    std::array<int, 256> m_framesOf{};
 };
 
 }  // namespace zrd::sim

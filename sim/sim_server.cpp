@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "core/os_error.h"
 #include "link/baud_rate_linux.h"
@@ -51,6 +53,11 @@ bool SimServer::fail(const std::string& what) {
     return false;
 }
 
+std::string SimServer::devicePath() const {
+    std::lock_guard lock(m_pathMutex);
+    return m_devicePath;
+}
+
 bool SimServer::openPty() {
     m_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_fd < 0 || !makeNonBlocking(m_fd))
@@ -60,10 +67,14 @@ bool SimServer::openPty() {
     char name[128];
     if (::ptsname_r(m_fd, name, sizeof name) != 0)
         return fail("ptsname");
-    m_devicePath = name;
+    {
+        std::lock_guard lock(m_pathMutex);
+        m_devicePath = name;
+    }
+    m_pty = true;
     m_keepOpen = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_keepOpen < 0)
-        return fail("open " + m_devicePath);
+        return fail(std::string("open ") + name);
     // Raw from the start, so that a program that does not configure the line sees no echo.
     if (!makeRaw(m_keepOpen))
         return fail("tcsetattr");
@@ -79,7 +90,92 @@ bool SimServer::openTty(const std::string& path) {
     // A real line runs at the rate the drive is simulated at; any rate, as the program allows.
     if (!link::setCustomBaudRate(m_fd, m_baudRate))
         return fail("baud rate " + std::to_string(m_baudRate) + " on " + path);
+    std::lock_guard lock(m_pathMutex);
     m_devicePath = path;
+    return true;
+}
+
+bool SimServer::keepLink(const std::string& path) {
+    struct stat st {};
+    // Never in place of a device or a file of someone else's: only a link of ours is replaced.
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        m_error = path + " exists and is no symbolic link";
+        return false;
+    }
+    m_linkPath = path;
+    if (!pointLink()) {
+        m_linkPath.clear();
+        return false;
+    }
+    return true;
+}
+
+bool SimServer::pointLink() {
+    if (m_linkPath.empty())
+        return true;
+    // Made beside it and renamed over it: a program that looks never finds it half made.
+    const std::string fresh = m_linkPath + ".new";
+    ::unlink(fresh.c_str());
+    if (::symlink(devicePath().c_str(), fresh.c_str()) != 0)
+        return fail("symlink " + fresh);
+    if (::rename(fresh.c_str(), m_linkPath.c_str()) != 0) {
+        ::unlink(fresh.c_str());
+        return fail("rename " + fresh);
+    }
+    return true;
+}
+
+void SimServer::removeLink() {
+    if (m_linkPath.empty())
+        return;
+    // Only while it still points at this server's line: a newer simulator may have taken it.
+    char target[256];
+    const ssize_t n = ::readlink(m_linkPath.c_str(), target, sizeof target - 1);
+    if (n > 0 && std::string(target, static_cast<size_t>(n)) == devicePath())
+        ::unlink(m_linkPath.c_str());
+}
+
+void SimServer::unplug(std::optional<std::chrono::milliseconds> backAfter) {
+    std::lock_guard lock(m_mutex);
+    m_lineRequest = {.unplug = true, .plug = false, .backAfter = backAfter};
+}
+
+void SimServer::plug() {
+    std::lock_guard lock(m_mutex);
+    m_lineRequest = {.unplug = false, .plug = true, .backAfter = std::nullopt};
+}
+
+bool SimServer::changeLine() {
+    LineRequest request;
+    {
+        std::lock_guard lock(m_mutex);
+        request = std::exchange(m_lineRequest, LineRequest{});
+    }
+    if (request.unplug) {
+        if (m_fd >= 0)
+            closeLine();
+        removeLink();
+        m_plugAt = request.backAfter ? Clock::now() + *request.backAfter : Clock::time_point::max();
+    }
+    const bool due = request.plug || (m_plugAt && Clock::now() >= *m_plugAt);
+    if (!due || m_fd >= 0)
+        return false;
+    m_plugAt.reset();
+    return replug();
+}
+
+bool SimServer::replug() {
+    if (!m_pty) {
+        report("the line " + devicePath() +
+               " cannot be plugged in again: it is no pseudo-terminal");
+        return false;
+    }
+    if (!openPty() || !pointLink()) {
+        report("the line does not come back: " + m_error);
+        return false;
+    }
+    ++m_plugs;
+    report("plugged in: the line is " + devicePath());
     return true;
 }
 
@@ -136,6 +232,9 @@ void SimServer::stop() {
         (void)!::write(m_stopPipe[1], &stopByte, 1);
         m_thread.join();
     }
+    // Once: a pseudo-terminal of the same number may be another simulator's by the next stop.
+    removeLink();
+    m_linkPath.clear();
     for (int* fd : {&m_fd, &m_keepOpen, &m_stopPipe[0], &m_stopPipe[1]}) {
         if (*fd >= 0)
             ::close(*fd);
@@ -171,7 +270,19 @@ void SimServer::run() {
     int lineFd = m_fd;
     const auto runControl = [this](std::string_view line) {
         std::lock_guard lock(m_mutex);
-        return runControlCommand(line, m_drive);
+        ControlReply reply = runControlCommand(line, m_drive);
+        if (reply.line && !m_pty) {
+            reply.text = "error the line is a tty of its own: it cannot be pulled";
+        } else if (reply.line && reply.line->unplug) {
+            const auto back = reply.line->backAfterMs;
+            m_lineRequest = {
+                .unplug = true,
+                .plug = false,
+                .backAfter = back ? std::optional(std::chrono::milliseconds(*back)) : std::nullopt};
+        } else if (reply.line) {
+            m_lineRequest = {.unplug = false, .plug = true, .backAfter = std::nullopt};
+        }
+        return reply;
     };
     const auto reportControl = [this](const std::string& text) { report(text); };
     for (;;) {
@@ -179,6 +290,11 @@ void SimServer::run() {
         const nanoseconds wait =
             std::min({nanoseconds(sendDue()), sendSamples(), sendRecord(), nanoseconds(kTick)});
         std::array<pollfd, 2 + ControlSocket::kMaxPollFds> fds{};
+        if (changeLine()) {
+            lineFd = m_fd;
+            // A frame begun on the old line is no part of the new one's.
+            assembler.reset();
+        }
         if (m_fd < 0)
             lineFd = -1;
         // -1 once the line hung up: poll() skips it. A backlog waits for room at the other end.
@@ -380,7 +496,7 @@ void SimServer::lineLost() {
 }
 
 void SimServer::closeLine() {
-    report("hang-up: the line " + m_devicePath + " is closed");
+    report("hang-up: the line " + devicePath() + " is closed");
     // The stream ends first: whoever sees the line go sees the stream gone.
     lineLost();
     for (int* fd : {&m_fd, &m_keepOpen}) {

@@ -49,13 +49,28 @@ public:
         std::function<std::optional<std::vector<uint8_t>>(const std::vector<uint8_t>&)>;
     void setAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
+    // Keeps a symbolic link at path that points at the pseudo-terminal, as udev keeps the
+    // /dev/serial/by-id names of an adapter: made now (after openPty), pointed at the new line
+    // when the line is plugged in again, removed when it is pulled and when the server stops.
+    // A file there that is no symbolic link is left alone (false, error() set).
+    [[nodiscard]] bool keepLink(const std::string& path);
+    // The line pulled as a cable is: the pseudo-terminal closes (the program sees a hang-up) and
+    // the link goes. After backAfter (none: until plug()) a new pseudo-terminal opens and the
+    // link points at it. Taken on the server's next turn; a tty the server was given cannot be
+    // plugged in again. The drive keeps its memory and state throughout.
+    void unplug(std::optional<std::chrono::milliseconds> backAfter = std::nullopt);
+    void plug();
+    // Times the line came back after unplug() or a hang-up.
+    [[nodiscard]] uint64_t plugs() const { return m_plugs.load(); }
+
     // Starts answering on a background thread.
     void start();
     // Stops the thread and closes the line.
     void stop();
 
-    // Path the program opens: the pseudo-terminal's slave side or the given tty.
-    [[nodiscard]] const std::string& devicePath() const { return m_devicePath; }
+    // Path the program opens: the pseudo-terminal's slave side or the given tty. A line plugged
+    // in again has a new one.
+    [[nodiscard]] std::string devicePath() const;
     [[nodiscard]] const std::string& error() const { return m_error; }
     [[nodiscard]] int baudRate() const { return m_baudRate; }
 
@@ -114,6 +129,14 @@ private:
     std::chrono::milliseconds sendDue();
     // A hang-up: the line is closed for good, as when a cable is pulled.
     void closeLine();
+    // Takes the line requests (unplug, plug, the unplugged line's time to come back); true when
+    // a new line was opened.
+    bool changeLine();
+    // Opens a new pseudo-terminal in place of a closed one and points the link at it.
+    bool replug();
+    // Points the kept link at the line (made anew in one step).
+    [[nodiscard]] bool pointLink();
+    void removeLink();
     // Puts a reply or a streamed frame on the line as its fault shapes it, from `notBefore` on.
     void sendShaped(const SimReply& reply, Clock::time_point notBefore);
     [[nodiscard]] bool fail(const std::string& what);
@@ -126,10 +149,23 @@ private:
 
     int m_baudRate;
     int m_fd = -1;        // the side the drive talks on
+    bool m_pty = false;   // the line is a pseudo-terminal of our own, which may be opened anew
     int m_keepOpen = -1;  // the pty's slave kept open so that the master never reads EIO
     int m_stopPipe[2] = {-1, -1};
-    std::string m_devicePath;
+    std::string m_devicePath;  // changed on the server's thread, under m_pathMutex
+    mutable std::mutex m_pathMutex;
+    std::string m_linkPath;
     std::string m_error;
+    // What unplug() and plug() asked for, under the lock: the server's thread takes it.
+    struct LineRequest {
+        bool unplug = false;
+        bool plug = false;
+        std::optional<std::chrono::milliseconds> backAfter;
+    };
+    LineRequest m_lineRequest;
+    // When an unplugged line comes back (the server thread's own); max while it waits for plug().
+    std::optional<Clock::time_point> m_plugAt;
+    std::atomic<uint64_t> m_plugs{0};
     std::mutex m_mutex;
     SimDrive m_drive;
     ControlSocket m_control;

@@ -5,7 +5,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegion>
 #include <QVBoxLayout>
+#include <random>
 
 #include "app/main_form.h"
 #include "app/torvanta_application.h"
@@ -103,7 +105,7 @@ bool TAboutBox::FormKeyPress(int key, Qt::KeyboardModifiers modifiers, const QSt
     const Qt::KeyboardModifiers chord = Qt::ControlModifier | Qt::AltModifier;
     if (key == Qt::Key_Q && (modifiers & chord) == chord) {
         if (m_makerHeld)
-            m_form.toggleOutline();
+            toggleOutline();
         return true;
     }
     if (text.size() != 1 || !text.at(0).isPrint())
@@ -117,6 +119,20 @@ bool TAboutBox::FormKeyPress(int key, Qt::KeyboardModifiers modifiers, const QSt
     m_form.openServiceMenus(*level == AccessLevel::Admin);
     accept();
     return true;
+}
+
+void TAboutBox::toggleOutline() {
+    m_perforated = !m_perforated;
+    if (!m_perforated) {
+        m_form.clearMask();
+        return;
+    }
+    std::random_device seed;
+    std::mt19937 random(seed());
+    QRegion outline(m_form.rect());
+    for (const OutlineHole& hole : outlineHoles(random, m_form.width(), m_form.height()))
+        outline -= QRegion(hole.x, hole.y, hole.width, hole.height, QRegion::Ellipse);
+    m_form.setMask(outline);
 }
 
 }  // namespace zrd::app

@@ -37,10 +37,13 @@ protected:
 private:
     // True when the key was used up.
     bool FormKeyPress(int key, Qt::KeyboardModifiers modifiers, const QString& text);
+    // Toggles the main window's outline between its rectangle and the perforated one.
+    void toggleOutline();
 
     TMainForm& m_form;
     AccessUnlocker m_unlocker;
     bool m_makerHeld = false;
+    bool m_perforated = false;
 };
 
 }  // namespace zrd::app

@@ -9,20 +9,16 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRegion>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <random>
 
 #include "app/about_box.h"
-#include "app/access_levels.h"
 #include "app/block_diagram.h"
 #include "app/language_switch.h"
+#include "app/service_menus.h"
 #include "app/start_up.h"
-#include "core/paths.h"
-#include "core/ui/colors.h"
 #include "core/ui/controls.h"
 #include "core/ui/settings_file.h"
 #include "monitor/ui/drive_state.h"
@@ -32,8 +28,6 @@
 #include "scope/scope_settings.h"
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
-#include "scope/ui/osc_dat_rec_form.h"
-#include "scope/ui/oscillogram_files.h"
 #include "scope/ui/trace_viewer.h"
 #include "scope/ui/trigger_panel.h"
 #include "session/link_busy_guard.h"
@@ -42,12 +36,9 @@
 #include "session/ui/drive_session.h"
 #include "session/ui/edit_par_form.h"
 #include "session/ui/parameter_files.h"
+#include "session/ui/reconnect.h"
 #include "session/ui/service_controls.h"
-#include "tuning/ui/afc_form.h"
-#include "tuning/ui/auto_tuning_form.h"
-#include "tuning/ui/filter_form.h"
 #include "tuning/ui/generator_control.h"
-#include "tuning/ui/step_response_form.h"
 #include "tuning/ui/wave_form.h"
 
 namespace zrd::app {
@@ -104,7 +95,6 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
     createOfflineScope();
     createGenerator();
     createServiceWindows();
-    createOscillogramTools();
     createConfiguration();
     createCommandMonitor();
     createLanguage();
@@ -114,8 +104,7 @@ TMainForm::TMainForm(Program& program, QWidget* parent)
 TMainForm::~TMainForm() {
     // The page and a step run go while the timers they hand back on the way out still exist.
     delete m_offlineScope;
-    delete StepResponse_Form;
-    delete AutoTuning_Form;
+    deleteToolRuns();
 }
 
 bool TMainForm::startUp() {
@@ -143,9 +132,6 @@ void TMainForm::createMenu() {
     buildMenu(*menuBar(), m_program.options.simDevice);
     connect(Exit1, &QAction::triggered, this, &TMainForm::Exit1Click);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
-    connect(Closespecialfunction1, &QAction::triggered, this,
-            &TMainForm::Closespecialfunction1Click);
-    connect(CloseAdminfunctions1, &QAction::triggered, this, &TMainForm::CloseAdminfunctions1Click);
 }
 
 void TMainForm::createNotebook() {
@@ -189,6 +175,8 @@ void TMainForm::createSession() {
         N10,        Setconfiguration1};
     m_session = new session::TDriveSession(parts, windows, this);
     m_session->setPortSources({}, p.dataFile(session::kSerialRulesFile));
+    new session::TReconnect({*m_session, p.connection, p.messages, p.model, p.ui, {}},
+                            m_driveState->Reconnect, TabbedNotebook2, this);
     connect(N3, &QAction::triggered, this, &TMainForm::N3Click);
     connect(N9, &QAction::triggered, this, &TMainForm::N9Click);
     connect(m_monitor->Monitor, &QPushButton::clicked, this, &TMainForm::MonitorClick);
@@ -269,75 +257,15 @@ void TMainForm::createServiceWindows() {
         this);
     m_service->connectMenu(N4, Savedefault1, SaveprogramspartoEEPROM1, Loaddefault1, N17, RESET1,
                            InitialDriveInitialization1);
+    m_serviceMenus =
+        new TServiceMenus({*this, *m_controls, *m_pages, p.model, *m_session, m_timers}, this);
     m_files = new session::TParameterFiles(p.model, p.messages, p.ui, *m_session, this);
     connect(Saveparameterstofile1, &QAction::triggered, m_files,
             &session::TParameterFiles::Saveparameterstofile1Click);
     connect(Readingparametersfromfile1, &QAction::triggered, m_files,
             &session::TParameterFiles::Readingparametersfromfile1Click);
-    Filter_Form =
-        new tuning::TFilter_Form({p.link, p.access, p.model, p.messages,
-                                  [&p](const std::string& name) { return p.dataFile(name); },
-                                  [this] { return m_controls->Enable_button->isChecked(); }},
-                                 this);
-    connect(Filtercalculator1, &QAction::triggered, Filter_Form, &tuning::TFilter_Form::showModal);
-    StepResponse_Form =
-        new tuning::TStepResponseForm({p.link, p.access, p.model, p.messages, p.typeTables}, this);
-    connect(Stepresponse1, &QAction::triggered, StepResponse_Form,
-            &tuning::TStepResponseForm::showWindow);
-    AutoTuning_Form = new tuning::TAutoTuningForm(
-        {p.link, p.access, p.model, p.messages, p.typeTables,
-         [&p] {
-             tuning::TuneReportInfo info;
-             info.program = std::string(kApplicationTitle) + " " + p.options.versionText;
-             info.port = p.connection.device;
-             return info;
-         }},
-        this);
-    connect(Autotuning1, &QAction::triggered, AutoTuning_Form,
-            &tuning::TAutoTuningForm::showWindow);
-}
-
-void TMainForm::createOscillogramTools() {
-    Program& p = m_program;
-    OscillogramFiles = new scope::TOscillogramFiles(
-        {*p.oscillogram, p.model, p.messages, p.ui, p.actionLog},
-        {this, m_controls->MaskEdit3, m_controls->MaskEdit4, m_controls->show_state_par, N20,
-         m_onlineScope, m_offlineScope, Oscill, OscillOff},
-        this);
-    connect(N20, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N20Click);
-    connect(N21, &QAction::triggered, OscillogramFiles, &scope::TOscillogramFiles::N21Click);
-
-    // The analysis files go where the action log goes.
-    const auto folder = [&p] {
-        return p.options.logDir.empty() ? writableFolder(programFolder()) : p.options.logDir;
-    };
-    const auto print = [this](const QPixmap& picture, const QString& name) {
-        (void)scope::printPicture(
-            picture, {m_program.messages, m_program.model, m_program.ui, Oscill->pictureOpener(),
-                      Oscill->oscillogramFile(), name});
-    };
-    const auto notch = [this](double frequencyHz) { Filter_Form->presetBandStop(frequencyHz); };
-    const auto autoTuning = [this] { AutoTuning_Form->showWindow(); };
-    Par_AFC_Form = new tuning::TPar_AFC_Form(
-        {*p.oscillogram, p.model, p.messages, p.ui, folder, print, notch, autoTuning}, this);
-    Oscill->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
-    OscillOff->setFrequencyResponse([this](int channels) { Par_AFC_Form->showFor(channels); });
-    // The online buffer got its measured values back: the viewer shows them again.
-    connect(Par_AFC_Form, &tuning::TPar_AFC_Form::restored, Oscill, [this] {
-        Oscill->DrawOscill();
-        Oscill->DrawGraph();
-    });
-    // Opening the online viewer ends a replay.
-    connect(m_onlineScope, &scope::TOnlineScopePage::viewRequested, m_onlineScope,
-            &scope::TOnlineScopePage::abortReplay);
-
-    OscDatRec_Form = new scope::TOscDatRec_Form(
-        [this]() -> const scope::RawRecords* {
-            const auto& capture = m_offlineScope->capture();
-            return capture ? &capture->raw() : nullptr;
-        },
-        *p.oscillogram, this);
-    connect(SeeOscDatRec, &QAction::triggered, OscDatRec_Form, &scope::TOscDatRec_Form::showRecord);
+    createToolWindows(
+        {p, this, *this, *m_controls, *m_onlineScope, *m_offlineScope, *Oscill, *OscillOff});
 }
 
 void TMainForm::TypeofFGsignal1Click() {
@@ -374,24 +302,21 @@ void TMainForm::N3Click() {
     }
     // The port that opened is offered first at the next start.
     const session::ConnectionSettings& c = m_program.connection;
-    m_settings->setConnection({c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes});
+    m_settings->setConnection(
+        {c.device, c.BaudRate, c.PortTimeOut, c.FastGapBytes, c.AutoReconnect});
     saveSettings();
 }
 
 void TMainForm::saveSettings() {
     if (const auto problem = m_settings->save())
-        m_program.messages.showText(
-            m_program.ui,
-            params::withArguments(m_program.message(problem->message), problem->arguments),
-            m_program.language());
+        showSettingsProblem(m_program, *problem);
 }
 
 void TMainForm::N9Click() {
     // A running capture is stopped as by its own button while the port is still open.
     m_onlineScope->Button18Click();
     m_offlineScope->cancelCapture();
-    StepResponse_Form->cancelRun();
-    AutoTuning_Form->cancelRun();
+    cancelToolRuns();
     m_session->disconnectDrive();
 }
 
@@ -444,55 +369,7 @@ void TMainForm::About1Click() {
 }
 
 void TMainForm::openServiceMenus(bool admin) {
-    Specialfunctions1->menuAction()->setVisible(true);
-    if (admin)
-        Adminsfunctions1->menuAction()->setVisible(true);
-    m_controls->SerNum->setReadOnly(false);
-}
-
-void TMainForm::Closespecialfunction1Click() {
-    closeServiceMenus();
-}
-
-void TMainForm::CloseAdminfunctions1Click() {
-    closeServiceMenus();
-}
-
-void TMainForm::closeServiceMenus() {
-    Specialfunctions1->menuAction()->setVisible(false);
-    Adminsfunctions1->menuAction()->setVisible(false);
-    QLineEdit* serial = m_controls->SerNum;
-    serial->setReadOnly(true);
-    const QString text = serial->text().trimmed();
-    // Without a number (nothing read from a drive yet) there is nothing to store.
-    if (text.isEmpty())
-        return;
-    bool ok = false;
-    const long long number = text.toLongLong(&ok);
-    if (!ok)
-        throw std::invalid_argument("'" + text.toStdString() + "' is not a valid serial number.");
-    const SerialNumberWords words = splitSerialNumber(number);
-    params::ParameterModel& model = m_program.model;
-    model.setKnownValue(0, static_cast<double>(words.high));
-    model.setKnownValue(1, static_cast<double>(words.low));
-    showInRow(0, QString::fromStdString(params::valueText(model.value(0))));
-    showInRow(1, QString::fromStdString(params::valueText(model.value(1))));
-    if (m_timers.connected())
-        m_session->writeSerialNumber();
-}
-
-void TMainForm::toggleOutline() {
-    m_perforated = !m_perforated;
-    if (!m_perforated) {
-        clearMask();
-        return;
-    }
-    std::random_device seed;
-    std::mt19937 random(seed());
-    QRegion outline(rect());
-    for (const OutlineHole& hole : outlineHoles(random, width(), height()))
-        outline -= QRegion(hole.x, hole.y, hole.width, hole.height, QRegion::Ellipse);
-    setMask(outline);
+    m_serviceMenus->open(admin);
 }
 
 void TMainForm::Exit1Click() {
@@ -505,8 +382,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     Timer5->stop();
     // An armed record is abandoned while the port is still open.
     m_offlineScope->cancelCapture();
-    StepResponse_Form->cancelRun();
-    AutoTuning_Form->cancelRun();
+    cancelToolRuns();
     m_program.link.state().linkBusy = false;
     m_program.shell.generatorRunning = false;
     m_program.link.closePort();

@@ -7,6 +7,7 @@
 
 #include "app/main_menu.h"
 #include "app/program.h"
+#include "app/tool_windows.h"
 #include "session/ui/poll_timers.h"
 
 class QAction;
@@ -26,25 +27,16 @@ class TMonitorPanel;
 class TStatusPage;
 }  // namespace zrd::monitor
 namespace zrd::scope {
-class TOfflineScopePage;
-class TOnlineScopePage;
-class TOscDatRec_Form;
 class TOscill;
 class TOscillOff;
-class TOscillogramFiles;
 }  // namespace zrd::scope
 namespace zrd::tuning {
-class TFilter_Form;
 class TGeneratorControl;
-class TPar_AFC_Form;
-class TAutoTuningForm;
-class TStepResponseForm;
 class TWave_Form;
 }  // namespace zrd::tuning
 namespace zrd::formula {
-class Tset_config_Form;
 class Ttest_formulas_Form;
-}  // namespace zrd::formula
+}
 namespace zrd::cmdmon {
 class TSer_monitor;
 }
@@ -54,6 +46,7 @@ class TDriveSession;
 class TEdit_par_Form;
 class TParameterFiles;
 class TServiceControls;
+class Tset_config_Form;
 }  // namespace zrd::session
 
 namespace zrd::app {
@@ -61,9 +54,9 @@ namespace zrd::app {
 class TAboutBox;
 class TBlockDiagram;
 class TLanguageSwitch;
+class TServiceMenus;
 
 inline constexpr const char* kMainCaption = "QX Torvanta v2.1 (ZRD)";
-inline constexpr const char* kApplicationTitle = "QX Torvanta";
 inline constexpr int kMainWidth = 1054;
 inline constexpr int kMainHeight = 730;
 inline constexpr const char* kStartDriveNumber = "ZRD-KT16";
@@ -85,11 +78,10 @@ enum NotebookTab {
     kNotebookTabs = 10,
 };
 
-// The main window: the menus, the group notebook and the timers, and the handlers several
-// pages share. Each page and area is a class of its module; the drive session works on them.
-// The main window: it composes the pages, the windows and the menu bar (TMainMenu) and holds
-// the timers that drive the periodic work.
-class TMainForm : public QMainWindow, public TMainMenu {
+// The main window: it composes the pages, the menu bar (TMainMenu) and the tool windows
+// (TToolWindows), and holds the timers that drive the periodic work. Each page and area is a
+// class of its module; the drive session works on them.
+class TMainForm : public QMainWindow, public TMainMenu, public TToolWindows {
     Q_OBJECT
 public:
     explicit TMainForm(Program& program, QWidget* parent = nullptr);
@@ -102,8 +94,6 @@ public:
 
     // The service menus: shown from the About box, hidden again by their "Close" items.
     void openServiceMenus(bool admin);
-    // Toggles the window outline between its rectangle and the perforated one.
-    void toggleOutline();
 
     // The user-interface hook's work: page rows, the polls around an exchange, the idle state
     // after a reply time-out, a port that hung up.
@@ -145,15 +135,8 @@ public:
     scope::TOscill* Oscill;        // the online viewer
     scope::TOscillOff* OscillOff;  // the offline viewer
     tuning::TWave_Form* Wave_Form;
-    tuning::TFilter_Form* Filter_Form;
-    tuning::TStepResponseForm* StepResponse_Form;
-    tuning::TAutoTuningForm* AutoTuning_Form;
-    // The oscillogram files, the frequency response and the data record.
-    scope::TOscillogramFiles* OscillogramFiles;
-    tuning::TPar_AFC_Form* Par_AFC_Form;
-    scope::TOscDatRec_Form* OscDatRec_Form;
     // The configuration dialog and the formula tester.
-    formula::Tset_config_Form* set_config_Form = nullptr;
+    session::Tset_config_Form* set_config_Form = nullptr;
     formula::Ttest_formulas_Form* test_formulas_Form = nullptr;
     // The command monitor.
     cmdmon::TSer_monitor* Ser_monitor = nullptr;
@@ -167,8 +150,6 @@ public slots:
     void TabbedNotebook2Click(int tab);
     void About1Click();
     void Exit1Click();
-    void Closespecialfunction1Click();
-    void CloseAdminfunctions1Click();
     void N3Click();
     void N9Click();
     void MonitorClick();
@@ -189,13 +170,11 @@ private:
     void createOfflineScope();
     void createGenerator();
     void createServiceWindows();
-    void createOscillogramTools();
     // Each in its own file: main_form_configuration.cpp, main_form_command_monitor.cpp,
     // main_form_language.cpp.
     void createConfiguration();
     void createCommandMonitor();
     void createLanguage();
-    void closeServiceMenus();
 
     Program& m_program;
     TBlockDiagram* m_blockDiagram = nullptr;
@@ -211,9 +190,9 @@ private:
     session::TServiceControls* m_service = nullptr;
     session::TParameterFiles* m_files = nullptr;
     TLanguageSwitch* m_language = nullptr;
+    TServiceMenus* m_serviceMenus = nullptr;
     session::PollTimers m_timers;
     std::unique_ptr<ui::SettingsFile> m_settings;
-    bool m_perforated = false;
 };
 
 }  // namespace zrd::app

@@ -9,7 +9,6 @@
 #include <QToolButton>
 
 #include "app/main_form.h"
-#include "formula/ui/set_config_form.h"
 #include "formula/ui/test_formulas_form.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/monitor_panel.h"
@@ -17,13 +16,14 @@
 #include "session/calc_para.h"
 #include "session/ui/control_area.h"
 #include "session/ui/drive_session.h"
+#include "session/ui/set_config_form.h"
 
 namespace zrd::app {
 
 void TMainForm::createConfiguration() {
     Program& p = m_program;
     set_config_Form =
-        new formula::Tset_config_Form({p.link, p.access, p.model, p.messages, p.typeTables}, this);
+        new session::Tset_config_Form({p.link, p.access, p.model, p.messages, p.typeTables}, this);
     set_config_Form->configured = [this](const session::ConfigurationResult& r) {
         for (const formula::ChangeMark& mark : r.marks)
             m_pages->markChanged(mark.position, mark.mark);

@@ -20,6 +20,7 @@
 
 namespace zrd::app {
 
+inline constexpr const char* kApplicationTitle = "QX Torvanta";
 inline constexpr int kStartOperatingMode = 2;
 // Until the database names the language, texts are shown in the language of the window design.
 inline constexpr const char* kDesignLanguage = "Eng";

@@ -22,6 +22,7 @@
 #include "monitor/ui/monitor_panel.h"
 #include "monitor/ui/status_page.h"
 #include "params/database_loader.h"
+#include "params/message_numbers.h"
 #include "params/ui/param_pages.h"
 #include "scope/ui/offline_scope_page.h"
 #include "scope/ui/online_scope_page.h"
@@ -139,13 +140,20 @@ void cachePositionsAndUnits(TMainForm& form) {
     form.monitorPanel().showUnits(form.program().model);
 }
 
+void showSettingsProblem(Program& program, const ui::SettingsFile::Problem& problem) {
+    using Kind = ui::SettingsFile::Problem::Kind;
+    const int message = problem.kind == Kind::Unreadable      ? params::kMsgSettingsBroken
+                        : problem.kind == Kind::UnusableValue ? params::kMsgSettingsValue
+                                                              : params::kMsgSettingsNotSaved;
+    program.messages.showText(program.ui,
+                              params::withArguments(program.message(message), problem.arguments),
+                              program.language());
+}
+
 void StartUp::applySettings() {
     ui::SettingsFile& settings = m_form.settings();
     for (const ui::SettingsFile::Problem& problem : settings.load())
-        m_program.messages.showText(
-            m_program.ui,
-            params::withArguments(m_program.message(problem.message), problem.arguments),
-            m_program.language());
+        showSettingsProblem(m_program, problem);
     // A simulated drive started beside the program is offered before the remembered port.
     if (const auto c = settings.connection()) {
         session::ConnectionSettings& connection = m_program.connection;
@@ -154,6 +162,7 @@ void StartUp::applySettings() {
         connection.BaudRate = c->baudRate;
         connection.PortTimeOut = c->timeOutMs;
         connection.FastGapBytes = c->fastGapBytes;
+        connection.AutoReconnect = c->autoReconnect;
     }
     if (const auto page = settings.lastPage(m_form.TabbedNotebook2->count()))
         m_form.TabbedNotebook2->setCurrentIndex(*page);

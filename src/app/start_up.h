@@ -2,6 +2,7 @@
 
 #include "app/main_form.h"
 #include "app/program.h"
+#include "core/ui/settings_file.h"
 
 namespace zrd::app {
 
@@ -32,5 +33,7 @@ private:
 void loadTypeTables(TMainForm& form);
 // Looks the known parameters up in the table and shows their units beside the monitor fields.
 void cachePositionsAndUnits(TMainForm& form);
+// Tells a problem with the settings file by its numbered message.
+void showSettingsProblem(Program& program, const ui::SettingsFile::Problem& problem);
 
 }  // namespace zrd::app

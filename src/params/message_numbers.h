@@ -88,6 +88,12 @@ inline constexpr int kMsgDataSetLacks = 141;
 inline constexpr int kMsgDataSetLacksWord = 142;
 // Action log: late answers of the drive dropped before a command (%1 how many).
 inline constexpr int kMsgLogLateAnswers = 143;
+// Reconnecting after the device went away (%1 the device): waiting for it (144), the drive back
+// (145), the device back without a drive answering (146), or not opening (147, %2 why).
+inline constexpr int kMsgReconnectWaiting = 144;
+inline constexpr int kMsgReconnectBack = 145;
+inline constexpr int kMsgReconnectNoDrive = 146;
+inline constexpr int kMsgReconnectNotOpened = 147;
 // The settings file: unreadable (%1 file, %2 where it was set aside), a value unusable (%1 file,
 // %2 key), not writable (%1 file).
 inline constexpr int kMsgSettingsBroken = 106;

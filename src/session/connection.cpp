@@ -103,10 +103,12 @@ OpenOutcome openConnection(lk::DriveLink& link, const ConnectionSettings& settin
     return outcome;
 }
 
-bool checkConnection(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
-                     const pm::MessageTable& messages, ConnectionSettings& settings) {
-    if (link.state().handle == lk::PortHandle::None)
-        return false;
+namespace {
+
+// The check of "HVER" without a word: true when the drive answered; the connected flag stays set
+// then, and is cleared with the link held busy otherwise.
+bool driveAnswers(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
+                  ConnectionSettings& settings) {
     settings.Protocol = 0;
     settings.TryCount = kConnectionTryCount;
     if (const auto hver = model.knownPosition(pm::KnownParameter::HVER))
@@ -120,9 +122,39 @@ bool checkConnection(lk::DriveLink& link, ParameterAccess& access, pm::Parameter
     if (model.value(position) != kNoAnswerValue)
         return true;
     link.state().linkBusy = true;
-    messages.show(link.ui(), kMsgNoDrive, model.language());
     link.state().connected = 0;
     return false;
+}
+
+}  // namespace
+
+bool checkConnection(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,
+                     const pm::MessageTable& messages, ConnectionSettings& settings) {
+    if (link.state().handle == lk::PortHandle::None)
+        return false;
+    if (driveAnswers(link, access, model, settings))
+        return true;
+    messages.show(link.ui(), kMsgNoDrive, model.language());
+    return false;
+}
+
+ReconnectOutcome reconnectDrive(lk::DriveLink& link, ParameterAccess& access,
+                                pm::ParameterModel& model, ConnectionSettings& settings,
+                                const std::string& device) {
+    link.state().fastGapBytes = settings.FastGapBytes;
+    if (link.openPort(device, settings.BaudRate, settings.PortTimeOut) != lk::OpenResult::Ok)
+        return ReconnectOutcome::NotOpened;
+    // Only a stream is stopped: a generator that runs was started by the user and goes on.
+    if (streamsSamples(link) && link.sendCommand(lk::kCmdScope, 0, 0, 0) < 0) {
+        link.closePort();
+        return ReconnectOutcome::NotOpened;
+    }
+    if (driveAnswers(link, access, model, settings))
+        return ReconnectOutcome::Back;
+    // Closed, the port needs no holding: the next attempt may run.
+    link.closePort();
+    link.state().linkBusy = false;
+    return ReconnectOutcome::NoAnswer;
 }
 
 ConnectOutcome connectDrive(lk::DriveLink& link, ParameterAccess& access, pm::ParameterModel& model,

@@ -40,6 +40,8 @@ struct ConnectionSettings {
     // The fast link: byte times between requests in place of the fixed pauses; 0 keeps the safe
     // timing, which suits every drive.
     int FastGapBytes = 0;
+    // A drive whose device went away and came back is connected to again without a click.
+    bool AutoReconnect = false;
 };
 
 // How opening the port and its preamble ended.
@@ -82,6 +84,21 @@ struct ConnectOutcome {
 ConnectOutcome connectDrive(link::DriveLink& link, ParameterAccess& access,
                             params::ParameterModel& model, const params::MessageTable& messages,
                             ConnectionSettings& settings);
+
+// How an attempt to connect again to a drive whose device came back ended.
+enum class ReconnectOutcome {
+    Back,       // the drive answered "HVER": the connected flag is set
+    NotOpened,  // the device did not open (yet): the system's reason is the port's last error
+    NoAnswer,   // it opened, but no drive answered; the port is closed again, the link free
+};
+
+// Opens the device found again with the settings of the lost connection and reads "HVER", as the
+// connection check does, but shows nothing and sends the drive nothing else: a drive still
+// streaming samples is told to stop (nothing else could be heard over them), and nothing is
+// written. The caller tells the user and reads what it shows.
+ReconnectOutcome reconnectDrive(link::DriveLink& link, ParameterAccess& access,
+                                params::ParameterModel& model, ConnectionSettings& settings,
+                                const std::string& device);
 
 // Parses a whole positive number typed into a box ("9600"); false for anything else.
 bool parsePositive(const std::string& text, int& out);

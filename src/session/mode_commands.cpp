@@ -10,8 +10,8 @@ namespace pm = zrd::params;
 
 namespace {
 
-constexpr std::string_view kOperatingMode = "OPMOD";
-constexpr std::string_view kCommandSource = "INST";
+constexpr std::string_view kModeMnemonic = "OPMOD";
+constexpr std::string_view kSourceMnemonic = "INST";
 
 bool acknowledgedDone(ServiceOutcome o) {
     return o == ServiceOutcome::Done;
@@ -59,7 +59,7 @@ ControlResult ServiceCommands::selectOperatingMode(DriveControls& controls, int 
     controls.displayFactor = mode == kModeCurrent ? kCurrentDisplayFactor : kDefaultDisplayFactor;
     r.caption = modeCaption(mode, false);
     r.enableWriteButton = true;
-    const std::optional<uint8_t> verdict = writeParameter(kOperatingMode, mode);
+    const std::optional<uint8_t> verdict = writeParameter(kModeMnemonic, mode);
     if (!verdict)
         return r;
     r.verdict = *verdict;
@@ -126,7 +126,7 @@ ControlResult ServiceCommands::selectCommandSource(DriveControls& controls, Sour
     const int value = internal                                  ? kSourceInternal
                       : controls.operatingMode == kModePosition ? kSourceExternalPosition
                                                                 : kSourceExternal;
-    const std::optional<uint8_t> verdict = writeParameter(kCommandSource, value);
+    const std::optional<uint8_t> verdict = writeParameter(kSourceMnemonic, value);
     r.verdict = verdict.value_or(0);
     if (verdict && *verdict != lk::kReplyAccepted) {
         // SetParam has told why; the source stays as the drive has it.

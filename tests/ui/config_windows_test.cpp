@@ -11,7 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "formula/ui/set_config_form.h"
+#include "session/ui/set_config_form.h"
 #include "formula/ui/test_formulas_form.h"
 #include "params/type_tables.h"
 
@@ -61,7 +61,7 @@ void ConfigWindowsTest::setFitsTheMotorAndMarksTheRows() {
     // The session offers the item once a drive answered; the fixture connected the link itself.
     form.Setconfiguration1->setEnabled(true);
     form.Setconfiguration1->trigger();
-    zrd::formula::Tset_config_Form* dialog = form.set_config_Form;
+    zrd::session::Tset_config_Form* dialog = form.set_config_Form;
     QVERIFY(dialog->isVisible());
     QCOMPARE(dialog->windowTitle(), QString("Configuration setting"));
     QCOMPARE(dialog->ComboBox1->currentText(), QString("ZRD-KT16"));

@@ -233,6 +233,75 @@ void LiveStateTest::reconnectKeepsTheUsersPage() {
     QCOMPARE(form.TabbedNotebook2->currentIndex(), int(zrd::app::kTabStatus));
 }
 
+void LiveStateTest::cablePullIsReconnected_data() {
+    QTest::addColumn<bool>("automatic");
+    QTest::newRow("by the Reconnect button") << false;
+    QTest::newRow("automatically, as ticked in the connection dialog") << true;
+}
+
+void LiveStateTest::cablePullIsReconnected() {
+    QFETCH(bool, automatic);
+    zrd::app::Program& program = m_fixture->program();
+    const std::string linkPath = m_fixture->dir.file("drive");
+    QVERIFY(m_sim->openPty());
+    QVERIFY2(m_sim->keepLink(linkPath), m_sim->error().c_str());
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) { d.loadParameters(program.model); });
+    m_sim->start();
+    TMainForm& form = m_fixture->form();
+    QPushButton* reconnect = form.driveState().Reconnect;
+    form.TabbedNotebook2->setCurrentIndex(zrd::app::kTabStatus);
+    form.TabbedNotebook2Click(zrd::app::kTabStatus);
+    QTimer::singleShot(0, [&] {
+        zrd::session::TCOM_CFG* dialog = openDialog();
+        QVERIFY(dialog);
+        dialog->ComboPort->setCurrentText(QString::fromStdString(linkPath));
+        dialog->CheckReconnect->setChecked(automatic);
+        dialog->OKBtnClick();
+    });
+    form.N3Click();
+    QCOMPARE(program.link.state().connected, 1);
+    form.MonitorClick();
+    QVERIFY(form.TimerMonitor->isActive());
+    const auto notReads = [this] {
+        int n = 0;
+        m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+            n = d.framesSeen() - d.framesOf(zrd::link::kCmdReadParameter);
+        });
+        return n;
+    };
+    const int written = notReads();
+    const size_t boxes = m_fixture->ui.boxes.size();
+
+    m_sim->unplug();
+    QTRY_COMPARE_WITH_TIMEOUT(program.link.state().connected, 0, kWaitMs);
+    QCOMPARE(form.driveState().State_connection->text(), QString("M21"));
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    // While the line is away the drive takes another value, which the window must read anew.
+    const int position = *program.model.find("KPV");
+    const uint8_t index = program.model.parameter(position).Index;
+    uint16_t raw = 0;
+    m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+        raw = static_cast<uint16_t>(d.raw(index) + 1);
+        d.setRaw(index, raw);
+    });
+    m_sim->plug();
+    if (!automatic) {
+        QTRY_VERIFY_WITH_TIMEOUT(reconnect->isVisible(), kWaitMs);
+        QCOMPARE(program.link.state().connected, 0);
+        reconnect->click();
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(program.link.state().connected, 1, kWaitMs);
+    QVERIFY(!reconnect->isVisible());
+    QCOMPARE(form.driveState().State_connection->text(), QString("M27"));
+    QCOMPARE(form.TabbedNotebook2->currentIndex(), int(zrd::app::kTabStatus));
+    QVERIFY(form.TimerMonitor->isActive());
+    QVERIFY(form.monitorPanel().Monitor->isChecked());
+    QCOMPARE(program.model.value(position),
+             zrd::params::rawToDisplay(program.model.parameter(position), raw));
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    QCOMPARE(notReads(), written);
+}
+
 void LiveStateTest::stopReplayActsOnlyWhileAReplayRuns() {
     connectLive();
     TMainForm& form = m_fixture->form();

@@ -8,8 +8,8 @@
 
 // What the main window shows of the drive stays true to it: an exchange the drive ends by
 // falling silent is told and logged, an offline window shows nothing as live, a command that
-// changes the drive's state is followed by its status at once, and no enabled control does
-// nothing.
+// changes the drive's state is followed by its status at once, no enabled control does
+// nothing, and a pulled cable is reconnected once the device is back.
 class LiveStateTest : public QObject {
     Q_OBJECT
 private slots:
@@ -22,6 +22,8 @@ private slots:
     void stateIsReadAgainAfterACommand_data();
     void stateIsReadAgainAfterACommand();
     void reconnectKeepsTheUsersPage();
+    void cablePullIsReconnected_data();
+    void cablePullIsReconnected();
     void stopReplayActsOnlyWhileAReplayRuns();
 
 private:

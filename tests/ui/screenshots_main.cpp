@@ -38,7 +38,7 @@
 #include "cmdmon/ui/ser_monitor.h"
 #include "core/version.h"
 #include "fake_serial_tree.h"
-#include "formula/ui/set_config_form.h"
+#include "session/ui/set_config_form.h"
 #include "link/serial_port.h"
 #include "params/ui/compare_form.h"
 #include "params/ui/param_frame.h"

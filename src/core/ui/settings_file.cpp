@@ -6,8 +6,6 @@
 #include <QSettings>
 #include <QStringDecoder>
 
-#include "params/message_numbers.h"
-
 namespace zrd::ui {
 namespace {
 
@@ -15,6 +13,7 @@ constexpr const char* kPort = "connection/port";
 constexpr const char* kBaudRate = "connection/baud";
 constexpr const char* kTimeOut = "connection/timeout";
 constexpr const char* kFastGap = "connection/fastGap";
+constexpr const char* kAutoReconnect = "connection/autoReconnect";
 constexpr const char* kLastPage = "window/lastPage";
 constexpr const char* kSharedScale = "viewerOptions/sharedScale";
 constexpr const char* kViewerBeside = "viewerOptions/besideProgram";
@@ -51,7 +50,7 @@ bool usable(const QString& key, const QString& value) {
         return wholeNumber(value, 0, kMaxFastGapBytes).has_value();
     if (key == kLastPage)
         return wholeNumber(value, 0, 1000).has_value();
-    if (key == kSharedScale || key == kViewerBeside)
+    if (key == kSharedScale || key == kViewerBeside || key == kAutoReconnect)
         return value == kFlagOn || value == kFlagOff;
     if (key.startsWith("viewers/"))
         return value.size() == 7 && value.startsWith('#') && QColor::isValidColorName(value);
@@ -96,7 +95,7 @@ std::vector<SettingsFile::Problem> SettingsFile::load() {
         const QString aside = m_path + ".broken";
         QFile::remove(aside);
         const bool moved = QFile::rename(m_path, aside);
-        problems.push_back({params::kMsgSettingsBroken,
+        problems.push_back({Problem::Kind::Unreadable,
                             {m_path.toStdString(), (moved ? aside : m_path).toStdString()}});
         return problems;
     }
@@ -105,7 +104,7 @@ std::vector<SettingsFile::Problem> SettingsFile::load() {
             m_values[key] = value;
         else
             problems.push_back(
-                {params::kMsgSettingsValue, {m_path.toStdString(), key.toStdString()}});
+                {Problem::Kind::UnusableValue, {m_path.toStdString(), key.toStdString()}});
     }
     return problems;
 }
@@ -120,7 +119,7 @@ std::optional<SettingsFile::Problem> SettingsFile::save() const {
         settings.setValue(key, value);
     settings.sync();
     if (settings.status() != QSettings::NoError)
-        return Problem{params::kMsgSettingsNotSaved, {m_path.toStdString()}};
+        return Problem{Problem::Kind::NotSaved, {m_path.toStdString()}};
     return std::nullopt;
 }
 
@@ -147,7 +146,8 @@ std::optional<SettingsFile::Connection> SettingsFile::connection() const {
     if (!port || !baud || !timeOut)
         return std::nullopt;
     // Files of earlier versions have no gap: the safe timing.
-    return Connection{port->toStdString(), *baud, *timeOut, number(kFastGap).value_or(0)};
+    return Connection{port->toStdString(), *baud, *timeOut, number(kFastGap).value_or(0),
+                      flag(kAutoReconnect)};
 }
 
 void SettingsFile::setConnection(const Connection& connection) {
@@ -155,6 +155,7 @@ void SettingsFile::setConnection(const Connection& connection) {
     m_values[kBaudRate] = QString::number(connection.baudRate);
     m_values[kTimeOut] = QString::number(connection.timeOutMs);
     m_values[kFastGap] = QString::number(connection.fastGapBytes);
+    setFlag(kAutoReconnect, connection.autoReconnect);
 }
 
 std::optional<int> SettingsFile::lastPage(int pageCount) const {

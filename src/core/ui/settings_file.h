@@ -14,9 +14,10 @@ namespace zrd::ui {
 // checked when read; a file that cannot be read at all is set aside and the defaults are used.
 class SettingsFile {
 public:
-    // A problem found while reading: the numbered message and the texts it names.
+    // A problem with the file, and the texts its message names: the file and the copy set
+    // aside, the file and the key, or the file.
     struct Problem {
-        int message;
+        enum class Kind { Unreadable, UnusableValue, NotSaved } kind;
         std::vector<std::string> arguments;
     };
 
@@ -26,6 +27,7 @@ public:
         int baudRate;
         int timeOutMs;
         int fastGapBytes = 0;  // the fast link's gap; 0 for the safe timing
+        bool autoReconnect = false;
     };
 
     // An empty path keeps everything in memory: nothing is read or written.

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -120,7 +121,15 @@ TDriveState::TDriveState(QWidget* parent) : QFrame(parent) {
     grid->addWidget(Machine, 3, 1);
     grid->addWidget(Axis, 4, 0);
     grid->addWidget(State_connection, 4, 1);
-    grid->addWidget(Edit5, 5, 0, 1, 2);
+    // The status line, with "Reconnect" beside it while a lost drive's device is back.
+    auto* statusLine = new QHBoxLayout;
+    statusLine->setSpacing(4);
+    statusLine->addWidget(Edit5, 1);
+    Reconnect = new QPushButton("Reconnect", state);
+    Reconnect->setObjectName("Reconnect");
+    Reconnect->hide();
+    statusLine->addWidget(Reconnect);
+    grid->addLayout(statusLine, 5, 0, 1, 2);
     grid->addWidget(Error, 6, 0);
     grid->addWidget(ComboBox1, 6, 1);
     grid->addWidget(Warning, 7, 0);

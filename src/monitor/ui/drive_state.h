@@ -12,6 +12,7 @@
 
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 
 namespace zrd::ui {
 class TLamp;
@@ -49,6 +50,7 @@ public:
     QLineEdit* drive_en;
     QLineEdit* State_connection;
     QLineEdit* Edit5;
+    QPushButton* Reconnect;  // shown while the device of a lost drive is back
     QLineEdit* Machine;
     QLineEdit* Axis;
     QLineEdit* Error;

@@ -130,6 +130,10 @@ TCOM_CFG::TCOM_CFG(ConnectionSettings& settings, std::vector<link::PortInfo> por
     SpinGap->setEnabled(CheckFast->isChecked());
     form->addRow("Gap, byte times", SpinGap);
     connect(CheckFast, &QCheckBox::toggled, SpinGap, &QWidget::setEnabled);
+    CheckReconnect = new QCheckBox("Reconnect automatically", this);
+    CheckReconnect->setObjectName("CheckReconnect");
+    CheckReconnect->setChecked(settings.AutoReconnect);
+    form->addRow(CheckReconnect);
 
     ComboProtocol = new QComboBox(this);
     ComboProtocol->setObjectName("ComboProtocol");
@@ -195,6 +199,7 @@ void TCOM_CFG::OKBtnClick() {
     m_settings.BaudRate = wanted.BaudRate;
     m_settings.PortTimeOut = wanted.PortTimeOut;
     m_settings.FastGapBytes = CheckFast->isChecked() ? SpinGap->value() : 0;
+    m_settings.AutoReconnect = CheckReconnect->isChecked();
     if (m_opener(m_settings))
         accept();
 }

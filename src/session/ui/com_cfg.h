@@ -55,6 +55,8 @@ public:
     // The fast link: on, and its gap in byte times.
     QCheckBox* CheckFast;
     QSpinBox* SpinGap;
+    // A drive whose device went away and came back is connected to again without a click.
+    QCheckBox* CheckReconnect;
     QComboBox* ComboProtocol;
     QPushButton* OKBtn;
     QPushButton* CancelBtn;

@@ -157,8 +157,30 @@ bool TDriveSession::connectDrive() {
     if (!outcome.driveAnswered) {
         // The check told the user; the link stays blocked until the next connection.
         showOffline(pm::kMsgStateOffline);
+        emit connectionEnded();
         return true;
     }
+    showConnected();
+    emit connectionMade();
+    return true;
+}
+
+ReconnectOutcome TDriveSession::reconnectDrive(const std::string& device) {
+    const ReconnectOutcome outcome = session::reconnectDrive(
+        m_parts.link, m_parts.access, m_parts.model, m_parts.connection, device);
+    if (outcome != ReconnectOutcome::Back) {
+        // A read that timed out started the polls again: offline they stay stopped.
+        showOffline(pm::kMsgStateOffline);
+        return outcome;
+    }
+    m_parts.connection.device = device;
+    m_parts.status.resetFailures();
+    showConnected();
+    pollStatus();
+    return outcome;
+}
+
+void TDriveSession::showConnected() {
     m_windows.N10->setEnabled(true);
     m_windows.N4->setEnabled(true);
     ui::setEnabledByName(m_windows.window, kOnlineScopeStart, true);
@@ -170,7 +192,6 @@ bool TDriveSession::connectDrive() {
     m_shownOffline = false;
     m_windows.monitor->Monitor->setEnabled(true);
     m_windows.Setconfiguration1->setEnabled(true);
-    return true;
 }
 
 void TDriveSession::disconnectDrive() {
@@ -182,14 +203,17 @@ void TDriveSession::disconnectDrive() {
     state.connected = 0;
     m_parts.status.resetFailures();
     showOffline(kDisconnected);
+    emit connectionEnded();
 }
 
 void TDriveSession::linkLost(const std::string& reason) {
+    const bool monitorWasRunning = m_windows.monitor->Monitor->isChecked();
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
     showOffline(pm::kMsgStateOffline);
     // The link's reason names the port.
     reportEnd(m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason);
+    emit linkWentAway(monitorWasRunning);
 }
 
 void TDriveSession::reportEnd(const std::string& text) {

@@ -102,6 +102,14 @@ public:
     void revertMonitor();
     // The port hung up: one message naming the port and the reason, then the offline state.
     void linkLost(const std::string& reason);
+    // Connects again to the drive whose device came back at `device`, nothing written: on its
+    // answer the window shows it as after a connection (values read, the status at once);
+    // otherwise it stays offline. Nothing is told: the caller says what came of it.
+    ReconnectOutcome reconnectDrive(const std::string& device);
+    // An exchange holds the link.
+    [[nodiscard]] bool linkBusy() const { return m_parts.link.state().linkBusy; }
+    // The system's text of the port's last failure.
+    [[nodiscard]] std::string portError() const { return m_parts.link.port().lastError(); }
     // Writes positions 0 and 1 (the serial number) to a connected drive.
     void writeSerialNumber();
 
@@ -118,6 +126,12 @@ public:
     void showValuesRead(const ReadAllResult& result);
 
 signals:
+    // A drive answered on the port the connection dialog opened.
+    void connectionMade();
+    // The user ended the connection, or chose one on which no drive answered.
+    void connectionEnded();
+    // The port hung up; the monitor ran when it did.
+    void linkWentAway(bool monitorWasRunning);
     // Read-all stored the drive's values: the pages that show settings of their own (the
     // scope's rate and channels) take them over.
     void valuesRead();
@@ -133,6 +147,8 @@ private:
     [[nodiscard]] QString message(int n) const;
     [[nodiscard]] bool servoPanelAllowed() const;
     void showOnline();
+    // The drive answered a connection: drive controls and polls on, its values read.
+    void showConnected();
     // Offline: connection fields red with the state message (-1: the fixed texts of a
     // disconnect), lamps grey, drive controls, menu items and the monitor off, polls stopped.
     void showOffline(int stateMessage);

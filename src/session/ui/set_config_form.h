@@ -10,14 +10,14 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 
-namespace zrd::formula {
+namespace zrd::session {
 
 inline constexpr const char* kSetConfigCaption = "Configuration setting";
 
 // What the dialog works with; all of it lives for the whole run.
 struct SetConfigParts {
     link::DriveLink& link;
-    session::ParameterAccess& access;
+    ParameterAccess& access;
     params::ParameterModel& model;
     const params::MessageTable& messages;
     const params::TypeTables& typeTables;
@@ -35,8 +35,8 @@ public:
     void showFor(const QString& drive, const QString& motor);
 
     // The main window shows what "Set" did: marks, drive number, motor selector.
-    std::function<void(const session::ConfigurationResult&)> configured;
-    [[nodiscard]] const session::ConfigurationResult& lastResult() const { return m_last; }
+    std::function<void(const ConfigurationResult&)> configured;
+    [[nodiscard]] const ConfigurationResult& lastResult() const { return m_last; }
 
     QLabel* Label1;
     QLabel* Label2;
@@ -52,7 +52,7 @@ public slots:
 
 private:
     SetConfigParts m_parts;
-    session::ConfigurationResult m_last;
+    ConfigurationResult m_last;
 };
 
-}  // namespace zrd::formula
+}  // namespace zrd::session

@@ -1,4 +1,4 @@
-#include "formula/ui/set_config_form.h"
+#include "session/ui/set_config_form.h"
 #include "core/ui/qt_text.h"
 
 #include <QCheckBox>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace zrd::formula {
+namespace zrd::session {
 
 Tset_config_Form::Tset_config_Form(const SetConfigParts& parts, QWidget* parent)
     : QDialog(parent), m_parts(parts) {
@@ -65,16 +65,16 @@ void Tset_config_Form::showFor(const QString& drive, const QString& motor) {
 }
 
 void Tset_config_Form::Button2Click() {
-    const session::ConfigurationRequest request{ComboBox1->currentText().toStdString(),
-                                                ComboBox2->currentText().toStdString(),
-                                                CheckBox1->isChecked()};
+    const ConfigurationRequest request{ComboBox1->currentText().toStdString(),
+                                       ComboBox2->currentText().toStdString(),
+                                       CheckBox1->isChecked()};
     // A bad number or formula leaves by the general error report, the link freed.
-    m_last = session::applyConfiguration(m_parts.link, m_parts.access, m_parts.model,
-                                         m_parts.messages, m_parts.typeTables, request);
+    m_last = applyConfiguration(m_parts.link, m_parts.access, m_parts.model, m_parts.messages,
+                                m_parts.typeTables, request);
     if (configured)
         configured(m_last);
     if (!m_last.keepOpen)
         accept();
 }
 
-}  // namespace zrd::formula
+}  // namespace zrd::session
