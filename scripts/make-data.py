@@ -1055,6 +1055,10 @@ MESSAGES = {
           "%1 снова на месте, но привод на нём не отвечает."),
     147: ("reconnect_not_opened", "%1 is back, but it does not open: %2",
           "%1 снова на месте, но не открывается: %2"),
+    # The offline record ended because the line went away: %1 the samples that came.
+    149: ("offline_record_line_lost", "The line to the drive was lost before the record was "
+          "complete; %1 of 2048 samples arrived.",
+          "Связь с приводом потеряна до конца записи; получено отсчётов: %1 из 2048."),
 }
 
 # The message table"s size: numbers above the last message are reserved.
@@ -1279,6 +1283,8 @@ WINDOW_TEXTS = [
      "Вычислить значение?? 0-Нет, 1- Да"),
     ("Enter the value of parameter ", "Введите значение параметра "),
     ("Input the value", "Введите значение"),
+    ("Parameter", "Параметр"),
+    ("The value of this parameter is not a number:", "Значение этого параметра не является числом:"),
     # Command monitor
     ("BaudRate", "Скорость обмена"),
     ("Data bits", "Биты данных"),

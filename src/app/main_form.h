@@ -10,8 +10,6 @@
 #include "app/tool_windows.h"
 #include "session/ui/poll_timers.h"
 
-class QAction;
-class QMenu;
 class QTabWidget;
 class QTimer;
 

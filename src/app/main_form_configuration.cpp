@@ -41,7 +41,7 @@ void TMainForm::createConfiguration() {
         set_config_Form->showFor(m_driveState->Dr_Num->text(), m_driveState->Motor_sel->text());
     });
 
-    test_formulas_Form = new formula::Ttest_formulas_Form(p.ui, this);
+    test_formulas_Form = new formula::Ttest_formulas_Form(this);
     connect(Testingformulas1, &QAction::triggered, test_formulas_Form, &QDialog::open);
 
     connect(CALCPARA1, &QAction::triggered, this, [this] {

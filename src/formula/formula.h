@@ -5,6 +5,8 @@
 // evaluated on a stack of texts, every intermediate result rounded to 15 significant digits.
 // Failures throw FormulaError (formula/formula_error.h).
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +30,24 @@ inline constexpr std::string_view kAskPreset = "0";
 // digits) take value ÷ scale of the first matching `Numpar` in `params`, 0 when none matches.
 void ParseString(std::string_view text, PostfixList& list, const ParameterSource& params);
 
-// The same conversion without the "f:" removal; the user answers each reference through
-// `ui.askText` (cancel counts as "0"). An answer that is not a number is a conversion error.
+// The answer for a parameter reference, by its name (p12); nullopt counts as "0".
+using ReferenceAnswer = std::function<std::optional<std::string>(const std::string& name)>;
+
+// The same conversion without the "f:" removal; each reference enters as the answer for its
+// name. An answer that is not a number is a conversion error (out of range: floating-point).
+void ParseStringAnswered(std::string_view text, PostfixList& list, const ReferenceAnswer& answer);
+
+// ParseStringAnswered with the user answering each reference through `ui.askText` (cancel
+// counts as "0").
 void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui);
+
+// The names of the parameter references of a text as the converter resolves them (p4567 is
+// p456), each once, in the order they first appear. A text that ends in an unterminated string
+// gives the names before it.
+[[nodiscard]] std::vector<std::string> ReferencedParameters(std::string_view text);
+
+// True when an answer for a reference enters a formula: a finite number.
+[[nodiscard]] bool IsAnswerNumber(std::string_view answer);
 
 // The value of a postfix list: the number at the bottom of the stack once all items are done.
 // The list is left unchanged; an empty list is a list index error.
@@ -46,5 +63,25 @@ struct PreparedFormula {
     std::string converted;  // info with blanks put around every + and -, for ParseStringAsk
 };
 [[nodiscard]] PreparedFormula PrepareTestFormula(std::string_view text);
+
+// The formula test dialog's values of the references: one row per reference of the prepared
+// text, each with the text typed for it (kAskPreset until one is). A typed value stays with its
+// name while the formula changes, so that nothing typed is lost.
+class TestFormulaValues {
+public:
+    // The rows for the formula as typed (before its preparation).
+    void setFormula(std::string_view typed);
+    [[nodiscard]] const std::vector<std::string>& names() const { return m_names; }
+    [[nodiscard]] std::string value(const std::string& name) const;
+    void setValue(const std::string& name, std::string text);
+    // The first row whose value is no number the formula can take; nullopt when all are.
+    [[nodiscard]] std::optional<size_t> firstBadRow() const;
+    // ParseStringAnswered of a prepared text with the rows' values.
+    void convert(std::string_view prepared, PostfixList& list) const;
+
+private:
+    std::vector<std::string> m_names;
+    std::vector<std::pair<std::string, std::string>> m_typed;
+};
 
 }  // namespace zrd::formula

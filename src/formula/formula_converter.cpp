@@ -1,5 +1,6 @@
 // Infix to postfix (shunting-yard) with the formula language's own rules for if/then/else,
 // the "|" separator and numbers written as "2 . 5".
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <functional>
@@ -182,11 +183,10 @@ void ParseString(std::string_view text, PostfixList& list, const ParameterSource
     Converter(list, resolve).run(text);
 }
 
-void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui) {
-    const ReferenceResolver resolve = [&ui](const std::string& name, PostfixList& out) {
-        const std::string answer = ui.askText(std::string(kAskTitlePrefix) + name,
-                                              std::string(kAskPrompt), std::string(kAskPreset))
-                                       .value_or(std::string(kAskPreset));
+void ParseStringAnswered(std::string_view text, PostfixList& list,
+                         const ReferenceAnswer& answerFor) {
+    const ReferenceResolver resolve = [&answerFor](const std::string& name, PostfixList& out) {
+        const std::string answer = answerFor(name).value_or(std::string(kAskPreset));
         const auto v = parseNumber(answer);
         if (!v)
             throw FormulaError(FormulaErrorKind::Conversion,
@@ -206,6 +206,35 @@ void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui)
             appendValue(*v, out);
     };
     Converter(list, resolve).run(text);
+}
+
+void ParseStringAsk(std::string_view text, PostfixList& list, UserInterface& ui) {
+    ParseStringAnswered(text, list, [&ui](const std::string& name) {
+        return ui.askText(std::string(kAskTitlePrefix) + name, std::string(kAskPrompt),
+                          std::string(kAskPreset));
+    });
+}
+
+std::vector<std::string> ReferencedParameters(std::string_view text) {
+    std::vector<std::string> names;
+    FormulaLexer lexer(replaceKeywords(text));
+    try {
+        while (auto token = lexer.next()) {
+            if (token->empty() || token->front() != 'p')
+                continue;
+            std::string name = referenceName(*token);
+            if (std::find(names.begin(), names.end(), name) == names.end())
+                names.push_back(std::move(name));
+        }
+    } catch (const FormulaError&) {
+        // An unterminated string: the conversion reports it; the names before it stand.
+    }
+    return names;
+}
+
+bool IsAnswerNumber(std::string_view answer) {
+    const auto v = parseNumber(answer);
+    return v && std::isfinite(*v);
 }
 
 }  // namespace zrd::formula

@@ -1,5 +1,6 @@
 // The formula test dialog lets people type "2 * -3" or "-5 + 3"; the converter would take
 // "-3" for an operator, so the text is rewritten to subtractions from zero first.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -113,6 +114,37 @@ PreparedFormula PrepareTestFormula(std::string_view text) {
         }
     }
     return out;
+}
+
+void TestFormulaValues::setFormula(std::string_view typed) {
+    m_names = ReferencedParameters(PrepareTestFormula(typed).converted);
+}
+
+std::string TestFormulaValues::value(const std::string& name) const {
+    const auto it = std::find_if(m_typed.begin(), m_typed.end(),
+                                 [&name](const auto& entry) { return entry.first == name; });
+    return it == m_typed.end() ? std::string(kAskPreset) : it->second;
+}
+
+void TestFormulaValues::setValue(const std::string& name, std::string text) {
+    const auto it = std::find_if(m_typed.begin(), m_typed.end(),
+                                 [&name](const auto& entry) { return entry.first == name; });
+    if (it == m_typed.end())
+        m_typed.emplace_back(name, std::move(text));
+    else
+        it->second = std::move(text);
+}
+
+std::optional<size_t> TestFormulaValues::firstBadRow() const {
+    for (size_t row = 0; row < m_names.size(); ++row)
+        if (!IsAnswerNumber(value(m_names[row])))
+            return row;
+    return std::nullopt;
+}
+
+void TestFormulaValues::convert(std::string_view prepared, PostfixList& list) const {
+    ParseStringAnswered(prepared, list,
+                        [this](const std::string& name) { return std::optional(value(name)); });
 }
 
 }  // namespace zrd::formula

@@ -152,5 +152,7 @@ inline constexpr int kMsgCalcParaRefused = 93;
 inline constexpr int kMsgStatusPollSilent = 130;
 inline constexpr int kMsgOnlineCaptureSilent = 131;
 inline constexpr int kMsgOfflineRecordSilent = 132;
+// The offline record ended because the port hung up, with %1 of its samples.
+inline constexpr int kMsgOfflineRecordLineLost = 149;
 
 }  // namespace zrd::params

@@ -74,6 +74,25 @@ void OfflineCapture::prepare(CaptureClock::time_point now) {
     m_started = m_lastByte = now;
 }
 
+std::optional<int> offlineEndMessage(OfflineEnd end) {
+    switch (end) {
+        case OfflineEnd::Silent:
+            return pm::kMsgOfflineRecordSilent;
+        case OfflineEnd::Busy:
+        case OfflineEnd::Refused:
+            return pm::kMsgScopeRefused;
+        case OfflineEnd::WriteFailed:
+            return pm::kMsgPortWriteError;
+        case OfflineEnd::HungUp:
+            return pm::kMsgOfflineRecordLineLost;
+        case OfflineEnd::None:
+        case OfflineEnd::Complete:
+        case OfflineEnd::Cancelled:
+            break;
+    }
+    return std::nullopt;
+}
+
 bool OfflineCapture::start(const OfflineStart& how, CaptureClock::time_point now) {
     if (listening() || m_phase == OfflinePhase::Recording || m_link.state().linkBusy)
         return false;

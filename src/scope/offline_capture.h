@@ -94,6 +94,10 @@ enum class OfflineEnd {
     Cancelled,    // cancel(): the abandon frame was sent, the record is dropped
 };
 
+// The message the status line shows for a capture that ended short of its record (%1: the
+// records that came); nullopt for one that is complete, cancelled or still running.
+[[nodiscard]] std::optional<int> offlineEndMessage(OfflineEnd end);
+
 // What starts a capture.
 struct OfflineStart {
     TriggerType trigger = TriggerType::None;

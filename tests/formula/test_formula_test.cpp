@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include "core/number_text.h"
 #include "formula/formula.h"
@@ -82,6 +83,31 @@ TEST(PrepareTestFormula, NegativeAnswerEntersAsSubtraction) {
     ParseStringAsk(PrepareTestFormula("if p1>0 then -5 else 3").converted, list, ui);
     EXPECT_EQ(joined(list), "0 3 - 0 > 0 5 - j 3 o f");
     EXPECT_EQ(EvaluatePostfix(list), 3);
+}
+
+// The test dialog's table lists exactly the references the converter resolves, each once, in
+// the order it meets them, also where the text ends in an error.
+TEST(TestFormulaValues, RowsAreTheReferencesTheConverterResolves) {
+    for (const char* text : {"p1 + p22 * p1", "P12 - p4567 + max(p3|p12)", "pi * 2 + exp(p7)",
+                             "'p9' + p2", "p1 + 'p2", "if p5 > 0 then -p6 else p5"}) {
+        ScriptedAnswers ui({});
+        PostfixList list;
+        const PreparedFormula prepared = PrepareTestFormula(text);
+        try {
+            ParseStringAsk(prepared.converted, list, ui);
+        } catch (const FormulaError&) {
+            // The names asked before the failure are the rows.
+        }
+        std::vector<std::string> asked;
+        for (const auto& q : ui.questions) {
+            const std::string name = q.title.substr(kAskTitlePrefix.size());
+            if (std::find(asked.begin(), asked.end(), name) == asked.end())
+                asked.push_back(name);
+        }
+        TestFormulaValues values;
+        values.setFormula(text);
+        EXPECT_EQ(values.names(), asked) << text;
+    }
 }
 
 }  // namespace

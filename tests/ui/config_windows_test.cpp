@@ -10,10 +10,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 
-#include "session/ui/set_config_form.h"
 #include "formula/ui/test_formulas_form.h"
 #include "params/type_tables.h"
+#include "session/ui/set_config_form.h"
 
 namespace pm = zrd::params;
 
@@ -122,34 +123,51 @@ void ConfigWindowsTest::calcParaReadsTheRecalculatedValues() {
 }
 
 void ConfigWindowsTest::testerShowsPostfixAndResult_data() {
-    QTest::addColumn<QString>("formula");  // empty: the preset
+    QTest::addColumn<QString>("formula");     // empty: the preset
+    QTest::addColumn<QStringList>("values");  // typed into the table's rows in turn
     QTest::addColumn<QString>("calculate");
+    QTest::addColumn<QStringList>("references");
     QTest::addColumn<QString>("info");
     QTest::addColumn<QString>("postfix");
     QTest::addColumn<QString>("result");
-    QTest::newRow("preset") << QString() << "1"
-                            << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
+    QTest::addColumn<QString>("notANumber");  // the reference shown as not a number
+    const QString preset = "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)";
+    QTest::newRow("preset") << QString() << QStringList() << "1" << QStringList() << preset
                             << "1 2 > 3 j 4 5 q 6 j 7 o f o f "
-                            << "6";
-    QTest::newRow("not calculated") << QString() << "0"
-                                    << "if (1)>(2) then (3) else if (4)<>(5)then(6)else(7)"
-                                    << "1 2 > 3 j 4 5 q 6 j 7 o f o f "
-                                    << "";
-    QTest::newRow("minus before a group") << "-(1+2)"
-                                          << "1"
-                                          << "(0-(1+2))"
-                                          << "0 1 2 + - "
-                                          << "-3";
+                            << "6" << QString();
+    QTest::newRow("not calculated") << QString() << QStringList() << "0" << QStringList() << preset
+                                    << "1 2 > 3 j 4 5 q 6 j 7 o f o f " << QString() << QString();
+    QTest::newRow("minus before a group")
+        << "-(1+2)" << QStringList() << "1" << QStringList() << "(0-(1+2))"
+        << "0 1 2 + - "
+        << "-3" << QString();
+    // Each reference is listed once, upper case as the preparation lowers it, p4567 as p456.
+    QTest::newRow("references take the typed values")
+        << "P1 * p4567 - p1" << QStringList{"3", "-4"} << "1" << QStringList{"p1", "p456"}
+        << "p1 * p4567-p1"
+        << "3 0 4 - * 3 - "
+        << "-15" << QString();
+    QTest::newRow("a value that is not a number")
+        << "p1 * p2" << QStringList{"2", "2,5"} << "1" << QStringList{"p1", "p2"} << "p1 * p2"
+        << QString() << QString() << "p2";
+    QTest::newRow("a value beyond the numbers")
+        << "p1 + 1" << QStringList{"1e999"} << "1" << QStringList{"p1"} << "p1+1" << QString()
+        << QString() << "p1";
 }
 
 // "Calculate": the prepared text in the memo, the postfix items each with a blank, and the
-// result only after the answer "1".
+// result only after the answer "1"; the references' values come from the window's table, and
+// nothing is asked in a box of its own. A value that is not a number is named in the window,
+// and nothing typed is lost, not even by an edit of the formula.
 void ConfigWindowsTest::testerShowsPostfixAndResult() {
     QFETCH(QString, formula);
+    QFETCH(QStringList, values);
     QFETCH(QString, calculate);
+    QFETCH(QStringList, references);
     QFETCH(QString, info);
     QFETCH(QString, postfix);
     QFETCH(QString, result);
+    QFETCH(QString, notANumber);
     zrd::app::TMainForm& form = m_fixture->form();
     form.Testingformulas1->setEnabled(true);
     form.Testingformulas1->trigger();
@@ -158,10 +176,39 @@ void ConfigWindowsTest::testerShowsPostfixAndResult() {
     QCOMPARE(tester->windowTitle(), QString("Formulas testing"));
     if (!formula.isEmpty())
         tester->Edit1->setText(formula);
-    m_fixture->ui.answers = {calculate.toStdString()};
+    QTableWidget* table = tester->StringGrid1;
+    QCOMPARE(table->rowCount(), int(references.size()));
+    for (int row = 0; row < table->rowCount(); ++row) {
+        QCOMPARE(table->item(row, 0)->text(), references.at(row));
+        QCOMPARE(table->item(row, 1)->text(), QString("0"));
+        table->item(row, 1)->setText(values.at(row));
+    }
+    tester->Edit4->setText(calculate);
     QTest::mouseClick(tester->Button2, Qt::LeftButton);
     QCOMPARE(tester->info->toPlainText(), info);
     QCOMPARE(tester->Edit2->text(), postfix);
     QCOMPARE(tester->Edit3->text(), result);
-    QCOMPARE(m_fixture->ui.asked.back(), std::string("Calculation"));
+    QVERIFY(m_fixture->ui.asked.empty());
+    QCOMPARE(tester->Label6->isVisibleTo(tester), !notANumber.isEmpty());
+    if (!notANumber.isEmpty()) {
+        const int row = int(references.indexOf(notANumber));
+        QVERIFY(tester->Label7->text().contains(notANumber));
+        QVERIFY(tester->Label7->text().contains(values.at(row)));
+        QCOMPARE(table->currentRow(), row);
+    }
+
+    // The formula loses its references and gets them back: the typed values are still there.
+    const QString typed = tester->Edit1->text();
+    tester->Edit1->setText("1");
+    QCOMPARE(table->rowCount(), 0);
+    tester->Edit1->setText(typed);
+    for (int row = 0; row < table->rowCount(); ++row)
+        QCOMPARE(table->item(row, 1)->text(), values.at(row));
+    if (notANumber.isEmpty())
+        return;
+    // Mended, the same formula is computed and the warning goes.
+    table->item(int(references.indexOf(notANumber)), 1)->setText("5");
+    QTest::mouseClick(tester->Button2, Qt::LeftButton);
+    QVERIFY(!tester->Label6->isVisibleTo(tester));
+    QVERIFY(!tester->Edit3->text().isEmpty());
 }

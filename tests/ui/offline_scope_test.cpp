@@ -13,9 +13,13 @@
 #include <QToolButton>
 #include <array>
 
+#include <QListWidget>
+
+#include "link/frame_codec.h"
 #include "scope/offline_capture.h"
 #include "scope/scope_settings.h"
 #include "scope/ui/offline_scope_page.h"
+#include "scope/ui/osc_dat_rec_form.h"
 #include "scope/ui/trace_viewer.h"
 #include "scope/ui/trig_bit_dialog.h"
 #include "scope/ui/trigger_panel.h"
@@ -289,4 +293,146 @@ void OfflineScopeTest::bitOfAStatusWordBecomesTheEdgeLevel() {
     QCOMPARE(trigger.trglev->text(), QString::number(bit));
     trigger.trglevExit();
     QCOMPARE(driveValue("TRGLEV"), bit);
+}
+
+void OfflineScopeTest::checkDataRecord(int records, bool cutAllowed) {
+    TMainForm& form = m_fixture->form();
+    const zrd::scope::Oscillogram& oscillogram = *m_fixture->program().oscillogram;
+    form.SeeOscDatRec->setEnabled(true);
+    form.SeeOscDatRec->trigger();
+    zrd::scope::TOscDatRec_Form& window = *form.OscDatRec_Form;
+    QVERIFY(window.isVisible());
+    QCOMPARE(window.StringGrid1->count(), zrd::scope::kOfflineSamples);
+    for (int row = 0; row < zrd::scope::kOfflineSamples; ++row) {
+        // " raw --> scaled   |   " for each channel, then the drive's sample index.
+        const QStringList parts = window.StringGrid1->item(row)->text().split('|');
+        QCOMPARE(parts.size(), zrd::scope::kChannelCount + 1);
+        // The record after the last complete one may hold the channels that came before the
+        // end; the sample index comes with channel 4, which completes a record.
+        const bool came = row < records;
+        const bool cut = cutAllowed && row == records;
+        for (int c = 1; c <= zrd::scope::kChannelCount; ++c) {
+            const auto i = static_cast<size_t>(c - 1);
+            const QStringList values = parts.at(c - 1).split("-->");
+            QCOMPARE(values.size(), 2);
+            const bool isSigned = zrd::scope::signalIsSigned(m_fixture->program().model,
+                                                             oscillogram.channel(c).signal);
+            const int held = isSigned ? int(int16_t(kHeldRaw[i])) : int(kHeldRaw[i]);
+            const double raw = values.at(0).trimmed().toDouble();
+            if (!(cut && raw == held))
+                QCOMPARE(raw, came ? double(held) : 0.0);
+            QCOMPARE(values.at(1).trimmed().toDouble(), raw * oscillogram.channel(c).scale);
+        }
+        QCOMPARE(parts.last().trimmed().toInt(), came ? row : 0);
+    }
+    window.close();
+}
+
+void OfflineScopeTest::recordEndedShortSaysWhy_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<QString>("box");  // the start of its text
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("partial");  // some records came
+    QTest::addColumn<bool>("online");   // the drive stays connected, a new start is offered
+    QTest::newRow("the drive stays busy after the stop") << "busy" << int(OfflineEnd::Busy) << "M11"
+                                                         << "M11" << false << true;
+    QTest::newRow("the drive refuses the start") << "refuse" << int(OfflineEnd::Refused) << "M11"
+                                                 << "M11" << false << true;
+    QTest::newRow("the record stops coming part-way")
+        << "silent" << int(OfflineEnd::Silent) << "M132"
+        << "M132" << true << true;
+    QTest::newRow("the line hangs up while the record comes")
+        << "hangup" << int(OfflineEnd::HungUp) << "M17"
+        << "M149" << false << false;
+}
+
+// However a record ends short, the status line says why, a box tells it once, the buttons offer
+// what can be done next (a new start while the drive is there, the records that came to view,
+// a reset), the monitor is given back, and the window took other clicks meanwhile.
+void OfflineScopeTest::recordEndedShortSaysWhy() {
+    QFETCH(QString, fault);
+    QFETCH(int, end);
+    QFETCH(QString, box);
+    QFETCH(QString, status);
+    QFETCH(bool, partial);
+    QFETCH(bool, online);
+    connectAndPrepare();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOfflineScopePage& p = page();
+    const zrd::link::LinkState& link = m_fixture->program().link.state();
+    // The records that pass before a stream fault acts: a few pieces of the record.
+    constexpr int kPiecesBefore = 3;
+    if (fault == "busy") {
+        // No trigger at the slowest tick: the drive records for minutes and the stop finds it busy.
+        p.Freq_off.back()->click();
+        p.Trigger->No_trigger->click();
+    } else {
+        p.Trigger->Full_buffer_trigger->click();
+    }
+    if (fault == "refuse")
+        m_sim->withDrive([](zrd::sim::SimDrive& d) { d.offline().refuse = true; });
+    if (fault == "silent")
+        m_sim->withDrive([](zrd::sim::SimDrive& d) {
+            d.addStreamFault({zrd::sim::FaultKind::None, 0, 0, kPiecesBefore});
+            d.addStreamFault({zrd::sim::FaultKind::Silent, 0, 0, -1});
+        });
+    if (fault == "hangup")
+        m_sim->withDrive([](zrd::sim::SimDrive& d) {
+            d.addStreamFault({zrd::sim::FaultKind::HangUp, kPiecesBefore, 0, -1});
+        });
+    const size_t boxes = m_fixture->ui.boxes.size();
+    p.Button5->click();
+    if (fault == "busy") {
+        // The drive took the start and records; the link is free meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
+        QCOMPARE(p.capture()->phase(), zrd::scope::OfflinePhase::Recording);
+        QVERIFY(p.Button1->isEnabled());
+        // Its hundred busy answers to the stop, at once rather than 100 ms apart.
+        std::vector<uint8_t> busy;
+        for (int n = 0; n < zrd::scope::kBusyReplyLimit; ++n)
+            busy.insert(busy.end(), {zrd::link::kStartByte, zrd::link::kReplyAck,
+                                     zrd::link::kAckStatusRefused, zrd::link::kEndByte});
+        m_sim->withDrive([&](zrd::sim::SimDrive& d) {
+            d.addFault({zrd::sim::FaultKind::Noise, 0, 0, 1, busy});
+        });
+        p.Button1->click();
+        QCOMPARE(p.Edit14->text(), QString("M69"));
+    }
+    // The click came back while the capture works: the window goes on, also on other pages.
+    QVERIFY(p.listening());
+    QVERIFY(link.linkBusy);
+    form.TabbedNotebook2Click(kTabStatus);
+    form.TabbedNotebook2Click(kTabOscillOffline);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.listening(), kWaitMs);
+
+    QCOMPARE(int(p.capture()->end()), end);
+    QCOMPARE(p.Edit14->text(), status);
+    QCOMPARE(m_fixture->ui.boxes.size(), boxes + 1);
+    QVERIFY2(QString::fromStdString(m_fixture->ui.boxes.back().text).startsWith(box),
+             m_fixture->ui.boxes.back().text.c_str());
+    const int records = p.capture()->records();
+    if (partial) {
+        QVERIFY(records > 0);
+        QVERIFY(records < zrd::scope::kOfflineSamples);
+    }
+    QCOMPARE(link.connected, online ? 1 : 0);
+    QVERIFY(!link.linkBusy);
+    QCOMPARE(p.Button5->isEnabled(), online);
+    QVERIFY(!p.Button1->isEnabled());
+    QCOMPARE(p.Button2->isEnabled(), records > 0);
+    QVERIFY(p.Button4->isEnabled());
+    QVERIFY(p.TriggerWaitLabel->text().isEmpty());
+    QCOMPARE(form.monitorPanel().Monitor->isEnabled(), online);
+    QCOMPARE(form.Timer5->isActive(), online);
+    checkDataRecord(records, true);
+    if (QTest::currentTestFailed())
+        return;
+
+    // Reset: nothing of the record is left, and a new start is offered while the drive is there.
+    p.Button4->click();
+    QVERIFY(p.Edit14->text().isEmpty());
+    QVERIFY(!p.Button2->isEnabled());
+    QCOMPARE(p.Button5->isEnabled(), online);
+    checkDataRecord(0, false);
 }

@@ -23,6 +23,8 @@ private slots:
     void generatorMotionStartsTheRecordWithItsTriggerMarked();
     void startFgBeforeTheStartIsAcknowledgedStillStartsTheRecord();
     void bitOfAStatusWordBecomesTheEdgeLevel();
+    void recordEndedShortSaysWhy_data();
+    void recordEndedShortSaysWhy();
 
 private:
     // Connects to the drive on the page, which puts the drive into offline scope mode, and
@@ -31,6 +33,9 @@ private:
     // connectAndPrepare with the servo on and the command source internal: the function
     // generator may drive the axis.
     void connectWithServoOnInternalCommands();
+    // The rows of "See OscDatRec" hold the drive's values for the records that came and zeros
+    // after them; with `cutAllowed` the record after them may hold the channels that came.
+    void checkDataRecord(int records, bool cutAllowed);
     [[nodiscard]] zrd::scope::TOfflineScopePage& page();
     [[nodiscard]] int driveValue(std::string_view mnemonic);
     [[nodiscard]] uint8_t driveIndex(std::string_view mnemonic);

@@ -14,6 +14,7 @@
 #include <QToolButton>
 
 #include "scope/online_capture.h"
+#include "scope/replay.h"
 #include "scope/ui/online_scope_page.h"
 #include "scope/ui/trace_viewer.h"
 
@@ -485,4 +486,78 @@ void OnlineScopeTest::viewerBesideTheProgramLeavesThePagesEditable() {
     viewer.Button2->click();
     QVERIFY(!viewer.isVisible());
     QVERIFY(!viewer.BesideBox->isChecked());
+}
+
+void OnlineScopeTest::replayHoldsTheLinkUntilItEnds_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<int>("end");
+    QTest::addColumn<bool>("replayOffered");  // "Replay" and "Stop replay" still shown after it
+    QTest::newRow("played to its end") << "end" << int(zrd::scope::ReplayEnd::Finished) << true;
+    QTest::newRow("stopped by Stop replay")
+        << "stop" << int(zrd::scope::ReplayEnd::Stopped) << true;
+    QTest::newRow("ended by Reset Oscilloscope")
+        << "reset" << int(zrd::scope::ReplayEnd::Aborted) << false;
+    QTest::newRow("ended by opening the viewer")
+        << "view" << int(zrd::scope::ReplayEnd::Aborted) << true;
+}
+
+// A replay of what the drive streamed keeps every exchange away while it runs, and however it
+// ends, "Replay" goes up, "Stop replay" is disabled, and the link, the polls and a new capture
+// are free again.
+void OnlineScopeTest::replayHoldsTheLinkUntilItEnds() {
+    QFETCH(QString, how);
+    QFETCH(int, end);
+    QFETCH(bool, replayOffered);
+    connectAndShowPage();
+    TMainForm& form = m_fixture->form();
+    zrd::scope::TOnlineScopePage& p = page();
+    const zrd::link::LinkState& link = m_fixture->program().link.state();
+    QTRY_VERIFY_WITH_TIMEOUT(!link.linkBusy, kWaitMs);
+    p.Button3->click();
+    // Enough samples that the replay, a millisecond a step at least, outlasts the checks below.
+    QTRY_VERIFY_WITH_TIMEOUT(p.capture()->samples() >= 1000, kWaitMs);
+    p.Button18->click();
+    const int samples = p.capture()->samples();
+    QVERIFY(p.Replay_start->isVisibleTo(&p));
+
+    p.Replay_start->click();
+    const zrd::scope::Replay& replay = p.replay();
+    QVERIFY(replay.running());
+    // Every sample that came is played.
+    QCOMPARE(replay.plan().length, samples);
+    QVERIFY(p.Replay_start->isChecked());
+    QVERIFY(p.Replay_stop->isEnabled());
+    QVERIFY(link.linkBusy);
+    QVERIFY(!form.Timer5->isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(replay.steps() > 0, kWaitMs);
+    // The link is the replay's: a capture does not start, and the replay goes on.
+    QVERIFY(replay.running());
+    p.Button3->click();
+    QVERIFY(!p.capturing());
+    QVERIFY(replay.running());
+    if (how == "stop")
+        p.Replay_stop->click();
+    else if (how == "reset")
+        p.Button23->click();
+    else if (how == "view")
+        p.Button21->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!replay.running(), kWaitMs);
+
+    QCOMPARE(int(replay.end()), end);
+    QCOMPARE(replay.steps() == samples, how == "end");
+    QCOMPARE(p.Gauge2->value(), how == "reset" ? p.Gauge2->minimum() - 1 : replay.gauge());
+    QVERIFY(!p.Replay_start->isChecked());
+    QVERIFY(!p.Replay_stop->isEnabled());
+    QCOMPARE(p.Replay_start->isVisibleTo(&p), replayOffered);
+    QVERIFY(!link.linkBusy);
+    QVERIFY(form.Timer5->isActive());
+    if (how == "view") {
+        QVERIFY(form.Oscill->isVisible());
+        form.Oscill->Button2->click();
+    }
+    // A new capture starts at once.
+    p.Button3->click();
+    QVERIFY(p.capturing());
+    p.Button18->click();
+    QVERIFY(!p.capturing());
 }

@@ -25,6 +25,8 @@ private slots:
     void generatorAboveHalfTheRateIsWarned_data();
     void generatorAboveHalfTheRateIsWarned();
     void viewerBesideTheProgramLeavesThePagesEditable();
+    void replayHoldsTheLinkUntilItEnds_data();
+    void replayHoldsTheLinkUntilItEnds();
 
 private:
     // Opens the program's link on the simulator as a connected drive and shows the page, which

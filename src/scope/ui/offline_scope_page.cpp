@@ -485,11 +485,17 @@ void TOfflineScopePage::StopOscillOff() {
     m_windows.saveOscillogram->setEnabled(recorded);
     m_stopAsked = false;
     releaseMonitor();
+    // A record that ended short says why in the status line, not "Reading the record".
+    const std::optional<int> why = offlineEndMessage(end);
+    if (!why)
+        return;
+    const std::string text =
+        pm::withArguments(m_parts.messages.text(*why, m_parts.model.language()),
+                          {std::to_string(m_capture->records())});
+    Edit14->setText(qs(text).trimmed());
     // Told once the buttons are back, so that the window behind the box shows the end.
     if (end == OfflineEnd::Silent && m_parts.reportEnd)
-        m_parts.reportEnd(pm::withArguments(
-            m_parts.messages.text(pm::kMsgOfflineRecordSilent, m_parts.model.language()),
-            {std::to_string(m_capture->records())}));
+        m_parts.reportEnd(text);
 }
 
 void TOfflineScopePage::releaseMonitor() {

@@ -711,7 +711,9 @@ void TOnlineScopePage::onReplayTimer() {
             painter.drawLine(step->column - 1, step->from[c], step->column, step->to[c]);
         }
         painter.end();
-        Gauge2->setValue(std::clamp(m_replay.gauge(), Gauge2->minimum(), Gauge2->maximum()));
+        // The step that sees the abort flag moves no gauge: after a reset it stays reset.
+        if (m_replay.end() != ReplayEnd::Aborted)
+            Gauge2->setValue(std::clamp(m_replay.gauge(), Gauge2->minimum(), Gauge2->maximum()));
         PaintBox1->update();
     }
     if (m_replay.running()) {
