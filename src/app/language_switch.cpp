@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QTabWidget>
+#include <QTranslator>
 #include <QWidget>
 #include <filesystem>
 
@@ -11,6 +12,7 @@
 #include "app/main_form.h"
 #include "app/program.h"
 #include "app/start_up.h"
+#include "core/ui/run_time_text.h"
 #include "core/ui/window_translator.h"
 #include "monitor/ui/drive_state.h"
 #include "monitor/ui/status_page.h"
@@ -31,11 +33,34 @@ namespace pm = params;
 // A dictionary that exists but cannot be read is told as the function lists tell theirs.
 constexpr const char* kDictionaryReadError = "dict_eng.dic file not found.";
 
+// The texts windows compose at run time go through the window dictionary as their designed
+// texts do: Qt's translation hook reaches every window without a dictionary handed to each.
+class DictionaryTranslator : public QTranslator {
+public:
+    DictionaryTranslator(const pm::Dictionary& dictionary, const Program& program, QObject* parent)
+        : QTranslator(parent), m_dictionary(dictionary), m_program(program) {}
+
+    QString translate(const char*, const char* sourceText, const char* = nullptr,
+                      int = -1) const override {
+        if (!sourceText || m_program.english())
+            return {};
+        const std::string_view text(sourceText);
+        const std::string shown = m_dictionary.translate(text, m_program.language());
+        return shown == text ? QString() : QString::fromStdString(shown);
+    }
+    bool isEmpty() const override { return m_dictionary.size() == 0; }
+
+private:
+    const pm::Dictionary& m_dictionary;
+    const Program& m_program;
+};
+
 }  // namespace
 
 TLanguageSwitch::TLanguageSwitch(TMainForm& form)
     : QObject(&form), m_form(form), m_program(form.program()) {
     qApp->installEventFilter(this);
+    QCoreApplication::installTranslator(new DictionaryTranslator(m_dictionary, m_program, this));
 }
 
 void TLanguageSwitch::translateAtStartUp() {
@@ -47,7 +72,18 @@ void TLanguageSwitch::translateAtStartUp() {
 }
 
 void TLanguageSwitch::translateWindows(const std::string& direction) {
-    translateWindow(&m_form, direction);
+    // The main window owns most windows; a window of its own (a dialog opened on demand) is
+    // brought over as well.
+    QWidgetList windows = {&m_form};
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != &m_form && !w->parent())
+            windows.append(w);
+    }
+    // Composed texts first: the dictionary then finds the designed texts as they were.
+    for (QWidget* w : windows)
+        ui::recomposeTexts(w);
+    for (QWidget* w : windows)
+        translateWindow(w, direction);
 }
 
 void TLanguageSwitch::translateWindow(QWidget* window, const std::string& direction) {

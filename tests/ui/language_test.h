@@ -6,7 +6,7 @@ class LanguageTest : public QObject {
     Q_OBJECT
 private slots:
     void translationIntoRussianAndBackGivesTheDesignedTexts();
-    void everyWindowShowsRussianAfterTheSwitch();
+    void everyWindowFollowsTheSwitchWholeAndBack();
     void switchBringsTheProgramOver_data();
     void switchBringsTheProgramOver();
     void missingFileAtTheSwitchEndsTheProgram_data();

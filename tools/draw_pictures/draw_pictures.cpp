@@ -104,12 +104,16 @@ public:
         m_painter.begin(&m_image);
         m_painter.setRenderHint(QPainter::Antialiasing);
         m_painter.setRenderHint(QPainter::TextAntialiasing);
-        m_painter.fillRect(QRectF(0, 0, width, 34), kTitleBand);
-        m_painter.setPen(QPen(kBlockEdge, 1));
-        m_painter.drawLine(QPointF(0, 34), QPointF(width, 34));
-        m_painter.setPen(kInk);
-        m_painter.setFont(font(12, true));
-        m_painter.drawText(QRectF(14, 0, width - 28, 34), Qt::AlignVCenter | Qt::AlignLeft, title);
+        // Without a title the picture carries no words: the window names it in its language.
+        if (!title.isEmpty()) {
+            m_painter.fillRect(QRectF(0, 0, width, 34), kTitleBand);
+            m_painter.setPen(QPen(kBlockEdge, 1));
+            m_painter.drawLine(QPointF(0, 34), QPointF(width, 34));
+            m_painter.setPen(kInk);
+            m_painter.setFont(font(12, true));
+            m_painter.drawText(QRectF(14, 0, width - 28, 34), Qt::AlignVCenter | Qt::AlignLeft,
+                               title);
+        }
         m_painter.setPen(QPen(kBlockEdge, 1));
         m_painter.setBrush(Qt::NoBrush);
         m_painter.drawRect(QRectF(0.5, 0.5, width - 1, height - 1));
@@ -658,8 +662,9 @@ bool drawPositionLoop(const QString& path) {
 enum class Wave { Constant, Square, Sine, Chirp };
 
 bool drawWave(const QString& path, Wave wave) {
-    const char* titles[] = {"Constant", "Square", "Sine", "Chirp"};
-    Sheet s(320, 200, titles[static_cast<int>(wave)]);
+    // The type buttons above the picture name the shape; the picture holds only the letters of
+    // the fields, the same in either language.
+    Sheet s(320, 200, QString());
     QPainter& p = s.painter();
     // The plot: time to the right from x0, the signal's zero at y0, one unit of amplitude up.
     const double x0 = 34;

@@ -153,18 +153,18 @@ void TDriveState::captionFields(const params::MessageTable& messages, std::strin
         field->setText(qs(messages.text(n++, language)));
 }
 
-void TDriveState::showOnline(const params::MessageTable& messages, std::string_view language) {
+void TDriveState::showOnline(const ui::ComposeText& state, const ui::ComposeText& detail) {
     paintState(Edit5, colors::kLime);
     paintState(State_connection, colors::kLime);
-    State_connection->setText(qs(messages.text(kMsgOnline, language)));
-    Edit5->setText(qs(messages.text(kMsgOnlineDetail, language)));
+    ui::showText(State_connection, state);
+    ui::showText(Edit5, detail);
 }
 
-void TDriveState::showOffline(const QString& state, const QString& detail) {
+void TDriveState::showOffline(const ui::ComposeText& state, const ui::ComposeText& detail) {
     paintState(Edit5, colors::kRed);
     paintState(State_connection, colors::kRed);
-    State_connection->setText(state);
-    Edit5->setText(detail);
+    ui::showText(State_connection, state);
+    ui::showText(Edit5, detail);
     for (ui::TLamp* lamp : {Servo_enable, N_0, drive_on, Drive_ready})
         lamp->setColour(colors::kGrey);
     // The last poll's verdicts ("No errors", servo and PC control) are no longer known.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ui/run_time_text.h"
 #include "monitor/status.h"
 #include "params/message_table.h"
 
@@ -30,11 +31,12 @@ public:
     void addPanel(QWidget* panel);
     // Captions of the status fields Control .. Error (messages 18..24).
     void captionFields(const params::MessageTable& messages, std::string_view language);
-    // The connection fields in lime with messages 27 and 28.
-    void showOnline(const params::MessageTable& messages, std::string_view language);
-    // The connection fields in red with the given texts; the lamps go grey and the state
-    // fields and lists neutral, for an offline drive shows nothing.
-    void showOffline(const QString& state, const QString& detail);
+    // The connection fields in lime with the texts (messages 27 and 28), composed again when
+    // the language changes.
+    void showOnline(const ui::ComposeText& state, const ui::ComposeText& detail);
+    // The connection fields in red with the texts; the lamps go grey and the state fields and
+    // lists neutral, for an offline drive shows nothing.
+    void showOffline(const ui::ComposeText& state, const ui::ComposeText& detail);
     // Lamps, servo and PC-control fields and the error and warning lists of one status tick.
     void showStatus(const StatusTick& tick, const FrameBits& state, const FrameBits& application,
                     const params::MessageTable& messages, std::string_view language);

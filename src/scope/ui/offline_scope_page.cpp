@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "core/ui/run_time_text.h"
 #include "params/message_numbers.h"
 #include "scope/capture_notes.h"
 #include "scope/scope_settings.h"
@@ -207,7 +208,7 @@ QString TOfflineScopePage::recordLengthText() const {
 }
 
 void TOfflineScopePage::showRecordLength() {
-    Edit14->setText(recordLengthText());
+    ui::showText(Edit14, [this] { return recordLengthText(); });
 }
 
 // ---- Tick and channels ------------------------------------------------------------------
@@ -315,7 +316,7 @@ void TOfflineScopePage::StartOscillOff() {
         return;
     }
     if (m_recordTrigger == TriggerType::Generator)
-        Edit14->setText(message(pm::kMsgWaitGenerator));
+        ui::showText(Edit14, [this] { return message(pm::kMsgWaitGenerator); });
     watchPort();
     afterCaptureWork();
 }
@@ -418,7 +419,7 @@ void TOfflineScopePage::Button1Click() {
         StopOscillOff();
         return;
     }
-    Edit14->setText(message(pm::kMsgReadingRecord));
+    ui::showText(Edit14, [this] { return message(pm::kMsgReadingRecord); });
     m_stopAsked = true;
     TriggerWaitLabel->clear();
     if (!m_capture->stop(CaptureClock::now())) {
@@ -431,8 +432,9 @@ void TOfflineScopePage::Button1Click() {
 
 void TOfflineScopePage::showArmedWait() {
     const bool armed = m_capture && m_capture->phase() == OfflinePhase::Armed;
-    TriggerWaitLabel->setText(armed ? qs(waitingForTriggerText(m_parts.model.language()))
-                                    : QString());
+    ui::showText(TriggerWaitLabel, [this, armed] {
+        return armed ? qs(waitingForTriggerText(m_parts.model.language())) : QString();
+    });
 }
 
 void TOfflineScopePage::StopOscillOff() {
@@ -447,9 +449,11 @@ void TOfflineScopePage::StopOscillOff() {
     switch (end) {
         case OfflineEnd::Complete:
             m_parts.oscillogram.header.stopStamp = stampNow({MaskEdit7, MaskEdit8});
-            Edit14->setText(!m_stopAsked              ? message(pm::kMsgRecordRead)
-                            : m_parts.model.english() ? QString(kDataReadEnglish)
-                                                      : message(pm::kMsgDataRead));
+            ui::showText(Edit14, [this, stopped = m_stopAsked] {
+                return !stopped                  ? message(pm::kMsgRecordRead)
+                       : m_parts.model.english() ? QString(kDataReadEnglish)
+                                                 : message(pm::kMsgDataRead);
+            });
             Button2->setEnabled(true);
             Button4->setEnabled(true);
             Button5->setEnabled(startAllowed);

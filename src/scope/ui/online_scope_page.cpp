@@ -23,6 +23,7 @@
 #include <cmath>
 
 #include "core/ui/controls.h"
+#include "core/ui/run_time_text.h"
 #include "params/message_numbers.h"
 #include "scope/capture_notes.h"
 #include "scope/scope_settings.h"
@@ -303,7 +304,9 @@ void TOnlineScopePage::rateClicked(int rateIndex) {
 void TOnlineScopePage::showAliasWarning() {
     const std::string warning =
         aliasingWarning(m_parts.model, m_parts.oscillogram.header.frequency);
-    AliasLabel->setText(qs(warning));
+    ui::showText(AliasLabel, [this] {
+        return qs(aliasingWarning(m_parts.model, m_parts.oscillogram.header.frequency));
+    });
     AliasLabel->setVisible(!warning.empty());
 }
 
@@ -427,7 +430,8 @@ void TOnlineScopePage::StartOscill() {
         connect(m_notifier, &QSocketNotifier::activated, this, &TOnlineScopePage::onPortReadable);
     }
     armSilenceTimer();
-    CaptureLabel->setText(qs(captureProgressText(0, m_parts.model.language())));
+    ui::showText(CaptureLabel,
+                 [this] { return qs(captureProgressText(0, m_parts.model.language())); });
     m_repaintTimer->start();
     if (m_stopAsked)
         Button18Click();
@@ -569,8 +573,9 @@ void TOnlineScopePage::showProgress() {
         return;
     Gauge2->setValue(std::clamp(m_capture->samples() + 1, 1, kRecordCount));
     if (m_capture->running())
-        CaptureLabel->setText(
-            qs(captureProgressText(m_capture->samples(), m_parts.model.language())));
+        ui::showText(CaptureLabel, [this, samples = m_capture->samples()] {
+            return qs(captureProgressText(samples, m_parts.model.language()));
+        });
     drawPreviewSteps();
 }
 

@@ -38,6 +38,8 @@ namespace pm = zrd::params;
 
 constexpr const char* kOfflineEnglish = "   Offline";
 constexpr const char* kOfflineRussian = "  Офлайн";
+// In place of a state message: the port was closed on purpose.
+constexpr int kDisconnected = -1;
 constexpr int kSerialWriteGapMs = 10;
 // Controls of the oscilloscope pages, found by their designer names.
 constexpr const char* kOnlineScopeStart = "Button3";
@@ -154,7 +156,7 @@ bool TDriveSession::connectDrive() {
         m_windows.controls->SpeedButton7->setChecked(true);
     if (!outcome.driveAnswered) {
         // The check told the user; the link stays blocked until the next connection.
-        showOffline(message(pm::kMsgStateOffline));
+        showOffline(pm::kMsgStateOffline);
         emit connectionEnded();
         return true;
     }
@@ -168,7 +170,7 @@ ReconnectOutcome TDriveSession::reconnectDrive(const std::string& device) {
         m_parts.link, m_parts.access, m_parts.model, m_parts.connection, device);
     if (outcome != ReconnectOutcome::Back) {
         // A read that timed out started the polls again: offline they stay stopped.
-        showOffline(message(pm::kMsgStateOffline));
+        showOffline(pm::kMsgStateOffline);
         return outcome;
     }
     m_parts.connection.device = device;
@@ -200,7 +202,7 @@ void TDriveSession::disconnectDrive() {
     // Nothing may write to the closed port: every handler asks this flag first.
     state.connected = 0;
     m_parts.status.resetFailures();
-    showOffline(m_parts.model.english() ? kOfflineEnglish : kOfflineRussian);
+    showOffline(kDisconnected);
     emit connectionEnded();
 }
 
@@ -208,7 +210,7 @@ void TDriveSession::linkLost(const std::string& reason) {
     const bool monitorWasRunning = m_windows.monitor->Monitor->isChecked();
     m_parts.link.state().connected = 0;
     m_parts.status.resetFailures();
-    showOffline(message(pm::kMsgStateOffline));
+    showOffline(pm::kMsgStateOffline);
     // The link's reason names the port.
     reportEnd(m_parts.messages.text(pm::kMsgPortLost, m_parts.model.language()) + reason);
     emit linkWentAway(monitorWasRunning);
@@ -219,8 +221,14 @@ void TDriveSession::reportEnd(const std::string& text) {
     m_parts.messages.showText(m_parts.link.ui(), text, m_parts.model.language());
 }
 
-void TDriveSession::showOffline(const QString& state) {
-    m_windows.driveState->showOffline(state, message(mon::kMsgOfflineDetail));
+void TDriveSession::showOffline(int stateMessage) {
+    // The closed port's own words: the state message, or the fixed texts of a disconnect.
+    const auto state = [this, stateMessage] {
+        if (stateMessage >= 0)
+            return message(stateMessage);
+        return QString(m_parts.model.english() ? kOfflineEnglish : kOfflineRussian);
+    };
+    m_windows.driveState->showOffline(state, [this] { return message(mon::kMsgOfflineDetail); });
     m_windows.statusPage->showLive(false);
     m_windows.N10->setEnabled(false);
     m_windows.N4->setEnabled(false);
@@ -242,7 +250,8 @@ void TDriveSession::showOffline(const QString& state) {
 }
 
 void TDriveSession::showOnline() {
-    m_windows.driveState->showOnline(m_parts.messages, m_parts.model.language());
+    m_windows.driveState->showOnline([this] { return message(mon::kMsgOnline); },
+                                     [this] { return message(mon::kMsgOnlineDetail); });
     m_windows.N10->setEnabled(true);
     m_windows.N4->setEnabled(true);
     m_windows.N9->setEnabled(true);
@@ -272,7 +281,7 @@ void TDriveSession::pollStatus() {
             showStatus(tick);
     }
     if (tick.outcome == mon::StatusTick::Outcome::WentOffline) {
-        showOffline(message(mon::kMsgStateOffline));
+        showOffline(mon::kMsgStateOffline);
         // The link stays blocked until a new connection.
         m_parts.link.state().linkBusy = true;
         reportEnd(pm::withArguments(

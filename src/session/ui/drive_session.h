@@ -149,9 +149,9 @@ private:
     void showOnline();
     // The drive answered a connection: drive controls and polls on, its values read.
     void showConnected();
-    // Offline: connection fields red, lamps grey, drive controls, menu items and the monitor
-    // off, polls stopped.
-    void showOffline(const QString& state);
+    // Offline: connection fields red with the state message (-1: the fixed texts of a
+    // disconnect), lamps grey, drive controls, menu items and the monitor off, polls stopped.
+    void showOffline(int stateMessage);
     void showStatus(const monitor::StatusTick& tick);
     void showEditOutcome(const EditOutcome& outcome);
     void showCommandSource(int inst);

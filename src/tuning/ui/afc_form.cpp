@@ -1,5 +1,6 @@
 #include "tuning/ui/afc_form.h"
 
+#include "core/ui/run_time_text.h"
 #include "params/message_numbers.h"
 
 #include <QButtonGroup>
@@ -94,8 +95,8 @@ QString numberWithDecimal(double v) {
 // through -180 degrees past the crossover.
 QString marginsText(const LoopMargins& m) {
     if (!m.crossoverHz || !m.phaseMarginDeg)
-        return "no crossover within the excited band";
-    return QString("crossover %1 Hz, phase margin %2 deg, gain margin %3 dB")
+        return ui::translated("no crossover within the excited band");
+    return ui::translated("crossover %1 Hz, phase margin %2 deg, gain margin %3 dB")
         .arg(numberWithDecimal(*m.crossoverHz), numberWithDecimal(*m.phaseMarginDeg),
              m.gainMarginDb ? numberWithDecimal(*m.gainMarginDb) : QString("inf"));
 }
@@ -133,6 +134,7 @@ TAFC_Form::TAFC_Form(const AfcParts& parts, QWidget* parent) : QDialog(parent), 
     PrintPhase->setObjectName("PrintPhase");
     Bode->setBeside(PrintMagnitude, PrintPhase);
     root->addWidget(Bode, 1);
+    ui::onLanguageChange(this, "curves", [this] { showInLanguage(); });
 
     const auto button = [this](const char* name, const char* caption) {
         auto* b = new QPushButton(caption, this);
@@ -267,7 +269,7 @@ void TAFC_Form::listOverlays() {
         const Overlay& o = all[i];
         QString text = QString::fromStdString(o.name);
         if (m_overlays.reference() == i)
-            text += " (reference)";
+            text = ui::translated("%1 (reference)").arg(text);
         auto* item = new QListWidgetItem(swatch(o.magnitudeRgb, o.phaseRgb), text, Overlays);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(o.visible ? Qt::Checked : Qt::Unchecked);
@@ -287,16 +289,29 @@ void TAFC_Form::currentChanged() {
 
 void TAFC_Form::listResonances() {
     ResonanceList->clear();
-    for (const Resonance& r : m_resonances) {
-        QString line = QString("%1 %2 Hz, %3 dB")
-                           .arg(r.anti ? "Anti-resonance" : "Resonance")
-                           .arg(r.frequency, 0, 'f', 1)
-                           .arg(r.magnitudeDb, 0, 'f', 1);
-        if (r.damping)
-            line += QString(", damping %1").arg(*r.damping, 0, 'f', 3);
-        ResonanceList->addItem(line);
-    }
+    for (const Resonance& r : m_resonances)
+        ResonanceList->addItem(resonanceLine(r));
     Notch->setEnabled(false);
+}
+
+QString TAFC_Form::resonanceLine(const Resonance& r) {
+    QString line = ui::translated(r.anti ? "Anti-resonance %1 Hz, %2 dB" : "Resonance %1 Hz, %2 dB")
+                       .arg(r.frequency, 0, 'f', 1)
+                       .arg(r.magnitudeDb, 0, 'f', 1);
+    if (r.damping)
+        line += ", " + ui::translated("damping %1").arg(*r.damping, 0, 'f', 3);
+    return line;
+}
+
+void TAFC_Form::showInLanguage() {
+    // The lists keep their rows and choice; only their lines are said anew.
+    listOverlays();
+    for (int row = 0; row < ResonanceList->count(); ++row) {
+        if (static_cast<size_t>(row) < m_resonances.size())
+            ResonanceList->item(row)->setText(
+                resonanceLine(m_resonances[static_cast<size_t>(row)]));
+    }
+    redraw();
 }
 
 void TAFC_Form::redraw() {
@@ -309,10 +324,13 @@ void TAFC_Form::redraw() {
     const bool alone = shown.size() == 1 && !difference;
     for (const ShownCurve& s : shown) {
         const Overlay& o = m_overlays.overlays().at(s.overlay);
-        const QString name = QString::fromStdString(o.name) + (difference ? " - reference" : "");
-        curves.push_back({name, alone ? "AFR, dB" : name + ", dB",
-                          alone ? "PFR, deg" : name + ", deg", s.points,
-                          QColor::fromRgb(o.magnitudeRgb), QColor::fromRgb(o.phaseRgb), false});
+        const QString name =
+            difference ? ui::translated("%1 - reference").arg(QString::fromStdString(o.name))
+                       : QString::fromStdString(o.name);
+        curves.push_back({name, alone ? ui::translated("AFR, dB") : name + ", dB",
+                          alone ? ui::translated("PFR, deg") : name + ", " + ui::translated("deg"),
+                          s.points, QColor::fromRgb(o.magnitudeRgb), QColor::fromRgb(o.phaseRgb),
+                          false});
     }
     const bool currentShown =
         at && std::any_of(shown.begin(), shown.end(),
@@ -320,21 +338,22 @@ void TAFC_Form::redraw() {
     if (!difference && currentShown) {
         const Overlay& o = m_overlays.overlays().at(*at);
         if (m_filter) {
-            curves.push_back({"Filters", "Filters, dB", "Filters, deg", *m_filter,
+            curves.push_back({ui::translated("Filters"), ui::translated("Filters, dB"),
+                              ui::translated("Filters, deg"), *m_filter,
                               QColor::fromRgb(o.magnitudeRgb).darker(),
                               QColor::fromRgb(o.phaseRgb).darker(), true});
         }
         // The largest magnitude is often the closed loop's own peak: the resonance list below
         // is what finds a resonance.
         if (m_peak) {
-            marks.push_back({QString("Largest magnitude %1 Hz, %2 dB")
+            marks.push_back({ui::translated("Largest magnitude %1 Hz, %2 dB")
                                  .arg(m_peak->frequency, 0, 'f', 1)
                                  .arg(m_peak->magnitudeDb, 0, 'f', 1),
                              QColor::fromRgb(kPeakColour), m_peak->frequency, m_peak->magnitudeDb,
                              false});
         }
         if (m_cutoff) {
-            marks.push_back({QString("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1),
+            marks.push_back({ui::translated("-3 dB at %1 Hz").arg(m_cutoff->frequency, 0, 'f', 1),
                              QColor::fromRgb(kCutoffColour), m_cutoff->frequency,
                              m_cutoff->magnitudeDb, false});
         }
@@ -354,19 +373,21 @@ void TAFC_Form::addOpenLoop(std::vector<BodeCurve>& curves, std::vector<BodeMark
     const LoopMargins m = loopMargins(l);
     m_margins = m;
     const QString named = marginsText(m);
-    MarginsLabel->setText("Open loop: " + named);
+    MarginsLabel->setText(ui::translated("Open loop: %1").arg(named));
     const QColor colour = QColor::fromRgb(kOpenLoopColour);
-    curves.push_back({"Open loop", "Open loop, dB", "Open loop, deg", l, colour, colour, false});
+    curves.push_back({ui::translated("Open loop"), ui::translated("Open loop, dB"),
+                      ui::translated("Open loop, deg"), l, colour, colour, false});
     if (m.crossoverHz && m.phaseMarginDeg) {
         marks.push_back({named, QColor::fromRgb(kCrossoverColour), *m.crossoverHz, 0.0, false});
-        marks.push_back({QString("phase margin %1 deg").arg(numberWithDecimal(*m.phaseMarginDeg)),
-                         QColor::fromRgb(kCrossoverColour), *m.crossoverHz,
-                         *m.phaseMarginDeg - kHalfTurnDeg, true});
+        marks.push_back(
+            {ui::translated("phase margin %1 deg").arg(numberWithDecimal(*m.phaseMarginDeg)),
+             QColor::fromRgb(kCrossoverColour), *m.crossoverHz, *m.phaseMarginDeg - kHalfTurnDeg,
+             true});
     }
     if (m.phaseCrossoverHz && m.gainMarginDb) {
-        marks.push_back({QString("gain margin %1 dB").arg(numberWithDecimal(*m.gainMarginDb)),
-                         QColor::fromRgb(kPhaseCrossoverColour), *m.phaseCrossoverHz, -kHalfTurnDeg,
-                         true});
+        marks.push_back(
+            {ui::translated("gain margin %1 dB").arg(numberWithDecimal(*m.gainMarginDb)),
+             QColor::fromRgb(kPhaseCrossoverColour), *m.phaseCrossoverHz, -kHalfTurnDeg, true});
     }
 }
 

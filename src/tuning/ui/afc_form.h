@@ -115,6 +115,9 @@ private:
     void listOverlays();
     void currentChanged();
     void listResonances();
+    [[nodiscard]] static QString resonanceLine(const Resonance& r);
+    // The lists, curves and marks in the interface language after a switch.
+    void showInLanguage();
     void redraw();
     void addOpenLoop(std::vector<BodeCurve>& curves, std::vector<BodeMark>& marks);
     void say(const std::string& text) const;

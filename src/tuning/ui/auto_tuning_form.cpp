@@ -26,6 +26,7 @@
 #include <numbers>
 
 #include "core/number_text.h"
+#include "core/ui/run_time_text.h"
 #include "scope/oscillogram_file.h"
 #include "scope/trace_view.h"
 #include "scope/ui/scope_page_controls.h"
@@ -89,8 +90,14 @@ QString figure(const std::optional<double>& value, const char* missing = kNoFigu
 }
 
 QString filterText(const TunedFilter& f) {
-    return tuneText("type " + std::to_string(f.type) + ", " + sc::fixedText(f.hz, kFigureDecimals) +
-                    " Hz, Q " + sc::fixedText(f.q, 2));
+    return ui::translated("type %1, %2 Hz, Q %3")
+        .arg(f.type)
+        .arg(tuneText(sc::fixedText(f.hz, kFigureDecimals)), tuneText(sc::fixedText(f.q, 2)));
+}
+
+// A text of the tuner's: its fixed texts are in the window dictionary.
+QString tunerText(const std::string& text) {
+    return ui::translated(tuneText(text));
 }
 
 QLineEdit* tuneField(const char* name, const QString& text, QWidget* parent, bool readOnly) {
@@ -177,9 +184,9 @@ std::pair<std::vector<ChartPoint>, std::vector<ChartPoint>> plantPoints(
 BodeCurve curve(const char* name, const char* legend, std::vector<ChartPoint> points, QRgb colour,
                 bool dashed = false, bool dots = false, int alpha = 255) {
     BodeCurve c;
-    c.name = name;
-    c.magnitudeLegend = legend;
-    c.phaseLegend = legend;
+    c.name = ui::translated(name);
+    c.magnitudeLegend = ui::translated(legend);
+    c.phaseLegend = c.magnitudeLegend;
     c.points = std::move(points);
     QColor shade = QColor::fromRgb(colour);
     shade.setAlpha(alpha);
@@ -196,8 +203,9 @@ void addMargins(std::vector<BodeMark>& marks, const LoopMargins& m, const char* 
                 const char* gain, QRgb colour) {
     const QColor c = QColor::fromRgb(colour);
     if (m.crossoverHz && m.phaseMarginDeg) {
-        marks.push_back({phase, c, *m.crossoverHz, 0.0, false});
-        marks.push_back({phase, c, *m.crossoverHz, *m.phaseMarginDeg - 180.0, true});
+        marks.push_back({ui::translated(phase), c, *m.crossoverHz, 0.0, false});
+        marks.push_back(
+            {ui::translated(phase), c, *m.crossoverHz, *m.phaseMarginDeg - 180.0, true});
     }
     if (m.phaseCrossoverHz && m.gainMarginDb) {
         marks.push_back({gain, c, *m.phaseCrossoverHz, -*m.gainMarginDb, false});
@@ -209,7 +217,7 @@ StepTrace trace(const char* name, const StepCurve& step) {
     // The record runs around the base speed, the prediction from standstill.
     const StepCurve c = changeFromStepStart(step);
     StepTrace t;
-    t.name = name;
+    t.name = ui::translated(name);
     t.tickMs = c.sampleS * 1000.0;
     t.command = c.commandRpm;
     t.actual = c.speedRpm;
@@ -229,6 +237,11 @@ TAutoTuningForm::TAutoTuningForm(const AutoTuningParts& parts, QWidget* parent)
     setObjectName("AutoTuning_Form");
     setWindowTitle(kAutoTuningCaption);
     buildLayout();
+    // The result's lines, cells and curves in the language as it changes.
+    ui::onLanguageChange(this, "result", [this] {
+        if (m_shown)
+            showResult();
+    });
     chooseFile = [this] {
         return QFileDialog::getSaveFileName(this, "Save report...", {}, "HTML (*.html)");
     };
@@ -477,7 +490,7 @@ void TAutoTuningForm::onDeadline() {
 void TAutoTuningForm::afterRunWork() {
     if (running()) {
         TuneProgress->setValue(static_cast<int>(std::lround(m_tuner->progress() * kProgressSteps)));
-        TuneStatus->setText(tuneText(m_tuner->phaseText()));
+        ui::showText(TuneStatus, [this] { return tunerText(m_tuner->phaseText()); });
         armDeadline();
         enableButtons();
         return;
@@ -516,14 +529,14 @@ void TAutoTuningForm::showEnd() {
     // Apply follows a dry run: a second one would take the tuned values for those before.
     m_proposed = !m_applying && outcome.failure == TuneFailure::None && fitted;
     if (const std::optional<StepMessage> failed = tuneFailureMessage(outcome)) {
-        TuneStatus->setText(messageText(*failed).trimmed());
+        ui::showText(TuneStatus, [this, m = *failed] { return messageText(m).trimmed(); });
         // A cancel is the user's own; a cause an exchange told already is not told twice.
         if (!failed->shown && outcome.failure != TuneFailure::Cancelled)
             say(messageText(*failed));
     } else if (outcome.failure != TuneFailure::None) {
-        TuneStatus->setText(tuneText(tuneFailureText(outcome)));
+        ui::showText(TuneStatus, [text = tuneFailureText(outcome)] { return tunerText(text); });
     } else {
-        TuneStatus->setText(tuneText(m_tuner->phaseText()));
+        ui::showText(TuneStatus, [this] { return tunerText(m_tuner->phaseText()); });
     }
     if (fitted)
         showResult();
@@ -553,7 +566,8 @@ void TAutoTuningForm::showResult() {
     showFigures(r);
     TuneChecks->clear();
     for (const VerifyCheck& c : r.checks)
-        TuneChecks->addItem(tuneText((c.passed ? "✓ " : "✗ ") + c.name + ": " + c.detail));
+        TuneChecks->addItem((c.passed ? "✓ " : "✗ ") + tunerText(c.name) + ": " +
+                            tunerText(c.detail));
     drawBode(r);
     drawStep(r);
 }
@@ -699,7 +713,7 @@ void TAutoTuningForm::TuneUndoClick() {
         StepOutcome restore;
         restore.notRestored = failed;
         if (const std::optional<StepMessage> m = restoreMessage(restore)) {
-            TuneStatus->setText(messageText(*m).trimmed());
+            ui::showText(TuneStatus, [this, m = *m] { return messageText(m).trimmed(); });
             say(messageText(*m));
         }
         enableButtons();

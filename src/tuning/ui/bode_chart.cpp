@@ -1,6 +1,7 @@
 #include "tuning/ui/bode_chart.h"
 
 #include "core/ui/fresh_chart.h"
+#include "core/ui/run_time_text.h"
 #include "tuning/bode_overlays.h"
 
 #include <QBrush>
@@ -93,11 +94,13 @@ BodeChart::BodeChart(QWidget* parent, const QString& magnitudeTitle, const QStri
         m_grid->addWidget(view, static_cast<int>(c), 0);
         m_grid->setRowStretch(static_cast<int>(c), 1);
     }
-    Readout = new QLabel(kReadoutHint, this);
+    Readout = new QLabel(ui::translated(kReadoutHint), this);
     Readout->setObjectName("Readout");
     Readout->setWordWrap(true);
     Readout->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_grid->addWidget(Readout, 2, 0, 1, 2);
+    // The owner draws its curves anew after a switch; the readout is the chart's own.
+    ui::onLanguageChange(this, "readout", [this] { showReadout(); });
 }
 
 void BodeChart::setBeside(QWidget* magnitudeSide, QWidget* phaseSide) {
@@ -135,9 +138,9 @@ void BodeChart::fill(size_t c, const std::vector<BodeMark>& marks) {
         linear->setLabelFormat("%g");
         x = linear;
     }
-    x->setTitleText("Hz");
+    x->setTitleText(ui::translated("Hz"));
     auto* y = new QValueAxis;
-    y->setTitleText(c == kMagnitudeChart ? "dB" : "deg");
+    y->setTitleText(ui::translated(c == kMagnitudeChart ? "dB" : "deg"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     const auto attach = [&](QAbstractSeries* s) {
@@ -277,12 +280,13 @@ std::vector<BodeChart::Reading> BodeChart::readout() const {
 
 void BodeChart::showReadout() {
     if (!m_cursorHz) {
-        Readout->setText(kReadoutHint);
+        Readout->setText(ui::translated(kReadoutHint));
         return;
     }
-    QString text = QString("%1 Hz").arg(readingText(*m_cursorHz));
+    QString text = ui::translated("%1 Hz").arg(readingText(*m_cursorHz));
     for (const Reading& r : readout()) {
-        text += QString(" | %1: %2 dB, %3 deg")
+        text += " | " +
+                ui::translated("%1: %2 dB, %3 deg")
                     .arg(r.name, readingText(r.value.magnitudeDb), readingText(r.value.phaseDeg));
     }
     Readout->setText(text);

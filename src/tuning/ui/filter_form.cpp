@@ -1,6 +1,7 @@
 #include "tuning/ui/filter_form.h"
 
 #include "core/ui/fresh_chart.h"
+#include "core/ui/run_time_text.h"
 
 #include <QButtonGroup>
 #include <QChart>
@@ -247,28 +248,34 @@ void TFilter_Form::Button5Click() {
     const FilterFields shown = fieldsShown();
     m_calc = calculateFilter(inputsOf(shown), coefficientFactors(m_parts.model, slot()));
     if (!m_calc) {
-        Label10->setText("Nothing computed: check Q and the frequency.");
+        ui::showText(Label10,
+                     [] { return ui::translated("Nothing computed: check Q and the frequency."); });
         return;
     }
     FilterFields fields = shown;
     fields.coefficients = m_calc->quantised;
     showFields(fields);
-    QString note = m_calc->dcCorrected ? "a1 corrected for unit gain at 0 Hz. " : "";
-    if (!m_calc->stable)
-        note += "Unstable after quantisation: a pole lies on or outside the unit circle.";
-    Label10->setText(note);
+    ui::showText(Label10, [corrected = m_calc->dcCorrected, stable = m_calc->stable] {
+        QStringList note;
+        if (corrected)
+            note.append(ui::translated("a1 corrected for unit gain at 0 Hz."));
+        if (!stable)
+            note.append(ui::translated(
+                "Unstable after quantisation: a pole lies on or outside the unit circle."));
+        return note.join(' ');
+    });
     plot(*m_calc);
 }
 
 void TFilter_Form::plot(const FilterCalculation& calc) {
     QChart* chart = ui::freshChart(Chart1);
     auto* frequency = new QLogValueAxis;
-    frequency->setTitleText("Hz");
+    frequency->setTitleText(ui::translated("Hz"));
     frequency->setLabelFormat("%g");
     auto* magnitude = new QValueAxis;
-    magnitude->setTitleText("dB");
+    magnitude->setTitleText(ui::translated("dB"));
     auto* phase = new QValueAxis;
-    phase->setTitleText("degrees");
+    phase->setTitleText(ui::translated("degrees"));
     phase->setRange(-kPhaseLimitDeg, kPhaseLimitDeg);
     chart->addAxis(frequency, Qt::AlignBottom);
     chart->addAxis(magnitude, Qt::AlignLeft);
@@ -284,11 +291,12 @@ void TFilter_Form::plot(const FilterCalculation& calc) {
         for (QLegendMarker* marker : chart->legend()->markers(series))
             marker->setBrush(pen.color());
     };
-    const auto add = [&](const Biquad& q, const QString& name, Qt::PenStyle style) {
+    const auto add = [&](const Biquad& q, const char* magnitudeName, const char* phaseName,
+                         Qt::PenStyle style) {
         auto* mag = new QLineSeries;
         auto* ph = new QLineSeries;
-        mag->setName(name + " |H|");
-        ph->setName(name + " phase");
+        mag->setName(ui::translated(magnitudeName));
+        ph->setName(ui::translated(phaseName));
         for (const ResponsePoint& p : responseCurve(q)) {
             mag->append(p.frequency, p.magnitudeDb);
             ph->append(p.frequency, p.phaseDeg);
@@ -303,9 +311,14 @@ void TFilter_Form::plot(const FilterCalculation& calc) {
         mag->attachAxis(magnitude);
         ph->attachAxis(phase);
     };
-    add(calc.designed, "designed", Qt::SolidLine);
-    add(calc.quantised, "quantised", Qt::DashLine);
+    add(calc.designed, "designed |H|", "designed phase", Qt::SolidLine);
+    add(calc.quantised, "quantised |H|", "quantised phase", Qt::DashLine);
     magnitude->setRange(low - 1, high + 1);
+    // The legend and the axes in the language as it changes.
+    ui::onLanguageChange(Chart1, "plot", [this] {
+        if (m_calc)
+            plot(*m_calc);
+    });
 }
 
 void TFilter_Form::Button7Click() {
@@ -327,7 +340,9 @@ void TFilter_Form::Button7Click() {
         writeFilterSlot(m_parts.link, m_parts.access, m_parts.model, slot(), fields);
     if (!result.ran)
         return;
-    Label10->setText(result.allAccepted() ? "Written." : "Not every parameter was accepted.");
+    ui::showText(Label10, [accepted = result.allAccepted()] {
+        return ui::translated(accepted ? "Written." : "Not every parameter was accepted.");
+    });
 }
 
 void TFilter_Form::say(const std::string& text) const {

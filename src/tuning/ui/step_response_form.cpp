@@ -19,6 +19,7 @@
 #include <chrono>
 
 #include "core/number_text.h"
+#include "core/ui/run_time_text.h"
 #include "core/ui/window_translator.h"
 #include "params/message_numbers.h"
 #include "scope/offline_capture.h"
@@ -221,6 +222,10 @@ QString TStepResponseForm::message(int n) const {
     return stepText(m_parts.messages.text(n, m_parts.model.language()));
 }
 
+void TStepResponseForm::showMessage(int n) {
+    ui::showText(StepStatus, [this, n] { return message(n); });
+}
+
 QString TStepResponseForm::messageText(const StepMessage& m) const {
     const std::string& text = m_parts.messages.text(m.number, m_parts.model.language());
     return stepText(pm::withArguments(text, m.arguments) + m.appended);
@@ -317,7 +322,7 @@ void TStepResponseForm::StepRunClick() {
         std::make_unique<StepTest>(m_parts.link, m_parts.access, m_parts.model, m_parts.messages);
     StepRun->setEnabled(false);
     StepCancel->setEnabled(true);
-    StepStatus->setText(message(pm::kMsgWaitGenerator));
+    showMessage(pm::kMsgWaitGenerator);
     if (!m_test->start(settings, sc::CaptureClock::now())) {
         showEnd();
         return;
@@ -354,7 +359,7 @@ void TStepResponseForm::onDeadline() {
 void TStepResponseForm::afterRunWork() {
     if (running()) {
         if (m_test->phase() == StepPhase::Reading)
-            StepStatus->setText(message(pm::kMsgReadingRecord));
+            showMessage(pm::kMsgReadingRecord);
         armDeadline();
         return;
     }
@@ -382,10 +387,10 @@ void TStepResponseForm::showEnd() {
         m_parts.messages.showText(m_parts.link.ui(), messageText(*restore).toStdString(),
                                   m_parts.model.language());
     if (outcome.figures) {
-        StepStatus->setText(message(pm::kMsgRecordRead));
+        showMessage(pm::kMsgRecordRead);
         addRun(outcome);
     } else if (const std::optional<StepMessage> failed = failureMessage(outcome)) {
-        StepStatus->setText(messageText(*failed).trimmed());
+        ui::showText(StepStatus, [this, m = *failed] { return messageText(m).trimmed(); });
         if (!failed->shown)
             m_parts.messages.showText(m_parts.link.ui(), messageText(*failed).toStdString(),
                                       m_parts.model.language());

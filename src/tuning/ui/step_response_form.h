@@ -99,6 +99,8 @@ protected:
 private:
     void buildLayout();
     [[nodiscard]] QString message(int n) const;
+    // Message n in the status line, in the interface language as it changes.
+    void showMessage(int n);
     [[nodiscard]] QString messageText(const StepMessage& m) const;
     void fillChannels();
     void showLoopFromTable();

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "core/ui/key_filter.h"
+#include "core/ui/run_time_text.h"
 #include "params/message_numbers.h"
 
 namespace zrd::tuning {
@@ -173,6 +174,8 @@ TWave_Form::TWave_Form(const WaveFormParts& parts, QWidget* parent)
     connect(SpeedButton3, &QToolButton::clicked, this, &TWave_Form::SpeedButton3Click);
     connect(Button2, &QPushButton::clicked, this, &TWave_Form::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TWave_Form::Button1Click);
+    // The field captions are messages chosen by type and mode.
+    ui::onLanguageChange(this, "layout", [this] { layOut(m_type); });
 }
 
 GeneratorMode TWave_Form::mode() const {
